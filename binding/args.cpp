@@ -1,0 +1,90 @@
+#include "args.hpp"
+
+#include <cassert>
+
+namespace quorvane::py {
+namespace {
+
+constexpr int kMaxArguments = 16;
+
+PyObject* wrong_type(const char* function, const char* name, const char* expected, PyObject* value) {
+  PyErr_Format(PyExc_TypeError, "%s() argument '%s' must be %s, not %.200s", function, name,
+               expected, Py_TYPE(value)->tp_name);
+  return nullptr;
+}
+
+}  // namespace
+
+bool parse_arguments(PyObject* args, PyObject* kwargs, const char* function,
+                     const char* const* names, int count, int required, PyObject** out) {
+  assert(count <= kMaxArguments && required <= count);
+  std::string format(static_cast<size_t>(required), 'O');
+  if (required < count) {
+    format += '|';
+    format.append(static_cast<size_t>(count - required), 'O');
+  }
+  format += ':';
+  format += function;
+  char* keywords[kMaxArguments + 1] = {};
+  for (int i = 0; i < count; ++i) keywords[i] = const_cast<char*>(names[i]);
+  PyObject* slots[kMaxArguments];
+  for (int i = 0; i < kMaxArguments; ++i) slots[i] = i < count ? out[i] : nullptr;
+  int ok = PyArg_ParseTupleAndKeywords(
+      args, kwargs, format.c_str(), keywords, &slots[0], &slots[1], &slots[2], &slots[3],
+      &slots[4], &slots[5], &slots[6], &slots[7], &slots[8], &slots[9], &slots[10], &slots[11],
+      &slots[12], &slots[13], &slots[14], &slots[15]);
+  if (!ok) return false;
+  for (int i = 0; i < count; ++i) out[i] = slots[i];
+  return true;
+}
+
+bool arg_double(PyObject* value, const char* function, const char* name, double* out) {
+  if (!PyFloat_Check(value) && !PyLong_Check(value) && !PyNumber_Check(value)) {
+    wrong_type(function, name, "float", value);
+    return false;
+  }
+  double result = PyFloat_AsDouble(value);
+  if (result == -1.0 && PyErr_Occurred()) {
+    if (PyErr_ExceptionMatches(PyExc_TypeError)) {
+      PyErr_Clear();
+      wrong_type(function, name, "float", value);
+    }
+    return false;
+  }
+  *out = result;
+  return true;
+}
+
+bool arg_text(PyObject* value, const char* function, const char* name, std::string* out) {
+  if (!PyUnicode_Check(value)) {
+    wrong_type(function, name, "str", value);
+    return false;
+  }
+  Py_ssize_t size = 0;
+  const char* data = PyUnicode_AsUTF8AndSize(value, &size);
+  if (!data) return false;
+  out->assign(data, static_cast<size_t>(size));
+  return true;
+}
+
+bool arg_bool(PyObject* value, const char* function, const char* name, bool* out) {
+  if (!PyBool_Check(value)) {
+    wrong_type(function, name, "bool", value);
+    return false;
+  }
+  *out = value == Py_True;
+  return true;
+}
+
+bool arg_int(PyObject* value, const char* function, const char* name, long long* out) {
+  if (!PyLong_Check(value)) {
+    wrong_type(function, name, "int", value);
+    return false;
+  }
+  long long result = PyLong_AsLongLong(value);
+  if (result == -1 && PyErr_Occurred()) return false;
+  *out = result;
+  return true;
+}
+
+}  // namespace quorvane::py

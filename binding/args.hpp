@@ -1,0 +1,24 @@
+// Argument parsing shared by every binding: positional-or-keyword
+// arguments by name, and typed conversions whose TypeError names the
+// argument.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "pyref.hpp"
+
+namespace quorvane::py {
+
+// Fills `out` (one slot per name, borrowed references) from args and
+// kwargs. Slots of omitted optional arguments stay as they were. Raises
+// TypeError for a missing, unknown or repeated argument.
+bool parse_arguments(PyObject* args, PyObject* kwargs, const char* function,
+                     const char* const* names, int count, int required, PyObject** out);
+
+bool arg_double(PyObject* value, const char* function, const char* name, double* out);
+bool arg_text(PyObject* value, const char* function, const char* name, std::string* out);
+bool arg_bool(PyObject* value, const char* function, const char* name, bool* out);
+bool arg_int(PyObject* value, const char* function, const char* name, long long* out);
+
+}  // namespace quorvane::py

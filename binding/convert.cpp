@@ -1,0 +1,87 @@
+#include "convert.hpp"
+
+#include "errors.hpp"
+
+namespace quorvane::py {
+
+std::optional<std::string> to_text(PyObject* text) {
+  Py_ssize_t size = 0;
+  const char* data = PyUnicode_AsUTF8AndSize(text, &size);
+  if (!data) return std::nullopt;
+  return std::string(data, static_cast<size_t>(size));
+}
+
+std::optional<UtcInstant> to_instant(PyObject* moment) {
+  if (PyUnicode_Check(moment)) {
+    auto text = to_text(moment);
+    if (!text) return std::nullopt;
+    auto parsed = UtcInstant::parse(*text);
+    if (!parsed) {
+      PyErr_SetString(PyExc_ValueError, parsed.error().text().c_str());
+      return std::nullopt;
+    }
+    return *parsed;
+  }
+
+  PyRef tzinfo = PyRef::steal(PyObject_GetAttrString(moment, "tzinfo"));
+  if (!tzinfo) return std::nullopt;
+  PyRef value = PyRef::borrow(moment);
+  if (tzinfo.get() != Py_None) {
+    PyRef datetime = PyRef::steal(PyImport_ImportModule("datetime"));
+    if (!datetime) return std::nullopt;
+    PyRef timezone = PyRef::steal(PyObject_GetAttrString(datetime.get(), "timezone"));
+    if (!timezone) return std::nullopt;
+    PyRef utc = PyRef::steal(PyObject_GetAttrString(timezone.get(), "utc"));
+    if (!utc) return std::nullopt;
+    PyRef name = PyRef::steal(PyUnicode_FromString("astimezone"));
+    if (!name) return std::nullopt;
+    value = PyRef::steal(PyObject_CallMethodOneArg(moment, name.get(), utc.get()));
+    if (!value) return std::nullopt;
+  }
+
+  static const char* const fields[] = {"year", "month", "day", "hour", "minute", "second",
+                                       "microsecond"};
+  long long parts[7];
+  for (int i = 0; i < 7; ++i) {
+    PyRef field = PyRef::steal(PyObject_GetAttrString(value.get(), fields[i]));
+    if (!field) return std::nullopt;
+    parts[i] = PyLong_AsLongLong(field.get());
+    if (parts[i] == -1 && PyErr_Occurred()) return std::nullopt;
+  }
+  return UtcInstant::from_civil(static_cast<int32_t>(parts[0]), static_cast<uint32_t>(parts[1]),
+                                static_cast<uint32_t>(parts[2]), static_cast<uint32_t>(parts[3]),
+                                static_cast<uint32_t>(parts[4]), static_cast<uint32_t>(parts[5]),
+                                static_cast<uint32_t>(parts[6]));
+}
+
+std::optional<Json> to_json_value(PyObject* object) {
+  PyRef json = PyRef::steal(PyImport_ImportModule("json"));
+  if (!json) return std::nullopt;
+  PyRef dumps = PyRef::steal(PyObject_GetAttrString(json.get(), "dumps"));
+  if (!dumps) return std::nullopt;
+  PyRef text = PyRef::steal(PyObject_CallOneArg(dumps.get(), object));
+  if (!text) return std::nullopt;
+  auto utf8 = to_text(text.get());
+  if (!utf8) return std::nullopt;
+  auto parsed = parse_json(*utf8);
+  if (!parsed) {
+    PyErr_SetString(PyExc_ValueError, parsed.error().c_str());
+    return std::nullopt;
+  }
+  return std::move(parsed).value();
+}
+
+PyObject* hand_off(ModuleState* state, const Json& record) {
+  auto text = to_compact_json(record);
+  if (!text) return raise_engine_failure(state, text.error());
+  PyRef json = PyRef::steal(PyImport_ImportModule("json"));
+  if (!json) return nullptr;
+  PyRef loads = PyRef::steal(PyObject_GetAttrString(json.get(), "loads"));
+  if (!loads) return nullptr;
+  PyRef argument =
+      PyRef::steal(PyUnicode_FromStringAndSize(text->data(), static_cast<Py_ssize_t>(text->size())));
+  if (!argument) return nullptr;
+  return PyObject_CallOneArg(loads.get(), argument.get());
+}
+
+}  // namespace quorvane::py

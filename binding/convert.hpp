@@ -1,0 +1,26 @@
+// Conversions between Python objects and engine values. Each returns
+// nullopt (or null) with the Python error set when it fails.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "module_state.hpp"
+#include "quorvane/instant.hpp"
+#include "quorvane/json.hpp"
+
+namespace quorvane::py {
+
+// A moment: text, or a naive (UTC) or aware datetime.
+std::optional<UtcInstant> to_instant(PyObject* moment);
+
+// Any Python object, through json.dumps, into a JSON value.
+std::optional<Json> to_json_value(PyObject* object);
+
+// A record's JSON, handed back as json.loads of its compact text.
+PyObject* hand_off(ModuleState* state, const Json& record);
+
+// A str argument as UTF-8 text.
+std::optional<std::string> to_text(PyObject* text);
+
+}  // namespace quorvane::py

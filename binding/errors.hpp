@@ -1,0 +1,15 @@
+// The one place where engine errors become Python exceptions.
+#pragma once
+
+#include "module_state.hpp"
+#include "quorvane/error.hpp"
+
+namespace quorvane::py {
+
+// Sets the Python exception for an engine error and returns null.
+PyObject* raise_engine_error(ModuleState* state, const EngineError& error);
+
+// Sets quorvane_engine.EngineError with a message and returns null.
+PyObject* raise_engine_failure(ModuleState* state, const std::string& message);
+
+}  // namespace quorvane::py

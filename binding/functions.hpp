@@ -1,0 +1,13 @@
+// Module-level functions, each defined beside the subject it binds.
+#pragma once
+
+#include "pyref.hpp"
+
+namespace quorvane::py {
+
+extern PyMethodDef julian_day_method;
+
+// Adds the Engine class to the module (engine_type.cpp).
+int add_engine_type(PyObject* module);
+
+}  // namespace quorvane::py

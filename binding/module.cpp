@@ -1,0 +1,69 @@
+// Module entry: multi-phase initialisation registers the names in order.
+#include "errors.hpp"
+#include "functions.hpp"
+#include "module_state.hpp"
+
+namespace quorvane::py {
+namespace {
+
+int add_function(PyObject* module, PyMethodDef* definition) {
+  PyRef name = PyRef::steal(PyModule_GetNameObject(module));
+  if (!name) return -1;
+  PyRef function = PyRef::steal(PyCFunction_NewEx(definition, module, name.get()));
+  if (!function) return -1;
+  return PyModule_AddObjectRef(module, definition->ml_name, function.get());
+}
+
+int module_exec(PyObject* module) {
+  ModuleState* state = state_of(module);
+  if (PyModule_AddStringConstant(module, "__version__", "0.0.12") < 0) return -1;
+  if (add_engine_type(module) < 0) return -1;
+  if (add_function(module, &julian_day_method) < 0) return -1;
+  if (!ensure_exception_types(state)) return -1;
+  if (PyModule_AddObjectRef(module, "EngineError", state->engine_error) < 0) return -1;
+  if (PyModule_AddObjectRef(module, "EphemerisRangeError", state->range_error) < 0) return -1;
+  return 0;
+}
+
+int module_traverse(PyObject* module, visitproc visit, void* arg) {
+  ModuleState* state = state_of(module);
+  Py_VISIT(state->engine_error);
+  Py_VISIT(state->range_error);
+  Py_VISIT(state->engine_type);
+  return 0;
+}
+
+int module_clear(PyObject* module) {
+  ModuleState* state = state_of(module);
+  Py_CLEAR(state->engine_error);
+  Py_CLEAR(state->range_error);
+  Py_CLEAR(state->engine_type);
+  return 0;
+}
+
+void module_free(void* module) { module_clear(static_cast<PyObject*>(module)); }
+
+PyModuleDef_Slot module_slots[] = {
+    {Py_mod_exec, reinterpret_cast<void*>(module_exec)},
+    {0, nullptr},
+};
+
+}  // namespace
+
+PyModuleDef module_definition = {
+    PyModuleDef_HEAD_INIT,
+    "quorvane_engine",
+    nullptr,
+    sizeof(ModuleState),
+    nullptr,
+    module_slots,
+    module_traverse,
+    module_clear,
+    module_free,
+};
+
+}  // namespace quorvane::py
+
+PyMODINIT_FUNC PyInit_quorvane_engine(void) {
+  return PyModuleDef_Init(&quorvane::py::module_definition);
+}

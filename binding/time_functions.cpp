@@ -1,0 +1,25 @@
+// julian_day(moment)
+#include "convert.hpp"
+#include "functions.hpp"
+#include "args.hpp"
+
+namespace quorvane::py {
+namespace {
+
+PyObject* julian_day(PyObject* /*module*/, PyObject* args, PyObject* kwargs) {
+  static const char* const names[] = {"moment"};
+  PyObject* moment = nullptr;
+  if (!parse_arguments(args, kwargs, "julian_day", names, 1, 1, &moment)) return nullptr;
+  auto instant = to_instant(moment);
+  if (!instant) return nullptr;
+  return PyFloat_FromDouble(instant->julian_day());
+}
+
+}  // namespace
+
+PyMethodDef julian_day_method = {
+    "julian_day", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(julian_day)),
+    METH_VARARGS | METH_KEYWORDS,
+    "julian_day(moment)\n--\n\nJulian day of a moment, as the chart calculation uses it."};
+
+}  // namespace quorvane::py

@@ -1,0 +1,54 @@
+// UTC instants: exact microsecond counts on the proleptic Gregorian UTC
+// time line (no leap seconds), their ISO-style text forms and Julian days.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "quorvane/expected.hpp"
+
+namespace quorvane {
+
+struct CivilFields {
+  int32_t year;
+  uint32_t month;        // 1-12
+  uint32_t day;          // 1-31
+  uint32_t hour;         // 0-23
+  uint32_t minute;       // 0-59
+  uint32_t second;       // 0-59
+  uint32_t microsecond;  // 0-999999
+};
+
+// A text that is not a moment; keeps the whole input for the message.
+struct ParseError {
+  std::string input;
+  std::string text() const { return "invalid UTC date-time: " + input; }
+};
+
+class UtcInstant {
+ public:
+  static constexpr int64_t kMicrosPerDay = 86'400'000'000;
+
+  constexpr UtcInstant() = default;
+  constexpr explicit UtcInstant(int64_t micros) : micros_(micros) {}
+
+  // Never fails and validates nothing: out-of-range fields carry over.
+  static UtcInstant from_civil(int32_t year, uint32_t month, uint32_t day, uint32_t hour,
+                               uint32_t minute, uint32_t second, uint32_t microsecond);
+  static Expected<UtcInstant, ParseError> parse(std::string_view text);
+
+  CivilFields civil() const;
+  // UT Julian day (UTC is taken as UT).
+  double julian_day() const;
+  // "YYYY-MM-DDTHH:MM:SS[.ffffff]+00:00"
+  std::string isoformat() const;
+
+  constexpr int64_t micros() const { return micros_; }
+  friend constexpr auto operator<=>(UtcInstant, UtcInstant) = default;
+
+ private:
+  int64_t micros_ = 0;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,36 @@
+// One moment in the TT, TDB and UT1 time scales, and Delta T (TT - UT1).
+#pragma once
+
+#include <array>
+#include <vector>
+
+namespace quorvane {
+
+// All four fields are days: each scale is `whole` plus its own fraction,
+// which keeps the large Julian day apart from the small per-scale parts.
+struct Time {
+  double whole = 0.0;
+  double tt_fraction = 0.0;
+  double tdb_fraction = 0.0;
+  double ut1_fraction = 0.0;
+
+  static Time from_ut1(double jd_ut1);
+  static Time from_tt(double whole, double fraction);
+};
+
+// TDB - TT in seconds at a TT Julian day.
+double tdb_minus_tt(double jd_tt);
+
+struct DeltaT {
+  std::vector<double> points;  // TT Julian days of the daily table
+  std::vector<double> values;  // seconds, one per point
+  std::vector<std::array<double, 6>> segments;  // start, end, a3, a2, a1, a0
+
+  // Delta T in seconds at a TT Julian day.
+  double at(double jd) const;
+};
+
+// The process-wide table, decoded once from the embedded block.
+const DeltaT& delta_t();
+
+}  // namespace quorvane

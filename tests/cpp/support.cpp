@@ -1,0 +1,40 @@
+#include "support.hpp"
+
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+
+namespace quorvane::testing {
+
+std::string run_python(const std::string& script, const std::vector<std::string>& args) {
+  std::string command = std::string("'") + QUORVANE_PYTHON + "' '" + QUORVANE_SOURCE_DIR + "/" +
+                        script + "'";
+  for (const auto& arg : args) command += " '" + arg + "'";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return {};
+  std::string output;
+  std::array<char, 65536> buffer;
+  size_t n;
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) output.append(buffer.data(), n);
+  if (pclose(pipe) != 0) return {};
+  return output;
+}
+
+std::string real_kernel_path() {
+  static const std::string path = [] {
+    std::string out = run_python("tests/support/kernels.py");
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+    return out;
+  }();
+  return path;
+}
+
+std::string temp_path(const std::string& stem) {
+  return (std::filesystem::temp_directory_path() /
+          (stem + "-" + std::to_string(getpid())))
+      .string();
+}
+
+}  // namespace quorvane::testing

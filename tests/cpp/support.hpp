@@ -1,0 +1,20 @@
+// Shared helpers of the C++ tests: running the project's Python reference
+// scripts and finding the real kernel.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quorvane::testing {
+
+// Runs `python <script> args...` from the source tree (script path relative
+// to the repository) and returns its standard output; empty on failure.
+std::string run_python(const std::string& script, const std::vector<std::string>& args = {});
+
+// The real JPL kernel installed by the setup script, or "" when absent.
+std::string real_kernel_path();
+
+// A scratch file path unique to this process.
+std::string temp_path(const std::string& stem);
+
+}  // namespace quorvane::testing

