@@ -2,6 +2,8 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <optional>
 #include <vector>
 
 namespace quorvane {
@@ -28,6 +30,10 @@ struct DeltaT {
 
   // Delta T in seconds at a TT Julian day.
   double at(double jd) const;
+
+  // Reads the little-endian block layout of generated/delta_t_block.hpp;
+  // empty when the block is shorter than its own counts say.
+  static std::optional<DeltaT> decode(const unsigned char* data, std::size_t size);
 };
 
 // The process-wide table, decoded once from the embedded block.
