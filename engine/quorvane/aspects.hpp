@@ -1,0 +1,157 @@
+// Aspects between chart points, the orb settings that govern them, and the
+// lenient number reader used for every number taken from caller JSON.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "quorvane/error.hpp"
+#include "quorvane/expected.hpp"
+#include "quorvane/json.hpp"
+
+namespace quorvane {
+
+struct AspectKind {
+  std::string_view name;
+  std::string_view symbol;
+  double angle;
+  double default_orb;
+  bool major;
+};
+
+// Table order is also the order in which aspects are tried: with wide orbs
+// an earlier aspect takes the separation first.
+inline constexpr std::array<AspectKind, 7> kAspectTable{{
+    {"Conjunction", "\u260C", 0.0, 8.0, true},
+    {"Sextile", "\u26B9", 60.0, 6.0, true},
+    {"Square", "\u25A1", 90.0, 7.0, true},
+    {"Trine", "\u25B3", 120.0, 8.0, true},
+    {"Opposition", "\u260D", 180.0, 8.0, true},
+    {"Semi-Sextile", "\u26BA", 30.0, 2.5, false},
+    {"Quincunx", "\u26BB", 150.0, 3.0, false},
+}};
+
+struct AspectWeight {
+  std::string_view name;
+  double weight;
+};
+
+// Weights of the "moiety_aspect_weighted" method when the caller's
+// aspect_orbs cannot supply the ratio to the conjunction.
+inline constexpr std::array<AspectWeight, 7> kAspectWeights{{
+    {"Conjunction", 1.0},
+    {"Opposition", 1.0},
+    {"Trine", 1.0},
+    {"Square", 0.875},
+    {"Sextile", 0.75},
+    {"Semi-Sextile", 0.35},
+    {"Quincunx", 0.4},
+}};
+
+// The static weight of an aspect name; 1.0 for a name not in the table.
+constexpr double aspect_weight(std::string_view name) {
+  for (const auto& entry : kAspectWeights) {
+    if (entry.name == name) return entry.weight;
+  }
+  return 1.0;
+}
+
+// The effective orb settings of one call: an insertion-ordered JSON object.
+class OrbSettings {
+ public:
+  // The caller's settings merged into the defaults. An absent, non-object
+  // or empty `user` gives the defaults; orb values are copied unchecked and
+  // only fail when an aspect search first needs them.
+  static Expected<OrbSettings, EngineError> merge(const Json* user);
+
+  // "fixed_star_orb" read as a number, 1.5 when the key is missing.
+  Expected<double, EngineError> fixed_star_orb() const;
+
+  // The merged object, as the chart reports it under orb_settings.
+  const Json& json() const { return value_; }
+
+  explicit OrbSettings(Json value) : value_(std::move(value)) {}
+
+ private:
+  Json value_;
+};
+
+OrbSettings default_orb_settings();
+
+// A named longitude (degrees) taking part in aspect finding.
+struct Point {
+  std::string name;
+  double longitude;
+};
+
+struct AspectMatch {
+  const AspectKind* aspect;  // into kAspectTable
+  double deviation;          // |separation - angle|, unrounded
+  double allowed;            // the orb the settings allow for this pair
+};
+
+// The first aspect of the table whose allowed orb admits `separation`
+// (degrees, normally in [0, 180]), or none.
+Expected<std::optional<AspectMatch>, EngineError> find_aspect(const OrbSettings& settings,
+                                                              std::string_view name1,
+                                                              std::string_view name2,
+                                                              double separation);
+
+// The angular distance of two longitudes, in [0, 180] for finite input.
+double separation_degrees(double longitude1, double longitude2);
+
+struct Aspect {
+  std::string body1;
+  std::string body2;
+  std::string aspect_type;
+  std::string symbol;
+  double angle = 0.0;
+  double orb = 0.0;                // rounded to 2 decimals
+  double max_orb = 0.0;            // rounded to 2 decimals
+  std::optional<bool> is_major;    // left unset by fixed-star conjunctions
+  bool is_applying = true;
+};
+
+struct CrossAspect {
+  std::string body1;  // overlay point
+  std::string body1_source = "overlay";
+  std::string body2;  // base point
+  std::string body2_source = "base";
+  std::string aspect_type;
+  std::string symbol;
+  double angle = 0.0;
+  double orb = 0.0;
+  double max_orb = 0.0;
+  bool is_major = false;
+  bool is_applying = true;
+};
+
+Json to_json(const Aspect& aspect);
+Json to_json(const CrossAspect& aspect);
+// So that lists of records convert with Json(list).
+inline void to_json(Json& out, const Aspect& aspect) { out = to_json(aspect); }
+inline void to_json(Json& out, const CrossAspect& aspect) { out = to_json(aspect); }
+
+// Aspects within one chart, pairs i < j in list order; the two lunar nodes
+// never aspect each other.
+Expected<std::vector<Aspect>, EngineError> natal_aspects(const std::vector<Point>& points,
+                                                         const OrbSettings& settings);
+
+// Aspects from every overlay point (outer loop) to every base point, under
+// the caller's settings merged into the defaults.
+Expected<std::vector<CrossAspect>, EngineError> cross_aspects(const std::vector<Point>& base,
+                                                              const std::vector<Point>& overlay,
+                                                              const Json* user_orb_settings);
+
+// A JSON list of objects with a text "name" and a numeric
+// "ecliptic_longitude"; other keys are ignored.
+Expected<std::vector<Point>, EngineError> points_from_json(const Json& value);
+
+// Lenient number reading: booleans, numbers and numeric texts (trimmed,
+// case-insensitive, underscores ignored, inf/nan spellings accepted).
+Expected<double, EngineError> py_float(const Json& value);
+
+}  // namespace quorvane
