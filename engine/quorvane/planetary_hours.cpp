@@ -1,0 +1,134 @@
+#include "quorvane/planetary_hours.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+namespace quorvane {
+namespace {
+
+constexpr int64_t kJ2000Micros = 946'728'000'000'000;  // 2000-01-01T12:00:00Z
+constexpr int64_t kMicrosPerHour = 3'600'000'000;
+constexpr int64_t kI64Max = std::numeric_limits<int64_t>::max();
+constexpr int64_t kI64Min = std::numeric_limits<int64_t>::min();
+
+// Float to integer the saturating way: NaN gives 0, out-of-range the bound.
+int64_t saturate(double x) {
+  if (std::isnan(x)) return 0;
+  if (x >= 9223372036854775808.0) return kI64Max;
+  if (x < -9223372036854775808.0) return kI64Min;
+  return static_cast<int64_t>(x);
+}
+
+int64_t saturating_add(int64_t a, int64_t b) {
+  int64_t r;
+  if (__builtin_add_overflow(a, b, &r)) return b > 0 ? kI64Max : kI64Min;
+  return r;
+}
+
+int64_t saturating_mul(int64_t a, int64_t b) {
+  int64_t r;
+  if (__builtin_mul_overflow(a, b, &r)) return (a < 0) == (b < 0) ? kI64Max : kI64Min;
+  return r;
+}
+
+// Seconds between two instants; the difference itself may not fit 64 bits.
+double seconds_between(UtcInstant from, UtcInstant to) {
+  const __int128 micros = static_cast<__int128>(to.micros()) - from.micros();
+  return static_cast<double>(micros) / 1'000'000.0;
+}
+
+// Hour 1..12 from the elapsed time and the hour length. A negative or NaN
+// quotient is the first hour; anything past the eleventh hour is the twelfth.
+int hour_of(double elapsed_seconds, double hour_seconds) {
+  const double q = elapsed_seconds / hour_seconds;
+  if (!(q >= 0.0)) return 1;
+  if (q >= 11.0) return 12;
+  return static_cast<int>(q) + 1;
+}
+
+// Day rulers by weekday, Monday first.
+constexpr int kWeekdayRuler[7] = {6 /*Moon*/, 2 /*Mars*/,   5 /*Mercury*/, 1 /*Jupiter*/,
+                                  4 /*Venus*/, 0 /*Saturn*/, 3 /*Sun*/};
+
+int64_t floor_div(int64_t a, int64_t b) {
+  int64_t q = a / b;
+  if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
+  return q;
+}
+
+}  // namespace
+
+double julian_day_from_instant(UtcInstant moment) {
+  const __int128 micros = static_cast<__int128>(moment.micros()) - kJ2000Micros;
+  return static_cast<double>(micros) / 1'000'000.0 / 86'400.0 + 2'451'545.0;
+}
+
+UtcInstant instant_from_julian_day(double jd) {
+  const double d = jd - 2'451'545.0;
+  const double whole = std::trunc(d);
+  const double frac = d - whole;
+  int64_t micros = saturating_mul(saturate(whole), UtcInstant::kMicrosPerDay);
+  micros = saturating_add(micros, saturate(std::nearbyint(frac * 86'400'000'000.0)));
+  return UtcInstant(saturating_add(micros, kJ2000Micros));
+}
+
+SolarDay SolarDay::from_julian_days(double sunrise, double sunset, double next_sunrise) {
+  return {instant_from_julian_day(sunrise), instant_from_julian_day(sunset),
+          instant_from_julian_day(next_sunrise), true};
+}
+
+SolarDay SolarDay::fallback(UtcInstant moment) {
+  const int64_t midnight =
+      saturating_mul(floor_div(moment.micros(), UtcInstant::kMicrosPerDay), UtcInstant::kMicrosPerDay);
+  return {UtcInstant(saturating_add(midnight, 6 * kMicrosPerHour)),
+          UtcInstant(saturating_add(midnight, 18 * kMicrosPerHour)),
+          UtcInstant(saturating_add(midnight, 30 * kMicrosPerHour)), false};
+}
+
+PlanetaryHours hours_in(const SolarDay& day, UtcInstant moment) {
+  PlanetaryHours out;
+  // The weekday of the sunrise's UTC date; 1970-01-01 was a Thursday.
+  const int64_t days = floor_div(day.sunrise.micros(), UtcInstant::kMicrosPerDay);
+  const int weekday = static_cast<int>(((days + 3) % 7 + 7) % 7);
+  const int ruler = kWeekdayRuler[weekday];
+  out.day_ruler = kChaldeanOrder[ruler];
+
+  int offset = 0;
+  if (day.sunrise <= moment && moment <= day.sunset) {
+    const double length = std::max(seconds_between(day.sunrise, day.sunset) / 12.0, 1.0);
+    out.hour_number = hour_of(seconds_between(day.sunrise, moment), length);
+    out.hour_type = "Day";
+    out.is_day = true;
+  } else {
+    out.hour_type = "Night";
+    out.is_day = false;
+    offset = 12;
+    if (moment < day.sunset) {
+      // Before the sunrise that opens this day: the last hour of the night before.
+      out.hour_number = 12;
+    } else {
+      const double length = std::max(seconds_between(day.sunset, day.next_sunrise) / 12.0, 1.0);
+      out.hour_number = hour_of(seconds_between(day.sunset, moment), length);
+    }
+  }
+  out.hour_ruler = kChaldeanOrder[(ruler + offset + out.hour_number - 1) % 7];
+  out.sunrise = day.sunrise.isoformat();
+  out.sunset = day.sunset.isoformat();
+  return out;
+}
+
+Json to_json(const PlanetaryHours& hours) {
+  Json out = Json::object();
+  out["is_day"] = hours.is_day;
+  out["day_ruler"] = std::string(hours.day_ruler);
+  out["hour_ruler"] = std::string(hours.hour_ruler);
+  out["hour_number"] = hours.hour_number;
+  out["hour_type"] = std::string(hours.hour_type);
+  out["sunrise"] = hours.sunrise;
+  out["sunset"] = hours.sunset;
+  return out;
+}
+
+}  // namespace quorvane
