@@ -1,0 +1,207 @@
+#include "quorvane/zodiac.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "quorvane/pyfloat.hpp"
+
+namespace quorvane {
+
+namespace {
+
+constexpr char32_t kInvalid = 0xFFFFFFFF;
+
+// Decodes the UTF-8 character at the start of `text`; malformed bytes count
+// as one invalid character each so trimming never loops or over-reads.
+char32_t decode_front(std::string_view text, size_t& length) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(0);
+  length = 1;
+  if (lead < 0x80) return lead;
+  size_t count = 0;
+  char32_t cp = 0;
+  if ((lead & 0xE0) == 0xC0) {
+    count = 2;
+    cp = lead & 0x1F;
+  } else if ((lead & 0xF0) == 0xE0) {
+    count = 3;
+    cp = lead & 0x0F;
+  } else if ((lead & 0xF8) == 0xF0) {
+    count = 4;
+    cp = lead & 0x07;
+  } else {
+    return kInvalid;
+  }
+  if (text.size() < count) return kInvalid;
+  for (size_t i = 1; i < count; ++i) {
+    if ((byte(i) & 0xC0) != 0x80) return kInvalid;
+    cp = (cp << 6) | (byte(i) & 0x3F);
+  }
+  length = count;
+  return cp;
+}
+
+// The last character of `text`, found by stepping back over continuation bytes.
+char32_t decode_back(std::string_view text, size_t& length) {
+  size_t start = text.size() - 1;
+  while (start > 0 && text.size() - start < 4 &&
+         (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80)
+    --start;
+  size_t decoded = 0;
+  const char32_t cp = decode_front(text.substr(start), decoded);
+  if (cp == kInvalid || start + decoded != text.size()) {
+    length = 1;
+    return kInvalid;
+  }
+  length = decoded;
+  return cp;
+}
+
+// The Unicode White_Space property.
+bool is_unicode_space(char32_t cp) {
+  return (cp >= 0x09 && cp <= 0x0D) || cp == 0x20 || cp == 0x85 || cp == 0xA0 || cp == 0x1680 ||
+         (cp >= 0x2000 && cp <= 0x200A) || cp == 0x2028 || cp == 0x2029 || cp == 0x202F ||
+         cp == 0x205F || cp == 0x3000;
+}
+
+// Integer part with the non-finite cases pinned, so NaN formats as 0.
+int64_t integer_part(double x) {
+  if (std::isnan(x)) return 0;
+  if (x >= 9.2e18) return std::numeric_limits<int64_t>::max();
+  if (x <= -9.2e18) return std::numeric_limits<int64_t>::min();
+  return static_cast<int64_t>(x);
+}
+
+}  // namespace
+
+double normalize_degrees(double degrees) {
+  double r = std::fmod(degrees, 360.0);
+  if (r == 0.0) return 0.0;
+  if (r < 0.0) {
+    r += 360.0;
+    if (r >= 360.0) return 0.0;
+  }
+  return r;
+}
+
+std::string normalize_option_text(std::string_view text) {
+  size_t length = 0;
+  while (!text.empty() && is_unicode_space(decode_front(text, length))) text.remove_prefix(length);
+  while (!text.empty() && is_unicode_space(decode_back(text, length))) text.remove_suffix(length);
+
+  std::string folded;
+  folded.reserve(text.size());
+  while (!text.empty()) {
+    const char32_t cp = decode_front(text, length);
+    if (cp >= 'A' && cp <= 'Z')
+      folded.push_back(static_cast<char>(cp - 'A' + 'a'));
+    else if (cp == 0x212A)  // KELVIN SIGN
+      folded.push_back('k');
+    else
+      folded.append(text.substr(0, length));
+    text.remove_prefix(length);
+  }
+  return folded;
+}
+
+ZodiacType zodiac_type_from_text(std::string_view text) {
+  return normalize_option_text(text) == "sidereal" ? ZodiacType::Sidereal : ZodiacType::Tropical;
+}
+
+std::string_view zodiac_word(ZodiacType type) {
+  return type == ZodiacType::Sidereal ? "sidereal" : "tropical";
+}
+
+const Ayanamsa& ayanamsa(std::string_view code) {
+  const std::string key = normalize_option_text(code);
+  const Ayanamsa* fallback = &kAyanamsas[0];
+  for (const Ayanamsa& entry : kAyanamsas) {
+    if (entry.code == key) return entry;
+    if (entry.code == kDefaultAyanamsa) fallback = &entry;
+  }
+  return *fallback;
+}
+
+double ayanamsa_degrees(const Ayanamsa& entry, double jd) {
+  const double t = (jd - 2451545.0) / 36525.0;
+  // IAU 2006 general precession in longitude, arcseconds.
+  const double p = ((((-3.83e-8 * t - 2.3857e-5) * t + 7.964e-5) * t + 1.1054348) * t + 5028.796195) * t;
+  return normalize_degrees((p + entry.rate * t) / 3600.0 + entry.value_j2000);
+}
+
+std::string format_dms(double degrees) {
+  const double v = normalize_degrees(normalize_degrees(degrees) + 360.0);
+  int64_t d = integer_part(v);
+  const double minutes = (v - static_cast<double>(d)) * 60.0;
+  int64_t m = integer_part(minutes);
+  int64_t s = integer_part(std::rint((minutes - static_cast<double>(m)) * 60.0));
+  if (s == 60) {
+    s = 0;
+    m += 1;
+  }
+  if (m == 60) {
+    m = 0;
+    d += 1;
+  }
+  d %= 360;
+  char text[64];
+  std::snprintf(text, sizeof text, "%lld\u00B0 %02lld' %02lld\"", static_cast<long long>(d),
+                static_cast<long long>(m), static_cast<long long>(s));
+  return text;
+}
+
+AyanamsaInfo ayanamsa_info(std::string_view code, double jd) {
+  const Ayanamsa& entry = ayanamsa(code);
+  const double v = ayanamsa_degrees(entry, jd);
+  return AyanamsaInfo{format_dms(v), entry.code, entry.name, pyfloat::round(v, 6),
+                      pyfloat::round(kPrecessionArcsecPerYear, 4)};
+}
+
+uint8_t sign_index(double longitude) {
+  const double x = normalize_degrees(longitude);
+  const double r = std::fmod(x, 30.0);
+  double q = (x - r) / 30.0;
+  if (r < 0.0) q -= 1.0;
+  q = std::ceil(q - 0.5);  // nearest, an exact half rounding down
+  return q >= 0.0 && q <= 11.0 ? static_cast<uint8_t>(q) : 0;  // NaN gives Aries
+}
+
+LongitudeSplit split_longitude(double longitude) {
+  const double x = normalize_degrees(longitude);
+  uint8_t sign = sign_index(x);
+  const double p = std::isfinite(x) ? x - 30.0 * sign : 0.0;
+  int64_t degree = integer_part(p);
+  int64_t minute = integer_part(std::rint((p - static_cast<double>(degree)) * 60.0));
+  if (minute == 60) {
+    minute = 0;
+    if (degree == 29) {
+      degree = 0;
+      sign = static_cast<uint8_t>((sign + 1) % 12);
+    } else {
+      degree += 1;
+    }
+  }
+  int64_t symbolic = 0;
+  if (degree == 0 && minute == 0)
+    symbolic = 1;
+  else if (minute == 0)
+    symbolic = degree > 1 ? degree : 1;
+  else
+    symbolic = degree + 1;
+  if (symbolic > 30) symbolic = 30;
+  return LongitudeSplit{sign, degree, minute, symbolic};
+}
+
+uint8_t determine_house(std::span<const double> cusps, double longitude) {
+  if (cusps.size() != 12) return 1;
+  for (size_t h = 0; h < 12; ++h) {
+    const double a = cusps[h];
+    const double b = cusps[(h + 1) % 12];
+    const bool inside = a > b ? (longitude >= a || longitude < b) : (a <= longitude && longitude < b);
+    if (inside) return static_cast<uint8_t>(h + 1);
+  }
+  return 1;
+}
+
+}  // namespace quorvane
