@@ -1,0 +1,461 @@
+#include "quorvane/ephemeris/spk.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <bit>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <unordered_set>
+
+#include "quorvane/error.hpp"
+
+namespace quorvane {
+namespace {
+
+constexpr uint64_t kRecordBytes = 1024;
+constexpr uint64_t kMaxSummaries = 25;         // 40-byte summaries after 24 bytes of control
+constexpr uint64_t kMaxSummaryRecords = 100'000;
+
+// The text an OS error shows users: the system's message and its number.
+std::string os_error_text(int code) {
+  char buffer[256];
+  const char* message = strerror_r(code, buffer, sizeof buffer);
+  return format("%s (os error %d)", message, code);
+}
+
+SpkError read_past_end_of_file() { return SpkError::io("failed to fill whole buffer"); }
+
+// Decodes one code point starting at `i`; returns its length, or 0 when the
+// bytes there are not the start of a valid sequence (then `valid` tells how
+// many bytes form the maximal invalid prefix).
+size_t utf8_sequence(std::string_view s, size_t i, size_t* invalid) {
+  const auto byte = [&](size_t k) { return static_cast<uint8_t>(s[k]); };
+  const uint8_t b = byte(i);
+  size_t width;
+  uint8_t low = 0x80, high = 0xBF;
+  if (b < 0x80) return 1;
+  if (b >= 0xC2 && b <= 0xDF) {
+    width = 2;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    width = 3;
+    if (b == 0xE0) low = 0xA0;
+    if (b == 0xED) high = 0x9F;  // no surrogates
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    width = 4;
+    if (b == 0xF0) low = 0x90;
+    if (b == 0xF4) high = 0x8F;  // nothing above U+10FFFF
+  } else {
+    *invalid = 1;
+    return 0;
+  }
+  for (size_t k = 1; k < width; ++k) {
+    if (i + k >= s.size()) {
+      *invalid = k;
+      return 0;
+    }
+    const uint8_t c = byte(i + k);
+    const uint8_t lo = k == 1 ? low : 0x80, hi = k == 1 ? high : 0xBF;
+    if (c < lo || c > hi) {
+      *invalid = k;
+      return 0;
+    }
+  }
+  return width;
+}
+
+uint32_t code_point(std::string_view s) {
+  const auto b = [&](size_t k) { return static_cast<uint32_t>(static_cast<uint8_t>(s[k])); };
+  switch (s.size()) {
+    case 1: return b(0);
+    case 2: return ((b(0) & 0x1F) << 6) | (b(1) & 0x3F);
+    case 3: return ((b(0) & 0x0F) << 12) | ((b(1) & 0x3F) << 6) | (b(2) & 0x3F);
+    default:
+      return ((b(0) & 0x07) << 18) | ((b(1) & 0x3F) << 12) | ((b(2) & 0x3F) << 6) | (b(3) & 0x3F);
+  }
+}
+
+bool is_unicode_space(uint32_t c) {
+  return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
+         c == 0x205F || c == 0x3000;
+}
+
+// Removes trailing white space from valid UTF-8 text.
+void trim_end(std::string& text) {
+  while (!text.empty()) {
+    size_t start = text.size() - 1;
+    while (start > 0 && (static_cast<uint8_t>(text[start]) & 0xC0) == 0x80) --start;
+    if (!is_unicode_space(code_point(std::string_view(text).substr(start)))) break;
+    text.resize(start);
+  }
+}
+
+// Floor division with a remainder of the divisor's sign, computed as
+// Python does for floats so that quotient and remainder stay consistent.
+void floor_divmod(double a, double b, double* quotient, double* remainder) {
+  double mod = std::fmod(a, b);
+  double div = (a - mod) / b;
+  if (mod != 0.0) {
+    if ((b < 0) != (mod < 0)) {
+      mod += b;
+      div -= 1.0;
+    }
+  } else {
+    mod = std::copysign(0.0, b);
+  }
+  double floordiv;
+  if (div != 0.0) {
+    floordiv = std::floor(div);
+    if (div - floordiv > 0.5) floordiv += 1.0;
+  } else {
+    floordiv = std::copysign(0.0, a / b);
+  }
+  *quotient = floordiv;
+  *remainder = mod;
+}
+
+class Reader {
+ public:
+  Reader(const uint8_t* data, bool little_endian) : data_(data), little_(little_endian) {}
+
+  int32_t i32(size_t offset) const {
+    uint32_t raw;
+    std::memcpy(&raw, data_ + offset, 4);
+    if (!little_) raw = __builtin_bswap32(raw);
+    return static_cast<int32_t>(raw);
+  }
+  double f64(size_t offset) const { return f64_from(data_ + offset, little_); }
+
+  static double f64_from(const uint8_t* p, bool little) {
+    uint64_t raw;
+    std::memcpy(&raw, p, 8);
+    if (!little) raw = __builtin_bswap64(raw);
+    return std::bit_cast<double>(raw);
+  }
+
+ private:
+  const uint8_t* data_;
+  bool little_;
+};
+
+static_assert(std::endian::native == std::endian::little, "the reader assumes a little-endian host");
+
+}  // namespace
+
+std::string decode_utf8_lossy(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  size_t i = 0;
+  while (i < bytes.size()) {
+    size_t invalid = 0;
+    size_t width = utf8_sequence(bytes, i, &invalid);
+    if (width) {
+      out.append(bytes.substr(i, width));
+      i += width;
+    } else {
+      out.append("\xEF\xBF\xBD");
+      i += invalid;
+    }
+  }
+  return out;
+}
+
+uint64_t saturating_u64(double value) {
+  if (!(value > 0.0)) return 0;  // negatives, zero and NaN
+  if (value >= 18446744073709551616.0) return std::numeric_limits<uint64_t>::max();
+  return static_cast<uint64_t>(value);
+}
+
+// ---- Storage ----
+
+Expected<std::unique_ptr<Storage>, SpkError> Storage::open(const std::string& path) {
+  if (path.find('\0') != std::string::npos) {
+    return unexpected(SpkError::io("file name contained an unexpected NUL byte"));
+  }
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return unexpected(SpkError::io(os_error_text(errno)));
+  std::unique_ptr<Storage> storage(new Storage());
+  storage->fd_ = fd;
+  struct stat info;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+    storage->file_size_ = static_cast<uint64_t>(info.st_size);
+  } else {
+    storage->file_size_ = std::numeric_limits<uint64_t>::max();  // unknown: let reads decide
+  }
+  return storage;
+}
+
+std::unique_ptr<Storage> Storage::memory(std::vector<uint8_t> bytes) {
+  std::unique_ptr<Storage> storage(new Storage());
+  storage->bytes_ = std::move(bytes);
+  return storage;
+}
+
+Storage::~Storage() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+SpkError Storage::past_end() const {
+  return fd_ >= 0 ? read_past_end_of_file() : SpkError::malformed("read past end of file");
+}
+
+bool Storage::contains(uint64_t offset, uint64_t length) const {
+  uint64_t end;
+  if (__builtin_add_overflow(offset, length, &end)) return false;
+  if (fd_ < 0) return end <= bytes_.size();
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (end <= file_size_) return true;
+  // The file may have grown since it was opened.
+  struct stat info;
+  if (fstat(fd_, &info) == 0 && S_ISREG(info.st_mode)) {
+    file_size_ = static_cast<uint64_t>(info.st_size);
+  }
+  return end <= file_size_;
+}
+
+Expected<Ok, SpkError> Storage::read_bytes(uint64_t offset, void* buffer, size_t length) const {
+  if (fd_ < 0) {
+    uint64_t end;
+    if (__builtin_add_overflow(offset, static_cast<uint64_t>(length), &end) ||
+        end > bytes_.size()) {
+      return unexpected(past_end());
+    }
+    if (length) std::memcpy(buffer, bytes_.data() + offset, length);
+    return Ok{};
+  }
+  if (offset > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) {
+    return unexpected(read_past_end_of_file());
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto* out = static_cast<uint8_t*>(buffer);
+  size_t done = 0;
+  while (done < length) {
+    const uint64_t at = offset + done;
+    if (at > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) {
+      return unexpected(read_past_end_of_file());
+    }
+    ssize_t got = ::pread(fd_, out + done, length - done, static_cast<off_t>(at));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return unexpected(SpkError::io(os_error_text(errno)));
+    }
+    if (got == 0) return unexpected(read_past_end_of_file());
+    done += static_cast<size_t>(got);
+  }
+  return Ok{};
+}
+
+// ---- Spk ----
+
+Expected<Spk, SpkError> Spk::open(const std::string& path) {
+  auto storage = Storage::open(path);
+  if (!storage) return unexpected(std::move(storage).error());
+  return load(std::move(storage).value());
+}
+
+Expected<std::vector<double>, SpkError> Spk::read_words(int64_t start_word, uint64_t count) const {
+  if (start_word == 0) return unexpected(SpkError::malformed("word address 0"));
+  uint64_t offset, length;
+  if (start_word < 0 || __builtin_mul_overflow(static_cast<uint64_t>(start_word - 1), 8, &offset) ||
+      __builtin_mul_overflow(count, 8, &length) || !storage_->contains(offset, length)) {
+    // Refused before allocating: the read could not be filled.
+    return unexpected(storage_->past_end());
+  }
+  std::vector<uint8_t> bytes(length);
+  auto read = storage_->read_bytes(offset, bytes.data(), bytes.size());
+  if (!read) return unexpected(std::move(read).error());
+  std::vector<double> words(count);
+  for (uint64_t i = 0; i < count; ++i) words[i] = Reader::f64_from(bytes.data() + 8 * i, little_endian_);
+  return words;
+}
+
+Expected<Spk, SpkError> Spk::load(std::unique_ptr<Storage> storage) {
+  Spk spk;
+  spk.storage_ = std::move(storage);
+
+  std::array<uint8_t, kRecordBytes> file_record;
+  auto read = spk.storage_->read_bytes(0, file_record.data(), file_record.size());
+  if (!read) return unexpected(std::move(read).error());
+  if (std::memcmp(file_record.data(), "DAF/SPK", 7) != 0) {
+    return unexpected(SpkError::malformed("not a DAF/SPK file"));
+  }
+  if (std::memcmp(file_record.data() + 88, "LTL-IEEE", 8) == 0) {
+    spk.little_endian_ = true;
+  } else if (std::memcmp(file_record.data() + 88, "BIG-IEEE", 8) == 0) {
+    spk.little_endian_ = false;
+  } else {
+    spk.little_endian_ = Reader(file_record.data(), true).i32(8) == 2;
+  }
+  const Reader header(file_record.data(), spk.little_endian_);
+  const int32_t nd = header.i32(8), ni = header.i32(12);
+  if (nd != 2 || ni != 6) return unexpected(SpkError::malformed(format("unexpected ND=%d NI=%d", nd, ni)));
+
+  // A record number that cannot lie in any file reads as past the end.
+  const int32_t forward = header.i32(76);
+  if (forward < 0) return unexpected(spk.storage_->past_end());
+  uint64_t record = static_cast<uint64_t>(forward);
+  std::unordered_set<uint64_t> visited;
+  std::array<uint8_t, 2 * kRecordBytes> pair;  // summary record and its name record
+  for (uint64_t followed = 0; record != 0; ++followed) {
+    if (followed == kMaxSummaryRecords || !visited.insert(record).second) {
+      // A chain that revisits a record would go round until the limit and
+      // fail there; stopping at the first revisit gives the same answer.
+      return unexpected(SpkError::malformed("summary record chain does not end"));
+    }
+    uint64_t offset;
+    if (__builtin_mul_overflow(record - 1, kRecordBytes, &offset)) {
+      return unexpected(spk.storage_->past_end());
+    }
+    read = spk.storage_->read_bytes(offset, pair.data(), kRecordBytes);
+    if (!read) return unexpected(std::move(read).error());
+    uint64_t names_offset;
+    if (__builtin_add_overflow(offset, kRecordBytes, &names_offset)) {
+      return unexpected(spk.storage_->past_end());
+    }
+    read = spk.storage_->read_bytes(names_offset, pair.data() + kRecordBytes, kRecordBytes);
+    if (!read) return unexpected(std::move(read).error());
+
+    const Reader summaries(pair.data(), spk.little_endian_);
+    const uint64_t next = saturating_u64(summaries.f64(0));
+    const uint64_t count = saturating_u64(summaries.f64(16));
+    for (uint64_t i = 0; i < count; ++i) {
+      if (i == kMaxSummaries) return unexpected(SpkError::malformed("summary overflows its record"));
+      const size_t at = 24 + 40 * i;
+      Segment segment;
+      segment.start_et = summaries.f64(at);
+      segment.end_et = summaries.f64(at + 8);
+      segment.target = summaries.i32(at + 16);
+      segment.center = summaries.i32(at + 20);
+      segment.frame = summaries.i32(at + 24);
+      segment.data_type = summaries.i32(at + 28);
+      segment.start_word = summaries.i32(at + 32);
+      const int64_t end_word = summaries.i32(at + 36);
+      segment.name = decode_utf8_lossy(std::string_view(
+          reinterpret_cast<const char*>(pair.data() + kRecordBytes + 40 * i), 40));
+      trim_end(segment.name);
+
+      if (segment.data_type == 2 || segment.data_type == 3) {
+        if (end_word < std::max<int64_t>(segment.start_word, 4)) {
+          return unexpected(SpkError::malformed(
+              format("bad word range for %d -> %d", segment.center, segment.target)));
+        }
+        auto directory = spk.read_words(end_word - 3, 4);
+        if (!directory) return unexpected(std::move(directory).error());
+        const auto& d = *directory;
+        segment.init = d[0];
+        segment.intlen = d[1];
+        segment.rsize = saturating_u64(d[2]);
+        segment.n = saturating_u64(d[3]);
+        const uint64_t sets = segment.data_type == 2 ? 3 : 6;
+        if (!(segment.intlen > 0.0) || segment.rsize <= 2 || segment.n < 1 ||
+            (segment.rsize - 2) % sets != 0) {
+          return unexpected(SpkError::malformed(
+              format("bad Chebyshev directory for %d -> %d", segment.center, segment.target)));
+        }
+      }
+      spk.segments_.push_back(std::move(segment));
+    }
+    record = next;
+  }
+  return spk;
+}
+
+Expected<std::array<double, 6>, SpkError> Spk::segment_state_split(const Segment& segment,
+                                                                   double whole,
+                                                                   double fraction) const {
+  if (segment.data_type != 2 && segment.data_type != 3) {
+    return unexpected(SpkError::unsupported_type(segment.data_type));
+  }
+  const double intlen = segment.intlen;
+  double i1, r1, i2, r2, i3, offset;
+  floor_divmod((whole - 2451545.0) * 86400.0 - segment.init, intlen, &i1, &r1);
+  floor_divmod(86400.0 * fraction, intlen, &i2, &r2);
+  floor_divmod(r1 + r2, intlen, &i3, &offset);
+  double index = i1 + i2 + i3;
+  const double n = static_cast<double>(segment.n);
+  if (index == n) {  // the last interval includes its end
+    index = n - 1.0;
+    offset += intlen;
+  }
+  // Written so that a NaN index is refused too.
+  if (!(index >= 0.0 && index < n)) {
+    return unexpected(SpkError::not_covered(segment.target, segment.center,
+                                            (whole - 2451545.0 + fraction) * 86400.0));
+  }
+  const uint64_t k = static_cast<uint64_t>(index);
+  int64_t word;
+  uint64_t step;
+  if (__builtin_mul_overflow(k, segment.rsize, &step) || step > static_cast<uint64_t>(INT64_MAX) ||
+      __builtin_add_overflow(segment.start_word, static_cast<int64_t>(step), &word)) {
+    return unexpected(storage_->past_end());
+  }
+  auto words = read_words(word, segment.rsize);
+  if (!words) return unexpected(std::move(words).error());
+  return evaluate(segment.rsize, segment.data_type, *words, 2.0 * offset / intlen - 1.0);
+}
+
+std::array<double, 6> Spk::evaluate(uint64_t rsize, int32_t data_type, std::span<const double> words,
+                                    double s) {
+  std::array<double, 6> state{};
+  const uint64_t sets = data_type == 3 ? 6 : 3;
+  if (rsize < 2 || words.size() < rsize) return state;
+  const uint64_t g = (rsize - 2) / sets;
+  const double radius = words[1];
+  const double* coefficients = words.data() + 2;
+
+  // T'_k(s) once for all coordinates; real kernels need few terms.
+  std::array<double, 64> t_small, dt_small;
+  std::vector<double> t_large, dt_large;
+  double* t = t_small.data();
+  double* dt = dt_small.data();
+  if (g > t_small.size()) {
+    t_large.resize(g);
+    dt_large.resize(g);
+    t = t_large.data();
+    dt = dt_large.data();
+  }
+  for (uint64_t k = 0; k < g; ++k) {
+    if (k == 0) {
+      t[k] = 1.0;
+      dt[k] = 0.0;
+    } else if (k == 1) {
+      t[k] = s;
+      dt[k] = 1.0;
+    } else {
+      t[k] = 2.0 * s * t[k - 1] - t[k - 2];
+      dt[k] = 2.0 * t[k - 1] + 2.0 * s * dt[k - 1] - dt[k - 2];
+    }
+  }
+  // The series themselves by Clenshaw's recurrence, which loses less to
+  // rounding than summing a_k T_k(s) term by term.
+  const auto series = [g, s](const double* a) {
+    double b1 = 0.0, b2 = 0.0;
+    for (uint64_t k = g; k-- > 1;) {
+      const double b0 = a[k] + (2.0 * s * b1 - b2);
+      b2 = b1;
+      b1 = b0;
+    }
+    return a[0] + (s * b1 - b2);
+  };
+  for (int axis = 0; axis < 3; ++axis) {
+    const double* a = coefficients + axis * g;
+    state[axis] = series(a);
+    if (data_type == 3) {
+      state[3 + axis] = series(coefficients + (3 + axis) * g);
+    } else {
+      double derivative = 0.0;
+      for (uint64_t k = 0; k < g; ++k) derivative += a[k] * dt[k];
+      state[3 + axis] = derivative / radius;
+    }
+  }
+  return state;
+}
+
+}  // namespace quorvane
