@@ -1,0 +1,200 @@
+#include "quorvane/frames/nutation.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+#include "generated/nutation_tables.hpp"
+
+namespace quorvane::nutation {
+
+namespace {
+
+constexpr double kArcsecToRad = 4.848136811095359935899141e-6;
+constexpr double kTurnArcsec = 1296000.0;
+constexpr double kTwoPi = 6.283185307179586476925287;
+
+double centuries(double jd_tt) { return (jd_tt - 2451545.0) / 36525.0; }
+
+// Arcsec polynomial reduced to one turn, in radians.
+double arcsec_angle(double arcsec) { return std::fmod(arcsec, kTurnArcsec) * kArcsecToRad; }
+
+// Radians reduced to [0, 2 pi).
+double turn(double radians) {
+  const double r = std::fmod(radians, kTwoPi);
+  return r < 0.0 ? r + kTwoPi : r;
+}
+
+// The five Delaunay arguments l, l', F, D, Omega with their full polynomials.
+std::array<double, 5> delaunay_full(double t) {
+  return {
+      arcsec_angle(485868.249036 + t * (1717915923.2178 + t * (31.8792 + t * (0.051635 + t * -0.00024470)))),
+      arcsec_angle(1287104.79305 + t * (129596581.0481 + t * (-0.5532 + t * (0.000136 + t * -0.00001149)))),
+      arcsec_angle(335779.526232 + t * (1739527262.8478 + t * (-12.7512 + t * (-0.001037 + t * 0.00000417)))),
+      arcsec_angle(1072260.70369 + t * (1602961601.2090 + t * (-6.3706 + t * (0.006593 + t * -0.00003169)))),
+      arcsec_angle(450160.398036 + t * (-6962890.5431 + t * (7.4722 + t * (0.007702 + t * -0.00005939)))),
+  };
+}
+
+// The same arguments cut to constant and linear terms.
+std::array<double, 5> delaunay_linear(double t) {
+  return {
+      arcsec_angle(485868.249036 + t * 1717915923.2178),
+      arcsec_angle(1287104.79305 + t * 129596581.0481),
+      arcsec_angle(335779.526232 + t * 1739527262.8478),
+      arcsec_angle(1072260.70369 + t * 1602961601.2090),
+      arcsec_angle(450160.398036 + t * -6962890.5431),
+  };
+}
+
+
+// cos and sin of one angle.
+struct Phasor {
+  double c, s;
+};
+inline Phasor operator*(Phasor a, Phasor b) { return {a.c * b.c - a.s * b.s, a.s * b.c + a.c * b.s}; }
+
+// Largest multiplier magnitude in each table.
+constexpr int max_multiplier(const auto& terms) {
+  int most = 0;
+  for (const auto& term : terms)
+    for (int m : term.multipliers) most = std::max(most, m < 0 ? -m : m);
+  return most;
+}
+constexpr int kLunisolarMax = max_multiplier(tables::lunisolar);
+constexpr int kPlanetaryMax = max_multiplier(tables::planetary);
+
+// Unit phasors e^{ik angle_j} for k = -K..K.
+template <int N, int K>
+struct PowerTable {
+  Phasor power[N][2 * K + 1];
+
+  void fill(int j, double angle) {
+    Phasor* row = power[j] + K;
+    row[0] = {1.0, 0.0};
+    const Phasor z{std::cos(angle), std::sin(angle)};
+    for (int k = 1; k <= K; ++k) {
+      row[k] = row[k - 1] * z;
+      row[-k] = {row[k].c, -row[k].s};
+    }
+  }
+  Phasor at(int j, int k) const { return power[j][K + k]; }
+};
+
+// Planetary terms have at most six non-zero multipliers out of thirteen;
+// keeping only those (padded with a zero multiplier, whose phasor is 1)
+// cuts the products per term from twelve to five.
+constexpr int kSparseWidth = 6;
+struct SparseMultipliers {
+  std::array<std::uint8_t, kSparseWidth> index{};
+  std::array<std::int8_t, kSparseWidth> multiplier{};
+};
+constexpr auto kPlanetarySparse = [] {
+  std::array<SparseMultipliers, tables::planetary.size()> out{};
+  for (std::size_t i = 0; i < tables::planetary.size(); ++i) {
+    int used = 0;
+    for (int j = 0; j < 13; ++j) {
+      const int m = tables::planetary[i].multipliers[j];
+      if (m == 0) continue;
+      if (used == kSparseWidth) throw "planetary term with more than six multipliers";
+      out[i].index[used] = static_cast<std::uint8_t>(j);
+      out[i].multiplier[used] = static_cast<std::int8_t>(m);
+      ++used;
+    }
+  }
+  return out;
+}();
+
+}  // namespace
+
+std::pair<double, double> series(int lunisolar_terms, bool planetary, double jd_tt) {
+  const double t = centuries(jd_tt);
+  const int count = std::clamp(lunisolar_terms, 0, static_cast<int>(tables::lunisolar.size()));
+  const std::array<double, 5> f = planetary ? delaunay_full(t) : delaunay_linear(t);
+
+  // Each term's argument is an integer combination of a few fundamental
+  // angles, so (cos, sin) of it is a product of small powers of their unit
+  // phasors: two libm calls per angle instead of two per term.
+  PowerTable<5, kLunisolarMax> ls;
+  for (int j = 0; j < 5; ++j) ls.fill(j, f[j]);
+
+  double dpsi = 0.0, deps = 0.0;
+  // Smallest terms first, which keeps the rounding of the sum down.
+  for (int i = count - 1; i >= 0; --i) {
+    const auto& term = tables::lunisolar[i];
+    const auto& m = term.multipliers;
+    const Phasor z = ls.at(0, m[0]) * ls.at(1, m[1]) * ls.at(2, m[2]) * ls.at(3, m[3]) * ls.at(4, m[4]);
+    dpsi += (term.a + term.a1 * t) * z.s + term.a2 * z.c;
+    deps += (term.b + term.b1 * t) * z.c + term.b2 * z.s;
+  }
+  if (!planetary) return {dpsi, deps};
+
+  // Planetary arguments: linear fits of l, F, D, Omega, the planets'
+  // mean longitudes and the general precession.
+  const double p[13] = {
+      turn(2.35555598 + 8328.6914269554 * t),
+      turn(1.627905234 + 8433.466158131 * t),
+      turn(5.198466741 + 7771.3771468121 * t),
+      turn(2.18243920 - 33.757045 * t),
+      turn(4.402608842 + 2608.7903141574 * t),
+      turn(3.176146697 + 1021.3285546211 * t),
+      turn(1.753470314 + 628.3075849991 * t),
+      turn(6.203480913 + 334.06124267 * t),
+      turn(0.599546497 + 52.9690962641 * t),
+      turn(0.874016757 + 21.329910496 * t),
+      turn(5.481293872 + 7.4781598567 * t),
+      turn(5.321159 + 3.8127774 * t),
+      (0.02438175 + 0.00000538691 * t) * t,
+  };
+  PowerTable<13, kPlanetaryMax> pl;
+  for (int j = 0; j < 13; ++j) pl.fill(j, p[j]);
+  double ppsi = 0.0, peps = 0.0;
+  for (int i = static_cast<int>(tables::planetary.size()) - 1; i >= 0; --i) {
+    const auto& term = tables::planetary[i];
+    const auto& sparse = kPlanetarySparse[i];
+    Phasor z = pl.at(sparse.index[0], sparse.multiplier[0]);
+    for (int k = 1; k < kSparseWidth; ++k) z = z * pl.at(sparse.index[k], sparse.multiplier[k]);
+    ppsi += term.longitude_sin * z.s + term.longitude_cos * z.c;
+    peps += term.obliquity_sin * z.s + term.obliquity_cos * z.c;
+  }
+  return {dpsi + ppsi, deps + peps};
+}
+
+double equation_of_the_equinoxes_complementary_terms(double jd_tt) {
+  const double t = centuries(jd_tt);
+  const std::array<double, 5> d = delaunay_full(t);
+  const double f[14] = {
+      turn(d[0]),
+      turn(d[1]),
+      turn(d[2]),
+      turn(d[3]),
+      turn(d[4]),
+      turn(4.402608842 + 2608.7903141574 * t),
+      turn(3.176146697 + 1021.3285546211 * t),
+      turn(1.753470314 + 628.3075849991 * t),
+      turn(6.203480913 + 334.06124267 * t),
+      turn(0.599546497 + 52.9690962641 * t),
+      turn(0.874016757 + 21.329910496 * t),
+      turn(5.481293872 + 7.4781598567 * t),
+      turn(5.311886287 + 3.8133035638 * t),
+      turn((0.02438175 + 0.00000538691 * t) * t),
+  };
+  const auto argument = [&f](const tables::ComplementaryTerm& term) {
+    double a = 0.0;
+    for (int j = 0; j < 14; ++j) a += term.multipliers[j] * f[j];
+    return a;
+  };
+  double s0 = 0.0;
+  for (int i = static_cast<int>(tables::complementary.size()) - 1; i >= 0; --i) {
+    const auto& term = tables::complementary[i];
+    const double a = argument(term);
+    s0 += term.sine * std::sin(a) + term.cosine * std::cos(a);
+  }
+  const auto& first = tables::complementary_first_order;
+  const double a1 = argument(first);
+  const double s1 = first.sine * std::sin(a1) + first.cosine * std::cos(a1);
+  return (s0 + s1 * t) * kArcsecToRad;
+}
+
+}  // namespace quorvane::nutation

@@ -1,0 +1,18 @@
+// IAU 2000A nutation (full or truncated) and the complementary terms of the
+// equation of the equinoxes.
+#pragma once
+
+#include <utility>
+
+namespace quorvane::nutation {
+
+// (delta psi, delta epsilon) in units of 1e-7 arcsec at a TT Julian day:
+// the first `lunisolar_terms` (0 to 678) luni-solar terms, plus the 687
+// planetary terms when `planetary` is set. With `planetary` off the
+// Delaunay arguments are linear in time (the cheap truncated model).
+std::pair<double, double> series(int lunisolar_terms, bool planetary, double jd_tt);
+
+// Equation of the equinoxes minus delta psi cos(epsilon), in radians.
+double equation_of_the_equinoxes_complementary_terms(double jd_tt);
+
+}  // namespace quorvane::nutation
