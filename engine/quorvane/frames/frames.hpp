@@ -1,0 +1,33 @@
+// Earth orientation of a moment: frame bias, IAU 2006 precession, nutation,
+// obliquity and Greenwich sidereal time.
+#pragma once
+
+#include "quorvane/time.hpp"
+#include "quorvane/vector.hpp"
+
+namespace quorvane {
+
+struct Orientation {
+  double dpsi = 0.0;            // nutation in longitude, radians
+  double deps = 0.0;            // nutation in obliquity, radians
+  double mean_obliquity = 0.0;  // epsilon_A, radians
+  Mat3 precession{};            // J2000 mean equator -> mean equator of date
+  Mat3 nutation{};              // mean -> true equator and equinox of date
+  Mat3 true_equator{};          // GCRS -> true equator and equinox of date (N P B)
+  Mat3 true_ecliptic{};         // GCRS -> true ecliptic and equinox of date
+  double gmst = 0.0;            // hours in [0, 24)
+  double gast = 0.0;            // hours in [0, 24)
+
+  // `dpsi` and `deps` in radians.
+  static Orientation with_nutation(const Time& time, double dpsi, double deps);
+};
+
+// Evaluates the nutation series (see nutation.hpp) at the moment's TT and
+// builds the orientation from it: (678, true) for charts, (77, false) for
+// the searches that need many evaluations.
+Orientation orientation_at(const Time& time, int lunisolar_terms, bool planetary);
+
+// The IERS 2003 frame bias matrix B (GCRS -> J2000 mean equator).
+const Mat3& frame_bias();
+
+}  // namespace quorvane
