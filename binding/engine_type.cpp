@@ -1,23 +1,134 @@
 // The Engine class: an immutable set of loaded kernels.
+#include <new>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "args.hpp"
+#include "engine_object.hpp"
+#include "errors.hpp"
 #include "functions.hpp"
 #include "module_state.hpp"
 
 namespace quorvane::py {
 namespace {
 
-struct EngineObject {
-  PyObject_HEAD
+// Engine methods, in the order `dir(Engine)` does not care about but
+// readers do: append one line per method defined in another file.
+PyMethodDef* const engine_method_list[] = {
+    &engine_supports_method,
 };
 
-PyObject* engine_new(PyTypeObject* /*type*/, PyObject* /*args*/, PyObject* /*kwargs*/) {
-  PyErr_SetString(PyExc_NotImplementedError, "kernels are not readable yet");
+struct EngineObject {
+  PyObject_HEAD
+  std::shared_ptr<const KernelSet> kernels;  // constructed in place by engine_new
+};
+
+EngineObject* as_engine(PyObject* self) { return reinterpret_cast<EngineObject*>(self); }
+
+PyObject* not_paths(PyObject* kernels) {
+  PyErr_Format(PyExc_TypeError,
+               "Engine() argument 'kernels' must be a sequence of paths, not %.200s",
+               Py_TYPE(kernels)->tp_name);
   return nullptr;
+}
+
+// One path as the bytes the file system sees (str through the file-system
+// encoding, so undecodable names survive).
+std::optional<std::string> path_bytes(PyObject* item) {
+  PyRef path = PyRef::steal(PyOS_FSPath(item));
+  if (!path) return std::nullopt;
+  PyRef bytes = PyUnicode_Check(path.get()) ? PyRef::steal(PyUnicode_EncodeFSDefault(path.get()))
+                                            : path;
+  if (!bytes) return std::nullopt;
+  char* data = nullptr;
+  Py_ssize_t size = 0;
+  if (PyBytes_AsStringAndSize(bytes.get(), &data, &size) < 0) return std::nullopt;
+  return std::string(data, static_cast<size_t>(size));
+}
+
+PyObject* engine_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+  static const char* const names[] = {"kernels"};
+  PyObject* kernels = nullptr;
+  if (!parse_arguments(args, kwargs, "Engine", names, 1, 1, &kernels)) return nullptr;
+  // A str is a sequence too, of one-letter paths: refuse it outright.
+  if (PyUnicode_Check(kernels) || !PySequence_Check(kernels)) return not_paths(kernels);
+  const Py_ssize_t count = PySequence_Size(kernels);
+  if (count < 0) return nullptr;
+  std::vector<std::string> paths;
+  paths.reserve(static_cast<size_t>(count));
+  for (Py_ssize_t i = 0; i < count; ++i) {
+    PyRef item = PyRef::steal(PySequence_GetItem(kernels, i));
+    if (!item) return nullptr;
+    auto path = path_bytes(item.get());
+    if (!path) return nullptr;
+    paths.push_back(std::move(*path));
+  }
+
+  std::optional<Expected<KernelSet, std::string>> loaded;
+  std::shared_ptr<const KernelSet> set;
+  bool out_of_memory = false;
+  Py_BEGIN_ALLOW_THREADS
+  try {
+    loaded.emplace(KernelSet::load(paths));
+    if (*loaded) set = std::make_shared<const KernelSet>(std::move(**loaded));
+  } catch (const std::bad_alloc&) {
+    out_of_memory = true;
+  }
+  Py_END_ALLOW_THREADS
+  if (out_of_memory) return PyErr_NoMemory();
+  if (!*loaded) return raise_engine_failure(state_of_type(type), loaded->error());
+
+  PyObject* self = type->tp_alloc(type, 0);
+  if (!self) return nullptr;
+  new (&as_engine(self)->kernels) std::shared_ptr<const KernelSet>(std::move(set));
+  return self;
 }
 
 void engine_dealloc(PyObject* self) {
   PyTypeObject* type = Py_TYPE(self);
+  // Closes the kernel files unless a computation still shares the set.
+  as_engine(self)->kernels.~shared_ptr();
   type->tp_free(self);
   Py_DECREF(type);
+}
+
+PyObject* get_kernels(PyObject* self, void* /*closure*/) {
+  const KernelSet& set = engine_kernels(self);
+  PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(set.kernels().size())));
+  if (!list) return nullptr;
+  Py_ssize_t i = 0;
+  for (const Kernel& kernel : set.kernels()) {
+    PyRef entry = PyRef::steal(Py_BuildValue("(s#dd)", kernel.name().data(),
+                                             static_cast<Py_ssize_t>(kernel.name().size()),
+                                             kernel.start(), kernel.end()));
+    if (!entry) return nullptr;
+    PyList_SET_ITEM(list.get(), i++, entry.release());
+  }
+  return list.release();
+}
+
+PyObject* get_coverage(PyObject* self, void* /*closure*/) {
+  auto coverage = engine_kernels(self).coverage();
+  if (!coverage) Py_RETURN_NONE;
+  return Py_BuildValue("(dd)", coverage->first, coverage->second);
+}
+
+PyGetSetDef engine_getset[] = {
+    {"kernels", get_kernels, nullptr,
+     "The loaded kernels in preference order, as (name, start, end) with Julian days.", nullptr},
+    {"coverage", get_coverage, nullptr,
+     "None without kernels, else (first, last): the earliest start and the latest end.", nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyObject* supports(PyObject* self, PyObject* args, PyObject* kwargs) {
+  static const char* const names[] = {"jd"};
+  PyObject* value = nullptr;
+  if (!parse_arguments(args, kwargs, "supports", names, 1, 1, &value)) return nullptr;
+  double jd = 0.0;
+  if (!arg_double(value, "supports", "jd", &jd)) return nullptr;
+  return PyBool_FromLong(engine_kernels(self).for_jd(jd) != nullptr);
 }
 
 const char engine_doc[] =
@@ -25,26 +136,50 @@ const char engine_doc[] =
     "Engine([\"de440s.bsp\", \"de441_part-1.bsp\"]) loads the kernels in preference order:\n"
     "each date is computed with the first kernel that covers it.";
 
-PyType_Slot engine_slots[] = {
-    {Py_tp_new, reinterpret_cast<void*>(engine_new)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(engine_dealloc)},
-    {Py_tp_doc, const_cast<char*>(engine_doc)},
-    {0, nullptr},
-};
-
-PyType_Spec engine_spec = {
-    "quorvane_engine.Engine",
-    sizeof(EngineObject),
-    0,
-    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE,
-    engine_slots,
-};
+// The method table handed to the type: the list above and its sentinel.
+PyMethodDef* engine_methods() {
+  static std::vector<PyMethodDef> table = [] {
+    std::vector<PyMethodDef> out;
+    for (PyMethodDef* method : engine_method_list) out.push_back(*method);
+    out.push_back({nullptr, nullptr, 0, nullptr});
+    return out;
+  }();
+  return table.data();
+}
 
 }  // namespace
 
+PyMethodDef engine_supports_method = {
+    "supports", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(supports)),
+    METH_VARARGS | METH_KEYWORDS,
+    "supports($self, jd)\n--\n\nWhether a loaded kernel covers this UT Julian date."};
+
+const KernelSet& engine_kernels(PyObject* self) { return *as_engine(self)->kernels; }
+
+std::shared_ptr<const KernelSet> engine_kernels_shared(PyObject* self) {
+  return as_engine(self)->kernels;
+}
+
+ModuleState* engine_state(PyObject* self) { return state_of_type(Py_TYPE(self)); }
+
 int add_engine_type(PyObject* module) {
   ModuleState* state = state_of(module);
-  PyObject* type = PyType_FromModuleAndSpec(module, &engine_spec, nullptr);
+  PyType_Slot slots[] = {
+      {Py_tp_new, reinterpret_cast<void*>(engine_new)},
+      {Py_tp_dealloc, reinterpret_cast<void*>(engine_dealloc)},
+      {Py_tp_doc, const_cast<char*>(engine_doc)},
+      {Py_tp_methods, engine_methods()},
+      {Py_tp_getset, engine_getset},
+      {0, nullptr},
+  };
+  PyType_Spec spec = {
+      "quorvane_engine.Engine",
+      sizeof(EngineObject),
+      0,
+      Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE,
+      slots,
+  };
+  PyObject* type = PyType_FromModuleAndSpec(module, &spec, nullptr);
   if (!type) return -1;
   state->engine_type = type;
   return PyModule_AddObjectRef(module, "Engine", type);
