@@ -48,7 +48,6 @@ std::array<double, 5> delaunay_linear(double t) {
   };
 }
 
-
 // cos and sin of one angle.
 struct Phasor {
   double c, s;
@@ -86,6 +85,17 @@ struct PowerTable {
 // keeping only those (padded with a zero multiplier, whose phasor is 1)
 // cuts the products per term from twelve to five.
 constexpr int kSparseWidth = 6;
+constexpr int max_nonzero(const auto& terms) {
+  int most = 0;
+  for (const auto& term : terms) {
+    int used = 0;
+    for (int m : term.multipliers) used += m != 0;
+    most = std::max(most, used);
+  }
+  return most;
+}
+static_assert(max_nonzero(tables::planetary) <= kSparseWidth);
+
 struct SparseMultipliers {
   std::array<std::uint8_t, kSparseWidth> index{};
   std::array<std::int8_t, kSparseWidth> multiplier{};
@@ -97,7 +107,6 @@ constexpr auto kPlanetarySparse = [] {
     for (int j = 0; j < 13; ++j) {
       const int m = tables::planetary[i].multipliers[j];
       if (m == 0) continue;
-      if (used == kSparseWidth) throw "planetary term with more than six multipliers";
       out[i].index[used] = static_cast<std::uint8_t>(j);
       out[i].multiplier[used] = static_cast<std::int8_t>(m);
       ++used;
