@@ -75,8 +75,11 @@ Vec3 deflection(const Vec3& position, const Vec3& observer_minus_deflector, doub
   const double f1 = kTwiceSunGm / (kLightSquared * length(e) * kAuMeters * reciprocal_mass);
   const double f2 = 1.0 + dot(qh, eh);
   const double pq = dot(ph, qh);
-  return {f1 * (pq * eh[0] - ep * qh[0]) / f2, f1 * (pq * eh[1] - ep * qh[1]) / f2,
-          f1 * (pq * eh[2] - ep * qh[2]) / f2};
+  // The bracket turns the unit direction; scaling by the distance makes it a
+  // correction to the position itself, so near bodies are not over-deflected.
+  const double scale = f1 * length(position) / f2;
+  return {scale * (pq * eh[0] - ep * qh[0]), scale * (pq * eh[1] - ep * qh[1]),
+          scale * (pq * eh[2] - ep * qh[2])};
 }
 
 Expected<Vec3, SpkError> apparent(const Kernel& kernel, const Astrometric& astrometric,

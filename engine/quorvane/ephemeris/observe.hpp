@@ -29,7 +29,8 @@ inline constexpr double kLightAuPerDay = 173.14463267424034;
 Expected<Astrometric, SpkError> observe_from(const Kernel& kernel, const Observer& observer,
                                              int32_t target, const Time& time);
 
-// The correction (au) that one deflecting body adds to `position`.
+// The correction (au) that one deflecting body adds to `position`: the
+// turn of its direction times its length.
 Vec3 deflection(const Vec3& position, const Vec3& observer_minus_deflector, double reciprocal_mass);
 
 Expected<Vec3, SpkError> apparent(const Kernel& kernel, const Astrometric& astrometric,

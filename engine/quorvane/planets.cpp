@@ -1,0 +1,117 @@
+#include "quorvane/planets.hpp"
+
+#include <cmath>
+#include <numbers>
+
+#include "quorvane/chiron.hpp"
+#include "quorvane/ephemeris/observe.hpp"
+#include "quorvane/frames/frames.hpp"
+#include "quorvane/zodiac.hpp"
+
+namespace quorvane {
+namespace {
+
+struct KernelBody {
+  const char* name;
+  const char* symbol;
+  int32_t code;
+  bool can_retrograde;
+};
+
+constexpr KernelBody kKernelBodies[] = {
+    {"Sun", "\u2609", 10, false},     {"Moon", "\u263D", 301, false},
+    {"Mercury", "\u263F", 199, true}, {"Venus", "\u2640", 299, true},
+    {"Mars", "\u2642", 4, true},      {"Jupiter", "\u2643", 5, true},
+    {"Saturn", "\u2644", 6, true},    {"Uranus", "\u2645", 7, true},
+    {"Neptune", "\u2646", 8, true},   {"Pluto", "\u2647", 9, true},
+};
+
+constexpr double kDegrees = 180.0 / std::numbers::pi;
+constexpr int32_t kEarth = 399;
+
+struct Instant {
+  Time time;
+  Orientation orientation;
+  Observer earth;
+};
+
+struct Ecliptic {
+  double longitude;  // degrees, [0, 360)
+  double latitude;   // degrees
+  double distance;   // au
+};
+
+Expected<Ecliptic, SpkError> ecliptic_of(const Kernel& kernel, const Instant& at, int32_t code) {
+  auto astrometric = observe_from(kernel, at.earth, code, at.time);
+  if (!astrometric) return unexpected(astrometric.error());
+  auto seen = apparent(kernel, *astrometric, at.time);
+  if (!seen) return unexpected(seen.error());
+  const Vec3 v = at.orientation.true_ecliptic * *seen;
+  return Ecliptic{normalize_degrees(std::atan2(v[1], v[0]) * kDegrees),
+                  std::atan2(v[2], std::hypot(v[0], v[1])) * kDegrees, length(v)};
+}
+
+}  // namespace
+
+Expected<PlanetsAndSiderealTime, EngineError> planets_and_sidereal_time(const KernelSet& kernels,
+                                                                        double jd, double ayanamsa) {
+  const Time t0 = Time::from_ut1(jd);
+  const Time t1 = Time::from_ut1(t0.whole + t0.ut1_fraction + 1.0 / 24.0);
+  auto chosen = choose_kernel(kernels, jd);
+  if (!chosen) return unexpected(chosen.error());
+  const Kernel& kernel = **chosen;
+
+  Instant instants[2] = {{t0, orientation_at(t0, 678, true), {}},
+                         {t1, orientation_at(t1, 678, true), {}}};
+  bool have_earth[2] = {false, false};
+  for (int i = 0; i < 2; ++i) {
+    auto earth = kernel.barycentric(kEarth, instants[i].time);
+    if (earth) {
+      instants[i].earth = Observer{std::nullopt, earth->position, earth->velocity};
+      have_earth[i] = true;
+    }
+  }
+
+  PlanetsAndSiderealTime result;
+  result.bodies.reserve(14);
+  if (have_earth[0] && have_earth[1]) {
+    for (const KernelBody& body : kKernelBodies) {
+      auto now = ecliptic_of(kernel, instants[0], body.code);
+      if (!now) continue;
+      auto later = ecliptic_of(kernel, instants[1], body.code);
+      if (!later) continue;
+      const double speed =
+          (normalize_degrees(later->longitude - now->longitude + 180.0) - 180.0) * 24.0;
+      result.bodies.push_back({body.name, body.symbol, normalize_degrees(now->longitude - ayanamsa),
+                               now->latitude, now->distance, speed,
+                               body.can_retrograde && speed < 0.0});
+    }
+  }
+
+  // Mean lunar node and mean apogee, UT centuries from J2000.
+  const double t = (jd - 2451545.0) / 36525.0;
+  const double node = normalize_degrees(125.0445479 - 1934.1362891 * t + 0.0020754 * t * t +
+                                        t * t * t / 467441.0 - t * t * t * t / 60616000.0);
+  const double north = normalize_degrees(node - ayanamsa);
+  result.bodies.push_back({"North Node", "\u260A", north, 0.0, 0.00257, -0.05295, true});
+  result.bodies.push_back(
+      {"South Node", "\u260B", normalize_degrees(north + 180.0), 0.0, 0.00257, -0.05295, true});
+
+  if (auto chiron = chiron::position(jd, ayanamsa)) {
+    result.bodies.push_back(
+        {"Chiron", "\u26B7", chiron->longitude, 0.0, 0.0, chiron->speed, chiron->retrograde});
+  }
+
+  const double perigee = normalize_degrees(83.3532465 + 4069.0137287 * t - 0.01032 * t * t -
+                                           t * t * t / 80053.0);
+  const double apogee = normalize_degrees(perigee + 180.0);
+  const double u = normalize_degrees(apogee - node) / kDegrees;
+  const double lambda = std::atan2(0.9959703203465923 * std::sin(u), std::cos(u)) * kDegrees;
+  result.bodies.push_back({"Lilith", "\u26B8", normalize_degrees(lambda + node - ayanamsa), 0.0,
+                           0.0027, 0.1114, false});
+
+  result.sidereal_time = instants[0].orientation.gast;
+  return result;
+}
+
+}  // namespace quorvane
