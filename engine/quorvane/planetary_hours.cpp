@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "quorvane/almanac.hpp"
+
 namespace quorvane {
 namespace {
 
@@ -85,6 +87,12 @@ SolarDay SolarDay::fallback(UtcInstant moment) {
   return {UtcInstant(saturating_add(midnight, 6 * kMicrosPerHour)),
           UtcInstant(saturating_add(midnight, 18 * kMicrosPerHour)),
           UtcInstant(saturating_add(midnight, 30 * kMicrosPerHour)), false};
+}
+
+SolarDay solar_day(const KernelSet& kernels, UtcInstant moment, double latitude, double longitude) {
+  auto triple = rise_set(kernels, julian_day_from_instant(moment), latitude, longitude);
+  if (!triple) return SolarDay::fallback(moment);
+  return SolarDay::from_julian_days((*triple)[0], (*triple)[1], (*triple)[2]);
 }
 
 PlanetaryHours hours_in(const SolarDay& day, UtcInstant moment) {

@@ -10,6 +10,8 @@
 
 namespace quorvane {
 
+class KernelSet;
+
 // UT Julian day of an instant, counted from J2000 in microseconds so that it
 // round-trips with instant_from_julian_day (unlike the civil formula of
 // UtcInstant::julian_day, which it equals to within rounding).
@@ -30,6 +32,11 @@ struct SolarDay {
   // 06:00, 18:00 and next 06:00 UTC of the moment's UTC date.
   static SolarDay fallback(UtcInstant moment);
 };
+
+// The solar day around `moment` from the almanac; the fixed default day when
+// the almanac cannot answer (no kernel for the date, a failed search).
+// Never fails.
+SolarDay solar_day(const KernelSet& kernels, UtcInstant moment, double latitude, double longitude);
 
 struct PlanetaryHours {
   bool is_day = false;

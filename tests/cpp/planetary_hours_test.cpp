@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "quorvane/almanac.hpp"
+#include "support.hpp"
+
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -12,6 +15,7 @@ using quorvane::hours_in;
 using quorvane::instant_from_julian_day;
 using quorvane::julian_day_from_instant;
 using quorvane::PlanetaryHours;
+using quorvane::KernelSet;
 using quorvane::SolarDay;
 using quorvane::UtcInstant;
 
@@ -203,6 +207,91 @@ TEST(SolarDayJulian, InstantConversions) {
     EXPECT_LE(std::llabs(instant_from_julian_day(julian_day_from_instant(t)).micros() - t.micros()), 25)
         << text;
   }
+}
+
+// ---- solar days from the almanac ----
+
+const KernelSet* de440() {
+  static const KernelSet* set = []() -> const KernelSet* {
+    const std::string path = quorvane::testing::real_kernel_path();
+    if (path.empty()) return nullptr;
+    auto loaded = KernelSet::load({path});
+    return loaded ? new KernelSet(std::move(*loaded)) : nullptr;
+  }();
+  return set;
+}
+
+TEST(SolarDayAlmanac, DefaultDayWithoutACoveringKernel) {
+  const UtcInstant moment = at("2024-03-05T21:30Z");  // a Tuesday
+  const SolarDay day = quorvane::solar_day(KernelSet{}, moment, 51.5, 0.0);
+  EXPECT_FALSE(day.computed);
+  const PlanetaryHours ph = hours_in(day, moment);
+  EXPECT_EQ(ph.sunrise, "2024-03-05T06:00:00+00:00");
+  EXPECT_EQ(ph.sunset, "2024-03-05T18:00:00+00:00");
+  EXPECT_EQ(ph.day_ruler, "Mars");
+  EXPECT_FALSE(ph.is_day);
+  EXPECT_EQ(ph.hour_number, 4);  // 3.5 hours into a 12-hour night
+
+  // A date beyond every loaded kernel gets the same kind of day.
+  if (const KernelSet* kernels = de440()) {
+    const UtcInstant far = at("2999-03-05T21:30Z");
+    const SolarDay beyond = quorvane::solar_day(*kernels, far, 51.5, 0.0);
+    EXPECT_FALSE(beyond.computed);
+    EXPECT_EQ(hours_in(beyond, far).sunrise, "2999-03-05T06:00:00+00:00");
+  }
+}
+
+TEST(SolarDayAlmanac, HoursAtSunriseSunsetAndBeforeSunrise) {
+  const KernelSet* kernels = de440();
+  if (!kernels) GTEST_SKIP() << "JPL DE440 is not installed";
+  const double lat = 51.5074, lon = -0.1278;
+  const UtcInstant noon = at("2024-03-20T12:00Z");  // a Wednesday
+  const SolarDay day = quorvane::solar_day(*kernels, noon, lat, lon);
+  ASSERT_TRUE(day.computed);
+  auto triple = quorvane::rise_set(*kernels, julian_day_from_instant(noon), lat, lon);
+  ASSERT_TRUE(triple);
+  EXPECT_EQ(day.sunrise, instant_from_julian_day((*triple)[0]));
+  EXPECT_EQ(day.next_sunrise, instant_from_julian_day((*triple)[2]));
+  EXPECT_EQ(day.sunrise.isoformat().substr(0, 15), "2024-03-20T06:0");
+  EXPECT_EQ(day.sunset.isoformat().substr(0, 15), "2024-03-20T18:1");
+
+  const PlanetaryHours rise = hours_in(day, day.sunrise);
+  EXPECT_TRUE(rise.is_day);
+  EXPECT_EQ(rise.hour_number, 1);
+  EXPECT_EQ(rise.day_ruler, "Mercury");
+  EXPECT_EQ(rise.hour_ruler, "Mercury");
+  const PlanetaryHours set = hours_in(day, day.sunset);
+  EXPECT_TRUE(set.is_day);
+  EXPECT_EQ(set.hour_number, 12);
+  EXPECT_EQ(set.hour_ruler, "Mars");  // the 12th hour of Mercury's day
+
+  const PlanetaryHours early = hours_in(day, plus(day.sunrise, -72 * kMinute));
+  EXPECT_FALSE(early.is_day);
+  EXPECT_EQ(early.hour_number, 12);
+  EXPECT_EQ(early.hour_ruler, quorvane::kChaldeanOrder[(5 + 23) % 7]);
+
+  // The almanac gives such a moment the coming sunrise's day only up to
+  // 72 minutes ahead (both searches fix the sunrise to a millisecond).
+  const SolarDay ahead = quorvane::solar_day(*kernels, plus(day.sunrise, -(72 * kMinute - 1'000'000)), lat, lon);
+  EXPECT_LE(std::llabs(ahead.sunrise.micros() - day.sunrise.micros()), 2000);
+  const SolarDay behind = quorvane::solar_day(*kernels, plus(day.sunrise, -73 * kMinute), lat, lon);
+  EXPECT_NEAR(static_cast<double>(day.sunrise.micros() - behind.sunrise.micros()), 24.0 * kHour, 5 * kMinute);
+  EXPECT_LE(std::llabs(behind.next_sunrise.micros() - day.sunrise.micros()), 2000);
+}
+
+TEST(SolarDayAlmanac, FarEastSunriseFallsOnThePreviousUtcDate) {
+  const KernelSet* kernels = de440();
+  if (!kernels) GTEST_SKIP() << "JPL DE440 is not installed";
+  // Tokyo, Sunday 2024-06-23 at local noon: the sunrise at 04:25 local time
+  // is 19:25 UTC on Saturday, so Saturn rules the day.
+  const UtcInstant moment = at("2024-06-23T03:00Z");
+  const SolarDay day = quorvane::solar_day(*kernels, moment, 35.6762, 139.6503);
+  ASSERT_TRUE(day.computed);
+  EXPECT_EQ(day.sunrise.isoformat().substr(0, 14), "2024-06-22T19:");
+  const PlanetaryHours ph = hours_in(day, moment);
+  EXPECT_TRUE(ph.is_day);
+  EXPECT_EQ(ph.day_ruler, "Saturn");
+  EXPECT_EQ(ph.hour_number, 7);  // local noon is the start of the seventh hour
 }
 
 }  // namespace
