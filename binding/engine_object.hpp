@@ -25,5 +25,6 @@ ModuleState* engine_state(PyObject* self);
 // declare it here and append its address to `engine_method_list` in
 // engine_type.cpp.
 extern PyMethodDef engine_supports_method;
+extern PyMethodDef engine_chart_method;
 
 }  // namespace quorvane::py

@@ -16,6 +16,7 @@ namespace {
 // Engine methods, in the order `dir(Engine)` does not care about but
 // readers do: append one line per method defined in another file.
 PyMethodDef* const engine_method_list[] = {
+    &engine_chart_method,
     &engine_supports_method,
 };
 

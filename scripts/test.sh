@@ -11,5 +11,5 @@ cmake -S . -B build/cpp -G Ninja -DQUORVANE_BUILD_TESTS=ON \
 cmake --build build/cpp -j2
 ctest --test-dir build/cpp --output-on-failure -j2
 
-python -m pip install -q --no-build-isolation -e .
+python -m pip install -q --no-build-isolation .
 python -m pytest "$@"

@@ -1,0 +1,117 @@
+// Chart assembly: the Chart record every chart-producing call returns, in
+// the key order of the chart dict, and the stages that build it.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "quorvane/aspects.hpp"
+#include "quorvane/ephemeris/kernels.hpp"
+#include "quorvane/error.hpp"
+#include "quorvane/expected.hpp"
+#include "quorvane/instant.hpp"
+#include "quorvane/json.hpp"
+#include "quorvane/planetary_hours.hpp"
+#include "quorvane/zodiac.hpp"
+
+namespace quorvane {
+
+struct ChartRequest {
+  std::string house_system = "P";
+  std::string zodiac_type = "tropical";
+  std::string ayanamsa = "galcent_0sag";
+  std::string dignity_scheme = "lilly";
+  std::optional<Json> orb_settings;
+  UtcInstant moment;
+  double latitude = 0.0;   // degrees, north positive
+  double longitude = 0.0;  // degrees, east positive
+  bool chinese_calendar = false;
+};
+
+struct Placement {
+  std::string name;
+  std::string symbol;
+  uint8_t sign = 0;
+  int64_t degree = 0;
+  int64_t minute = 0;
+  double ecliptic_longitude = 0.0;
+  uint8_t house = 1;
+  double speed = 0.0;
+  bool is_retrograde = false;
+  int64_t symbolic_degree = 1;
+  std::optional<Json> condition;  // omitted from the dict when absent
+};
+
+struct HouseCusp {
+  uint8_t house_number = 1;
+  uint8_t sign = 0;
+  int64_t degree = 0;
+  int64_t minute = 0;
+  double ecliptic_longitude = 0.0;
+  int64_t symbolic_degree = 1;
+};
+
+// The first stage of every chart: positions, houses and placements.
+struct Sky {
+  AyanamsaInfo ayanamsa;
+  std::array<double, 12> cusps{};
+  std::vector<HouseCusp> houses;
+  std::vector<Placement> placements;
+  std::string_view zodiac;  // "tropical" or "sidereal"
+  std::string_view ayanamsa_code;
+  double jd = 0.0;
+  bool sidereal = false;
+  double offset = 0.0;  // the ayanamsa subtracted from every longitude
+};
+
+struct Chart {
+  std::string house_system;
+  std::string zodiac_type;
+  std::optional<std::string> ayanamsa;
+  std::optional<std::string> ayanamsa_name;
+  std::optional<double> ayanamsa_value;
+  std::optional<std::string> ayanamsa_formatted;
+  double precession_rate_arcsec_yr = 0.0;
+  Json orb_settings = Json::object();
+  std::vector<Placement> planets;
+  std::vector<std::string> unavailable_bodies;
+  std::vector<HouseCusp> houses;
+  std::vector<Aspect> aspects;
+  Json fixed_stars = Json::array();
+  Json arabic_parts = Json::array();
+  Json temperament = Json::object();
+  Json lunar_status = Json::object();
+  std::optional<std::string> sect;
+  std::string dignity_scheme;
+  Json receptions = Json::array();
+  Json antiscia = Json::array();
+  std::optional<PlanetaryHours> planetary_hours;
+  std::optional<Json> chinese_calendar;
+};
+
+// The glyph of a body or point; empty for any other name.
+std::string_view symbol_of(std::string_view name);
+
+// A body with its longitude, as placements are built from.
+struct PlacedBody {
+  std::string name;
+  double longitude;
+  double speed;
+  bool retrograde;
+};
+
+Expected<Sky, EngineError> sky(const KernelSet& kernels, const ChartRequest& request);
+std::vector<Placement> placements(std::vector<PlacedBody> bodies, const std::array<double, 12>& cusps,
+                                  double ascendant, double midheaven);
+Expected<Chart, EngineError> chart_without_hours(const KernelSet& kernels,
+                                                 const ChartRequest& request);
+Expected<Chart, EngineError> calculate_chart(const KernelSet& kernels, const ChartRequest& request);
+
+Json to_json(const Placement& placement);
+Json to_json(const HouseCusp& cusp);
+Json to_json(const Chart& chart);
+
+}  // namespace quorvane
