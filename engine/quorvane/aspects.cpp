@@ -201,10 +201,17 @@ struct OrbRules {
             allowed = moiety;
             break;
         }
-        allowed = pyfloat::round(allowed, 2);
       }
       const double deviation = std::fabs(separation - aspect.angle);
-      if (allowed >= deviation) return std::optional<AspectMatch>(AspectMatch{&aspect, deviation, allowed});
+      if (uses_planet_orbs()) {
+        // Rounding to hundredths moves the orb by at most 0.005, so a
+        // deviation well beyond it is decided without the (costly) rounding.
+        if (deviation > allowed + 0.01) continue;
+        allowed = pyfloat::round(allowed, 2);
+      }
+      if (allowed >= deviation) {
+        return std::optional<AspectMatch>(AspectMatch{&aspect, deviation, allowed});
+      }
     }
     return std::optional<AspectMatch>();
   }
