@@ -1,0 +1,31 @@
+// Judging a finished chart dict's dignities again, possibly under another
+// scheme, without an ephemeris.
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include "quorvane/condition.hpp"
+#include "quorvane/dignities.hpp"
+#include "quorvane/error.hpp"
+#include "quorvane/expected.hpp"
+#include "quorvane/json.hpp"
+#include "quorvane/receptions.hpp"
+
+namespace quorvane {
+
+struct ChartDignities {
+  std::string_view dignity_scheme;  // "lilly" or "dorothean"
+  std::string_view sect;            // "diurnal" or "nocturnal"
+  std::vector<PlanetCondition> conditions;
+  std::vector<Reception> receptions;
+};
+
+// Reads the chart's `planets` (the seven planets and the Ascendant) and
+// `aspects`, skipping malformed entries. Fails only when `planets` is not a
+// list or the Sun or the Ascendant cannot be read from it.
+Expected<ChartDignities, EngineError> chart_dignities(const Json& chart, std::string_view scheme_code);
+
+Json to_json(const ChartDignities& dignities);
+
+}  // namespace quorvane

@@ -1,0 +1,93 @@
+#include "quorvane/condition.hpp"
+
+#include <cmath>
+
+#include "quorvane/zodiac.hpp"
+
+namespace quorvane {
+namespace {
+
+const PlanetTraits* traits_of(std::string_view name) {
+  for (const PlanetTraits& entry : kPlanetTraits) {
+    if (entry.name == name) return &entry;
+  }
+  return nullptr;
+}
+
+Json optional_text(const std::optional<std::string_view>& value) {
+  return value ? Json(*value) : Json(nullptr);
+}
+
+}  // namespace
+
+bool is_diurnal_chart(double sun, double ascendant) {
+  return normalize_degrees(sun - ascendant) >= 180.0;
+}
+
+std::string_view chart_sect(double sun, double ascendant) {
+  return is_diurnal_chart(sun, ascendant) ? "diurnal" : "nocturnal";
+}
+
+std::optional<std::string_view> solar_phase(std::string_view planet, double longitude, double sun) {
+  if (planet == "Sun") return std::nullopt;
+  double d = std::fmod(std::fabs(longitude - sun), 360.0);
+  if (d > 180.0) d = 360.0 - d;
+  if (d <= kCazimiOrb) return "cazimi";
+  if (d < kCombustOrb) return "combust";
+  if (d < kUnderBeamsOrb) return "under_beams";
+  return std::nullopt;
+}
+
+std::optional<Condition> condition(std::string_view name, double longitude, double speed,
+                                   DignityScheme scheme, double sun, double ascendant) {
+  const PlanetTraits* planet = traits_of(name);
+  if (!planet) return std::nullopt;
+  const bool diurnal = is_diurnal_chart(sun, ascendant);
+
+  Condition c;
+  if (planet->orientality_judged) {
+    // Oriental: rising before the Sun, i.e. behind it in longitude. A planet
+    // exactly conjunct or opposite counts as occidental.
+    const double behind = normalize_degrees(sun - longitude);
+    c.orientality = behind > 0.0 && behind < 180.0 ? "oriental" : "occidental";
+  }
+
+  const bool own_diurnal = planet->sect == OwnSect::DiurnalWhenOriental
+                               ? c.orientality == "oriental"
+                               : planet->sect == OwnSect::Diurnal;
+  c.sect = own_diurnal ? "diurnal" : "nocturnal";
+  c.in_sect = own_diurnal == diurnal;
+
+  const double v = std::fabs(speed);
+  if (planet->can_be_stationary && v < 0.1 * planet->mean_motion) {
+    c.motion = "stationary";
+  } else {
+    c.motion = v >= planet->mean_motion ? "fast" : "slow";  // NaN is slow
+  }
+
+  c.essential = essential_dignity(name, scheme, longitude, diurnal);
+  c.solar_phase = solar_phase(name, longitude, sun);
+  c.above_horizon = normalize_degrees(longitude - ascendant) >= 180.0;
+  return c;
+}
+
+Json to_json(const Condition& c) {
+  Json out = Json::object();
+  out["essential"] = to_json(c.essential);
+  out["sect"] = c.sect;
+  out["in_sect"] = c.in_sect;
+  out["above_horizon"] = c.above_horizon;
+  out["solar_phase"] = optional_text(c.solar_phase);
+  out["orientality"] = optional_text(c.orientality);
+  out["motion"] = c.motion;
+  return out;
+}
+
+Json to_json(const PlanetCondition& pc) {
+  Json out = Json::object();
+  out["name"] = pc.name;
+  out["condition"] = to_json(pc.condition);
+  return out;
+}
+
+}  // namespace quorvane
