@@ -177,6 +177,16 @@ TEST(AlmanacSearch, GridEndsAndDegenerateSpans) {
   Counting nan_span{{}, false};
   ASSERT_TRUE(find_transitions(5.0, NAN, std::ref(nan_span)));
   EXPECT_EQ(nan_span.calls, 2);
+
+  // Where doubles are too coarse for a millisecond (here 0.125 day apart)
+  // the search still ends, at the narrowest brackets it can form.
+  Counting coarse{{1e15 + 1.0}, false};
+  auto rough = find_transitions(1e15, 1e15 + 3.0, std::ref(coarse));
+  ASSERT_TRUE(rough);
+  ASSERT_FALSE(rough->empty());
+  EXPECT_TRUE(rough->back().up);
+  EXPECT_LE(std::abs(rough->back().tt - (1e15 + 1.0)), 0.25);
+  EXPECT_LT(coarse.calls, 1000);
 }
 
 TEST(AlmanacSearch, ChangesWithinOneGridStepAreNotSeen) {
