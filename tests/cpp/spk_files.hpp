@@ -14,14 +14,22 @@
 namespace quorvane::testing {
 
 inline const Json& synthetic_kernels() {
-  static const Json manifest = [] {
-    const std::string directory = temp_path("quorvane-spk");
-    std::filesystem::create_directories(directory);
-    const std::string text = run_python("tests/support/spk_writer.py", {directory});
-    auto parsed = parse_json(text);
-    return parsed ? std::move(parsed).value() : Json();
-  }();
-  return manifest;
+  // The files live as long as the test process.
+  struct Files {
+    std::string directory = temp_path("quorvane-spk");
+    Json manifest;
+    Files() {
+      std::filesystem::create_directories(directory);
+      auto parsed = parse_json(run_python("tests/support/spk_writer.py", {directory}));
+      if (parsed) manifest = std::move(parsed).value();
+    }
+    ~Files() {
+      std::error_code ignored;
+      std::filesystem::remove_all(directory, ignored);
+    }
+  };
+  static const Files files;
+  return files.manifest;
 }
 
 inline std::string synthetic_path(const std::string& variant) {
