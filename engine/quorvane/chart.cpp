@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
+#include "quorvane/condition.hpp"
 #include "quorvane/dignities.hpp"
 #include "quorvane/houses.hpp"
 #include "quorvane/planets.hpp"
+#include "quorvane/receptions.hpp"
 
 namespace quorvane {
 namespace {
@@ -118,9 +120,13 @@ Expected<Chart, EngineError> chart_without_hours(const KernelSet& kernels,
   const Placement* sun = find_placement(s.placements, "Sun");
   const Placement* ascendant = find_placement(s.placements, "Ascendant");
   if (sun && ascendant) {
-    chart.sect = normalize_degrees(sun->ecliptic_longitude - ascendant->ecliptic_longitude) >= 180.0
-                     ? "diurnal"
-                     : "nocturnal";
+    const double sun_longitude = sun->ecliptic_longitude;
+    const double asc_longitude = ascendant->ecliptic_longitude;
+    for (Placement& p : s.placements) {
+      auto c = condition(p.name, p.ecliptic_longitude, p.speed, scheme, sun_longitude, asc_longitude);
+      if (c) p.condition = to_json(*c);
+    }
+    chart.sect = std::string(chart_sect(sun_longitude, asc_longitude));
   }
 
   std::vector<Point> points;
@@ -131,6 +137,14 @@ Expected<Chart, EngineError> chart_without_hours(const KernelSet& kernels,
   auto star_orb = settings->fixed_star_orb();
   if (!star_orb) return unexpected(star_orb.error());
   chart.aspects = std::move(aspects).value();
+
+  std::vector<JudgedBody> judged;
+  judged.reserve(s.placements.size());
+  for (const Placement& p : s.placements) judged.push_back({p.name, p.ecliptic_longitude, p.speed});
+  for (const Reception& r : receptions(judged, chart.aspects, scheme)) {
+    chart.receptions.push_back(to_json(r));
+  }
+  for (const AntisciaContact& c : antiscia(points)) chart.antiscia.push_back(to_json(c));
 
   for (const Glyph& glyph : kGlyphs) {
     if (!find_placement(s.placements, glyph.name)) {
