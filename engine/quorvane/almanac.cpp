@@ -17,8 +17,9 @@ constexpr double kDegree = 2.0 * std::numbers::pi / 360.0;
 constexpr double kEquatorialRadiusAu = 4.26352124542639e-5;
 constexpr double kOneMinusFlatteningSquared = 0.9933056200098587;
 constexpr double kEarthRotationPerDay = 6.30038736;  // rad/day
-constexpr double kMilliarcsecondUnits = 4.848136811095359e-13;  // 0.1 µas in radians
-// Fixed offsets added to the truncated nutation series (0.1 µas units).
+constexpr double kSeriesUnitRadians = 4.848136811095359e-13;  // 0.1 µas in radians
+// Constant offsets standing in for the planetary terms the truncated series
+// leaves out, as in IAU 2000B (0.1 µas units).
 constexpr double kDpsiOffset = -1350.0;
 constexpr double kDepsOffset = 3880.0;
 
@@ -90,7 +91,7 @@ Expected<double, SpkError> sun_altitude(const Kernel& kernel, const SurfaceObser
   // The truncated series is ample for a horizon test and many times cheaper.
   const auto [dpsi, deps] = nutation::series(77, false, tt);
   const Orientation orientation = Orientation::with_nutation(
-      time, (dpsi + kDpsiOffset) * kMilliarcsecondUnits, (deps + kDepsOffset) * kMilliarcsecondUnits);
+      time, (dpsi + kDpsiOffset) * kSeriesUnitRadians, (deps + kDepsOffset) * kSeriesUnitRadians);
 
   // Earth-fixed -> true equator of date (spin by the apparent sidereal time)
   // -> GCRS. Polar motion is neglected.
@@ -112,7 +113,7 @@ Expected<double, SpkError> sun_altitude(const Kernel& kernel, const SurfaceObser
   const double north = dot(observer.north, local);
   const double east = dot(observer.east, local);
   const double up = dot(observer.up, local);
-  return std::atan2(up, std::hypot(north, east)) / kDegree;
+  return std::atan2(up, std::hypot(north, east)) * (360.0 / (2.0 * std::numbers::pi));
 }
 
 Expected<bool, SpkError> sun_is_up(const Kernel& kernel, const SurfaceObserver& observer,
