@@ -6,6 +6,7 @@
 namespace quorvane::py {
 
 extern PyMethodDef julian_day_method;
+extern PyMethodDef chart_dignities_method;
 
 // Adds the Engine class to the module (engine_type.cpp).
 int add_engine_type(PyObject* module);

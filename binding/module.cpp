@@ -19,6 +19,7 @@ int module_exec(PyObject* module) {
   if (PyModule_AddStringConstant(module, "__version__", "0.0.12") < 0) return -1;
   if (add_engine_type(module) < 0) return -1;
   if (add_function(module, &julian_day_method) < 0) return -1;
+  if (add_function(module, &chart_dignities_method) < 0) return -1;
   if (!ensure_exception_types(state)) return -1;
   if (PyModule_AddObjectRef(module, "EngineError", state->engine_error) < 0) return -1;
   if (PyModule_AddObjectRef(module, "EphemerisRangeError", state->range_error) < 0) return -1;

@@ -1,0 +1,37 @@
+// chart_dignities(chart, dignity_scheme="lilly")
+#include "args.hpp"
+#include "convert.hpp"
+#include "errors.hpp"
+#include "functions.hpp"
+#include "quorvane/chart_dignities.hpp"
+
+namespace quorvane::py {
+namespace {
+
+PyObject* chart_dignities_function(PyObject* module, PyObject* args, PyObject* kwargs) {
+  static const char* const names[] = {"chart", "dignity_scheme"};
+  PyObject* values[2] = {};
+  if (!parse_arguments(args, kwargs, "chart_dignities", names, 2, 1, values)) return nullptr;
+  auto chart = to_json_value(values[0]);
+  if (!chart) return nullptr;
+  std::string scheme = "lilly";
+  if (values[1] && !arg_text(values[1], "chart_dignities", "dignity_scheme", &scheme)) return nullptr;
+
+  // Module functions are quick and keep the interpreter lock.
+  ModuleState* state = state_of(module);
+  auto result = quorvane::chart_dignities(*chart, scheme);
+  if (!result) return raise_engine_error(state, result.error());
+  return hand_off(state, to_json(*result));
+}
+
+}  // namespace
+
+PyMethodDef chart_dignities_method = {
+    "chart_dignities",
+    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(chart_dignities_function)),
+    METH_VARARGS | METH_KEYWORDS,
+    "chart_dignities(chart, dignity_scheme=\"lilly\")\n--\n\n"
+    "A computed chart's dignities (condition, sect, receptions) judged again under\n"
+    "`dignity_scheme` (\"lilly\" or \"dorothean\"). No kernel is needed."};
+
+}  // namespace quorvane::py
