@@ -4,9 +4,13 @@
 
 #include "quorvane/condition.hpp"
 #include "quorvane/dignities.hpp"
+#include "quorvane/fixed_stars.hpp"
 #include "quorvane/houses.hpp"
+#include "quorvane/lots.hpp"
+#include "quorvane/lunar.hpp"
 #include "quorvane/planets.hpp"
 #include "quorvane/receptions.hpp"
+#include "quorvane/temperament.hpp"
 
 namespace quorvane {
 namespace {
@@ -137,6 +141,17 @@ Expected<Chart, EngineError> chart_without_hours(const KernelSet& kernels,
   auto star_orb = settings->fixed_star_orb();
   if (!star_orb) return unexpected(star_orb.error());
   chart.aspects = std::move(aspects).value();
+
+  FixedStars stars = fixed_stars(s.cusps, points, s.sidereal, s.jd, *star_orb, s.offset);
+  chart.fixed_stars = Json::array();
+  for (const FixedStarPosition& star : stars.positions) chart.fixed_stars.push_back(to_json(star));
+  chart.aspects.insert(chart.aspects.end(), std::make_move_iterator(stars.aspects.begin()),
+                       std::make_move_iterator(stars.aspects.end()));
+  chart.arabic_parts = Json::array();
+  for (const Lot& lot : arabic_parts(points, s.cusps)) chart.arabic_parts.push_back(to_json(lot));
+  chart.temperament = to_json(temperament(s.placements, chart.aspects));
+  const auto moon = lunar_status(s.placements);
+  chart.lunar_status = moon ? to_json(*moon) : Json::object();
 
   std::vector<JudgedBody> judged;
   judged.reserve(s.placements.size());
