@@ -1,6 +1,7 @@
 #include "quorvane/ephemeris/spk.hpp"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -186,6 +187,13 @@ Expected<std::unique_ptr<Storage>, SpkError> Storage::open(const std::string& pa
   struct stat info;
   if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
     storage->file_size_ = static_cast<uint64_t>(info.st_size);
+    if (info.st_size > 0) {
+      void* map = ::mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_SHARED, fd, 0);
+      if (map != MAP_FAILED) {
+        storage->map_ = static_cast<const uint8_t*>(map);
+        storage->map_size_ = static_cast<uint64_t>(info.st_size);
+      }
+    }
   } else {
     storage->file_size_ = std::numeric_limits<uint64_t>::max();  // unknown: let reads decide
   }
@@ -199,6 +207,7 @@ std::unique_ptr<Storage> Storage::memory(std::vector<uint8_t> bytes) {
 }
 
 Storage::~Storage() {
+  if (map_) ::munmap(const_cast<uint8_t*>(map_), static_cast<size_t>(map_size_));
   if (fd_ >= 0) ::close(fd_);
 }
 
@@ -210,6 +219,7 @@ bool Storage::contains(uint64_t offset, uint64_t length) const {
   uint64_t end;
   if (__builtin_add_overflow(offset, length, &end)) return false;
   if (fd_ < 0) return end <= bytes_.size();
+  if (end <= map_size_) return true;
   std::lock_guard<std::mutex> lock(mutex_);
   if (end <= file_size_) return true;
   // The file may have grown since it was opened.
@@ -228,6 +238,12 @@ Expected<Ok, SpkError> Storage::read_bytes(uint64_t offset, void* buffer, size_t
       return unexpected(past_end());
     }
     if (length) std::memcpy(buffer, bytes_.data() + offset, length);
+    return Ok{};
+  }
+  uint64_t end;
+  if (map_ && !__builtin_add_overflow(offset, static_cast<uint64_t>(length), &end) &&
+      end <= map_size_) {
+    if (length) std::memcpy(buffer, map_ + offset, length);
     return Ok{};
   }
   if (offset > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) {
@@ -260,19 +276,35 @@ Expected<Spk, SpkError> Spk::open(const std::string& path) {
   return load(std::move(storage).value());
 }
 
-Expected<std::vector<double>, SpkError> Spk::read_words(int64_t start_word, uint64_t count) const {
+Expected<Ok, SpkError> Spk::read_words_into(int64_t start_word, uint64_t count, double* out) const {
   if (start_word == 0) return unexpected(SpkError::malformed("word address 0"));
   uint64_t offset, length;
   if (start_word < 0 || __builtin_mul_overflow(static_cast<uint64_t>(start_word - 1), 8, &offset) ||
       __builtin_mul_overflow(count, 8, &length) || !storage_->contains(offset, length)) {
-    // Refused before allocating: the read could not be filled.
     return unexpected(storage_->past_end());
   }
-  std::vector<uint8_t> bytes(length);
-  auto read = storage_->read_bytes(offset, bytes.data(), bytes.size());
+  auto read = storage_->read_bytes(offset, out, length);
   if (!read) return unexpected(std::move(read).error());
+  // Convert in place from the file's byte order.
+  auto* bytes = reinterpret_cast<uint8_t*>(out);
+  for (uint64_t i = 0; i < count; ++i) {
+    const double value = Reader::f64_from(bytes + 8 * i, little_endian_);
+    std::memcpy(bytes + 8 * i, &value, 8);
+  }
+  return Ok{};
+}
+
+Expected<std::vector<double>, SpkError> Spk::read_words(int64_t start_word, uint64_t count) const {
+  uint64_t length;
+  if (__builtin_mul_overflow(count, 8, &length) || start_word < 1 ||
+      !storage_->contains(static_cast<uint64_t>(start_word - 1) * 8, length)) {
+    // Refused before allocating: the read could not be filled.
+    if (start_word == 0) return unexpected(SpkError::malformed("word address 0"));
+    return unexpected(storage_->past_end());
+  }
   std::vector<double> words(count);
-  for (uint64_t i = 0; i < count; ++i) words[i] = Reader::f64_from(bytes.data() + 8 * i, little_endian_);
+  auto read = read_words_into(start_word, count, words.data());
+  if (!read) return unexpected(std::move(read).error());
   return words;
 }
 
@@ -395,6 +427,16 @@ Expected<std::array<double, 6>, SpkError> Spk::segment_state_split(const Segment
   if (__builtin_mul_overflow(k, segment.rsize, &step) || step > static_cast<uint64_t>(INT64_MAX) ||
       __builtin_add_overflow(segment.start_word, static_cast<int64_t>(step), &word)) {
     return unexpected(storage_->past_end());
+  }
+  // Records of real kernels are small: read them onto the stack.
+  constexpr uint64_t kStackWords = 512;
+  if (segment.rsize <= kStackWords) {
+    std::array<double, kStackWords> buffer;
+    auto read = read_words_into(word, segment.rsize, buffer.data());
+    if (!read) return unexpected(std::move(read).error());
+    return evaluate(segment.rsize, segment.data_type,
+                    std::span<const double>(buffer.data(), segment.rsize),
+                    2.0 * offset / intlen - 1.0);
   }
   auto words = read_words(word, segment.rsize);
   if (!words) return unexpected(std::move(words).error());

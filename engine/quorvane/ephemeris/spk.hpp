@@ -16,8 +16,12 @@
 
 namespace quorvane {
 
-// Where a kernel's bytes come from: an open file (each seek-and-read under
-// its own lock, so one kernel can serve several threads) or a byte block.
+// Where a kernel's bytes come from: an open file or a byte block. A file is
+// mapped read-only when it opens, so concurrent readers copy from the
+// mapping without a lock or a system call; reads beyond the mapped size
+// (or of a file that could not be mapped) fall back to positional reads,
+// each under the file's lock. A kernel file must not be truncated while it
+// is open.
 class Storage {
  public:
   // Opens a file read-only; the error is `Io` with the system's text.
@@ -42,6 +46,8 @@ class Storage {
   Storage() = default;
 
   int fd_ = -1;  // -1 for a memory block
+  const uint8_t* map_ = nullptr;
+  uint64_t map_size_ = 0;
   mutable uint64_t file_size_ = 0;
   mutable std::mutex mutex_;
   std::vector<uint8_t> bytes_;
@@ -73,6 +79,8 @@ class Spk {
 
   // `count` words from word address `start_word` (1-based), in host order.
   Expected<std::vector<double>, SpkError> read_words(int64_t start_word, uint64_t count) const;
+  // The same into caller storage of at least `count` doubles.
+  Expected<Ok, SpkError> read_words_into(int64_t start_word, uint64_t count, double* out) const;
 
   // Target relative to centre at TDB = whole + fraction (Julian days):
   // x, y, z in km and vx, vy, vz in km/s, in the segment's frame.
