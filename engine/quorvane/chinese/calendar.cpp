@@ -1,0 +1,765 @@
+#include "quorvane/chinese/calendar.hpp"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <numbers>
+#include <optional>
+#include <utility>
+
+#include "quorvane/ephemeris/observe.hpp"
+#include "quorvane/frames/frames.hpp"
+#include "quorvane/frames/nutation.hpp"
+#include "quorvane/time.hpp"
+
+namespace quorvane::chinese {
+namespace {
+
+constexpr double kTwoPi = 2.0 * std::numbers::pi;
+constexpr double kDegreesPerRadian = 180.0 / std::numbers::pi;
+constexpr double kNutationUnit = 4.848136811095359e-13;  // 0.1 µas in radians
+// The truncated series misses a nearly constant part of the full one.
+constexpr double kDpsiOffset = -1350.0;
+constexpr double kDepsOffset = 3880.0;
+constexpr int32_t kEarthCode = 399;
+
+constexpr double kSunRate = 0.9856473590852142;     // degrees a day, 360 / tropical year
+constexpr double kSunSlopeFloor = 0.24641183977130354;
+constexpr double kElongationRate = 12.190749056850848;  // degrees a day, 360 / synodic month
+constexpr double kElongationSlopeFloor = 3.047687264212712;
+constexpr int kMaxSteps = 50;
+constexpr double kTolerance = 1e-7;  // days
+
+// 1929-01-01 00:00 China standard time as a UT Julian day.
+constexpr double kChinaStandardFrom = 2425612.1666666665;
+constexpr double kUtc8 = 1.0 / 3.0;
+constexpr double kBeijingMeanTime = 0.32337962962962963;  // 7 h 45 min 40 s
+constexpr int64_t kUnixEpochDay = 2440588;
+
+constexpr std::array<std::string_view, 24> kTermNames = {
+    "chunfen", "qingming", "guyu",     "lixia",   "xiaoman",  "mangzhong",
+    "xiazhi",  "xiaoshu",  "dashu",    "liqiu",   "chushu",   "bailu",
+    "qiufen",  "hanlu",    "shuangjiang", "lidong", "xiaoxue", "daxue",
+    "dongzhi", "xiaohan",  "dahan",    "lichun",  "yushui",   "jingzhe"};
+
+// x mod m, made non-negative.
+double modulo(double x, double m) {
+  const double r = std::fmod(x, m);
+  return r < 0.0 ? r + m : r;
+}
+
+// A difference of angles wrapped into [-180, 180).
+double wrapped(double degrees) { return modulo(degrees + 180.0, 360.0) - 180.0; }
+
+// The Sun's (or another body's) apparent geocentric vector at a UT Julian
+// day, with the orientation of date built from the truncated nutation.
+struct ApparentVector {
+  Vec3 gcrs;
+  Orientation orientation;
+};
+
+Expected<ApparentVector, EngineError> apparent_vector(const KernelSet& kernels, double jd,
+                                                      int32_t body) {
+  const Kernel* kernel = kernels.for_jd(jd);
+  if (!kernel) return unexpected(EngineError::out_of_range(jd, kernels.coverage()));
+  const Time time = Time::from_ut1(jd);
+  const auto [dpsi, deps] = nutation::series(77, false, time.whole + time.tt_fraction);
+  const Orientation orientation = Orientation::with_nutation(
+      time, (dpsi + kDpsiOffset) * kNutationUnit, (deps + kDepsOffset) * kNutationUnit);
+  auto earth = kernel->barycentric(kEarthCode, time);
+  if (!earth) return unexpected(EngineError::spk(earth.error()));
+  const Observer geocentre{std::nullopt, earth->position, earth->velocity};
+  auto astrometric = observe_from(*kernel, geocentre, body, time);
+  if (!astrometric) return unexpected(EngineError::spk(astrometric.error()));
+  auto seen = apparent(*kernel, *astrometric, time);
+  if (!seen) return unexpected(EngineError::spk(seen.error()));
+  return ApparentVector{*seen, orientation};
+}
+
+double angle_of(const Vec3& v) {
+  double a = std::atan2(v[1], v[0]);
+  if (a < 0.0) a += kTwoPi;
+  return a;
+}
+
+// Secant search for a zero of a wrapped angle difference that grows at
+// about `rate` degrees a day; a flat or backward slope falls back to the
+// mean rate so a bad step cannot run away.
+template <class Difference>
+Expected<double, EngineError> secant(double guess, double rate, double slope_floor,
+                                     Difference difference) {
+  double t0 = guess;
+  auto first = difference(t0);
+  if (!first) return first;
+  double d0 = *first;
+  double t1 = t0 - d0 / rate;
+  for (int step = 0; step < kMaxSteps; ++step) {
+    if (std::fabs(t1 - t0) < kTolerance) break;
+    auto next = difference(t1);
+    if (!next) return next;
+    const double d1 = *next;
+    double slope = (d1 - d0) / (t1 - t0);
+    if (!std::isfinite(slope) || !(slope > slope_floor)) slope = rate;
+    const double t2 = t1 - d1 / slope;
+    t0 = t1;
+    d0 = d1;
+    t1 = t2;
+  }
+  return t1;
+}
+
+int32_t gregorian_year_of_day(int64_t day) {
+  return UtcInstant((day - kUnixEpochDay) * UtcInstant::kMicrosPerDay).civil().year;
+}
+
+std::string term_utc(double jd) {
+  const double seconds = std::round((jd - 2440587.5) * 86400.0);
+  return UtcInstant(static_cast<int64_t>(seconds) * 1'000'000).isoformat();
+}
+
+}  // namespace
+
+std::string_view term_name(uint16_t longitude) { return kTermNames[(longitude / 15) % 24]; }
+
+int64_t china_day(double jd) {
+  const double zone = jd >= kChinaStandardFrom ? kUtc8 : kBeijingMeanTime;
+  return static_cast<int64_t>(std::floor(jd + 0.5 + zone));
+}
+
+std::string civil_date_text(int64_t day) {
+  const CivilFields c = UtcInstant((day - kUnixEpochDay) * UtcInstant::kMicrosPerDay).civil();
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02u-%02u", c.year, c.month, c.day);
+  return text;
+}
+
+Expected<double, EngineError> Sky::longitude(double jd, int32_t body) const {
+  auto v = apparent_vector(*kernels_, jd, body);
+  if (!v) return unexpected(v.error());
+  return angle_of(v->orientation.true_ecliptic * v->gcrs) * kDegreesPerRadian;
+}
+
+Expected<double, EngineError> Sky::sun_at(double target, double guess) const {
+  return secant(guess, kSunRate, kSunSlopeFloor, [&](double t) -> Expected<double, EngineError> {
+    auto sun = longitude(t, kSunCode);
+    if (!sun) return sun;
+    return wrapped(*sun - target);
+  });
+}
+
+Expected<double, EngineError> Sky::sun_before(double target, double jd) const {
+  auto sun = longitude(jd, kSunCode);
+  if (!sun) return sun;
+  const double back = modulo(*sun - target, 360.0);
+  auto found = sun_at(target, jd - back / kSunRate);
+  if (!found || *found <= jd) return found;
+  return sun_at(target, *found - kTropicalYear);
+}
+
+Expected<double, EngineError> Sky::new_moon_near(double guess) const {
+  return secant(guess, kElongationRate, kElongationSlopeFloor,
+                [&](double t) -> Expected<double, EngineError> {
+                  auto moon = longitude(t, kMoonCode);
+                  if (!moon) return moon;
+                  auto sun = longitude(t, kSunCode);
+                  if (!sun) return sun;
+                  return wrapped(*moon - *sun);
+                });
+}
+
+Expected<double, EngineError> Sky::new_moon_before(double jd) const {
+  auto moon = longitude(jd, kMoonCode);
+  if (!moon) return moon;
+  auto sun = longitude(jd, kSunCode);
+  if (!sun) return sun;
+  const double elongation = modulo(*moon - *sun, 360.0);
+  auto found = new_moon_near(jd - elongation / kElongationRate);
+  if (!found || *found <= jd) return found;
+  return new_moon_near(*found - kSynodicMonth);
+}
+
+Expected<Sui, EngineError> Sky::sui(double solstice) const {
+  auto next_solstice = sun_at(270.0, solstice + kTropicalYear);
+  if (!next_solstice) return unexpected(next_solstice.error());
+
+  // The new moon that begins month 11: the last one on or before the
+  // solstice's China day.
+  auto month_eleven = [&](double w) -> Expected<double, EngineError> {
+    auto m = new_moon_before(w + 1.0);
+    if (!m || china_day(*m) <= china_day(w)) return m;
+    return new_moon_before(*m - 1.0);
+  };
+  auto next_eleven = month_eleven(*next_solstice);
+  if (!next_eleven) return unexpected(next_eleven.error());
+  const int64_t end = china_day(*next_eleven);
+  auto first = month_eleven(solstice);
+  if (!first) return unexpected(first.error());
+
+  std::vector<int64_t> starts{china_day(*first)};
+  double moon = *first;
+  for (;;) {
+    auto next = new_moon_near(moon + kSynodicMonth);
+    if (!next) return unexpected(next.error());
+    moon = *next;
+    const int64_t day = china_day(moon);
+    if (day >= end) break;
+    starts.push_back(day);
+  }
+
+  // Days of the twelve principal terms (zhongqi), from this solstice on.
+  std::array<int64_t, 12> principal{};
+  principal[0] = china_day(solstice);
+  double t = solstice;
+  for (int i = 1; i < 12; ++i) {
+    const double target = modulo(270.0 + 30.0 * i, 360.0);
+    auto found = sun_at(target, t + 30.44);
+    if (!found) return unexpected(found.error());
+    t = *found;
+    principal[i] = china_day(t);
+  }
+
+  const int32_t year_of_eleven = gregorian_year_of_day(starts.front());
+  const bool leap_sui = starts.size() == 13;
+  Sui result;
+  result.end = end;
+  result.next_solstice = *next_solstice;
+  result.months.reserve(starts.size());
+  bool leap_assigned = false;
+  for (size_t i = 0; i < starts.size(); ++i) {
+    Month m;
+    m.start = starts[i];
+    m.end = i + 1 < starts.size() ? starts[i + 1] : end;
+    if (i == 0) {
+      m.month = 11;
+      m.year = year_of_eleven;
+    } else {
+      const Month& previous = result.months.back();
+      bool has_principal = false;
+      for (int64_t day : principal) has_principal |= m.start <= day && day < m.end;
+      if (!has_principal && leap_sui && !leap_assigned) {
+        m.month = previous.month;
+        m.leap = true;
+        leap_assigned = true;
+      } else {
+        m.month = static_cast<uint8_t>(previous.month % 12 + 1);
+      }
+      m.year = !m.leap && m.month == 1 ? year_of_eleven + 1 : previous.year;
+    }
+    result.months.push_back(m);
+  }
+  return result;
+}
+
+Expected<double, EngineError> Sky::equation_of_time(double jd) const {
+  auto v = apparent_vector(*kernels_, jd, kSunCode);
+  if (!v) return unexpected(v.error());
+  const double alpha = angle_of(v->orientation.true_equator * v->gcrs);
+  const double theta = v->orientation.gast;
+  const double fraction = modulo(jd + 0.5, 1.0);
+  const double hours =
+      modulo(theta - 24.0 * alpha / kTwoPi + 12.0 - 24.0 * fraction + 12.0, 24.0) - 12.0;
+  return hours * 60.0;
+}
+
+Expected<UtcInstant, EngineError> SolarTerm::instant() const {
+  auto parsed = UtcInstant::parse(utc);
+  if (!parsed) return unexpected(EngineError::invalid_input(parsed.error().text()));
+  return *parsed;
+}
+
+Expected<int64_t, EngineError> LunarMonth::start_day() const {
+  auto parsed = UtcInstant::parse(start + "T00:00:00Z");
+  if (!parsed) return unexpected(EngineError::invalid_input(parsed.error().text()));
+  const int64_t micros = parsed->micros();
+  int64_t days = micros / UtcInstant::kMicrosPerDay;
+  if (micros % UtcInstant::kMicrosPerDay < 0) --days;
+  return days + kUnixEpochDay;
+}
+
+Expected<ChineseCalendar, EngineError> chinese_calendar(const Sky& sky, UtcInstant moment) {
+  const double t = moment.julian_day();
+  ChineseCalendar calendar;
+
+  auto term = sky.sun_before(315.0, t);
+  if (!term) return unexpected(term.error());
+  uint16_t longitude = 315;
+  for (;;) {
+    const bool jie = longitude % 30 == 15;
+    calendar.solar_terms.push_back(
+        {std::string(term_name(longitude)), longitude, jie, term_utc(*term)});
+    if (*term > t && jie) break;
+    longitude = static_cast<uint16_t>((longitude + 15) % 360);
+    term = sky.sun_at(longitude, *term + 15.2);
+    if (!term) return unexpected(term.error());
+  }
+
+  const int64_t today = china_day(t);
+  auto solstice = sky.sun_before(270.0, t);
+  if (!solstice) return unexpected(solstice.error());
+  auto current = sky.sui(*solstice);
+  if (!current) return unexpected(current.error());
+  std::vector<Month> months = current->months;
+  if (today - 3 < months.front().start) {
+    auto earlier_solstice = sky.sun_at(270.0, *solstice - kTropicalYear);
+    if (!earlier_solstice) return unexpected(earlier_solstice.error());
+    auto earlier = sky.sui(*earlier_solstice);
+    if (!earlier) return unexpected(earlier.error());
+    months.insert(months.begin(), earlier->months.begin(), earlier->months.end());
+  }
+  Sui latest = std::move(*current);
+  while (latest.end <= today + 3) {
+    auto next = sky.sui(latest.next_solstice);
+    if (!next) return unexpected(next.error());
+    latest = std::move(*next);
+    months.insert(months.end(), latest.months.begin(), latest.months.end());
+  }
+  for (const Month& m : months) {
+    if (m.end > today - 3 && m.start <= today + 3) {
+      calendar.lunar_months.push_back({m.year, m.month, m.leap, civil_date_text(m.start),
+                                       static_cast<uint8_t>(m.end - m.start)});
+    }
+  }
+
+  auto equation = sky.equation_of_time(t);
+  if (!equation) return unexpected(equation.error());
+  calendar.equation_of_time = *equation;
+  return calendar;
+}
+
+Json to_json(const SolarTerm& term) {
+  Json out = Json::object();
+  out["name"] = term.name;
+  out["longitude"] = term.longitude;
+  out["jie"] = term.jie;
+  out["utc"] = term.utc;
+  return out;
+}
+
+Json to_json(const LunarMonth& month) {
+  Json out = Json::object();
+  out["year"] = month.year;
+  out["month"] = month.month;
+  out["leap"] = month.leap;
+  out["start"] = month.start;
+  out["days"] = month.days;
+  return out;
+}
+
+Json to_json(const ChineseCalendar& calendar) {
+  Json out = Json::object();
+  out["equation_of_time"] = calendar.equation_of_time;
+  Json terms = Json::array();
+  for (const SolarTerm& t : calendar.solar_terms) terms.push_back(to_json(t));
+  out["solar_terms"] = std::move(terms);
+  Json months = Json::array();
+  for (const LunarMonth& m : calendar.lunar_months) months.push_back(to_json(m));
+  out["lunar_months"] = std::move(months);
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// Reading a calendar dict back. The messages are those a strict typed JSON
+// reader gives, so the callers' errors read the same whatever the field.
+
+namespace {
+
+// A JSON value that keeps every object member in text order, repeated keys
+// included, so that a repeated field can be reported.
+struct Node {
+  enum class Kind { Null, Bool, Negative, Unsigned, Float, String, Array, Object };
+  Kind kind = Kind::Null;
+  bool boolean = false;
+  int64_t negative = 0;   // Kind::Negative: below zero
+  uint64_t unsigned_value = 0;
+  double number = 0.0;
+  std::string text;
+  std::vector<Node> items;
+  std::vector<std::pair<std::string, Node>> members;
+};
+
+Node node_of(const Json& value) {
+  Node n;
+  switch (value.type()) {
+    case Json::value_t::boolean:
+      n.kind = Node::Kind::Bool;
+      n.boolean = value.get<bool>();
+      break;
+    case Json::value_t::number_integer: {
+      const int64_t i = value.get<int64_t>();
+      if (i < 0) {
+        n.kind = Node::Kind::Negative;
+        n.negative = i;
+      } else {
+        n.kind = Node::Kind::Unsigned;
+        n.unsigned_value = static_cast<uint64_t>(i);
+      }
+      break;
+    }
+    case Json::value_t::number_unsigned:
+      n.kind = Node::Kind::Unsigned;
+      n.unsigned_value = value.get<uint64_t>();
+      break;
+    case Json::value_t::number_float:
+      n.kind = Node::Kind::Float;
+      n.number = value.get<double>();
+      break;
+    case Json::value_t::string:
+      n.kind = Node::Kind::String;
+      n.text = value.get<std::string>();
+      break;
+    case Json::value_t::array:
+      n.kind = Node::Kind::Array;
+      for (const Json& item : value) n.items.push_back(node_of(item));
+      break;
+    case Json::value_t::object:
+      n.kind = Node::Kind::Object;
+      for (auto it = value.begin(); it != value.end(); ++it) {
+        n.members.emplace_back(it.key(), node_of(it.value()));
+      }
+      break;
+    default:  // null; binary and discarded values do not come out of a parse
+      break;
+  }
+  return n;
+}
+
+// Builds a Node tree straight from JSON text.
+class NodeBuilder : public nlohmann::json_sax<Json> {
+ public:
+  Node root;
+  std::string error;
+
+  bool null() override { return add(Node{}); }
+  bool boolean(bool value) override {
+    Node n;
+    n.kind = Node::Kind::Bool;
+    n.boolean = value;
+    return add(std::move(n));
+  }
+  bool number_integer(number_integer_t value) override {
+    Node n;
+    if (value < 0) {
+      n.kind = Node::Kind::Negative;
+      n.negative = value;
+    } else {
+      n.kind = Node::Kind::Unsigned;
+      n.unsigned_value = static_cast<uint64_t>(value);
+    }
+    return add(std::move(n));
+  }
+  bool number_unsigned(number_unsigned_t value) override {
+    Node n;
+    n.kind = Node::Kind::Unsigned;
+    n.unsigned_value = value;
+    return add(std::move(n));
+  }
+  bool number_float(number_float_t value, const string_t&) override {
+    Node n;
+    n.kind = Node::Kind::Float;
+    n.number = value;
+    return add(std::move(n));
+  }
+  bool string(string_t& value) override {
+    Node n;
+    n.kind = Node::Kind::String;
+    n.text = value;
+    return add(std::move(n));
+  }
+  bool binary(binary_t&) override { return false; }
+  bool start_object(std::size_t) override {
+    Node n;
+    n.kind = Node::Kind::Object;
+    return open(std::move(n));
+  }
+  bool key(string_t& value) override {
+    key_ = value;
+    return true;
+  }
+  bool end_object() override {
+    open_.pop_back();
+    return true;
+  }
+  bool start_array(std::size_t) override {
+    Node n;
+    n.kind = Node::Kind::Array;
+    return open(std::move(n));
+  }
+  bool end_array() override {
+    open_.pop_back();
+    return true;
+  }
+  bool parse_error(std::size_t, const std::string&,
+                   const nlohmann::detail::exception& e) override {
+    error = e.what();
+    return false;
+  }
+
+ private:
+  // Appends to the open container (or sets the root); the new node.
+  Node* place(Node n) {
+    if (open_.empty()) {
+      root = std::move(n);
+      return &root;
+    }
+    Node* parent = open_.back();
+    if (parent->kind == Node::Kind::Array) {
+      parent->items.push_back(std::move(n));
+      return &parent->items.back();
+    }
+    parent->members.emplace_back(std::move(key_), std::move(n));
+    return &parent->members.back().second;
+  }
+  bool add(Node n) {
+    place(std::move(n));
+    return true;
+  }
+  // A container stays open while its children are added; the vectors that
+  // hold the open ones never grow meanwhile, so the pointers stay valid.
+  bool open(Node n) {
+    open_.push_back(place(std::move(n)));
+    return true;
+  }
+
+  std::vector<Node*> open_;
+  std::string key_;
+};
+
+// A float as a shortest round-trip decimal in positional notation (never
+// with an exponent), with ".0" added to a whole number.
+std::string float_text(double x) {
+  if (!std::isfinite(x)) return std::isnan(x) ? "NaN" : (x > 0 ? "inf" : "-inf");
+  char buffer[64];
+  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::scientific);
+  std::string sci(buffer, end);
+  std::string sign;
+  if (sci[0] == '-') {
+    sign = "-";
+    sci.erase(0, 1);
+  }
+  const size_t e = sci.find('e');
+  std::string digits = sci.substr(0, e);
+  const int exponent = std::stoi(sci.substr(e + 1));
+  if (digits.size() > 1) digits.erase(1, 1);  // drop the point
+  const int point = exponent + 1;  // digits before the decimal point
+  std::string out;
+  if (point <= 0) {
+    out = "0." + std::string(static_cast<size_t>(-point), '0') + digits;
+  } else if (static_cast<size_t>(point) >= digits.size()) {
+    out = digits + std::string(static_cast<size_t>(point) - digits.size(), '0') + ".0";
+  } else {
+    out = digits.substr(0, point) + "." + digits.substr(point);
+  }
+  return sign + out;
+}
+
+// A string quoted with the usual escapes for quotes, backslashes and
+// control characters.
+std::string quoted(const std::string& s) {
+  std::string out = "\"";
+  for (unsigned char c : s) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      case '\0': out += "\\0"; break;
+      default:
+        if (c < 0x20 || c == 0x7f) {
+          out += format("\\u{%x}", static_cast<unsigned>(c));
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  return out + "\"";
+}
+
+// What was found, as the messages name it.
+std::string unexpected_text(const Node& n) {
+  switch (n.kind) {
+    case Node::Kind::Null: return "null";
+    case Node::Kind::Bool: return n.boolean ? "boolean `true`" : "boolean `false`";
+    case Node::Kind::Negative: return format("integer `%lld`", static_cast<long long>(n.negative));
+    case Node::Kind::Unsigned:
+      return format("integer `%llu`", static_cast<unsigned long long>(n.unsigned_value));
+    case Node::Kind::Float: return "floating point `" + float_text(n.number) + "`";
+    case Node::Kind::String: return "string " + quoted(n.text);
+    case Node::Kind::Array: return "sequence";
+    case Node::Kind::Object: return "map";
+  }
+  return "null";
+}
+
+template <class T>
+using Read = Expected<T, std::string>;
+
+std::string invalid_type(const Node& n, std::string_view expected) {
+  return "invalid type: " + unexpected_text(n) + ", expected " + std::string(expected);
+}
+
+Read<std::string> read_string(const Node& n) {
+  if (n.kind != Node::Kind::String) return unexpected(invalid_type(n, "a string"));
+  return n.text;
+}
+
+Read<bool> read_bool(const Node& n) {
+  if (n.kind != Node::Kind::Bool) return unexpected(invalid_type(n, "a boolean"));
+  return n.boolean;
+}
+
+Read<double> read_f64(const Node& n) {
+  switch (n.kind) {
+    case Node::Kind::Float: return n.number;
+    case Node::Kind::Unsigned: return static_cast<double>(n.unsigned_value);
+    case Node::Kind::Negative: return static_cast<double>(n.negative);
+    default: return unexpected(invalid_type(n, "f64"));
+  }
+}
+
+// An integer of the range [low, high], named `type` in the messages.
+template <class T>
+Read<T> read_integer(const Node& n, const char* type) {
+  constexpr long long low = std::numeric_limits<T>::min();
+  constexpr unsigned long long high = std::numeric_limits<T>::max();
+  if (n.kind == Node::Kind::Unsigned) {
+    if (n.unsigned_value > high) {
+      return unexpected(format("invalid value: integer `%llu`, expected %s",
+                               static_cast<unsigned long long>(n.unsigned_value), type));
+    }
+    return static_cast<T>(n.unsigned_value);
+  }
+  if (n.kind == Node::Kind::Negative) {
+    if (n.negative < low) {
+      return unexpected(format("invalid value: integer `%lld`, expected %s",
+                               static_cast<long long>(n.negative), type));
+    }
+    return static_cast<T>(n.negative);
+  }
+  return unexpected(invalid_type(n, type));
+}
+
+// A record read field by field, from an object (by key, unknown keys
+// skipped) or from an array (by position).
+template <class Record, size_t N>
+struct RecordReader {
+  const char* name;
+  std::array<const char*, N> fields;
+  // Reads field i of the record from a value; an error message or nothing.
+  std::optional<std::string> (*read_field)(Record&, size_t, const Node&);
+
+  Read<Record> operator()(const Node& n) const {
+    Record record;
+    if (n.kind == Node::Kind::Object) {
+      std::array<bool, N> seen{};
+      for (const auto& [key, value] : n.members) {
+        size_t i = 0;
+        while (i < N && key != fields[i]) ++i;
+        if (i == N) continue;
+        if (seen[i]) return unexpected(format("duplicate field `%s`", fields[i]));
+        if (auto error = read_field(record, i, value)) return unexpected(std::move(*error));
+        seen[i] = true;
+      }
+      for (size_t i = 0; i < N; ++i) {
+        if (!seen[i]) return unexpected(format("missing field `%s`", fields[i]));
+      }
+      return record;
+    }
+    if (n.kind == Node::Kind::Array) {
+      for (size_t i = 0; i < N; ++i) {
+        if (i >= n.items.size()) {
+          return unexpected(format("invalid length %zu, expected struct %s with %zu elements", i,
+                                   name, N));
+        }
+        if (auto error = read_field(record, i, n.items[i])) return unexpected(std::move(*error));
+      }
+      if (n.items.size() > N) {
+        return unexpected(
+            format("invalid length %zu, expected fewer elements in array", n.items.size()));
+      }
+      return record;
+    }
+    return unexpected(invalid_type(n, std::string("struct ") + name));
+  }
+};
+
+// Stores a read value into `slot`, or gives the message.
+template <class T>
+std::optional<std::string> store(T& slot, Read<T> value) {
+  if (!value) return std::move(value.error());
+  slot = std::move(*value);
+  return std::nullopt;
+}
+
+template <class T, class Reader>
+Read<std::vector<T>> read_list(const Node& n, const Reader& reader) {
+  if (n.kind != Node::Kind::Array) return unexpected(invalid_type(n, "a sequence"));
+  std::vector<T> out;
+  out.reserve(n.items.size());
+  for (const Node& item : n.items) {
+    auto value = reader(item);
+    if (!value) return unexpected(std::move(value.error()));
+    out.push_back(std::move(*value));
+  }
+  return out;
+}
+
+const RecordReader<SolarTerm, 4> kSolarTermReader{
+    "SolarTerm",
+    {"name", "longitude", "jie", "utc"},
+    [](SolarTerm& t, size_t i, const Node& n) -> std::optional<std::string> {
+      switch (i) {
+        case 0: return store(t.name, read_string(n));
+        case 1: return store(t.longitude, read_integer<uint16_t>(n, "u16"));
+        case 2: return store(t.jie, read_bool(n));
+        default: return store(t.utc, read_string(n));
+      }
+    }};
+
+const RecordReader<LunarMonth, 5> kLunarMonthReader{
+    "LunarMonth",
+    {"year", "month", "leap", "start", "days"},
+    [](LunarMonth& m, size_t i, const Node& n) -> std::optional<std::string> {
+      switch (i) {
+        case 0: return store(m.year, read_integer<int32_t>(n, "i32"));
+        case 1: return store(m.month, read_integer<uint8_t>(n, "u8"));
+        case 2: return store(m.leap, read_bool(n));
+        case 3: return store(m.start, read_string(n));
+        default: return store(m.days, read_integer<uint8_t>(n, "u8"));
+      }
+    }};
+
+const RecordReader<ChineseCalendar, 3> kCalendarReader{
+    "ChineseCalendar",
+    {"equation_of_time", "solar_terms", "lunar_months"},
+    [](ChineseCalendar& c, size_t i, const Node& n) -> std::optional<std::string> {
+      switch (i) {
+        case 0: return store(c.equation_of_time, read_f64(n));
+        case 1: return store(c.solar_terms, read_list<SolarTerm>(n, kSolarTermReader));
+        default: return store(c.lunar_months, read_list<LunarMonth>(n, kLunarMonthReader));
+      }
+    }};
+
+Expected<ChineseCalendar, EngineError> read_node(const Node& n) {
+  auto calendar = kCalendarReader(n);
+  if (!calendar) return unexpected(EngineError::invalid_input(std::move(calendar.error())));
+  return std::move(*calendar);
+}
+
+}  // namespace
+
+Expected<ChineseCalendar, EngineError> read_chinese_calendar(const Json& value) {
+  return read_node(node_of(value));
+}
+
+Expected<ChineseCalendar, EngineError> read_chinese_calendar_text(std::string_view json_text) {
+  NodeBuilder builder;
+  if (!Json::sax_parse(json_text.begin(), json_text.end(), &builder) || !builder.error.empty()) {
+    return unexpected(EngineError::invalid_input(builder.error));
+  }
+  return read_node(builder.root);
+}
+
+}  // namespace quorvane::chinese
