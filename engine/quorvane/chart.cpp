@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "quorvane/chinese/calendar.hpp"
 #include "quorvane/condition.hpp"
 #include "quorvane/dignities.hpp"
 #include "quorvane/fixed_stars.hpp"
@@ -176,6 +177,11 @@ Expected<Chart, EngineError> chart_without_hours(const KernelSet& kernels,
   }
   chart.precession_rate_arcsec_yr = s.ayanamsa.precession_rate_arcsec_yr;
   chart.orb_settings = settings->json();
+  if (request.chinese_calendar) {
+    auto calendar = chinese::chinese_calendar(chinese::Sky(kernels), request.moment);
+    if (!calendar) return unexpected(calendar.error());
+    chart.chinese_calendar = chinese::to_json(*calendar);
+  }
   chart.house_system = request.house_system;
   chart.zodiac_type = std::string(s.zodiac);
   chart.dignity_scheme = std::string(scheme.name());
