@@ -26,5 +26,6 @@ ModuleState* engine_state(PyObject* self);
 // engine_type.cpp.
 extern PyMethodDef engine_supports_method;
 extern PyMethodDef engine_chart_method;
+extern PyMethodDef engine_transit_method;
 
 }  // namespace quorvane::py

@@ -18,6 +18,7 @@ namespace {
 PyMethodDef* const engine_method_list[] = {
     &engine_chart_method,
     &engine_supports_method,
+    &engine_transit_method,
 };
 
 struct EngineObject {

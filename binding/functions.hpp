@@ -6,6 +6,11 @@
 namespace quorvane::py {
 
 extern PyMethodDef julian_day_method;
+extern PyMethodDef synastry_method;
+extern PyMethodDef derived_chart_method;
+extern PyMethodDef degree_qualities_method;
+extern PyMethodDef degree_quality_table_method;
+extern PyMethodDef time_lords_method;
 extern PyMethodDef chart_dignities_method;
 
 // Adds the Engine class to the module (engine_type.cpp).

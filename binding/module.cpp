@@ -18,7 +18,12 @@ int module_exec(PyObject* module) {
   ModuleState* state = state_of(module);
   if (PyModule_AddStringConstant(module, "__version__", "0.0.12") < 0) return -1;
   if (add_engine_type(module) < 0) return -1;
+  if (add_function(module, &synastry_method) < 0) return -1;
+  if (add_function(module, &derived_chart_method) < 0) return -1;
   if (add_function(module, &julian_day_method) < 0) return -1;
+  if (add_function(module, &degree_qualities_method) < 0) return -1;
+  if (add_function(module, &degree_quality_table_method) < 0) return -1;
+  if (add_function(module, &time_lords_method) < 0) return -1;
   if (add_function(module, &chart_dignities_method) < 0) return -1;
   if (!ensure_exception_types(state)) return -1;
   if (PyModule_AddObjectRef(module, "EngineError", state->engine_error) < 0) return -1;

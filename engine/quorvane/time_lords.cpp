@@ -4,16 +4,12 @@
 #include <cmath>
 #include <limits>
 
+#include "quorvane/dignities.hpp"
 #include "quorvane/planetary_hours.hpp"
 #include "quorvane/zodiac.hpp"
 
 namespace quorvane {
 namespace {
-
-// Domicile rulers by sign index, Aries first.
-constexpr std::string_view kDomicile[12] = {"Mars",    "Venus",  "Mercury", "Moon",
-                                            "Sun",     "Mercury", "Venus",  "Mars",
-                                            "Jupiter", "Saturn", "Saturn",  "Jupiter"};
 
 constexpr double kMicrosPerDay = static_cast<double>(UtcInstant::kMicrosPerDay);
 
@@ -103,7 +99,7 @@ TimeLords time_lords(UtcInstant birth, double sun_longitude, double ascendant_lo
     p.start = years_after(birth, static_cast<double>(n));
     p.end = years_after(birth, static_cast<double>(n + 1));
     p.sign = kSigns[sign].name;
-    p.lord = kDomicile[sign];
+    p.lord = domicile_ruler(static_cast<int>(sign));
     p.house = static_cast<uint8_t>(n % 12 + 1);
     out.profections.push_back(p);
   }

@@ -1,0 +1,64 @@
+// time_lords(birth, sun_longitude, ascendant_longitude, start, end),
+// degree_qualities(longitude) and degree_quality_table()
+#include "args.hpp"
+#include "convert.hpp"
+#include "functions.hpp"
+#include "quorvane/degree_qualities.hpp"
+#include "quorvane/time_lords.hpp"
+
+namespace quorvane::py {
+namespace {
+
+PyObject* time_lords(PyObject* module, PyObject* args, PyObject* kwargs) {
+  static const char* const names[] = {"birth", "sun_longitude", "ascendant_longitude", "start",
+                                      "end"};
+  PyObject* values[5] = {};
+  if (!parse_arguments(args, kwargs, "time_lords", names, 5, 5, values)) return nullptr;
+  auto birth = to_instant(values[0]);
+  if (!birth) return nullptr;
+  double sun = 0.0;
+  if (!arg_double(values[1], "time_lords", "sun_longitude", &sun)) return nullptr;
+  double ascendant = 0.0;
+  if (!arg_double(values[2], "time_lords", "ascendant_longitude", &ascendant)) return nullptr;
+  auto start = to_instant(values[3]);
+  if (!start) return nullptr;
+  auto end = to_instant(values[4]);
+  if (!end) return nullptr;
+  return hand_off(state_of(module), to_json(quorvane::time_lords(*birth, sun, ascendant, *start, *end)));
+}
+
+PyObject* degree_qualities(PyObject* module, PyObject* args, PyObject* kwargs) {
+  static const char* const names[] = {"longitude"};
+  PyObject* value = nullptr;
+  if (!parse_arguments(args, kwargs, "degree_qualities", names, 1, 1, &value)) return nullptr;
+  double longitude = 0.0;
+  if (!arg_double(value, "degree_qualities", "longitude", &longitude)) return nullptr;
+  return hand_off(state_of(module), to_json(quorvane::degree_qualities(longitude)));
+}
+
+PyObject* degree_quality_table(PyObject* module, PyObject* /*unused*/) {
+  return hand_off(state_of(module), degree_quality_table_json());
+}
+
+}  // namespace
+
+PyMethodDef time_lords_method = {
+    "time_lords", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(time_lords)),
+    METH_VARARGS | METH_KEYWORDS,
+    "time_lords(birth, sun_longitude, ascendant_longitude, start, end)\n--\n\n"
+    "Annual profections and firdaria of a nativity (birth moment, natal Sun and\n"
+    "Ascendant longitudes) for the years that overlap `start`..`end`."};
+
+PyMethodDef degree_qualities_method = {
+    "degree_qualities",
+    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(degree_qualities)),
+    METH_VARARGS | METH_KEYWORDS,
+    "degree_qualities(longitude)\n--\n\n"
+    "Lilly's qualities of the degree an ecliptic longitude falls in."};
+
+PyMethodDef degree_quality_table_method = {
+    "degree_quality_table", degree_quality_table, METH_NOARGS,
+    "degree_quality_table()\n--\n\n"
+    "Lilly's table of the degree qualities, one dict per sign from Aries."};
+
+}  // namespace quorvane::py
