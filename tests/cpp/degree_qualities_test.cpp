@@ -23,20 +23,6 @@ std::array<std::string_view, 30> expand(std::span<const quorvane::DegreeRun> run
   return out;
 }
 
-TEST(DegreeQualityTable, RowsFollowTheZodiacAndCoverEveryDegree) {
-  const auto table = quorvane::degree_quality_table();
-  for (size_t s = 0; s < 12; ++s) {
-    SCOPED_TRACE(std::string(table[s].sign));
-    EXPECT_EQ(table[s].sign, quorvane::kSigns[s].name);
-    for (auto runs : {table[s].gender(), table[s].light()}) {
-      ASSERT_FALSE(runs.empty());
-      EXPECT_EQ(runs.back().end, 30);
-      const auto expanded = expand(runs);
-      for (std::string_view quality : expanded) EXPECT_FALSE(quality.empty());
-    }
-  }
-}
-
 TEST(DegreeQualityTable, ListSizesMatchLilly) {
   const auto table = quorvane::degree_quality_table();
   size_t pitted = 0, azimene = 0, fortune = 0;
@@ -50,6 +36,7 @@ TEST(DegreeQualityTable, ListSizesMatchLilly) {
   EXPECT_EQ(fortune, 35u);
   for (size_t s : {0u, 2u, 5u, 6u, 11u}) EXPECT_TRUE(table[s].azimene().empty()) << s;
   EXPECT_EQ(table[3].azimene().size(), 7u);  // Cancer: 9 to 15
+  for (size_t s = 0; s < 12; ++s) EXPECT_EQ(table[s].sign, quorvane::kSigns[s].name);
 }
 
 // Every degree of every sign, looked up through a longitude inside it, gets

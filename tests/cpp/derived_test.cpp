@@ -349,17 +349,4 @@ TEST(Synastry, NamesakesAspectButNotTheNodePair) {
   EXPECT_EQ(to_json(*empty).dump(), R"({"cross_aspects":[]})");
 }
 
-TEST(Synastry, Errors) {
-  const auto error = [](const Json& a, const Json& b, std::optional<Json> orbs = std::nullopt) {
-    auto result = quorvane::calculate_synastry(a, b, orbs);
-    return result ? "<no error>" : message_of(result.error());
-  };
-  EXPECT_EQ(error(Json::object(), Json::array()), "planets must be a list");
-  EXPECT_EQ(error(Json::array(), Json::array({{{"name", 1}}})), "every planet needs a name");
-  EXPECT_EQ(error(points({{"Sun", 1.0}}), Json::array({{{"name", "Moon"}}})),
-            "Moon has no ecliptic_longitude");
-  EXPECT_EQ(error(points({{"Sun", 1.0}}), points({{"Moon", 2.0}}), Json{{"planet_orbs", {{"Sun", "x"}}}}),
-            R"(not a number: "x")");
-}
-
 }  // namespace
