@@ -5,6 +5,7 @@
 #include <optional>
 #include <string_view>
 
+#include "quorvane/dignities.hpp"
 #include "quorvane/pyfloat.hpp"
 #include "quorvane/zodiac.hpp"
 
@@ -40,12 +41,6 @@ std::optional<Qualities> planet_nature(std::string_view name) {
   }
   return std::nullopt;
 }
-
-// The domicile lord of each sign from Aries; the modern planets rule nothing.
-constexpr std::array<std::string_view, 12> kLords{
-    "Mars", "Venus", "Mercury", "Moon", "Sun", "Mercury",
-    "Venus", "Mars", "Jupiter", "Saturn", "Saturn", "Jupiter",
-};
 
 struct Season {
   std::string_view text;
@@ -126,9 +121,10 @@ Temperament temperament(const std::vector<Placement>& placements, const std::vec
   if (ascendant) {
     const SignInfo& sign = kSigns[ascendant->sign];
     tally.add("Ascendant Sign", sign_with_element(*ascendant), 4, element_qualities(sign.element));
-    const std::string_view lord = kLords[ascendant->sign];
+    const std::string_view lord = domicile_ruler(ascendant->sign);
     if (const Placement* ruler = find(placements, lord)) {
-      tally.add("Lord of Ascendant Nature", std::string(lord), 3, *planet_nature(lord));
+      tally.add("Lord of Ascendant Nature", std::string(lord), 3,
+                planet_nature(lord).value_or(Qualities{}));
       const SignInfo& ruler_sign = kSigns[ruler->sign];
       tally.add("Lord of Ascendant Sign",
                 joined({lord, " in ", ruler_sign.name, " (", ruler_sign.element, ")"}), 3,
