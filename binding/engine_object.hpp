@@ -25,6 +25,7 @@ ModuleState* engine_state(PyObject* self);
 // declare it here and append its address to `engine_method_list` in
 // engine_type.cpp.
 extern PyMethodDef engine_supports_method;
+extern PyMethodDef engine_reduce_method;
 extern PyMethodDef engine_chart_method;
 extern PyMethodDef engine_transit_method;
 

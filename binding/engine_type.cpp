@@ -19,11 +19,13 @@ PyMethodDef* const engine_method_list[] = {
     &engine_chart_method,
     &engine_supports_method,
     &engine_transit_method,
+    &engine_reduce_method,
 };
 
 struct EngineObject {
   PyObject_HEAD
   std::shared_ptr<const KernelSet> kernels;  // constructed in place by engine_new
+  PyObject* paths;  // tuple of the paths as given (str or bytes), for pickling
 };
 
 EngineObject* as_engine(PyObject* self) { return reinterpret_cast<EngineObject*>(self); }
@@ -35,11 +37,9 @@ PyObject* not_paths(PyObject* kernels) {
   return nullptr;
 }
 
-// One path as the bytes the file system sees (str through the file-system
-// encoding, so undecodable names survive).
-std::optional<std::string> path_bytes(PyObject* item) {
-  PyRef path = PyRef::steal(PyOS_FSPath(item));
-  if (!path) return std::nullopt;
+// One path (a str or bytes from os.fspath) as the bytes the file system
+// sees (str through the file-system encoding, so undecodable names survive).
+std::optional<std::string> path_bytes(const PyRef& path) {
   PyRef bytes = PyUnicode_Check(path.get()) ? PyRef::steal(PyUnicode_EncodeFSDefault(path.get()))
                                             : path;
   if (!bytes) return std::nullopt;
@@ -59,12 +59,19 @@ PyObject* engine_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   if (count < 0) return nullptr;
   std::vector<std::string> paths;
   paths.reserve(static_cast<size_t>(count));
+  // Path-like objects are kept as os.fspath gives them, so a pickled engine
+  // reopens the same files whatever the worker's path classes are.
+  PyRef given = PyRef::steal(PyTuple_New(count));
+  if (!given) return nullptr;
   for (Py_ssize_t i = 0; i < count; ++i) {
     PyRef item = PyRef::steal(PySequence_GetItem(kernels, i));
     if (!item) return nullptr;
-    auto path = path_bytes(item.get());
+    PyRef fs_path = PyRef::steal(PyOS_FSPath(item.get()));
+    if (!fs_path) return nullptr;
+    auto path = path_bytes(fs_path);
     if (!path) return nullptr;
     paths.push_back(std::move(*path));
+    PyTuple_SET_ITEM(given.get(), i, fs_path.release());
   }
 
   std::optional<Expected<KernelSet, std::string>> loaded;
@@ -84,6 +91,7 @@ PyObject* engine_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   PyObject* self = type->tp_alloc(type, 0);
   if (!self) return nullptr;
   new (&as_engine(self)->kernels) std::shared_ptr<const KernelSet>(std::move(set));
+  as_engine(self)->paths = given.release();
   return self;
 }
 
@@ -91,6 +99,7 @@ void engine_dealloc(PyObject* self) {
   PyTypeObject* type = Py_TYPE(self);
   // Closes the kernel files unless a computation still shares the set.
   as_engine(self)->kernels.~shared_ptr();
+  Py_XDECREF(as_engine(self)->paths);
   type->tp_free(self);
   Py_DECREF(type);
 }
@@ -133,6 +142,13 @@ PyObject* supports(PyObject* self, PyObject* args, PyObject* kwargs) {
   return PyBool_FromLong(engine_kernels(self).for_jd(jd) != nullptr);
 }
 
+// Pickling sends the paths, not the kernels: a worker process opens the
+// files again, and a missing file fails there as the constructor would.
+PyObject* reduce(PyObject* self, PyObject* /*unused*/) {
+  return Py_BuildValue("(O(O))", reinterpret_cast<PyObject*>(Py_TYPE(self)),
+                       as_engine(self)->paths);
+}
+
 const char engine_doc[] =
     "Engine(kernels)\n--\n\nChart calculator over a set of JPL kernels.\n\n"
     "Engine([\"de440s.bsp\", \"de441_part-1.bsp\"]) loads the kernels in preference order:\n"
@@ -155,6 +171,10 @@ PyMethodDef engine_supports_method = {
     "supports", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(supports)),
     METH_VARARGS | METH_KEYWORDS,
     "supports($self, jd)\n--\n\nWhether a loaded kernel covers this UT Julian date."};
+
+PyMethodDef engine_reduce_method = {
+    "__reduce__", reduce, METH_NOARGS,
+    "__reduce__($self, /)\n--\n\nPickle support: the engine is rebuilt from its kernel paths."};
 
 const KernelSet& engine_kernels(PyObject* self) { return *as_engine(self)->kernels; }
 
