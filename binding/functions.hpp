@@ -12,6 +12,8 @@ extern PyMethodDef degree_qualities_method;
 extern PyMethodDef degree_quality_table_method;
 extern PyMethodDef time_lords_method;
 extern PyMethodDef chart_dignities_method;
+extern PyMethodDef bazi_method;
+extern PyMethodDef zi_wei_method;
 
 // Adds the Engine class to the module (engine_type.cpp).
 int add_engine_type(PyObject* module);
