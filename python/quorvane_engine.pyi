@@ -1,0 +1,104 @@
+# Type stubs of the quorvane_engine extension module. Every public name of
+# the module has its stub here, with the exact parameter names and
+# defaults: tests/python/test_stubs.py fails when one is missing or differs.
+import os
+from datetime import datetime
+from typing import Any, Mapping, Sequence, Union
+
+__version__: str
+
+# A moment: an ISO text in UTC ("2024-03-20T12:00Z") or a datetime (naive
+# ones are taken as UTC).
+_Moment = Union[str, datetime]
+# Every record comes back as plain JSON data: dicts, lists, str, numbers,
+# bools and None.
+_Record = dict[str, Any]
+# Structured inputs go through json.dumps: any JSON-serialisable value.
+_JsonObject = Mapping[str, Any]
+_Points = Sequence[Mapping[str, Any]]
+_Path = Union[str, bytes, os.PathLike[str], os.PathLike[bytes]]
+
+class EngineError(Exception):
+    """A calculation failed (malformed kernel, unsupported data)."""
+
+class EphemerisRangeError(EngineError):
+    """No loaded kernel covers the requested date."""
+
+class Engine:
+    """Chart calculator over a set of JPL kernels."""
+
+    def __init__(self, kernels: Sequence[_Path]) -> None: ...
+    def __reduce__(self) -> tuple[type[Engine], tuple[tuple[Union[str, bytes], ...]]]: ...
+    @property
+    def kernels(self) -> list[tuple[str, float, float]]: ...
+    @property
+    def coverage(self) -> Union[tuple[float, float], None]: ...
+    def supports(self, jd: float) -> bool: ...
+    def chart(
+        self,
+        moment: _Moment,
+        latitude: float,
+        longitude: float,
+        house_system: str = "P",
+        zodiac_type: str = "tropical",
+        ayanamsa: str = "galcent_0sag",
+        orb_settings: Union[_JsonObject, None] = None,
+        dignity_scheme: str = "lilly",
+        chinese_calendar: bool = False,
+    ) -> _Record: ...
+    def transit(
+        self,
+        natal_planets: _Points,
+        moment: _Moment,
+        latitude: float,
+        longitude: float,
+        house_system: str = "P",
+        zodiac_type: str = "tropical",
+        ayanamsa: str = "galcent_0sag",
+        orb_settings: Union[_JsonObject, None] = None,
+        dignity_scheme: str = "lilly",
+    ) -> _Record: ...
+
+def synastry(
+    chart_a_planets: _Points,
+    chart_b_planets: _Points,
+    orb_settings: Union[_JsonObject, None] = None,
+) -> _Record: ...
+def derived_chart(
+    base_chart: _JsonObject, root_house: int, custom_name: Union[str, None] = None
+) -> _Record: ...
+def julian_day(moment: _Moment) -> float: ...
+def degree_qualities(longitude: float) -> _Record: ...
+def degree_quality_table() -> list[_Record]: ...
+def time_lords(
+    birth: _Moment,
+    sun_longitude: float,
+    ascendant_longitude: float,
+    start: _Moment,
+    end: _Moment,
+) -> _Record: ...
+def chart_dignities(chart: _JsonObject, dignity_scheme: str = "lilly") -> _Record: ...
+def bazi(
+    calendar: _JsonObject,
+    moment: _Moment,
+    longitude: float,
+    utc_offset_minutes: float,
+    solar_time: bool = True,
+    zi_hour: str = "next_day",
+    sex: Union[str, None] = None,
+    luck_pillars: int = 10,
+    year: Union[int, None] = None,
+    date: Union[str, None] = None,
+) -> _Record: ...
+def zi_wei(
+    calendar: _JsonObject,
+    moment: _Moment,
+    longitude: float,
+    utc_offset_minutes: float,
+    solar_time: bool = True,
+    zi_hour: str = "next_day",
+    sex: Union[str, None] = None,
+    leap_month: str = "split",
+    year: Union[int, None] = None,
+    date: Union[str, None] = None,
+) -> _Record: ...
