@@ -139,19 +139,4 @@ TEST(Condition, EssentialIsJudgedWithTheChartsSect) {
             3u);
 }
 
-TEST(Condition, JsonKeyOrder) {
-  const Json out = to_json(PlanetCondition{"Moon", judged("Moon", 40.0, 13.0, 100.0, 10.0)});
-  std::vector<std::string> keys;
-  for (const auto& [key, value] : out["condition"].items()) keys.push_back(key);
-  EXPECT_EQ(keys, (std::vector<std::string>{"essential", "sect", "in_sect", "above_horizon",
-                                            "solar_phase", "orientality", "motion"}));
-  EXPECT_EQ(out.begin().key(), "name");
-  keys.clear();
-  for (const auto& [key, value] : out["condition"]["essential"].items()) keys.push_back(key);
-  EXPECT_EQ(keys, (std::vector<std::string>{"domicile", "exaltation", "triplicity", "bound", "face",
-                                            "detriment", "fall", "peregrine", "score", "lords"}));
-  EXPECT_TRUE(out["condition"]["orientality"].is_null());
-  EXPECT_TRUE(out["condition"]["solar_phase"].is_null());
-}
-
 }  // namespace
