@@ -204,7 +204,9 @@ Expected<Sui, EngineError> Sky::sui(double solstice) const {
     if (!next) return unexpected(next.error());
     moon = *next;
     const int64_t day = china_day(moon);
-    if (day >= end) break;
+    // A sui has at most 13 months; the cap only matters for a kernel with
+    // nonsense data, where the walk might otherwise never reach the end.
+    if (day >= end || starts.size() == 13) break;
     starts.push_back(day);
   }
 
