@@ -33,7 +33,3 @@ def test_calendar_does_not_change_the_rest_of_the_chart(engine):
     del with_calendar["chinese_calendar"]
     assert with_calendar == without
 
-
-def test_calendar_needs_a_bool():
-    with pytest.raises(TypeError):
-        q.Engine([]).chart(MOMENT, 0.0, 0.0, chinese_calendar="yes")
