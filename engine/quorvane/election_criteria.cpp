@@ -209,7 +209,9 @@ std::string one_of(const std::array<std::string_view, N>& names) {
   std::string out;
   for (size_t i = 0; i < N; ++i) {
     if (i) out += ", ";
-    out += "`" + std::string(names[i]) + "`";
+    out += '`';
+    out += names[i];
+    out += '`';
   }
   return out;
 }
