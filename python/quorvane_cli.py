@@ -468,8 +468,10 @@ def house_table(cusps: list) -> list[str]:
 
 
 def aspect_table(aspects: list) -> list[str]:
-    return table(["body", "aspect", "body", "orb", "applying"],
-                 [[a["body1"], a["aspect_type"], a["body2"], a["orb"], a.get("is_applying")]
+    # No "applying" column: the engine sets is_applying on every chart aspect
+    # without looking at motion, so it would tell the reader nothing.
+    return table(["body", "aspect", "body", "orb", "max orb"],
+                 [[a["body1"], a["aspect_type"], a["body2"], a["orb"], a.get("max_orb")]
                   for a in aspects])
 
 
