@@ -64,9 +64,10 @@ bool read_birth_arguments(PyObject* module, const char* function, PyObject* cons
     out->date = std::move(date);
   }
 
-  auto json = to_json_value(values[0]);
-  if (!json) return false;
-  auto calendar = chinese::read_chinese_calendar(*json);
+  // Read from the text itself so that a repeated key is reported.
+  auto text = to_json_text(values[0]);
+  if (!text) return false;
+  auto calendar = chinese::read_chinese_calendar_text(*text);
   if (!calendar) {
     raise_engine_error(state_of(module), calendar.error());
     return false;

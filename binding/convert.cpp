@@ -54,14 +54,18 @@ std::optional<UtcInstant> to_instant(PyObject* moment) {
                                 static_cast<uint32_t>(parts[6]));
 }
 
-std::optional<Json> to_json_value(PyObject* object) {
+std::optional<std::string> to_json_text(PyObject* object) {
   PyRef json = PyRef::steal(PyImport_ImportModule("json"));
   if (!json) return std::nullopt;
   PyRef dumps = PyRef::steal(PyObject_GetAttrString(json.get(), "dumps"));
   if (!dumps) return std::nullopt;
   PyRef text = PyRef::steal(PyObject_CallOneArg(dumps.get(), object));
   if (!text) return std::nullopt;
-  auto utf8 = to_text(text.get());
+  return to_text(text.get());
+}
+
+std::optional<Json> to_json_value(PyObject* object) {
+  auto utf8 = to_json_text(object);
   if (!utf8) return std::nullopt;
   auto parsed = parse_json(*utf8);
   if (!parsed) {

@@ -14,6 +14,10 @@ namespace quorvane::py {
 // A moment: text, or a naive (UTC) or aware datetime.
 std::optional<UtcInstant> to_instant(PyObject* moment);
 
+// The json.dumps text of any Python object (repeated keys kept, for
+// readers that must see them).
+std::optional<std::string> to_json_text(PyObject* object);
+
 // Any Python object, through json.dumps, into a JSON value.
 std::optional<Json> to_json_value(PyObject* object);
 
