@@ -28,5 +28,6 @@ extern PyMethodDef engine_supports_method;
 extern PyMethodDef engine_reduce_method;
 extern PyMethodDef engine_chart_method;
 extern PyMethodDef engine_transit_method;
+extern PyMethodDef engine_horary_method;
 
 }  // namespace quorvane::py

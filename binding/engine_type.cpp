@@ -20,6 +20,7 @@ PyMethodDef* const engine_method_list[] = {
     &engine_supports_method,
     &engine_transit_method,
     &engine_reduce_method,
+    &engine_horary_method,
 };
 
 struct EngineObject {
