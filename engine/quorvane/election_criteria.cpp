@@ -9,6 +9,11 @@
 namespace quorvane {
 namespace {
 
+// An object member. Declared apart (not a std::pair) because the pair
+// would need the complete Node inside Node's own definition, which
+// libstdc++ refuses under clang.
+struct Member;
+
 // A parsed JSON value that, unlike Json, keeps repeated object keys, so the
 // reader can refuse them.
 struct Node {
@@ -20,7 +25,12 @@ struct Node {
   double number = 0.0;
   std::string text;
   std::vector<Node> items;
-  std::vector<std::pair<std::string, Node>> members;
+  std::vector<Member> members;
+};
+
+struct Member {
+  std::string first;  // the key
+  Node second;
 };
 
 Node node_of(const Json& value) {
@@ -59,7 +69,7 @@ Node node_of(const Json& value) {
       break;
     case Json::value_t::object:
       n.kind = Node::Kind::Object;
-      for (const auto& [key, item] : value.items()) n.members.emplace_back(key, node_of(item));
+      for (const auto& [key, item] : value.items()) n.members.push_back(Member{key, node_of(item)});
       break;
     default:
       break;
@@ -152,7 +162,7 @@ class NodeBuilder : public nlohmann::json_sax<Json> {
       parent->items.push_back(std::move(n));
       return &parent->items.back();
     }
-    parent->members.emplace_back(std::move(key_), std::move(n));
+    parent->members.push_back(Member{std::move(key_), std::move(n)});
     return &parent->members.back().second;
   }
   bool add(Node n) {

@@ -367,6 +367,11 @@ Json to_json(const ChineseCalendar& calendar) {
 
 namespace {
 
+// An object member. Declared apart (not a std::pair) because the pair
+// would need the complete Node inside Node's own definition, which
+// libstdc++ refuses under clang.
+struct Member;
+
 // A JSON value that keeps every object member in text order, repeated keys
 // included, so that a repeated field can be reported.
 struct Node {
@@ -378,7 +383,12 @@ struct Node {
   double number = 0.0;
   std::string text;
   std::vector<Node> items;
-  std::vector<std::pair<std::string, Node>> members;
+  std::vector<Member> members;
+};
+
+struct Member {
+  std::string first;  // the key
+  Node second;
 };
 
 Node node_of(const Json& value) {
@@ -418,7 +428,7 @@ Node node_of(const Json& value) {
     case Json::value_t::object:
       n.kind = Node::Kind::Object;
       for (auto it = value.begin(); it != value.end(); ++it) {
-        n.members.emplace_back(it.key(), node_of(it.value()));
+        n.members.push_back(Member{it.key(), node_of(it.value())});
       }
       break;
     default:  // null; binary and discarded values do not come out of a parse
@@ -510,7 +520,7 @@ class NodeBuilder : public nlohmann::json_sax<Json> {
       parent->items.push_back(std::move(n));
       return &parent->items.back();
     }
-    parent->members.emplace_back(std::move(key_), std::move(n));
+    parent->members.push_back(Member{std::move(key_), std::move(n)});
     return &parent->members.back().second;
   }
   bool add(Node n) {
