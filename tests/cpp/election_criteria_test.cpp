@@ -187,6 +187,9 @@ TEST(ElectionCriteriaResolve, LocalHoursAndOffsets) {
             "");
   EXPECT_EQ(resolve_failure(R"({"utc_offsets": [{"from": "yesterday", "minutes": 60}]})"),
             "utc_offsets: invalid UTC date-time: yesterday");
+  // The most negative minutes have no absolute value in 32 bits; still out of range.
+  EXPECT_EQ(resolve_failure(R"({"utc_offsets": [{"from": "2024-01-01T00:00:00Z", "minutes": -2147483648}]})"),
+            "UTC offset -2147483648 is out of range");
   // The range is checked before the text: an entry bad both ways reports the range.
   EXPECT_EQ(resolve_failure(R"({"utc_offsets": [{"from": "yesterday", "minutes": 2000}]})"),
             "UTC offset 2000 is out of range");
