@@ -29,5 +29,7 @@ extern PyMethodDef engine_reduce_method;
 extern PyMethodDef engine_chart_method;
 extern PyMethodDef engine_transit_method;
 extern PyMethodDef engine_horary_method;
+extern PyMethodDef engine_election_method;
+extern PyMethodDef engine_elections_method;
 
 }  // namespace quorvane::py

@@ -21,6 +21,8 @@ PyMethodDef* const engine_method_list[] = {
     &engine_transit_method,
     &engine_reduce_method,
     &engine_horary_method,
+    &engine_election_method,
+    &engine_elections_method,
 };
 
 struct EngineObject {

@@ -1,0 +1,131 @@
+// Engine.election and Engine.elections
+#include "args.hpp"
+#include "convert.hpp"
+#include "engine_object.hpp"
+#include "errors.hpp"
+#include "quorvane/election.hpp"
+#include "quorvane/election_search.hpp"
+
+namespace quorvane::py {
+namespace {
+
+// The `criteria` argument: None (or omitted) for the defaults, else any
+// object json.dumps accepts. The criteria are read from the dumped text
+// rather than a parsed value so that a repeated key is still seen.
+std::optional<ElectionCriteria> to_criteria(ModuleState* state, PyObject* criteria) {
+  if (criteria == nullptr || criteria == Py_None) {
+    auto defaults = ElectionCriteria::from_value(Json(nullptr));
+    if (!defaults) {
+      raise_engine_error(state, defaults.error());
+      return std::nullopt;
+    }
+    return std::move(defaults).value();
+  }
+  PyRef json = PyRef::steal(PyImport_ImportModule("json"));
+  if (!json) return std::nullopt;
+  PyRef dumps = PyRef::steal(PyObject_GetAttrString(json.get(), "dumps"));
+  if (!dumps) return std::nullopt;
+  PyRef text = PyRef::steal(PyObject_CallOneArg(dumps.get(), criteria));
+  if (!text) return std::nullopt;
+  auto utf8 = to_text(text.get());
+  if (!utf8) return std::nullopt;
+  // Text the JSON reader refuses (NaN, Infinity) fails as every JSON argument does.
+  if (auto parsed = parse_json(*utf8); !parsed) {
+    PyErr_SetString(PyExc_ValueError, parsed.error().c_str());
+    return std::nullopt;
+  }
+  auto read = ElectionCriteria::from_text(*utf8);
+  if (!read) {
+    raise_engine_error(state, read.error());
+    return std::nullopt;
+  }
+  return std::move(read).value();
+}
+
+PyObject* engine_election(PyObject* self, PyObject* args, PyObject* kwargs) {
+  static const char* const names[] = {"moment",      "latitude",     "longitude",
+                                      "criteria",    "house_system", "zodiac_type",
+                                      "ayanamsa",    "orb_settings", "dignity_scheme"};
+  PyObject* values[9] = {};
+  if (!parse_arguments(args, kwargs, "election", names, 9, 3, values)) return nullptr;
+
+  ChartRequest request;
+  if (!arg_double(values[1], "election", "latitude", &request.latitude)) return nullptr;
+  if (!arg_double(values[2], "election", "longitude", &request.longitude)) return nullptr;
+  if (values[4] && !arg_text(values[4], "election", "house_system", &request.house_system)) return nullptr;
+  if (values[5] && !arg_text(values[5], "election", "zodiac_type", &request.zodiac_type)) return nullptr;
+  if (values[6] && !arg_text(values[6], "election", "ayanamsa", &request.ayanamsa)) return nullptr;
+  std::string dignity_scheme = "lilly";
+  if (values[8] && !arg_text(values[8], "election", "dignity_scheme", &dignity_scheme)) return nullptr;
+
+  ModuleState* state = engine_state(self);
+  auto criteria = to_criteria(state, values[3]);
+  if (!criteria) return nullptr;
+  auto moment = to_instant(values[0]);
+  if (!moment) return nullptr;
+  request.moment = *moment;
+  if (values[7] && values[7] != Py_None) {
+    auto settings = to_json_value(values[7]);
+    if (!settings) return nullptr;
+    request.orb_settings = std::move(*settings);
+  }
+  request.dignity_scheme = std::move(dignity_scheme);
+
+  const KernelSet& kernels = engine_kernels(self);
+  std::optional<Expected<ElectionChart, EngineError>> result;
+  Py_BEGIN_ALLOW_THREADS
+  result.emplace(calculate_election_chart(kernels, request, *criteria));
+  Py_END_ALLOW_THREADS
+  if (!*result) return raise_engine_error(state, result->error());
+  return hand_off(state, to_json(result->value()));
+}
+
+PyObject* engine_elections(PyObject* self, PyObject* args, PyObject* kwargs) {
+  static const char* const names[] = {"start",    "end",          "latitude",    "longitude",
+                                      "criteria", "house_system", "zodiac_type", "ayanamsa"};
+  PyObject* values[8] = {};
+  if (!parse_arguments(args, kwargs, "elections", names, 8, 4, values)) return nullptr;
+
+  ChartRequest request;
+  if (!arg_double(values[2], "elections", "latitude", &request.latitude)) return nullptr;
+  if (!arg_double(values[3], "elections", "longitude", &request.longitude)) return nullptr;
+  if (values[5] && !arg_text(values[5], "elections", "house_system", &request.house_system)) return nullptr;
+  if (values[6] && !arg_text(values[6], "elections", "zodiac_type", &request.zodiac_type)) return nullptr;
+  if (values[7] && !arg_text(values[7], "elections", "ayanamsa", &request.ayanamsa)) return nullptr;
+
+  ModuleState* state = engine_state(self);
+  auto criteria = to_criteria(state, values[4]);
+  if (!criteria) return nullptr;
+  auto end = to_instant(values[1]);
+  if (!end) return nullptr;
+  auto start = to_instant(values[0]);
+  if (!start) return nullptr;
+  request.moment = *start;
+
+  const KernelSet& kernels = engine_kernels(self);
+  std::optional<Expected<ElectionSearch, EngineError>> result;
+  Py_BEGIN_ALLOW_THREADS
+  result.emplace(search_elections(kernels, request, *end, *criteria));
+  Py_END_ALLOW_THREADS
+  if (!*result) return raise_engine_error(state, result->error());
+  return hand_off(state, to_json(result->value()));
+}
+
+}  // namespace
+
+PyMethodDef engine_election_method = {
+    "election", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(engine_election)),
+    METH_VARARGS | METH_KEYWORDS,
+    "election($self, moment, latitude, longitude, criteria=None, house_system=\"P\", "
+    "zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\", orb_settings=None, "
+    "dignity_scheme=\"lilly\")\n--\n\n"
+    "A chart with its electional assessment under the `election_data` key."};
+
+PyMethodDef engine_elections_method = {
+    "elections", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(engine_elections)),
+    METH_VARARGS | METH_KEYWORDS,
+    "elections($self, start, end, latitude, longitude, criteria=None, house_system=\"P\", "
+    "zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\")\n--\n\n"
+    "The best electional windows from `start` to `end` at a place."};
+
+}  // namespace quorvane::py
