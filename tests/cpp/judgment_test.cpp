@@ -31,79 +31,46 @@ struct Found {
   double days;
 };
 
-int sign_at(double longitude) { return static_cast<int>(std::floor(longitude / 30.0)); }
-
-// The relative angle minus the target, folded into (-180, 180].
-double off_target(double relative, double target) {
-  double d = std::fmod(relative - target, 360.0);
-  if (d <= -180.0) d += 360.0;
-  if (d > 180.0) d -= 360.0;
-  return d;
-}
-
-// The first exact aspect found by stepping both bodies at their speeds,
-// before either crosses into another sign; bisects each bracket found.
+// The first exact aspect met by stepping both bodies at their speeds, before
+// either crosses into another sign (whose time lands in `exit_time`).
 std::optional<Found> stepped_aspect(const MovingBody& x, const MovingBody& y, double* exit_time) {
-  struct Target {
-    double angle;
-    std::string_view name;
+  static const std::pair<double, std::string_view> targets[] = {
+      {0, "Conjunction"}, {60, "Sextile"}, {-60, "Sextile"}, {90, "Square"},
+      {-90, "Square"},    {120, "Trine"},  {-120, "Trine"},  {180, "Opposition"}};
+  auto sign_at = [](double l) { return std::floor(l / 30.0); };
+  auto inside = [&](double t) {
+    return sign_at(x.longitude + x.speed * t) == sign_at(x.longitude) &&
+           sign_at(y.longitude + y.speed * t) == sign_at(y.longitude);
   };
-  static const Target targets[] = {{0, "Conjunction"}, {60, "Sextile"},   {-60, "Sextile"},
-                                   {90, "Square"},     {-90, "Square"},   {120, "Trine"},
-                                   {-120, "Trine"},    {180, "Opposition"}};
-  const double fastest =
-      std::max({std::fabs(x.speed - y.speed), std::fabs(x.speed), std::fabs(y.speed)});
-  const double dt = 0.25 / fastest;
-  const int sx = sign_at(x.longitude), sy = sign_at(y.longitude);
-  auto lx = [&](double t) { return x.longitude + x.speed * t; };
-  auto ly = [&](double t) { return y.longitude + y.speed * t; };
-  auto inside = [&](double t) { return sign_at(lx(t)) == sx && sign_at(ly(t)) == sy; };
-
-  // Where the first body leaves its sign, by stepping then bisecting.
-  double t0 = 0.0;
-  *exit_time = std::numeric_limits<double>::infinity();
-  for (int i = 0; i < 2'000'000; ++i) {
-    const double t1 = t0 + dt;
-    if (!inside(t1)) {
-      double lo = t0, hi = t1;
-      for (int k = 0; k < 200 && hi - lo > 1e-13 * std::max(1.0, hi); ++k) {
-        const double mid = 0.5 * (lo + hi);
-        (inside(mid) ? lo : hi) = mid;
-      }
-      *exit_time = hi;
-      break;
+  // Relative angle minus the target, folded into (-180, 180].
+  auto off = [&](double t, double target) {
+    const double d = std::fmod(x.longitude - y.longitude + (x.speed - y.speed) * t - target, 360.0);
+    return d <= -180.0 ? d + 360.0 : d > 180.0 ? d - 360.0 : d;
+  };
+  // Shrinks [lo, hi] onto the point where `same_as_lo` stops holding.
+  auto bisect = [](double lo, double hi, auto same_as_lo) {
+    for (int k = 0; k < 200 && hi - lo > 1e-14 * std::max(1.0, hi); ++k) {
+      const double mid = 0.5 * (lo + hi);
+      (same_as_lo(mid) ? lo : hi) = mid;
     }
-    t0 = t1;
-  }
-
+    return 0.5 * (lo + hi);
+  };
+  const double dt =
+      0.25 / std::max({std::fabs(x.speed - y.speed), std::fabs(x.speed), std::fabs(y.speed)});
   std::optional<Found> best;
-  for (const Target& target : targets) {
-    auto f = [&](double t) { return off_target(lx(t) - ly(t), target.angle); };
-    double a = 0.0;
-    double fa = f(a);
-    while (a < *exit_time) {
-      const double b = std::min(a + dt, *exit_time);
-      const double fb = f(b);
-      // A true root crosses zero slowly; a wrap jumps by nearly 360.
-      if (std::fabs(fa - fb) < 90.0 && ((fa < 0.0 && fb >= 0.0) || (fa > 0.0 && fb <= 0.0))) {
-        double lo = a, hi = b, flo = fa;
-        for (int k = 0; k < 200 && hi - lo > 1e-14 * std::max(1.0, hi); ++k) {
-          const double mid = 0.5 * (lo + hi);
-          const double fm = f(mid);
-          if ((flo < 0.0) == (fm < 0.0) && fm != 0.0) {
-            lo = mid;
-            flo = fm;
-          } else {
-            hi = mid;
-          }
-        }
-        const double root = 0.5 * (lo + hi);
-        if (root > 1e-9 && (!best || root < best->days)) best = Found{target.name, root};
-        break;
-      }
-      a = b;
-      fa = fb;
+  for (double t0 = 0.0; t0 < 1e7; t0 += dt) {
+    const double t1 = t0 + dt;
+    double end = t1;
+    *exit_time = std::numeric_limits<double>::infinity();
+    if (!inside(t1)) end = *exit_time = bisect(t0, t1, inside);
+    for (const auto& [angle, name] : targets) {
+      const double f0 = off(t0, angle), f1 = off(end, angle);
+      // A true crossing is slow; a fold jumps by nearly 360.
+      if (std::fabs(f0 - f1) > 90.0 || (f0 < 0.0) == (f1 < 0.0)) continue;
+      const double root = bisect(t0, end, [&](double t) { return (off(t, angle) < 0.0) == (f0 < 0.0); });
+      if (root > 1e-9 && (!best || root < best->days)) best = Found{name, root};
     }
+    if (best || end < t1) break;
   }
   return best;
 }
@@ -356,6 +323,15 @@ TEST(Judge, TranslationOfLight) {
   EXPECT_EQ(j.translation[0].from_aspect, "Conjunction");
   EXPECT_EQ(j.translation[0].to, "Mars");
   EXPECT_EQ(j.translation[0].to_aspect, "Sextile");
+
+  // Several translators are listed in Chaldean order: the Moon after Mercury.
+  c.placements = {body("Mars", 10, 0.5), body("Venus", 80, 0.6), body("Moon", 14, 13.0),
+                  body("Mercury", 12, 2.0)};
+  j = c.judge();
+  ASSERT_EQ(j.translation.size(), 2u);
+  EXPECT_EQ(j.translation[0].by, "Mercury");
+  EXPECT_EQ(j.translation[1].by, "Moon");
+  EXPECT_EQ(j.translation[1].to_aspect, "Sextile");
 
   // A translator must outpace both significators.
   c.placements = {body("Mars", 10, 0.5), body("Venus", 80, 2.5), body("Mercury", 12, 2.0)};
