@@ -58,6 +58,29 @@ class Engine:
         orb_settings: Union[_JsonObject, None] = None,
         dignity_scheme: str = "lilly",
     ) -> _Record: ...
+    def election(
+        self,
+        moment: _Moment,
+        latitude: float,
+        longitude: float,
+        criteria: Union[_JsonObject, Sequence[Any], None] = None,
+        house_system: str = "P",
+        zodiac_type: str = "tropical",
+        ayanamsa: str = "galcent_0sag",
+        orb_settings: Union[_JsonObject, None] = None,
+        dignity_scheme: str = "lilly",
+    ) -> _Record: ...
+    def elections(
+        self,
+        start: _Moment,
+        end: _Moment,
+        latitude: float,
+        longitude: float,
+        criteria: Union[_JsonObject, Sequence[Any], None] = None,
+        house_system: str = "P",
+        zodiac_type: str = "tropical",
+        ayanamsa: str = "galcent_0sag",
+    ) -> _Record: ...
 
 def synastry(
     chart_a_planets: _Points,
