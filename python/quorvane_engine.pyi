@@ -46,6 +46,19 @@ class Engine:
         dignity_scheme: str = "lilly",
         chinese_calendar: bool = False,
     ) -> _Record: ...
+    def horary(
+        self,
+        moment: _Moment,
+        latitude: float,
+        longitude: float,
+        house_system: str = "P",
+        zodiac_type: str = "tropical",
+        ayanamsa: str = "galcent_0sag",
+        orb_settings: Union[_JsonObject, None] = None,
+        dignity_scheme: str = "lilly",
+        quesited_house: Union[int, None] = None,
+        chinese_calendar: bool = False,
+    ) -> _Record: ...
     def transit(
         self,
         natal_planets: _Points,
