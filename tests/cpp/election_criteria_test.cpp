@@ -97,10 +97,6 @@ TEST(ElectionCriteriaReader, MessagesNameWhatIsWrong) {
             "election criteria: invalid type: string \"yes\", expected a boolean");
   EXPECT_EQ(read_failure(R"({"avoid_void_moon": null})"),
             "election criteria: invalid type: null, expected a boolean");
-  EXPECT_EQ(read_failure(R"({"min_score": "high"})"),
-            "election criteria: invalid type: string \"high\", expected f64");
-  EXPECT_EQ(read_failure(R"({"utc_offsets": null})"),
-            "election criteria: invalid type: null, expected a sequence");
   EXPECT_EQ(read_failure(R"({"purpose": 3})"),
             "election criteria: invalid type: integer `3`, expected enum Purpose");
   EXPECT_EQ(read_failure("\"general\""),
@@ -117,8 +113,6 @@ TEST(ElectionCriteriaReader, NestedRecords) {
             "election criteria: invalid length 1, expected struct HourRange with 2 elements");
   EXPECT_EQ(read_failure(R"({"utc_offsets": [{"from": "2024-01-01T00:00:00Z", "minutes": 60, "x": 1}]})"),
             "election criteria: unknown field `x`, expected one of `from`, `minutes`");
-  EXPECT_EQ(read_failure(R"({"utc_offsets": [{"from": "2024-01-01T00:00:00Z", "minutes": 3000000000}]})"),
-            "election criteria: invalid value: integer `3000000000`, expected i32");
   EXPECT_EQ(read_failure(R"({"natal": [{"name": "Sun", "ecliptic_longitude": true}]})"),
             "election criteria: invalid type: boolean `true`, expected f64");
   EXPECT_EQ(read_failure(R"({"natal": [{"name": "Sun", "name": "Moon", "ecliptic_longitude": 1}]})"),

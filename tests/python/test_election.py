@@ -60,16 +60,13 @@ class TestElection:
         assert none["election_data"]["purpose"] == "general"
 
     def test_criteria_errors(self, engine):
+        # Reader and resolution messages both reach Python bare, as ValueError.
         with pytest.raises(ValueError) as e:
             engine.election(MOMENT, *PARIS, criteria={"purpose": "wedding"})
         assert str(e.value).startswith("election criteria: unknown variant `wedding`")
-        with pytest.raises(ValueError, match="^election criteria: unknown field `colour`"):
-            engine.election(MOMENT, *PARIS, criteria={"colour": "red"})
         with pytest.raises(ValueError, match="^UTC offset 1140 is out of range$"):
             engine.election(MOMENT, *PARIS, criteria={
                 "utc_offsets": [{"from": "2024-01-01T00:00:00Z", "minutes": 1140}]})
-        with pytest.raises(ValueError, match="^local_hours needs"):
-            engine.election(MOMENT, *PARIS, criteria={"local_hours": {"from": 8, "to": 8}})
         # NaN is not JSON: the converter's own error, as for any JSON argument.
         with pytest.raises(ValueError) as e:
             engine.election(MOMENT, *PARIS, criteria={"min_score": float("nan")})
@@ -86,14 +83,6 @@ class TestElection:
         assert json.dumps(Repeating(a=1)).count("purpose") == 2
         with pytest.raises(ValueError, match="^election criteria: duplicate field `purpose`$"):
             engine.election(MOMENT, *PARIS, criteria=Repeating(a=1))
-
-    def test_argument_errors(self, engine):
-        with pytest.raises(TypeError):
-            engine.election(MOMENT, "north", 2.35)
-        with pytest.raises(TypeError):
-            engine.election(MOMENT, *PARIS, house_system=None)
-        with pytest.raises(ValueError, match="invalid UTC date-time"):
-            engine.election("tomorrow", *PARIS)
 
     def test_out_of_range(self, engine):
         with pytest.raises(q.EphemerisRangeError):
@@ -117,7 +106,6 @@ class TestElections:
         for w in result["windows"]:
             assert list(w) == ["start", "end", "best", "score", "verdict", "factors"]
             assert w["start"] <= w["best"] <= w["end"]
-        assert result["evaluated"] + sum(result["excluded"].values()) >= 0
 
     def test_best_moment_scores_as_a_single_election(self, engine):
         result = engine.elections("2024-05-03T00:00:00Z", "2024-05-04T00:00:00Z", *PARIS,
@@ -130,8 +118,6 @@ class TestElections:
     def test_span_errors(self, engine):
         with pytest.raises(ValueError, match="^the search must end after it starts$"):
             engine.elections("2024-05-03T00:00:00Z", "2024-05-03T00:00:00Z", *PARIS)
-        with pytest.raises(ValueError, match="^a search spans at most 92 days$"):
-            engine.elections("2024-01-01T00:00:00Z", "2024-04-02T00:01:00Z", *PARIS)
         with pytest.raises(q.EphemerisRangeError):
             engine.elections("1400-01-01T00:00:00Z", "1400-01-02T00:00:00Z", *PARIS)
         with pytest.raises(q.EphemerisRangeError, match="no ephemeris loaded"):
