@@ -422,6 +422,29 @@ TEST(ElectionSampler, InterpolationStaysCloseToTheExactPositions) {
   EXPECT_LT(worst_moon, 10.0);
 }
 
+TEST(ElectionSolarDays, CachedAndPrecomputedDaysGiveEachMomentItsOwnHours) {
+  REQUIRE_DE440();
+  const double latitude = 51.5, longitude = -0.12;
+  const UtcInstant start = at("2024-06-20T00:05:00Z");
+  const double jd = quorvane::julian_day_from_instant(start);
+  auto events = quorvane::SunEvents::find(*kernels, jd - 1.6, jd + 3.6, latitude, longitude);
+  ASSERT_TRUE(events && *events);
+  quorvane::SolarDays cached(*kernels, latitude, longitude, std::nullopt);
+  quorvane::SolarDays precomputed(*kernels, latitude, longitude, std::move(**events));
+  // Every 20 minutes over two days, sunrises (and the 72 minutes before them) included.
+  for (int64_t minutes = 0; minutes <= 2 * 1440; minutes += 20) {
+    const UtcInstant w(start.micros() + minutes * 60'000'000);
+    const PlanetaryHours own = quorvane::hours_in(quorvane::solar_day(*kernels, w, latitude, longitude), w);
+    for (quorvane::SolarDays* days : {&cached, &precomputed}) {
+      const PlanetaryHours h = days->hours(w);
+      EXPECT_EQ(h.is_day, own.is_day) << w.isoformat();
+      EXPECT_EQ(h.hour_number, own.hour_number) << w.isoformat();
+      EXPECT_EQ(h.hour_ruler, own.hour_ruler) << w.isoformat();
+      EXPECT_EQ(h.sunrise.substr(0, 19), own.sunrise.substr(0, 19)) << w.isoformat();
+    }
+  }
+}
+
 TEST(ElectionSearch, AgreesWithExactChartsAtEverySample) {
   REQUIRE_DE440();
   const ChartRequest request = search_request("2024-05-03T00:00:00Z", 48.85, 2.35);
