@@ -481,8 +481,13 @@ int32_t ElectionCriteria::Resolved::offset_minutes_at(UtcInstant moment) const {
 
 bool ElectionCriteria::Resolved::within_local_hours(UtcInstant moment) const {
   if (!local_hours) return true;
-  const int64_t local =
-      moment.micros() + static_cast<int64_t>(offset_minutes_at(moment)) * 60'000'000;
+  // Saturated at the ends of the time line, where the offset would carry
+  // the count past 64 bits.
+  const int64_t shift = static_cast<int64_t>(offset_minutes_at(moment)) * 60'000'000;
+  int64_t local = 0;
+  if (__builtin_add_overflow(moment.micros(), shift, &local)) {
+    local = shift > 0 ? std::numeric_limits<int64_t>::max() : std::numeric_limits<int64_t>::min();
+  }
   const int64_t m = floor_mod(local, UtcInstant::kMicrosPerDay) / 60'000'000;  // minute of the day
   const int64_t from = local_hours->from * 60;
   const int64_t to = local_hours->to * 60;

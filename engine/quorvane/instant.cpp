@@ -57,13 +57,31 @@ std::optional<std::string_view> next_piece(std::string_view& rest, bool& exhaust
   return piece;
 }
 
+// Microseconds since 1970 of civil fields, or nothing when the count does
+// not fit in 64 bits (years beyond about 292,000).
+std::optional<int64_t> civil_micros(int32_t year, uint32_t month, uint32_t day, uint32_t hour,
+                                    uint32_t minute, uint32_t second, uint32_t microsecond) {
+  const int64_t days = days_from_civil(year, month, day);
+  const int64_t secs = int64_t{hour} * 3600 + int64_t{minute} * 60 + int64_t{second};
+  int64_t micros = 0;
+  if (__builtin_mul_overflow(days, UtcInstant::kMicrosPerDay, &micros) ||
+      __builtin_add_overflow(micros, secs * 1'000'000 + int64_t{microsecond}, &micros)) {
+    return std::nullopt;
+  }
+  return micros;
+}
+
 }  // namespace
 
 UtcInstant UtcInstant::from_civil(int32_t year, uint32_t month, uint32_t day, uint32_t hour,
                                   uint32_t minute, uint32_t second, uint32_t microsecond) {
-  const int64_t days = days_from_civil(year, month, day);
-  const int64_t secs = int64_t{hour} * 3600 + int64_t{minute} * 60 + int64_t{second};
-  return UtcInstant(days * kMicrosPerDay + secs * 1'000'000 + int64_t{microsecond});
+  // Validates nothing: fields whose count does not fit wrap around modulo
+  // 2^64 (defined, unlike signed overflow), so civil() and from_civil()
+  // still invert each other over every instant.
+  const auto days = static_cast<uint64_t>(days_from_civil(year, month, day));
+  const uint64_t secs = uint64_t{hour} * 3600 + uint64_t{minute} * 60 + uint64_t{second};
+  return UtcInstant(static_cast<int64_t>(days * static_cast<uint64_t>(kMicrosPerDay) +
+                                         secs * 1'000'000 + uint64_t{microsecond}));
 }
 
 Expected<UtcInstant, ParseError> UtcInstant::parse(std::string_view text) {
@@ -120,12 +138,22 @@ Expected<UtcInstant, ParseError> UtcInstant::parse(std::string_view text) {
       second > 59) {
     return invalid();
   }
-  return from_civil(static_cast<int32_t>(*year), *month, *day, *hour, *minute, second, microsecond);
+  // A year that fits in 32 bits can still lie beyond the 64-bit count.
+  const auto micros = civil_micros(static_cast<int32_t>(*year), *month, *day, *hour, *minute,
+                                   second, microsecond);
+  if (!micros) return invalid();
+  return UtcInstant(*micros);
 }
 
 CivilFields UtcInstant::civil() const {
-  int64_t days = floor_div(micros_, kMicrosPerDay);
-  const int64_t of_day = micros_ - days * kMicrosPerDay;
+  // Quotient and remainder taken apart: days * kMicrosPerDay would leave
+  // the 64-bit range for the earliest instants.
+  int64_t days = micros_ / kMicrosPerDay;
+  int64_t of_day = micros_ % kMicrosPerDay;
+  if (of_day < 0) {
+    of_day += kMicrosPerDay;
+    --days;
+  }
 
   // Inverse of days_from_civil.
   const int64_t z = days + 719468;
