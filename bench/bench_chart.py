@@ -1,5 +1,6 @@
 """Engine.chart timings: median and 99th percentile at random moments and
-places across the kernel, and the throughput of two threads against one.
+places across the kernel, the throughput of two threads against one, and
+the time the Chinese calendar adds.
 
 Usage: python bench/bench_chart.py [--kernel PATH] [--count N]
 """
@@ -62,6 +63,16 @@ def main():
     double = len(work) / (time.perf_counter() - start)
     print(f"throughput: 1 thread {single:.0f}/s, 2 threads {double:.0f}/s "
           f"({double / single:.2f}x)")
+
+    calendar_times = []
+    for moment, lat, lon in work[:200]:
+        start = time.perf_counter()
+        engine.chart(moment, lat, lon, chinese_calendar=True)
+        calendar_times.append(time.perf_counter() - start)
+    plain = statistics.median(times[:200])
+    with_calendar = statistics.median(calendar_times)
+    print(f"with chinese_calendar=True: median {with_calendar * 1e3:.3f} ms "
+          f"(the calendar adds {(with_calendar - plain) * 1e3:.3f} ms)")
 
 
 if __name__ == "__main__":
