@@ -21,8 +21,9 @@ BIRTH = "1990-05-17T02:30Z"
 
 def run(*args, stdin=None):
     env = dict(os.environ)
-    env["PYTHONPATH"] = os.pathsep.join(
-        [str(pathlib.Path(q.__file__).parent), str(PYTHON_DIR), env.get("PYTHONPATH", "")])
+    # The caller's PYTHONPATH first, so a test can shadow an installed package.
+    paths = [env.get("PYTHONPATH", ""), str(pathlib.Path(q.__file__).parent), str(PYTHON_DIR)]
+    env["PYTHONPATH"] = os.pathsep.join(p for p in paths if p)
     return subprocess.run([sys.executable, "-m", "quorvane_cli", *map(str, args)],
                           capture_output=True, text=True, env=env, input=stdin, timeout=300)
 
