@@ -1,5 +1,7 @@
 #include "convert.hpp"
 
+#include <cstdint>
+
 #include "errors.hpp"
 
 namespace quorvane::py {
@@ -48,10 +50,21 @@ std::optional<UtcInstant> to_instant(PyObject* moment) {
     parts[i] = PyLong_AsLongLong(field.get());
     if (parts[i] == -1 && PyErr_Occurred()) return std::nullopt;
   }
-  return UtcInstant::from_civil(static_cast<int32_t>(parts[0]), static_cast<uint32_t>(parts[1]),
-                                static_cast<uint32_t>(parts[2]), static_cast<uint32_t>(parts[3]),
-                                static_cast<uint32_t>(parts[4]), static_cast<uint32_t>(parts[5]),
-                                static_cast<uint32_t>(parts[6]));
+  // A datetime's fields always fit. An object that only looks like one can
+  // carry any integers, which would be cut to the field widths or wrap the
+  // count: refused rather than turned into some other moment.
+  bool fits = parts[0] >= INT32_MIN && parts[0] <= INT32_MAX;
+  for (int i = 1; i < 7; ++i) fits = fits && parts[i] >= 0 && parts[i] <= UINT32_MAX;
+  std::optional<UtcInstant> instant;
+  if (fits) {
+    instant = UtcInstant::checked_from_civil(
+        static_cast<int32_t>(parts[0]), static_cast<uint32_t>(parts[1]),
+        static_cast<uint32_t>(parts[2]), static_cast<uint32_t>(parts[3]),
+        static_cast<uint32_t>(parts[4]), static_cast<uint32_t>(parts[5]),
+        static_cast<uint32_t>(parts[6]));
+  }
+  if (!instant) PyErr_SetString(PyExc_OverflowError, "moment is out of range");
+  return instant;
 }
 
 std::optional<std::string> to_json_text(PyObject* object) {

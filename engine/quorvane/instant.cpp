@@ -84,6 +84,15 @@ UtcInstant UtcInstant::from_civil(int32_t year, uint32_t month, uint32_t day, ui
                                          secs * 1'000'000 + uint64_t{microsecond}));
 }
 
+std::optional<UtcInstant> UtcInstant::checked_from_civil(int32_t year, uint32_t month,
+                                                         uint32_t day, uint32_t hour,
+                                                         uint32_t minute, uint32_t second,
+                                                         uint32_t microsecond) {
+  const auto micros = civil_micros(year, month, day, hour, minute, second, microsecond);
+  if (!micros) return std::nullopt;
+  return UtcInstant(*micros);
+}
+
 Expected<UtcInstant, ParseError> UtcInstant::parse(std::string_view text) {
   const auto invalid = [&] { return unexpected(ParseError{std::string(text)}); };
   std::string_view s = text;
@@ -139,10 +148,10 @@ Expected<UtcInstant, ParseError> UtcInstant::parse(std::string_view text) {
     return invalid();
   }
   // A year that fits in 32 bits can still lie beyond the 64-bit count.
-  const auto micros = civil_micros(static_cast<int32_t>(*year), *month, *day, *hour, *minute,
-                                   second, microsecond);
-  if (!micros) return invalid();
-  return UtcInstant(*micros);
+  const auto instant = checked_from_civil(static_cast<int32_t>(*year), *month, *day, *hour,
+                                          *minute, second, microsecond);
+  if (!instant) return invalid();
+  return *instant;
 }
 
 CivilFields UtcInstant::civil() const {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -36,6 +37,11 @@ class UtcInstant {
   // Never fails and validates nothing: out-of-range fields carry over.
   static UtcInstant from_civil(int32_t year, uint32_t month, uint32_t day, uint32_t hour,
                                uint32_t minute, uint32_t second, uint32_t microsecond);
+  // The same, or nothing when the fields lie beyond the 64-bit count
+  // (about 292,000 years either side of 1970), where from_civil wraps.
+  static std::optional<UtcInstant> checked_from_civil(int32_t year, uint32_t month, uint32_t day,
+                                                      uint32_t hour, uint32_t minute,
+                                                      uint32_t second, uint32_t microsecond);
   static Expected<UtcInstant, ParseError> parse(std::string_view text);
 
   CivilFields civil() const;

@@ -176,3 +176,32 @@ def test_any_moment_converts_or_fails_as_documented(moment):
         # Whatever parses lies on the 64-bit microsecond line: about
         # ±292,000 years around 1970, so JD from -1e8 to 1.1e8.
         assert -1.1e8 < jd < 1.1e8
+
+
+class LooksLikeADatetime:
+    """Not a datetime, but with the attributes the moment conversion reads."""
+
+    tzinfo = None
+
+    def __init__(self, **fields):
+        self.year, self.month, self.day = 2000, 1, 1
+        self.hour = self.minute = self.second = self.microsecond = 0
+        self.__dict__.update(fields)
+
+
+@pytest.mark.parametrize("fields", [
+    {"year": 10**6}, {"year": 2**31}, {"year": -2**31 - 1}, {"month": -1}, {"hour": 2**32},
+    {"microsecond": -5}, {"year": 10**30},
+])
+def test_fields_beyond_any_instant_are_refused_not_wrapped(fields):
+    with pytest.raises(OverflowError):
+        q.julian_day(LooksLikeADatetime(**fields))
+
+
+def test_fields_within_range_carry_over_as_for_a_datetime():
+    assert q.julian_day(LooksLikeADatetime()) == 2451544.5
+    # Day 32 of January is 1 February; hour 24 the next day.
+    assert q.julian_day(LooksLikeADatetime(day=32)) == q.julian_day("2000-02-01T00:00Z")
+    assert q.julian_day(LooksLikeADatetime(hour=24)) == q.julian_day("2000-01-02T00:00Z")
+    far = q.julian_day(LooksLikeADatetime(year=200000))
+    assert far == q.julian_day("200000-01-01T00:00Z") == 74769559.5
