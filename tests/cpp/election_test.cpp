@@ -322,7 +322,7 @@ TEST(ElectionSearch, SpanAndCoverageChecks) {
             "a search spans at most 92 days");
 
   KernelSet empty;
-  const auto& no_kernels = std::get<quorvane::OutOfRange>(
+  const auto no_kernels = std::get<quorvane::OutOfRange>(
       search_error(quorvane::search_elections(empty, request, at("2024-03-02T00:00:00Z"), none)).kind);
   EXPECT_EQ(no_kernels.jd, request.moment.julian_day());
   EXPECT_FALSE(no_kernels.coverage);
@@ -332,7 +332,7 @@ TEST(ElectionSearch, SpanAndCoverageChecks) {
   const UtcInstant end = quorvane::instant_from_julian_day(last - 0.1);
   ChartRequest late = request;
   late.moment = quorvane::instant_from_julian_day(last - 1.0);
-  const auto& beyond =
+  const auto beyond =
       std::get<quorvane::OutOfRange>(search_error(quorvane::search_elections(*kernels, late, end, none)).kind);
   EXPECT_DOUBLE_EQ(beyond.jd, quorvane::julian_day_from_instant(end) + 0.125);
   ASSERT_TRUE(beyond.coverage);
