@@ -3,6 +3,8 @@
 #include "convert.hpp"
 #include "engine_object.hpp"
 #include "errors.hpp"
+#include "request_args.hpp"
+#include "unlocked.hpp"
 #include "quorvane/election.hpp"
 #include "quorvane/election_search.hpp"
 
@@ -50,13 +52,10 @@ PyObject* engine_election(PyObject* self, PyObject* args, PyObject* kwargs) {
   if (!parse_arguments(args, kwargs, "election", names, 9, 3, values)) return nullptr;
 
   ChartRequest request;
-  if (!arg_double(values[1], "election", "latitude", &request.latitude)) return nullptr;
-  if (!arg_double(values[2], "election", "longitude", &request.longitude)) return nullptr;
-  if (values[4] && !arg_text(values[4], "election", "house_system", &request.house_system)) return nullptr;
-  if (values[5] && !arg_text(values[5], "election", "zodiac_type", &request.zodiac_type)) return nullptr;
-  if (values[6] && !arg_text(values[6], "election", "ayanamsa", &request.ayanamsa)) return nullptr;
-  std::string dignity_scheme = "lilly";
-  if (values[8] && !arg_text(values[8], "election", "dignity_scheme", &dignity_scheme)) return nullptr;
+  if (!read_place_and_options("election", values[1], values[2], &values[4], &request) ||
+      !read_optional_text(values[8], "election", "dignity_scheme", &request.dignity_scheme)) {
+    return nullptr;
+  }
 
   ModuleState* state = engine_state(self);
   auto criteria = to_criteria(state, values[3]);
@@ -64,20 +63,11 @@ PyObject* engine_election(PyObject* self, PyObject* args, PyObject* kwargs) {
   auto moment = to_instant(values[0]);
   if (!moment) return nullptr;
   request.moment = *moment;
-  if (values[7] && values[7] != Py_None) {
-    auto settings = to_json_value(values[7]);
-    if (!settings) return nullptr;
-    request.orb_settings = std::move(*settings);
-  }
-  request.dignity_scheme = std::move(dignity_scheme);
+  if (!read_orb_settings(values[7], &request)) return nullptr;
 
   const KernelSet& kernels = engine_kernels(self);
-  std::optional<Expected<ElectionChart, EngineError>> result;
-  Py_BEGIN_ALLOW_THREADS
-  result.emplace(calculate_election_chart(kernels, request, *criteria));
-  Py_END_ALLOW_THREADS
-  if (!*result) return raise_engine_error(state, result->error());
-  return hand_off(state, to_json(result->value()));
+  return compute_unlocked(self,
+                          [&] { return calculate_election_chart(kernels, request, *criteria); });
 }
 
 PyObject* engine_elections(PyObject* self, PyObject* args, PyObject* kwargs) {
@@ -87,11 +77,9 @@ PyObject* engine_elections(PyObject* self, PyObject* args, PyObject* kwargs) {
   if (!parse_arguments(args, kwargs, "elections", names, 8, 4, values)) return nullptr;
 
   ChartRequest request;
-  if (!arg_double(values[2], "elections", "latitude", &request.latitude)) return nullptr;
-  if (!arg_double(values[3], "elections", "longitude", &request.longitude)) return nullptr;
-  if (values[5] && !arg_text(values[5], "elections", "house_system", &request.house_system)) return nullptr;
-  if (values[6] && !arg_text(values[6], "elections", "zodiac_type", &request.zodiac_type)) return nullptr;
-  if (values[7] && !arg_text(values[7], "elections", "ayanamsa", &request.ayanamsa)) return nullptr;
+  if (!read_place_and_options("elections", values[2], values[3], &values[5], &request)) {
+    return nullptr;
+  }
 
   ModuleState* state = engine_state(self);
   auto criteria = to_criteria(state, values[4]);
@@ -103,12 +91,8 @@ PyObject* engine_elections(PyObject* self, PyObject* args, PyObject* kwargs) {
   request.moment = *start;
 
   const KernelSet& kernels = engine_kernels(self);
-  std::optional<Expected<ElectionSearch, EngineError>> result;
-  Py_BEGIN_ALLOW_THREADS
-  result.emplace(search_elections(kernels, request, *end, *criteria));
-  Py_END_ALLOW_THREADS
-  if (!*result) return raise_engine_error(state, result->error());
-  return hand_off(state, to_json(result->value()));
+  return compute_unlocked(self,
+                          [&] { return search_elections(kernels, request, *end, *criteria); });
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include "convert.hpp"
 #include "engine_object.hpp"
 #include "errors.hpp"
+#include "request_args.hpp"
+#include "unlocked.hpp"
 #include "quorvane/horary.hpp"
 
 namespace quorvane::py {
@@ -40,38 +42,24 @@ PyObject* engine_horary(PyObject* self, PyObject* args, PyObject* kwargs) {
   if (!parse_arguments(args, kwargs, "horary", names, 10, 3, values)) return nullptr;
 
   ChartRequest request;
-  if (!arg_double(values[1], "horary", "latitude", &request.latitude)) return nullptr;
-  if (!arg_double(values[2], "horary", "longitude", &request.longitude)) return nullptr;
-  if (values[3] && !arg_text(values[3], "horary", "house_system", &request.house_system)) return nullptr;
-  if (values[4] && !arg_text(values[4], "horary", "zodiac_type", &request.zodiac_type)) return nullptr;
-  if (values[5] && !arg_text(values[5], "horary", "ayanamsa", &request.ayanamsa)) return nullptr;
-  std::string dignity_scheme = "lilly";
-  if (values[7] && !arg_text(values[7], "horary", "dignity_scheme", &dignity_scheme)) return nullptr;
+  if (!read_place_and_options("horary", values[1], values[2], &values[3], &request) ||
+      !read_optional_text(values[7], "horary", "dignity_scheme", &request.dignity_scheme)) {
+    return nullptr;
+  }
   std::optional<uint8_t> quesited_house;
   if (!arg_house(values[8], &quesited_house)) return nullptr;
-  bool chinese_calendar = false;
-  if (values[9] && !arg_bool(values[9], "horary", "chinese_calendar", &chinese_calendar)) {
+  if (values[9] && !arg_bool(values[9], "horary", "chinese_calendar", &request.chinese_calendar)) {
     return nullptr;
   }
 
   auto moment = to_instant(values[0]);
   if (!moment) return nullptr;
   request.moment = *moment;
-  if (values[6] && values[6] != Py_None) {
-    auto settings = to_json_value(values[6]);
-    if (!settings) return nullptr;
-    request.orb_settings = std::move(*settings);
-  }
-  request.dignity_scheme = std::move(dignity_scheme);
-  request.chinese_calendar = chinese_calendar;
+  if (!read_orb_settings(values[6], &request)) return nullptr;
 
   const KernelSet& kernels = engine_kernels(self);
-  std::optional<Expected<HoraryChart, EngineError>> result;
-  Py_BEGIN_ALLOW_THREADS
-  result.emplace(calculate_horary_chart(kernels, request, quesited_house));
-  Py_END_ALLOW_THREADS
-  if (!*result) return raise_engine_error(engine_state(self), result->error());
-  return hand_off(engine_state(self), to_json(result->value()));
+  return compute_unlocked(self,
+                          [&] { return calculate_horary_chart(kernels, request, quesited_house); });
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include "convert.hpp"
 #include "engine_object.hpp"
 #include "errors.hpp"
+#include "request_args.hpp"
+#include "unlocked.hpp"
 #include "quorvane/derived.hpp"
 
 namespace quorvane::py {
@@ -16,12 +18,8 @@ PyObject* engine_transit(PyObject* self, PyObject* args, PyObject* kwargs) {
   if (!parse_arguments(args, kwargs, "transit", names, 9, 4, values)) return nullptr;
 
   ChartRequest request;
-  if (!arg_double(values[2], "transit", "latitude", &request.latitude)) return nullptr;
-  if (!arg_double(values[3], "transit", "longitude", &request.longitude)) return nullptr;
-  if (values[4] && !arg_text(values[4], "transit", "house_system", &request.house_system)) return nullptr;
-  if (values[5] && !arg_text(values[5], "transit", "zodiac_type", &request.zodiac_type)) return nullptr;
-  if (values[6] && !arg_text(values[6], "transit", "ayanamsa", &request.ayanamsa)) return nullptr;
-  if (values[8] && !arg_text(values[8], "transit", "dignity_scheme", &request.dignity_scheme)) {
+  if (!read_place_and_options("transit", values[2], values[3], &values[4], &request) ||
+      !read_optional_text(values[8], "transit", "dignity_scheme", &request.dignity_scheme)) {
     return nullptr;
   }
 
@@ -30,19 +28,10 @@ PyObject* engine_transit(PyObject* self, PyObject* args, PyObject* kwargs) {
   auto moment = to_instant(values[1]);
   if (!moment) return nullptr;
   request.moment = *moment;
-  if (values[7] && values[7] != Py_None) {
-    auto settings = to_json_value(values[7]);
-    if (!settings) return nullptr;
-    request.orb_settings = std::move(*settings);
-  }
+  if (!read_orb_settings(values[7], &request)) return nullptr;
 
   const KernelSet& kernels = engine_kernels(self);
-  std::optional<Expected<TransitChart, EngineError>> result;
-  Py_BEGIN_ALLOW_THREADS
-  result.emplace(calculate_transit_chart(kernels, *natal, request));
-  Py_END_ALLOW_THREADS
-  if (!*result) return raise_engine_error(engine_state(self), result->error());
-  return hand_off(engine_state(self), to_json(result->value()));
+  return compute_unlocked(self, [&] { return calculate_transit_chart(kernels, *natal, request); });
 }
 
 }  // namespace

@@ -2,387 +2,70 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <limits>
+
+#include "quorvane/json_reader.hpp"
 
 namespace quorvane {
 namespace {
 
-// An object member. Declared apart (not a std::pair) because the pair
-// would need the complete Node inside Node's own definition, which
-// libstdc++ refuses under clang.
-struct Member;
+using json_reader::MissingFields;
+using json_reader::Node;
+using json_reader::Read;
+using json_reader::read_bool;
+using json_reader::read_f64;
+using json_reader::read_integer;
+using json_reader::read_list;
+using json_reader::read_optional;
+using json_reader::read_optional_bool;
+using json_reader::read_string;
+using json_reader::RecordReader;
+using json_reader::store;
+using json_reader::UnknownFields;
 
-// A parsed JSON value that, unlike Json, keeps repeated object keys, so the
-// reader can refuse them.
-struct Node {
-  enum class Kind { Null, Bool, Unsigned, Negative, Float, String, Array, Object };
-  Kind kind = Kind::Null;
-  bool boolean = false;
-  uint64_t unsigned_value = 0;
-  int64_t negative = 0;
-  double number = 0.0;
-  std::string text;
-  std::vector<Node> items;
-  std::vector<Member> members;
-};
-
-struct Member {
-  std::string first;  // the key
-  Node second;
-};
-
-Node node_of(const Json& value) {
-  Node n;
-  switch (value.type()) {
-    case Json::value_t::boolean:
-      n.kind = Node::Kind::Bool;
-      n.boolean = value.get<bool>();
-      break;
-    case Json::value_t::number_integer: {
-      const int64_t v = value.get<int64_t>();
-      if (v < 0) {
-        n.kind = Node::Kind::Negative;
-        n.negative = v;
-      } else {
-        n.kind = Node::Kind::Unsigned;
-        n.unsigned_value = static_cast<uint64_t>(v);
-      }
-      break;
-    }
-    case Json::value_t::number_unsigned:
-      n.kind = Node::Kind::Unsigned;
-      n.unsigned_value = value.get<uint64_t>();
-      break;
-    case Json::value_t::number_float:
-      n.kind = Node::Kind::Float;
-      n.number = value.get<double>();
-      break;
-    case Json::value_t::string:
-      n.kind = Node::Kind::String;
-      n.text = value.get<std::string>();
-      break;
-    case Json::value_t::array:
-      n.kind = Node::Kind::Array;
-      for (const Json& item : value) n.items.push_back(node_of(item));
-      break;
-    case Json::value_t::object:
-      n.kind = Node::Kind::Object;
-      for (const auto& [key, item] : value.items()) n.members.push_back(Member{key, node_of(item)});
-      break;
-    default:
-      break;
-  }
-  return n;
-}
-
-// Builds a Node tree from JSON text, keeping every key as written.
-class NodeBuilder : public nlohmann::json_sax<Json> {
- public:
-  Node root;
-  std::string error;
-
-  bool null() override { return add(Node{}); }
-  bool boolean(bool value) override {
-    Node n;
-    n.kind = Node::Kind::Bool;
-    n.boolean = value;
-    return add(std::move(n));
-  }
-  bool number_integer(number_integer_t value) override {
-    Node n;
-    if (value < 0) {
-      n.kind = Node::Kind::Negative;
-      n.negative = value;
-    } else {
-      n.kind = Node::Kind::Unsigned;
-      n.unsigned_value = static_cast<uint64_t>(value);
-    }
-    return add(std::move(n));
-  }
-  bool number_unsigned(number_unsigned_t value) override {
-    Node n;
-    n.kind = Node::Kind::Unsigned;
-    n.unsigned_value = value;
-    return add(std::move(n));
-  }
-  bool number_float(number_float_t value, const string_t&) override {
-    Node n;
-    n.kind = Node::Kind::Float;
-    n.number = value;
-    return add(std::move(n));
-  }
-  bool string(string_t& value) override {
-    Node n;
-    n.kind = Node::Kind::String;
-    n.text = value;
-    return add(std::move(n));
-  }
-  bool binary(binary_t&) override { return false; }
-  bool start_object(std::size_t) override {
-    Node n;
-    n.kind = Node::Kind::Object;
-    open_.push_back(place(std::move(n)));
-    return true;
-  }
-  bool key(string_t& value) override {
-    key_ = value;
-    return true;
-  }
-  bool end_object() override {
-    open_.pop_back();
-    return true;
-  }
-  bool start_array(std::size_t) override {
-    Node n;
-    n.kind = Node::Kind::Array;
-    open_.push_back(place(std::move(n)));
-    return true;
-  }
-  bool end_array() override {
-    open_.pop_back();
-    return true;
-  }
-  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& e) override {
-    error = e.what();
-    return false;
-  }
-
- private:
-  // Adds to the innermost open container, or sets the root. Only the
-  // innermost container grows, so pointers to the open ones stay valid.
-  Node* place(Node n) {
-    if (open_.empty()) {
-      root = std::move(n);
-      return &root;
-    }
-    Node* parent = open_.back();
-    if (parent->kind == Node::Kind::Array) {
-      parent->items.push_back(std::move(n));
-      return &parent->items.back();
-    }
-    parent->members.push_back(Member{std::move(key_), std::move(n)});
-    return &parent->members.back().second;
-  }
-  bool add(Node n) {
-    place(std::move(n));
-    return true;
-  }
-
-  std::vector<Node*> open_;
-  std::string key_;
-};
-
-template <class T>
-using Read = Expected<T, std::string>;
-
-std::string float_text(double x) {
-  char buffer[64];
-  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, x);
-  std::string out(buffer, end);
-  if (out.find_first_of(".eEn") == std::string::npos) out += ".0";
-  return out;
-}
-
-std::string quoted(const std::string& s) {
-  std::string out = "\"";
-  for (char c : s) {
-    if (c == '"' || c == '\\') out += '\\';
-    out += c;
-  }
-  return out + "\"";
-}
-
-// What was found, as the messages name it.
-std::string found(const Node& n) {
-  switch (n.kind) {
-    case Node::Kind::Null: return "null";
-    case Node::Kind::Bool: return n.boolean ? "boolean `true`" : "boolean `false`";
-    case Node::Kind::Unsigned: return "integer `" + std::to_string(n.unsigned_value) + "`";
-    case Node::Kind::Negative: return "integer `" + std::to_string(n.negative) + "`";
-    case Node::Kind::Float: return "floating point `" + float_text(n.number) + "`";
-    case Node::Kind::String: return "string " + quoted(n.text);
-    case Node::Kind::Array: return "sequence";
-    case Node::Kind::Object: return "map";
-  }
-  return "null";
-}
-
-std::string invalid_type(const Node& n, std::string_view expected) {
-  return "invalid type: " + found(n) + ", expected " + std::string(expected);
-}
-
-// "`a`, `b`, `c`" for the messages that list what was expected.
-template <size_t N>
-std::string one_of(const std::array<std::string_view, N>& names) {
-  std::string out;
-  for (size_t i = 0; i < N; ++i) {
-    if (i) out += ", ";
-    out += '`';
-    out += names[i];
-    out += '`';
-  }
-  return out;
-}
-
-Read<bool> read_bool(const Node& n) {
-  if (n.kind != Node::Kind::Bool) return unexpected(invalid_type(n, "a boolean"));
-  return n.boolean;
-}
-
-Read<std::optional<bool>> read_optional_bool(const Node& n) {
-  if (n.kind == Node::Kind::Null) return std::optional<bool>();
-  auto value = read_bool(n);
-  if (!value) return unexpected(std::move(value.error()));
-  return std::optional<bool>(*value);
-}
-
-Read<std::string> read_string(const Node& n) {
-  if (n.kind != Node::Kind::String) return unexpected(invalid_type(n, "a string"));
-  return n.text;
-}
-
-Read<double> read_f64(const Node& n) {
-  switch (n.kind) {
-    case Node::Kind::Float: return n.number;
-    case Node::Kind::Unsigned: return static_cast<double>(n.unsigned_value);
-    case Node::Kind::Negative: return static_cast<double>(n.negative);
-    default: return unexpected(invalid_type(n, "f64"));
-  }
-}
-
-// A whole number that fits T; `type` names T in the messages.
-template <class T>
-Read<T> read_integer(const Node& n, const char* type) {
-  constexpr int64_t low = static_cast<int64_t>(std::numeric_limits<T>::min());
-  constexpr uint64_t high = static_cast<uint64_t>(std::numeric_limits<T>::max());
-  if (n.kind == Node::Kind::Unsigned) {
-    if (n.unsigned_value > high) {
-      return unexpected("invalid value: " + found(n) + ", expected " + type);
-    }
-    return static_cast<T>(n.unsigned_value);
-  }
-  if (n.kind == Node::Kind::Negative) {
-    if (n.negative < low) return unexpected("invalid value: " + found(n) + ", expected " + type);
-    return static_cast<T>(n.negative);
-  }
-  return unexpected(invalid_type(n, type));
-}
+// Every key is known and optional.
+constexpr UnknownFields kUnknown = UnknownFields::Refuse;
+constexpr MissingFields kMissing = MissingFields::KeepDefaults;
+// The parts of the criteria (hour ranges, offsets, natal points) are whole.
+constexpr MissingFields kWhole = MissingFields::Refuse;
 
 Read<Purpose> read_purpose(const Node& n) {
-  if (n.kind != Node::Kind::String) return unexpected(invalid_type(n, "enum Purpose"));
+  if (n.kind != Node::Kind::String) return unexpected(json_reader::invalid_type(n, "enum Purpose"));
   for (size_t i = 0; i < std::size(kPurposeNames); ++i) {
     if (n.text == kPurposeNames[i]) return static_cast<Purpose>(i);
   }
-  std::array<std::string_view, std::size(kPurposeNames)> names;
-  std::copy(std::begin(kPurposeNames), std::end(kPurposeNames), names.begin());
-  return unexpected("unknown variant `" + n.text + "`, expected one of " + one_of(names));
-}
-
-// Reads a record field by field from an object (every key known, none
-// repeated) or positionally from an array. Fields not given keep the
-// record's defaults when `defaults` is set, else they are missing.
-template <class Record, size_t N>
-struct RecordReader {
-  const char* name;
-  std::array<std::string_view, N> fields;
-  bool defaults;
-  std::optional<std::string> (*read_field)(Record&, size_t, const Node&);
-
-  Read<Record> operator()(const Node& n) const {
-    Record record;
-    if (n.kind == Node::Kind::Object) {
-      std::array<bool, N> seen{};
-      for (const auto& [key, value] : n.members) {
-        size_t i = 0;
-        while (i < N && key != fields[i]) ++i;
-        if (i == N) {
-          return unexpected("unknown field `" + key + "`, expected one of " + one_of(fields));
-        }
-        if (seen[i]) return unexpected("duplicate field `" + key + "`");
-        if (auto error = read_field(record, i, value)) return unexpected(std::move(*error));
-        seen[i] = true;
-      }
-      if (!defaults) {
-        for (size_t i = 0; i < N; ++i) {
-          if (!seen[i]) return unexpected("missing field `" + std::string(fields[i]) + "`");
-        }
-      }
-      return record;
-    }
-    if (n.kind == Node::Kind::Array) {
-      for (size_t i = 0; i < N && i < n.items.size(); ++i) {
-        if (auto error = read_field(record, i, n.items[i])) return unexpected(std::move(*error));
-      }
-      if (n.items.size() < N && !defaults) {
-        return unexpected(format("invalid length %zu, expected struct %s with %zu elements",
-                                 n.items.size(), name, N));
-      }
-      if (n.items.size() > N) {
-        return unexpected(
-            format("invalid length %zu, expected fewer elements in array", n.items.size()));
-      }
-      return record;
-    }
-    return unexpected(invalid_type(n, std::string("struct ") + name));
-  }
-};
-
-template <class T>
-std::optional<std::string> store(T& slot, Read<T> value) {
-  if (!value) return std::move(value.error());
-  slot = std::move(*value);
-  return std::nullopt;
-}
-
-template <class T, class Reader>
-Read<std::vector<T>> read_list(const Node& n, const Reader& reader) {
-  if (n.kind != Node::Kind::Array) return unexpected(invalid_type(n, "a sequence"));
-  std::vector<T> out;
-  out.reserve(n.items.size());
-  for (const Node& item : n.items) {
-    auto value = reader(item);
-    if (!value) return unexpected(std::move(value.error()));
-    out.push_back(std::move(*value));
-  }
-  return out;
+  return unexpected("unknown variant `" + n.text + "`, expected one of " +
+                    json_reader::one_of(kPurposeNames, std::size(kPurposeNames)));
 }
 
 const RecordReader<HourRange, 2> kHourRangeReader{
-    "HourRange", {"from", "to"}, false,
+    "HourRange", {"from", "to"}, kUnknown, kWhole,
     [](HourRange& r, size_t i, const Node& n) -> std::optional<std::string> {
       return i == 0 ? store(r.from, read_integer<uint8_t>(n, "u8"))
                     : store(r.to, read_integer<uint8_t>(n, "u8"));
     }};
 
 const RecordReader<UtcOffset, 2> kUtcOffsetReader{
-    "UtcOffset", {"from", "minutes"}, false,
+    "UtcOffset", {"from", "minutes"}, kUnknown, kWhole,
     [](UtcOffset& o, size_t i, const Node& n) -> std::optional<std::string> {
       return i == 0 ? store(o.from, read_string(n))
                     : store(o.minutes, read_integer<int32_t>(n, "i32"));
     }};
 
 const RecordReader<NatalPoint, 2> kNatalPointReader{
-    "NatalPoint", {"name", "ecliptic_longitude"}, false,
+    "NatalPoint", {"name", "ecliptic_longitude"}, kUnknown, kWhole,
     [](NatalPoint& p, size_t i, const Node& n) -> std::optional<std::string> {
       return i == 0 ? store(p.name, read_string(n)) : store(p.ecliptic_longitude, read_f64(n));
     }};
-
-template <class T, class Reader>
-Read<std::optional<T>> read_optional(const Node& n, const Reader& reader) {
-  if (n.kind == Node::Kind::Null) return std::optional<T>();
-  auto value = reader(n);
-  if (!value) return unexpected(std::move(value.error()));
-  return std::optional<T>(std::move(*value));
-}
 
 const RecordReader<ElectionCriteria, 11> kCriteriaReader{
     "ElectionCriteria",
     {"purpose", "avoid_void_moon", "avoid_mercury_retrograde", "avoid_venus_retrograde",
      "daytime_only", "local_hours", "utc_offsets", "step_minutes", "min_score", "max_results",
      "natal"},
-    true,
+    kUnknown,
+    kMissing,
     [](ElectionCriteria& c, size_t i, const Node& n) -> std::optional<std::string> {
       switch (i) {
         case 0: return store(c.purpose, read_purpose(n));
@@ -419,15 +102,13 @@ int64_t floor_mod(int64_t a, int64_t b) {
 }  // namespace
 
 Expected<ElectionCriteria, EngineError> ElectionCriteria::from_value(const Json& value) {
-  return read_criteria(node_of(value));
+  return read_criteria(json_reader::node_of(value));
 }
 
 Expected<ElectionCriteria, EngineError> ElectionCriteria::from_text(std::string_view text) {
-  NodeBuilder builder;
-  if (!Json::sax_parse(text.begin(), text.end(), &builder) || !builder.error.empty()) {
-    return unexpected(EngineError::invalid_input(builder.error));
-  }
-  return read_criteria(builder.root);
+  auto node = json_reader::parse_node(text);
+  if (!node) return unexpected(EngineError::invalid_input(std::move(node.error())));
+  return read_criteria(*node);
 }
 
 Expected<ElectionCriteria::Resolved, EngineError> ElectionCriteria::resolve() const {

@@ -91,6 +91,17 @@ TEST(ElectionCriteriaReader, MessagesNameWhatIsWrong) {
             "election criteria: duplicate field `purpose`");
   EXPECT_EQ(read_failure(R"({"step_minutes": 10.0})"),
             "election criteria: invalid type: floating point `10.0`, expected u32");
+  // Floats read in positional notation and strings with their escapes, as
+  // the calendar reader writes them.
+  EXPECT_EQ(read_failure(R"({"step_minutes": 1e21})"),
+            "election criteria: invalid type: floating point `1000000000000000000000.0`, "
+            "expected u32");
+  EXPECT_EQ(read_failure(R"({"max_results": -2.5e-7})"),
+            "election criteria: invalid type: floating point `-0.00000025`, expected usize");
+  EXPECT_EQ(read_failure(R"({"purpose": ["a\tb"]})"),
+            "election criteria: invalid type: sequence, expected enum Purpose");
+  EXPECT_EQ(read_failure(R"({"daytime_only": "a\tb\u0001"})"),
+            "election criteria: invalid type: string \"a\\tb\\u{1}\", expected a boolean");
   EXPECT_EQ(read_failure(R"({"max_results": -1})"),
             "election criteria: invalid value: integer `-1`, expected usize");
   EXPECT_EQ(read_failure(R"({"daytime_only": "yes"})"),

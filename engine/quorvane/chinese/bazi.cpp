@@ -154,6 +154,13 @@ Pillar pillar(int cycle, int day_stem, bool is_day) {
   return p;
 }
 
+Expected<std::optional<bool>, EngineError> read_sex(const std::optional<std::string>& sex) {
+  if (!sex || sex->empty()) return std::optional<bool>();
+  if (*sex == "male") return std::optional<bool>(true);
+  if (*sex == "female") return std::optional<bool>(false);
+  return unexpected(invalid("sex must be \"male\" or \"female\""));
+}
+
 Expected<Bazi, EngineError> bazi(const ChineseCalendar& calendar, UtcInstant moment,
                                  const BaziOptions& options, double longitude,
                                  double utc_offset_minutes) {
@@ -163,16 +170,9 @@ Expected<Bazi, EngineError> bazi(const ChineseCalendar& calendar, UtcInstant mom
   } else if (!options.zi_hour.empty() && options.zi_hour != "next_day") {
     return unexpected(invalid("zi_hour must be \"next_day\" or \"split\""));
   }
-  std::optional<bool> male;
-  if (options.sex && !options.sex->empty()) {
-    if (*options.sex == "male") {
-      male = true;
-    } else if (*options.sex == "female") {
-      male = false;
-    } else {
-      return unexpected(invalid("sex must be \"male\" or \"female\""));
-    }
-  }
+  auto sex = read_sex(options.sex);
+  if (!sex) return unexpected(std::move(sex.error()));
+  const std::optional<bool> male = *sex;
 
   std::vector<UtcInstant> instants;
   instants.reserve(calendar.solar_terms.size());

@@ -111,6 +111,10 @@ struct BaziOptions {
 // `is_day` marks the natal day pillar, which has no ten god of its own.
 Pillar pillar(int cycle, int day_stem, bool is_day);
 
+// The `sex` option: "male" gives true, "female" false, absent or empty
+// none; anything else is invalid input.
+Expected<std::optional<bool>, EngineError> read_sex(const std::optional<std::string>& sex);
+
 // The Four Pillars of a birth at `moment`, at `longitude` (degrees east)
 // where civil time was `utc_offset_minutes` ahead of UTC. Every failure is
 // invalid input.

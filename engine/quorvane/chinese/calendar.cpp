@@ -1,7 +1,6 @@
 #include "quorvane/chinese/calendar.hpp"
 
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -12,6 +11,7 @@
 #include "quorvane/ephemeris/observe.hpp"
 #include "quorvane/frames/frames.hpp"
 #include "quorvane/frames/nutation.hpp"
+#include "quorvane/json_reader.hpp"
 #include "quorvane/time.hpp"
 
 namespace quorvane::chinese {
@@ -367,360 +367,23 @@ Json to_json(const ChineseCalendar& calendar) {
 
 namespace {
 
-// An object member. Declared apart (not a std::pair) because the pair
-// would need the complete Node inside Node's own definition, which
-// libstdc++ refuses under clang.
-struct Member;
+using json_reader::MissingFields;
+using json_reader::Node;
+using json_reader::read_bool;
+using json_reader::read_f64;
+using json_reader::read_integer;
+using json_reader::read_list;
+using json_reader::read_string;
+using json_reader::RecordReader;
+using json_reader::store;
+using json_reader::UnknownFields;
 
-// A JSON value that keeps every object member in text order, repeated keys
-// included, so that a repeated field can be reported.
-struct Node {
-  enum class Kind { Null, Bool, Negative, Unsigned, Float, String, Array, Object };
-  Kind kind = Kind::Null;
-  bool boolean = false;
-  int64_t negative = 0;   // Kind::Negative: below zero
-  uint64_t unsigned_value = 0;
-  double number = 0.0;
-  std::string text;
-  std::vector<Node> items;
-  std::vector<Member> members;
-};
-
-struct Member {
-  std::string first;  // the key
-  Node second;
-};
-
-Node node_of(const Json& value) {
-  Node n;
-  switch (value.type()) {
-    case Json::value_t::boolean:
-      n.kind = Node::Kind::Bool;
-      n.boolean = value.get<bool>();
-      break;
-    case Json::value_t::number_integer: {
-      const int64_t i = value.get<int64_t>();
-      if (i < 0) {
-        n.kind = Node::Kind::Negative;
-        n.negative = i;
-      } else {
-        n.kind = Node::Kind::Unsigned;
-        n.unsigned_value = static_cast<uint64_t>(i);
-      }
-      break;
-    }
-    case Json::value_t::number_unsigned:
-      n.kind = Node::Kind::Unsigned;
-      n.unsigned_value = value.get<uint64_t>();
-      break;
-    case Json::value_t::number_float:
-      n.kind = Node::Kind::Float;
-      n.number = value.get<double>();
-      break;
-    case Json::value_t::string:
-      n.kind = Node::Kind::String;
-      n.text = value.get<std::string>();
-      break;
-    case Json::value_t::array:
-      n.kind = Node::Kind::Array;
-      for (const Json& item : value) n.items.push_back(node_of(item));
-      break;
-    case Json::value_t::object:
-      n.kind = Node::Kind::Object;
-      for (auto it = value.begin(); it != value.end(); ++it) {
-        n.members.push_back(Member{it.key(), node_of(it.value())});
-      }
-      break;
-    default:  // null; binary and discarded values do not come out of a parse
-      break;
-  }
-  return n;
-}
-
-// Builds a Node tree straight from JSON text.
-class NodeBuilder : public nlohmann::json_sax<Json> {
- public:
-  Node root;
-  std::string error;
-
-  bool null() override { return add(Node{}); }
-  bool boolean(bool value) override {
-    Node n;
-    n.kind = Node::Kind::Bool;
-    n.boolean = value;
-    return add(std::move(n));
-  }
-  bool number_integer(number_integer_t value) override {
-    Node n;
-    if (value < 0) {
-      n.kind = Node::Kind::Negative;
-      n.negative = value;
-    } else {
-      n.kind = Node::Kind::Unsigned;
-      n.unsigned_value = static_cast<uint64_t>(value);
-    }
-    return add(std::move(n));
-  }
-  bool number_unsigned(number_unsigned_t value) override {
-    Node n;
-    n.kind = Node::Kind::Unsigned;
-    n.unsigned_value = value;
-    return add(std::move(n));
-  }
-  bool number_float(number_float_t value, const string_t&) override {
-    Node n;
-    n.kind = Node::Kind::Float;
-    n.number = value;
-    return add(std::move(n));
-  }
-  bool string(string_t& value) override {
-    Node n;
-    n.kind = Node::Kind::String;
-    n.text = value;
-    return add(std::move(n));
-  }
-  bool binary(binary_t&) override { return false; }
-  bool start_object(std::size_t) override {
-    Node n;
-    n.kind = Node::Kind::Object;
-    return open(std::move(n));
-  }
-  bool key(string_t& value) override {
-    key_ = value;
-    return true;
-  }
-  bool end_object() override {
-    open_.pop_back();
-    return true;
-  }
-  bool start_array(std::size_t) override {
-    Node n;
-    n.kind = Node::Kind::Array;
-    return open(std::move(n));
-  }
-  bool end_array() override {
-    open_.pop_back();
-    return true;
-  }
-  bool parse_error(std::size_t, const std::string&,
-                   const nlohmann::detail::exception& e) override {
-    error = e.what();
-    return false;
-  }
-
- private:
-  // Appends to the open container (or sets the root); the new node.
-  Node* place(Node n) {
-    if (open_.empty()) {
-      root = std::move(n);
-      return &root;
-    }
-    Node* parent = open_.back();
-    if (parent->kind == Node::Kind::Array) {
-      parent->items.push_back(std::move(n));
-      return &parent->items.back();
-    }
-    parent->members.push_back(Member{std::move(key_), std::move(n)});
-    return &parent->members.back().second;
-  }
-  bool add(Node n) {
-    place(std::move(n));
-    return true;
-  }
-  // A container stays open while its children are added; the vectors that
-  // hold the open ones never grow meanwhile, so the pointers stay valid.
-  bool open(Node n) {
-    open_.push_back(place(std::move(n)));
-    return true;
-  }
-
-  std::vector<Node*> open_;
-  std::string key_;
-};
-
-// A float as a shortest round-trip decimal in positional notation (never
-// with an exponent), with ".0" added to a whole number.
-std::string float_text(double x) {
-  if (!std::isfinite(x)) return std::isnan(x) ? "NaN" : (x > 0 ? "inf" : "-inf");
-  char buffer[64];
-  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::scientific);
-  std::string sci(buffer, end);
-  std::string sign;
-  if (sci[0] == '-') {
-    sign = "-";
-    sci.erase(0, 1);
-  }
-  const size_t e = sci.find('e');
-  std::string digits = sci.substr(0, e);
-  const int exponent = std::stoi(sci.substr(e + 1));
-  if (digits.size() > 1) digits.erase(1, 1);  // drop the point
-  const int point = exponent + 1;  // digits before the decimal point
-  std::string out;
-  if (point <= 0) {
-    out = "0." + std::string(static_cast<size_t>(-point), '0') + digits;
-  } else if (static_cast<size_t>(point) >= digits.size()) {
-    out = digits + std::string(static_cast<size_t>(point) - digits.size(), '0') + ".0";
-  } else {
-    out = digits.substr(0, point) + "." + digits.substr(point);
-  }
-  return sign + out;
-}
-
-// A string quoted with the usual escapes for quotes, backslashes and
-// control characters.
-std::string quoted(const std::string& s) {
-  std::string out = "\"";
-  for (unsigned char c : s) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      case '\0': out += "\\0"; break;
-      default:
-        if (c < 0x20 || c == 0x7f) {
-          out += format("\\u{%x}", static_cast<unsigned>(c));
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out + "\"";
-}
-
-// What was found, as the messages name it.
-std::string unexpected_text(const Node& n) {
-  switch (n.kind) {
-    case Node::Kind::Null: return "null";
-    case Node::Kind::Bool: return n.boolean ? "boolean `true`" : "boolean `false`";
-    case Node::Kind::Negative: return format("integer `%lld`", static_cast<long long>(n.negative));
-    case Node::Kind::Unsigned:
-      return format("integer `%llu`", static_cast<unsigned long long>(n.unsigned_value));
-    case Node::Kind::Float: return "floating point `" + float_text(n.number) + "`";
-    case Node::Kind::String: return "string " + quoted(n.text);
-    case Node::Kind::Array: return "sequence";
-    case Node::Kind::Object: return "map";
-  }
-  return "null";
-}
-
-template <class T>
-using Read = Expected<T, std::string>;
-
-std::string invalid_type(const Node& n, std::string_view expected) {
-  return "invalid type: " + unexpected_text(n) + ", expected " + std::string(expected);
-}
-
-Read<std::string> read_string(const Node& n) {
-  if (n.kind != Node::Kind::String) return unexpected(invalid_type(n, "a string"));
-  return n.text;
-}
-
-Read<bool> read_bool(const Node& n) {
-  if (n.kind != Node::Kind::Bool) return unexpected(invalid_type(n, "a boolean"));
-  return n.boolean;
-}
-
-Read<double> read_f64(const Node& n) {
-  switch (n.kind) {
-    case Node::Kind::Float: return n.number;
-    case Node::Kind::Unsigned: return static_cast<double>(n.unsigned_value);
-    case Node::Kind::Negative: return static_cast<double>(n.negative);
-    default: return unexpected(invalid_type(n, "f64"));
-  }
-}
-
-// An integer of the range [low, high], named `type` in the messages.
-template <class T>
-Read<T> read_integer(const Node& n, const char* type) {
-  constexpr long long low = std::numeric_limits<T>::min();
-  constexpr unsigned long long high = std::numeric_limits<T>::max();
-  if (n.kind == Node::Kind::Unsigned) {
-    if (n.unsigned_value > high) {
-      return unexpected(format("invalid value: integer `%llu`, expected %s",
-                               static_cast<unsigned long long>(n.unsigned_value), type));
-    }
-    return static_cast<T>(n.unsigned_value);
-  }
-  if (n.kind == Node::Kind::Negative) {
-    if (n.negative < low) {
-      return unexpected(format("invalid value: integer `%lld`, expected %s",
-                               static_cast<long long>(n.negative), type));
-    }
-    return static_cast<T>(n.negative);
-  }
-  return unexpected(invalid_type(n, type));
-}
-
-// A record read field by field, from an object (by key, unknown keys
-// skipped) or from an array (by position).
-template <class Record, size_t N>
-struct RecordReader {
-  const char* name;
-  std::array<const char*, N> fields;
-  // Reads field i of the record from a value; an error message or nothing.
-  std::optional<std::string> (*read_field)(Record&, size_t, const Node&);
-
-  Read<Record> operator()(const Node& n) const {
-    Record record;
-    if (n.kind == Node::Kind::Object) {
-      std::array<bool, N> seen{};
-      for (const auto& [key, value] : n.members) {
-        size_t i = 0;
-        while (i < N && key != fields[i]) ++i;
-        if (i == N) continue;
-        if (seen[i]) return unexpected(format("duplicate field `%s`", fields[i]));
-        if (auto error = read_field(record, i, value)) return unexpected(std::move(*error));
-        seen[i] = true;
-      }
-      for (size_t i = 0; i < N; ++i) {
-        if (!seen[i]) return unexpected(format("missing field `%s`", fields[i]));
-      }
-      return record;
-    }
-    if (n.kind == Node::Kind::Array) {
-      for (size_t i = 0; i < N; ++i) {
-        if (i >= n.items.size()) {
-          return unexpected(format("invalid length %zu, expected struct %s with %zu elements", i,
-                                   name, N));
-        }
-        if (auto error = read_field(record, i, n.items[i])) return unexpected(std::move(*error));
-      }
-      if (n.items.size() > N) {
-        return unexpected(
-            format("invalid length %zu, expected fewer elements in array", n.items.size()));
-      }
-      return record;
-    }
-    return unexpected(invalid_type(n, std::string("struct ") + name));
-  }
-};
-
-// Stores a read value into `slot`, or gives the message.
-template <class T>
-std::optional<std::string> store(T& slot, Read<T> value) {
-  if (!value) return std::move(value.error());
-  slot = std::move(*value);
-  return std::nullopt;
-}
-
-template <class T, class Reader>
-Read<std::vector<T>> read_list(const Node& n, const Reader& reader) {
-  if (n.kind != Node::Kind::Array) return unexpected(invalid_type(n, "a sequence"));
-  std::vector<T> out;
-  out.reserve(n.items.size());
-  for (const Node& item : n.items) {
-    auto value = reader(item);
-    if (!value) return unexpected(std::move(value.error()));
-    out.push_back(std::move(*value));
-  }
-  return out;
-}
+// Keys not listed are ignored; every listed key must be there.
+constexpr UnknownFields kUnknown = UnknownFields::Ignore;
+constexpr MissingFields kMissing = MissingFields::Refuse;
 
 const RecordReader<SolarTerm, 4> kSolarTermReader{
-    "SolarTerm",
-    {"name", "longitude", "jie", "utc"},
+    "SolarTerm", {"name", "longitude", "jie", "utc"}, kUnknown, kMissing,
     [](SolarTerm& t, size_t i, const Node& n) -> std::optional<std::string> {
       switch (i) {
         case 0: return store(t.name, read_string(n));
@@ -731,8 +394,7 @@ const RecordReader<SolarTerm, 4> kSolarTermReader{
     }};
 
 const RecordReader<LunarMonth, 5> kLunarMonthReader{
-    "LunarMonth",
-    {"year", "month", "leap", "start", "days"},
+    "LunarMonth", {"year", "month", "leap", "start", "days"}, kUnknown, kMissing,
     [](LunarMonth& m, size_t i, const Node& n) -> std::optional<std::string> {
       switch (i) {
         case 0: return store(m.year, read_integer<int32_t>(n, "i32"));
@@ -744,8 +406,7 @@ const RecordReader<LunarMonth, 5> kLunarMonthReader{
     }};
 
 const RecordReader<ChineseCalendar, 3> kCalendarReader{
-    "ChineseCalendar",
-    {"equation_of_time", "solar_terms", "lunar_months"},
+    "ChineseCalendar", {"equation_of_time", "solar_terms", "lunar_months"}, kUnknown, kMissing,
     [](ChineseCalendar& c, size_t i, const Node& n) -> std::optional<std::string> {
       switch (i) {
         case 0: return store(c.equation_of_time, read_f64(n));
@@ -763,15 +424,13 @@ Expected<ChineseCalendar, EngineError> read_node(const Node& n) {
 }  // namespace
 
 Expected<ChineseCalendar, EngineError> read_chinese_calendar(const Json& value) {
-  return read_node(node_of(value));
+  return read_node(json_reader::node_of(value));
 }
 
 Expected<ChineseCalendar, EngineError> read_chinese_calendar_text(std::string_view json_text) {
-  NodeBuilder builder;
-  if (!Json::sax_parse(json_text.begin(), json_text.end(), &builder) || !builder.error.empty()) {
-    return unexpected(EngineError::invalid_input(builder.error));
-  }
-  return read_node(builder.root);
+  auto node = json_reader::parse_node(json_text);
+  if (!node) return unexpected(EngineError::invalid_input(std::move(node.error())));
+  return read_node(*node);
 }
 
 }  // namespace quorvane::chinese

@@ -351,16 +351,9 @@ Expected<ZiWei, EngineError> zi_wei(const ChineseCalendar& calendar, UtcInstant 
   } else if (!options.leap_month.empty() && options.leap_month != "split") {
     return unexpected(invalid("leap_month must be \"split\" or \"same\""));
   }
-  std::optional<bool> male;
-  if (options.sex && !options.sex->empty()) {
-    if (*options.sex == "male") {
-      male = true;
-    } else if (*options.sex == "female") {
-      male = false;
-    } else {
-      return unexpected(invalid("sex must be \"male\" or \"female\""));
-    }
-  }
+  auto sex = read_sex(options.sex);
+  if (!sex) return unexpected(std::move(sex.error()));
+  const std::optional<bool> male = *sex;
 
   BaziOptions birth_options;
   birth_options.solar_time = options.solar_time;

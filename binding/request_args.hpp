@@ -1,0 +1,22 @@
+// The arguments that build a chart request, shared by Engine.chart,
+// horary, election, elections and transit.
+#pragma once
+
+#include "pyref.hpp"
+#include "quorvane/chart.hpp"
+
+namespace quorvane::py {
+
+// latitude and longitude (floats), then house_system, zodiac_type and
+// ayanamsa from `texts` (three slots; an omitted one keeps the default),
+// converted in that order so the first bad argument is the one reported.
+bool read_place_and_options(const char* function, PyObject* latitude, PyObject* longitude,
+                            PyObject* const* texts, ChartRequest* request);
+
+// An optional text argument: omitted keeps `*out`.
+bool read_optional_text(PyObject* value, const char* function, const char* name, std::string* out);
+
+// orb_settings: omitted or None means none; else any object json.dumps takes.
+bool read_orb_settings(PyObject* value, ChartRequest* request);
+
+}  // namespace quorvane::py
