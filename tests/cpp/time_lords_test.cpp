@@ -47,6 +47,16 @@ TEST(TimeLordsSect, SunOnTheAxis) {
   EXPECT_TRUE(lords(5.0, 10.0));     // just above the eastern horizon
   EXPECT_FALSE(lords(15.0, 10.0));   // just below it
   EXPECT_FALSE(lords(189.0, 10.0));
+  // A hair before the Ascendant is still above the horizon.
+  EXPECT_TRUE(lords(0.0, 1e-15));
+  EXPECT_TRUE(lords(0.0, 1e-300));
+}
+
+TEST(Profections, AscendantAHairBelowZeroRisesInPisces) {
+  const TimeLords lords = quorvane::time_lords(kBirth, 90.0, -1e-15, kBirth, kBirth);
+  ASSERT_EQ(lords.profections.size(), 1u);
+  EXPECT_EQ(lords.profections[0].sign, "Pisces");
+  EXPECT_EQ(lords.profections[0].lord, "Jupiter");
 }
 
 TEST(Profections, AdvanceOneSignPerYear) {
