@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <optional>
 #include <string_view>
 
@@ -140,7 +141,9 @@ Temperament temperament(const std::vector<Placement>& placements, const std::vec
     tally.add("Moon Sign", sign_with_element(*moon), 4, element_qualities(kSigns[moon->sign].element));
   }
   if (sun && moon) {
-    const double e = normalize_degrees(moon->ecliptic_longitude - sun->ecliptic_longitude);
+    // A Moon a hair behind the Sun gives 360 here: the last quarter, not the first.
+    double e = std::fmod(moon->ecliptic_longitude - sun->ecliptic_longitude, 360.0);
+    if (e < 0.0) e += 360.0;
     const Season& quarter = e < 90.0    ? kLunarQuarters[0]
                             : e < 180.0 ? kLunarQuarters[1]
                             : e < 270.0 ? kLunarQuarters[2]

@@ -179,6 +179,9 @@ TEST(Temperament, LunarPhaseQuarters) {
     const auto t = temperament(chart_of({{"Sun", 100.0}, {"Moon", c.moon}}, std::nullopt), {});
     EXPECT_EQ(details_of(t, "Lunar Phase"), c.details) << c.moon;
   }
+  // A hair behind the Sun: still the end of the last quarter.
+  const auto t = temperament(chart_of({{"Sun", 2e-15}, {"Moon", 1e-15}}, std::nullopt), {});
+  EXPECT_EQ(details_of(t, "Lunar Phase"), "4th Quarter Crescent (Cold & Wet)");
 }
 
 TEST(Temperament, TiesKeepTheEarlierTemperament) {
