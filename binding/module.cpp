@@ -61,7 +61,7 @@ PyModuleDef_Slot module_slots[] = {
 PyModuleDef module_definition = {
     PyModuleDef_HEAD_INIT,
     "quorvane_engine",
-    nullptr,
+    "",  // an empty docstring, not None
     sizeof(ModuleState),
     nullptr,
     module_slots,

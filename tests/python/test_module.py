@@ -15,7 +15,7 @@ def test_module_registers_its_names_in_order():
     present = [n for n in expected if n in names]
     assert names == present
     assert q.__version__ == "0.0.12"
-    assert q.__doc__ is None or q.__doc__ == ""
+    assert q.__doc__ == ""
 
 
 def test_exception_types():
