@@ -66,6 +66,20 @@ class TestChartDict:
         sun = chart["planets"][0]["ecliptic_longitude"]
         assert min(sun, 360 - sun) < 0.01
 
+    def test_bodies_beyond_their_tables_are_listed_unavailable(self, engine):
+        # The kernel reaches 1700; the Chiron table starts in 1849.
+        chart = engine.chart("1700-06-01T12:00Z", 48.85, 2.35)
+        assert chart["unavailable_bodies"] == ["Chiron"]
+        assert "Chiron" not in [p["name"] for p in chart["planets"]]
+
+    @pytest.mark.parametrize("moment, sect", [("2024-06-01T12:00Z", "diurnal"),
+                                              ("2024-06-01T00:00Z", "nocturnal")])
+    def test_sect_follows_the_sun_across_the_horizon(self, engine, moment, sect):
+        chart = engine.chart(moment, 48.85, 2.35)
+        assert chart["sect"] == sect
+        sun = next(p for p in chart["planets"] if p["name"] == "Sun")
+        assert (sun["house"] >= 7) == (sect == "diurnal")
+
     def test_tropical_and_sidereal_fields(self, engine):
         tropical = engine.chart(MOMENT, 51.48, -0.0)
         assert [tropical[k] for k in ("ayanamsa", "ayanamsa_name", "ayanamsa_value",
