@@ -22,16 +22,7 @@ using namespace quorvane::chinese;
 
 constexpr double kSecond = 1.0 / 86400.0;
 
-const KernelSet* de440() {
-  static const KernelSet* set = []() -> const KernelSet* {
-    const std::string path = quorvane::testing::real_kernel_path();
-    if (path.empty()) return nullptr;
-    auto loaded = KernelSet::load({path});
-    if (!loaded) return nullptr;
-    return new KernelSet(std::move(*loaded));
-  }();
-  return set;
-}
+using quorvane::testing::de440;
 
 #define REQUIRE_DE440()                                       \
   const KernelSet* kernels = de440();                         \

@@ -30,16 +30,7 @@ constexpr int64_t kMinute = 60'000'000;
 constexpr int64_t kFirstDay = 2415051;  // 1900-01-31, month 1 of 1900
 constexpr int64_t kLastDay = 2488462;   // 2101-01-28, the last day of 2100
 
-const KernelSet* de440() {
-  static const KernelSet* set = []() -> const KernelSet* {
-    const std::string path = quorvane::testing::real_kernel_path();
-    if (path.empty()) return nullptr;
-    auto loaded = KernelSet::load({path});
-    if (!loaded) return nullptr;
-    return new KernelSet(std::move(*loaded));
-  }();
-  return set;
-}
+using quorvane::testing::de440;
 
 UtcInstant at(const char* text) { return *UtcInstant::parse(text); }
 

@@ -211,15 +211,7 @@ TEST(SolarDayJulian, InstantConversions) {
 
 // ---- solar days from the almanac ----
 
-const KernelSet* de440() {
-  static const KernelSet* set = []() -> const KernelSet* {
-    const std::string path = quorvane::testing::real_kernel_path();
-    if (path.empty()) return nullptr;
-    auto loaded = KernelSet::load({path});
-    return loaded ? new KernelSet(std::move(*loaded)) : nullptr;
-  }();
-  return set;
-}
+using quorvane::testing::de440;
 
 TEST(SolarDayAlmanac, DefaultDayWithoutACoveringKernel) {
   const UtcInstant moment = at("2024-03-05T21:30Z");  // a Tuesday

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "quorvane/ephemeris/kernels.hpp"
+
 namespace quorvane::testing {
 
 std::string run_python(const std::string& script, const std::vector<std::string>& args) {
@@ -35,6 +37,17 @@ std::string temp_path(const std::string& stem) {
   return (std::filesystem::temp_directory_path() /
           (stem + "-" + std::to_string(getpid())))
       .string();
+}
+
+const KernelSet* de440() {
+  // Kept for the whole run (never freed) so every test shares one mapping.
+  static const KernelSet* set = []() -> const KernelSet* {
+    const std::string path = real_kernel_path();
+    if (path.empty()) return nullptr;
+    auto loaded = KernelSet::load({path});
+    return loaded ? new KernelSet(std::move(*loaded)) : nullptr;
+  }();
+  return set;
 }
 
 }  // namespace quorvane::testing

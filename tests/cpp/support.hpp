@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+namespace quorvane {
+class KernelSet;
+}
+
 namespace quorvane::testing {
 
 // Runs `python <script> args...` from the source tree (script path relative
@@ -13,6 +17,9 @@ std::string run_python(const std::string& script, const std::vector<std::string>
 
 // The real JPL kernel installed by the setup script, or "" when absent.
 std::string real_kernel_path();
+
+// The real kernel, opened once for the whole test run; null when absent.
+const KernelSet* de440();
 
 // A scratch file path unique to this process.
 std::string temp_path(const std::string& stem);
