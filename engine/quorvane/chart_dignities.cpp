@@ -98,12 +98,8 @@ Json to_json(const ChartDignities& d) {
   Json out = Json::object();
   out["dignity_scheme"] = d.dignity_scheme;
   out["sect"] = d.sect;
-  Json conditions = Json::array();
-  for (const PlanetCondition& c : d.conditions) conditions.push_back(to_json(c));
-  out["conditions"] = std::move(conditions);
-  Json receptions = Json::array();
-  for (const Reception& r : d.receptions) receptions.push_back(to_json(r));
-  out["receptions"] = std::move(receptions);
+  out["conditions"] = json_list(d.conditions);
+  out["receptions"] = json_list(d.receptions);
   return out;
 }
 

@@ -395,9 +395,7 @@ Json to_json(const ElectionData& data) {
   out["score"] = data.score;
   out["verdict"] = data.verdict;
   out["purpose"] = purpose_name(data.purpose);
-  Json factors = Json::array();
-  for (const ElectionFactor& f : data.factors) factors.push_back(to_json(f));
-  out["factors"] = std::move(factors);
+  out["factors"] = json_list(data.factors);
   Json excluded = Json::array();
   for (std::string_view reason : data.excluded_by) excluded.push_back(reason);
   out["excluded_by"] = std::move(excluded);

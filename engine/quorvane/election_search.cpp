@@ -277,9 +277,7 @@ Json to_json(const ElectionWindow& w) {
   out["best"] = w.best.isoformat();
   out["score"] = w.score;
   out["verdict"] = w.verdict;
-  Json factors = Json::array();
-  for (const ElectionFactor& f : w.factors) factors.push_back(to_json(f));
-  out["factors"] = std::move(factors);
+  out["factors"] = json_list(w.factors);
   return out;
 }
 
@@ -297,9 +295,7 @@ Json to_json(const ElectionSearch& s) {
   Json out = Json::object();
   out["start"] = s.start.isoformat();
   out["end"] = s.end.isoformat();
-  Json windows = Json::array();
-  for (const ElectionWindow& w : s.windows) windows.push_back(to_json(w));
-  out["windows"] = std::move(windows);
+  out["windows"] = json_list(s.windows);
   out["evaluated"] = s.evaluated;
   out["excluded"] = to_json(s.excluded);
   out["criteria"] = to_json(s.criteria);

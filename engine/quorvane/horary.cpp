@@ -94,6 +94,8 @@ AscendantPlace ascendant_of(const Chart& chart) {
   return {"Aries", 0, 0};
 }
 
+}  // namespace
+
 Json to_json(const ApplyingAspect& a) {
   Json out = Json::object();
   out["planet"] = a.planet;
@@ -110,8 +112,6 @@ Json to_json(const SeparatingAspect& a) {
   out["degrees_ago"] = a.degrees_ago;
   return out;
 }
-
-}  // namespace
 
 MoonStatus moon_status(const Placement& moon, std::span<const Placement> placements) {
   const double lambda = moon.ecliptic_longitude;
@@ -304,16 +304,12 @@ Json to_json(const MoonStatus& m) {
   out["hours_to_next_sign"] = m.hours_to_next_sign;
   out["next_sign"] = m.next_sign;
   out["speed_status"] = m.speed_status;
-  Json applying = Json::array();
-  for (const ApplyingAspect& a : m.applying_aspects) applying.push_back(to_json(a));
-  out["applying_aspects"] = std::move(applying);
+  out["applying_aspects"] = json_list(m.applying_aspects);
   out["next_applying_aspect"] =
       m.applying_aspects.empty() ? Json(nullptr) : to_json(m.applying_aspects.front());
   out["last_aspect"] =
       m.separating_aspects.empty() ? Json(nullptr) : to_json(m.separating_aspects.front());
-  Json separating = Json::array();
-  for (const SeparatingAspect& a : m.separating_aspects) separating.push_back(to_json(a));
-  out["separating_aspects"] = std::move(separating);
+  out["separating_aspects"] = json_list(m.separating_aspects);
   return out;
 }
 
@@ -325,9 +321,7 @@ Json to_json(const HoraryData& d) {
   out["traditional_asc_ruler"] = d.traditional_asc_ruler;
   out["modern_asc_ruler"] = d.modern_asc_ruler;
   out["is_radical"] = d.is_radical;
-  Json strictures = Json::array();
-  for (const Stricture& s : d.strictures) strictures.push_back(to_json(s));
-  out["strictures"] = std::move(strictures);
+  out["strictures"] = json_list(d.strictures);
   out["moon_status"] = to_json(d.moon_status);
   out["judgment"] = to_json(d.judgment);
   return out;

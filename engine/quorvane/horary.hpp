@@ -96,6 +96,8 @@ Expected<HoraryChart, EngineError> calculate_horary_chart(const KernelSet& kerne
                                                           std::optional<uint8_t> quesited_house);
 
 Json to_json(const Stricture& stricture);
+Json to_json(const ApplyingAspect& aspect);
+Json to_json(const SeparatingAspect& aspect);
 Json to_json(const MoonStatus& status);
 Json to_json(const HoraryData& data);
 Json to_json(const HoraryChart& chart);

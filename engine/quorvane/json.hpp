@@ -14,6 +14,14 @@ namespace quorvane {
 
 using Json = nlohmann::ordered_json;
 
+// A JSON array of the records' to_json forms, in order.
+template <class Range>
+Json json_list(const Range& records) {
+  Json out = Json::array();
+  for (const auto& record : records) out.push_back(to_json(record));
+  return out;
+}
+
 // Parses JSON text; the error is the reader's own message.
 Expected<Json, std::string> parse_json(std::string_view text);
 

@@ -352,12 +352,8 @@ Json to_json(const LunarMonth& month) {
 Json to_json(const ChineseCalendar& calendar) {
   Json out = Json::object();
   out["equation_of_time"] = calendar.equation_of_time;
-  Json terms = Json::array();
-  for (const SolarTerm& t : calendar.solar_terms) terms.push_back(to_json(t));
-  out["solar_terms"] = std::move(terms);
-  Json months = Json::array();
-  for (const LunarMonth& m : calendar.lunar_months) months.push_back(to_json(m));
-  out["lunar_months"] = std::move(months);
+  out["solar_terms"] = json_list(calendar.solar_terms);
+  out["lunar_months"] = json_list(calendar.lunar_months);
   return out;
 }
 
