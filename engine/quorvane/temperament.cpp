@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <optional>
 #include <string_view>
 
@@ -142,8 +141,7 @@ Temperament temperament(const std::vector<Placement>& placements, const std::vec
   }
   if (sun && moon) {
     // A Moon a hair behind the Sun gives 360 here: the last quarter, not the first.
-    double e = std::fmod(moon->ecliptic_longitude - sun->ecliptic_longitude, 360.0);
-    if (e < 0.0) e += 360.0;
+    const double e = remainder_degrees(moon->ecliptic_longitude - sun->ecliptic_longitude);
     const Season& quarter = e < 90.0    ? kLunarQuarters[0]
                             : e < 180.0 ? kLunarQuarters[1]
                             : e < 270.0 ? kLunarQuarters[2]

@@ -46,18 +46,11 @@ int chaldean_index(std::string_view planet) {
   return -1;
 }
 
-// x mod 360 made non-negative. A hair below zero lands on 360 itself (not
-// on 0): such a point lies at the very end of the circle, in Pisces, and the
-// Sun a hair before the Ascendant is above the horizon.
-double circle_remainder(double x) {
-  const double r = std::fmod(x, 360.0);
-  return r < 0.0 ? r + 360.0 : r;
-}
-
 // The sign index of the Ascendant; a non-finite longitude counts as Aries.
 int ascendant_sign(double longitude) {
   if (!std::isfinite(longitude)) return 0;
-  return std::min(static_cast<int>(std::floor(circle_remainder(longitude) / 30.0)), 11);
+  // A hair below zero gives 360, so the point is at the end of Pisces.
+  return std::min(static_cast<int>(std::floor(remainder_degrees(longitude) / 30.0)), 11);
 }
 
 Json period_fields(std::string_view lord, UtcInstant start, UtcInstant end) {
@@ -92,7 +85,8 @@ TimeLords time_lords(UtcInstant birth, double sun_longitude, double ascendant_lo
 
   TimeLords out;
   // The Sun from the Descendant through the Midheaven to the Ascendant.
-  out.diurnal = circle_remainder(sun_longitude - ascendant_longitude) >= 180.0;
+  // A Sun a hair before the Ascendant gives 360: above the horizon.
+  out.diurnal = remainder_degrees(sun_longitude - ascendant_longitude) >= 180.0;
   const int asc_sign = ascendant_sign(ascendant_longitude);
   const double age_lo = age_in_years(birth, lo);
   const double age_hi = age_in_years(birth, hi);

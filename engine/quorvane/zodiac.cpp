@@ -75,13 +75,15 @@ int64_t integer_part(double x) {
 
 }  // namespace
 
+double remainder_degrees(double degrees) {
+  const double r = std::fmod(degrees, 360.0);
+  return r < 0.0 ? r + 360.0 : r;
+}
+
 double normalize_degrees(double degrees) {
-  double r = std::fmod(degrees, 360.0);
-  if (r == 0.0) return 0.0;
-  if (r < 0.0) {
-    r += 360.0;
-    if (r >= 360.0) return 0.0;
-  }
+  const double r = remainder_degrees(degrees);
+  // -0 becomes +0, and a sum that rounded up to 360 becomes 0.
+  if (r == 0.0 || r >= 360.0) return 0.0;
   return r;
 }
 

@@ -11,6 +11,10 @@
 
 namespace quorvane {
 
+// The angle in degrees mod 360, plus 360 when negative: in [0, 360], where
+// a hair below zero gives 360 itself (the very end of the circle).
+double remainder_degrees(double degrees);
+
 // Reduces an angle in degrees into [0, 360): floating remainder, plus 360
 // when negative; an exact (or negative) zero gives +0 and NaN stays NaN.
 // A tiny negative remainder whose sum with 360 rounds up to 360 gives 0, so
