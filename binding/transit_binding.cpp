@@ -2,7 +2,6 @@
 #include "args.hpp"
 #include "convert.hpp"
 #include "engine_object.hpp"
-#include "errors.hpp"
 #include "request_args.hpp"
 #include "unlocked.hpp"
 #include "quorvane/derived.hpp"
