@@ -43,20 +43,7 @@ double tt_of(double ut) {
   return t.whole + t.tt_fraction;
 }
 
-// Rows of numbers printed by a reference script.
-std::vector<std::vector<double>> rows_of(const std::string& text) {
-  std::vector<std::vector<double>> rows;
-  std::istringstream lines(text);
-  std::string line;
-  while (std::getline(lines, line)) {
-    std::istringstream fields(line);
-    std::vector<double> row;
-    double x;
-    while (fields >> x) row.push_back(x);
-    if (!row.empty()) rows.push_back(row);
-  }
-  return rows;
-}
+using quorvane::testing::rows_of;
 
 std::vector<std::vector<double>> skyfield(const std::vector<std::string>& args) {
   return rows_of(quorvane::testing::run_python("tests/cpp/reference/chinese_sky.py", args));

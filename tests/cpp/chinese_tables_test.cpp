@@ -43,19 +43,7 @@ std::string num(double x) {
   return buffer;
 }
 
-std::vector<std::vector<double>> rows_of(const std::string& text) {
-  std::vector<std::vector<double>> rows;
-  std::istringstream lines(text);
-  std::string line;
-  while (std::getline(lines, line)) {
-    std::istringstream fields(line);
-    std::vector<double> row;
-    double x;
-    while (fields >> x) row.push_back(x);
-    if (!row.empty()) rows.push_back(row);
-  }
-  return rows;
-}
+using quorvane::testing::rows_of;
 
 bool same(const std::optional<LunarDay>& d, int year, int month, int day, bool leap) {
   return d && d->year == year && d->month == month && d->day == day && d->leap == leap;

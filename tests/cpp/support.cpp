@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <sstream>
 
 #include "quorvane/ephemeris/kernels.hpp"
 
@@ -37,6 +38,20 @@ std::string temp_path(const std::string& stem) {
   return (std::filesystem::temp_directory_path() /
           (stem + "-" + std::to_string(getpid())))
       .string();
+}
+
+std::vector<std::vector<double>> rows_of(const std::string& text) {
+  std::vector<std::vector<double>> rows;
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream fields(line);
+    std::vector<double> row;
+    double x;
+    while (fields >> x) row.push_back(x);
+    if (!row.empty()) rows.push_back(row);
+  }
+  return rows;
 }
 
 const KernelSet* de440() {

@@ -15,6 +15,10 @@ namespace quorvane::testing {
 // to the repository) and returns its standard output; empty on failure.
 std::string run_python(const std::string& script, const std::vector<std::string>& args = {});
 
+// The rows of whitespace-separated numbers a reference script printed
+// (blank lines skipped).
+std::vector<std::vector<double>> rows_of(const std::string& text);
+
 // The real JPL kernel installed by the setup script, or "" when absent.
 std::string real_kernel_path();
 
