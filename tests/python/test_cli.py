@@ -13,7 +13,7 @@ import quorvane_engine as q
 
 PYTHON_DIR = pathlib.Path(__file__).resolve().parents[2] / "python"
 sys.path.insert(0, str(PYTHON_DIR))
-import quorvane_cli  # noqa: E402
+from quorvane import cli as quorvane_cli  # noqa: E402
 
 MOMENT, LAT, LON = "2024-03-20T12:00Z", 51.48, -0.0
 BIRTH = "1990-05-17T02:30Z"
@@ -24,7 +24,7 @@ def run(*args, stdin=None):
     # The caller's PYTHONPATH first, so a test can shadow an installed package.
     paths = [env.get("PYTHONPATH", ""), str(pathlib.Path(q.__file__).parent), str(PYTHON_DIR)]
     env["PYTHONPATH"] = os.pathsep.join(p for p in paths if p)
-    return subprocess.run([sys.executable, "-m", "quorvane_cli", *map(str, args)],
+    return subprocess.run([sys.executable, "-m", "quorvane", *map(str, args)],
                           capture_output=True, text=True, env=env, input=stdin, timeout=300)
 
 
