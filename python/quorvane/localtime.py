@@ -104,9 +104,11 @@ def parse_local(local) -> datetime.datetime:
         text = text[:-1] + "+00:00"
     try:
         return datetime.datetime.fromisoformat(text)
-    except ValueError:
-        raise ValueError(f"not a date and time: {local!r} (expected for example "
-                         "1990-07-14 08:30)") from None
+    except ValueError as error:
+        why = str(error)
+        if why.startswith("Invalid isoformat"):
+            why = "expected for example 1990-07-14 08:30"
+        raise ValueError(f"not a date and time: {local!r} ({why})") from None
 
 
 def parse_offset(offset) -> datetime.timedelta:

@@ -28,10 +28,14 @@ def run(*args, stdin=None):
                           capture_output=True, text=True, env=env, input=stdin, timeout=300)
 
 
-def run_json(*args):
+def run_json(*args, keep_input=False):
+    """The printed dict, without the resolved inputs unless asked."""
     done = run(*args, "--json")
     assert done.returncode == 0, done.stderr
-    return json.loads(done.stdout)
+    result = json.loads(done.stdout)
+    if isinstance(result, dict) and not keep_input:
+        result.pop("input", None)
+    return result
 
 
 @pytest.fixture(scope="module")
@@ -86,14 +90,15 @@ class TestChart:
         aspect_rows = rows("[aspects]", len(chart["aspects"]))
         assert [(r[0], r[-2]) for r in aspect_rows] == \
             [(a["body1"].split()[0], f"{a['orb']:g}") for a in chart["aspects"]]
-        assert lines[1].split() == ["zodiac", "tropical"]
+        assert lines[0].startswith("local time") and lines[5].split() == ["zodiac", "tropical"]
 
 
 class TestBadInput:
     @pytest.mark.parametrize("args, status, message", [
-        (["chart", "2024-13-01T00:00Z", LAT, LON], 2, "invalid UTC date-time: 2024-13-01T00:00Z"),
+        (["chart", "2024-13-01T00:00Z", LAT, LON], 2,
+         "not a date and time: '2024-13-01T00:00Z' (month must be in 1..12)"),
         (["chart", MOMENT, "north", LON], 2, "argument latitude: invalid float value: 'north'"),
-        (["chart", MOMENT, LAT], 2, "the following arguments are required: longitude"),
+        (["chart", MOMENT, LAT], 2, "give both latitude and longitude, or --place"),
         (["chart", "3000-01-01T00:00Z", LAT, LON], 1,
          "JD 2816787.5 is outside the loaded ephemeris coverage (JD 2287184.5 to 2688976.5)"),
         (["chart", MOMENT, LAT, LON, "--kernel", "/no/such.bsp"], 1,
@@ -109,7 +114,6 @@ class TestBadInput:
         (["transit", MOMENT, LAT, LON, "--birth", BIRTH, "x", "0"], 2,
          "latitude and longitude must be numbers"),
         (["transit", MOMENT, LAT, LON], 2, "one of the arguments --natal --birth is required"),
-        (["bazi", BIRTH, LAT, LON], 2, "the following arguments are required: --utc-offset"),
         (["horoscope", MOMENT], 2, "invalid choice: 'horoscope'"),
         ([], 2, "the following arguments are required: COMMAND"),
     ])
@@ -179,7 +183,7 @@ def test_transit_from_birth_and_stdin(engine):
     expected = engine.transit(natal["planets"], MOMENT, LAT, LON)
     assert run_json("transit", MOMENT, LAT, LON, "--birth", BIRTH, 39.9, 116.4) == expected
     done = run("transit", MOMENT, LAT, LON, "--natal", "@-", "--json", stdin=json.dumps(natal))
-    assert json.loads(done.stdout) == expected
+    assert {k: v for k, v in json.loads(done.stdout).items() if k != "input"} == expected
 
 
 def test_bazi_table_puts_the_pillars_in_rows(engine):
