@@ -625,10 +625,22 @@ def text_lines(result) -> list[str]:
 
 # --------------------------------------------------------------------- main
 
+def joined_offsets(argv: list[str]) -> list[str]:
+    """"--offset -05:00" as "--offset=-05:00": argparse reads a value that
+    starts with a minus sign as an option."""
+    out = []
+    for arg in argv:
+        if out and out[-1] == "--offset" and arg.startswith("-"):
+            out[-1] = f"--offset={arg}"
+        else:
+            out.append(arg)
+    return out
+
+
 def main(argv=None) -> int:
     parser = build_parser()
     try:
-        args = parser.parse_args(argv)
+        args = parser.parse_args(joined_offsets(sys.argv[1:] if argv is None else list(argv)))
     except SystemExit as stop:  # argparse has printed its usage line
         return stop.code if isinstance(stop.code, int) else BAD_INPUT
     try:
