@@ -574,8 +574,9 @@ def elections_lines(search: dict) -> list[str]:
 def moment_lines(inputs: dict, label: str = "") -> list[str]:
     """When and where a result was cast, as `quorvane.birth` resolved it."""
     zone = " ".join(filter(None, [inputs["zone_abbreviation"], inputs["timezone"]]))
+    offset = ", ".join(filter(None, ["UTC" + inputs["utc_offset"], zone]))
     local = inputs["local_time"].replace("T", " ")
-    lines = [f"{label}local time  {local} (UTC{inputs['utc_offset']}{', ' + zone if zone else ''})",
+    lines = [f"{label}local time  {local} ({offset})",
              f"{label}utc         {inputs['utc']} (JD {number(inputs['julian_day'])})"]
     place = inputs.get("place")
     where_text = f"{number(inputs['latitude'])}, {number(inputs['longitude'])}"

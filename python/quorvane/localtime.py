@@ -211,7 +211,8 @@ def nonexistent(wall, zone, readings) -> NonexistentTimeError:
     message = (f"{format_wall(wall)} does not exist in {zone_name(zone)}: the clocks went "
                f"forward from {format_wall(gap_start)} to {format_wall(gap_end)} "
                f"({format_offset(old, 'UTC')} to {format_offset(new, 'UTC')}); the nearest "
-               f"valid times are {format_wall(before, precise)} and {format_wall(gap_end, precise)}")
+               f"valid times are {format_wall(before, precise)} and "
+               f"{format_wall(gap_end, precise)}")
     return NonexistentTimeError(message, before, gap_end, transition)
 
 
