@@ -19,6 +19,8 @@ import time
 
 import quorvane_engine
 
+from . import cli_pictures
+
 PROG = "quorvane"
 
 # Exit statuses, also listed in --help.
@@ -143,6 +145,7 @@ def build_parser() -> argparse.ArgumentParser:
     add_chart_options(sub)
     sub.add_argument("--chinese-calendar", action="store_true",
                      help="add the Chinese calendar of the moment")
+    cli_pictures.add_options(sub)
 
     sub = command("horary", "a horary chart with its considerations and judgment")
     add_place(sub)
@@ -159,6 +162,7 @@ def build_parser() -> argparse.ArgumentParser:
                             "list of {name, ecliptic_longitude}; inline JSON or @FILE")
     natal.add_argument("--birth", nargs=3, metavar=("MOMENT", "LAT", "LON"),
                        help="compute the natal chart of this moment and place")
+    cli_pictures.add_options(sub)
 
     sub = command("election", "the electional assessment of one moment")
     add_place(sub)
@@ -181,10 +185,12 @@ def build_parser() -> argparse.ArgumentParser:
     add_chinese_birth(sub)
     sub.add_argument("--luck-pillars", type=int, default=10, metavar="N",
                      help="number of ten-year luck pillars (default 10)")
+    cli_pictures.add_options(sub)
 
     sub = command("zi-wei", "the Zi Wei Dou Shu chart of a birth")
     add_chinese_birth(sub)
     sub.add_argument("--leap-month", default="split", help="split or same")
+    cli_pictures.add_options(sub)
     return parser
 
 
@@ -559,6 +565,9 @@ def main(argv=None) -> int:
         return stop.code if isinstance(stop.code, int) else BAD_INPUT
     try:
         result = COMMANDS[args.command](args)
+        # With a picture asked for, the table stays unprinted (--json still prints).
+        if cli_pictures.write(args, result) and not args.json:
+            return OK
     except Failure as failure:
         return fail(str(failure), failure.status)
     except quorvane_engine.EngineError as error:
