@@ -12,7 +12,6 @@ from typing import Sequence
 from .svg import add, document, serialise, text, text_width
 from .themes import Theme, theme_of
 
-BRANCHES = ("zi", "chou", "yin", "mao", "chen", "si", "wu", "wei", "shen", "you", "xu", "hai")
 # The customary square: si at the top left, the branches running clockwise
 # round the edge, yin at the bottom left. (column, row) of each branch.
 CELL_OF_BRANCH = {
@@ -21,8 +20,6 @@ CELL_OF_BRANCH = {
     "chou": (1, 3), "yin": (0, 3), "mao": (0, 2), "chen": (0, 1),
 }
 TRANSFORMATION_LABELS = {"lu": "Lu", "quan": "Quan", "ke": "Ke", "ji": "Ji"}
-STEM_ELEMENTS = ("wood", "wood", "fire", "fire", "earth", "earth", "metal", "metal",
-                 "water", "water")
 
 
 def title_case(key) -> str:
@@ -65,7 +62,7 @@ def star_line(parent, x: float, y: float, star: dict, size: float, theme: Theme,
     name = title_case(star.get("star"))
     group = add(parent, "g", class_="star", data_star=star.get("star"), data_kind=star.get("kind"))
     text(group, x, y, name, size, colour, anchor="start", weight="bold" if bold else None)
-    used = text_width(name, size) + 0.3 * size
+    used = text_width(name, size, bold) + 0.3 * size
     if star.get("brightness"):
         text(group, x + used, y, star["brightness"], 0.72 * size, theme.muted, anchor="start")
         used += text_width(star["brightness"], 0.72 * size) + 0.3 * size
@@ -89,7 +86,7 @@ def draw_palace(root, palace: dict, x0: float, y0: float, cell: float, theme: Th
     add(group, "rect", x=x0, y=y0, width=cell, height=cell,
         fill=theme.aspect_fill if not is_life else theme.element_fill[2],
         stroke=theme.line, stroke_width=1.0)
-    big, small, tiny = 0.078 * cell, 0.06 * cell, 0.05 * cell
+    big, small, tiny = 0.084 * cell, 0.064 * cell, 0.054 * cell
     y = y0 + pad + big / 2
     stars = palace.get("stars", [])
     for star in (s for s in stars if s.get("kind") == "major"):
@@ -274,7 +271,10 @@ def bazi_svg(bz: dict, *, width: float = 720, theme="light", title=None) -> str:
     heading = title or "BaZi four pillars"
     text(root, margin, y, heading, 1.1 * unit, theme.foreground, anchor="start", weight="bold",
          class_="caption")
-    times = f"{words(bz.get('time_basis'))} time {bz.get('solar_time') if bz.get('time_basis') == 'solar' else bz.get('civil_time')}"
+    if bz.get("time_basis") == "solar":
+        times = f"true solar time {str(bz.get('solar_time')).replace('T', ' ')}"
+    else:
+        times = f"civil time {str(bz.get('civil_time')).replace('T', ' ')}"
     text(root, width - margin, y, times, 0.75 * unit, theme.muted, anchor="end", class_="caption")
     y += 1.4 * unit
     master = f"Day master {title_case(bz.get('day_master'))} ({words(bz.get('day_master_element'))})"

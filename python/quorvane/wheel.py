@@ -223,13 +223,13 @@ def natal_layout(size: float, ascendant: float) -> Layout:
 
 def bi_wheel_layout(size: float, ascendant: float) -> Layout:
     unit = 0.44 * size
-    zodiac_inner = 0.875 * unit
+    zodiac_inner = 0.895 * unit
     kinds = ("degree", "minute", "retrograde")
-    outer = band(zodiac_inner, unit, 0.064 * unit, 0.034 * unit, kinds)
-    inner = band(outer.inner, unit, 0.064 * unit, 0.034 * unit, kinds)
+    outer = band(zodiac_inner, unit, 0.06 * unit, 0.031 * unit, kinds)
+    inner = band(outer.inner, unit, 0.06 * unit, 0.031 * unit, kinds)
     aspect_radius = inner.inner - 0.055 * unit
     return Layout(size, Geometry(size / 2, size / 2, unit, ascendant), zodiac_inner,
-                  0.068 * unit, (outer, inner), aspect_radius, inner.inner - 0.0275 * unit)
+                  0.062 * unit, (outer, inner), aspect_radius, inner.inner - 0.0275 * unit)
 
 
 # ----------------------------------------------------------------- drawing
@@ -399,7 +399,9 @@ def draw_corners(root, size: float, theme: Theme, top_left: Sequence[str],
     for i, content in enumerate(reversed(bottom_left)):
         text(root, pad, size - pad - i * step - font / 2, content, font, theme.muted,
              anchor="start", class_="caption")
-    # A key to the aspect lines, bottom right.
+    # A key to the aspect lines, bottom right, majors first.
+    known = list(MAJOR_ASPECTS) + ["Semi-Sextile", "Quincunx"]
+    legend = sorted(legend, key=lambda k: known.index(k) if k in known else len(known))
     for i, kind in enumerate(reversed(legend)):
         y = size - pad - i * step - font / 2
         major = kind in MAJOR_ASPECTS
