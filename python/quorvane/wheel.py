@@ -73,6 +73,11 @@ def points_of(placements: Iterable[dict], angles: bool = False) -> list[Point]:
     return out
 
 
+def require_chart(chart, what: str = "chart") -> None:
+    if not isinstance(chart, dict) or not isinstance(chart.get("planets"), list):
+        raise ValueError(f"the {what} must be a chart dict with a \"planets\" list")
+
+
 def angle_of(chart: dict, name: str, fallback_house: int) -> float:
     for p in chart.get("planets", []):
         if p.get("name") == name:
@@ -438,6 +443,7 @@ def natal_svg(chart: dict, *, size: float = 800, theme="light", aspects="all",
     `theme` "light" or "dark"; `title` a line or a list of lines for the
     top-left corner. Sidereal charts say so, with their ayanamsa.
     """
+    require_chart(chart)
     theme = theme_of(theme)
     wanted = aspect_filter(aspects)
     layout = natal_layout(size, angle_of(chart, "Ascendant", 1))
@@ -476,6 +482,7 @@ def bi_wheel_svg(inner_chart: dict, outer, cross_aspects: Sequence[dict] | None 
     (`body1`) and inner body (`body2`). `labels` name the two rings
     (default "Natal" and "Transit" for a transit, else "Inner" and "Outer").
     """
+    require_chart(inner_chart, "inner chart")
     theme = theme_of(theme)
     wanted = aspect_filter(aspects)
     placements = outer_points(outer)
