@@ -18,7 +18,7 @@ from __future__ import annotations
 
 import math
 from dataclasses import dataclass
-from typing import Iterable, Sequence
+from typing import Callable, Iterable, Sequence
 
 from . import glyphs
 from .chinese_pictures import bazi_svg, zi_wei_svg
@@ -46,14 +46,16 @@ class Point:
     name: str
     longitude: float
     retrograde: bool = False
+    # Degree and minute as the engine split them, so the picture reads as its tables do.
+    split: tuple | None = None
 
     @property
     def degree(self) -> int:
-        return int(self.longitude % 30.0)
+        return self.split[0] if self.split else int(self.longitude % 30.0)
 
     @property
     def minute(self) -> int:
-        return min(59, int((self.longitude % 1.0) * 60.0))
+        return self.split[1] if self.split else min(59, int((self.longitude % 1.0) * 60.0))
 
     @property
     def sign(self) -> int:
@@ -68,8 +70,9 @@ def points_of(placements: Iterable[dict], angles: bool = False) -> list[Point]:
             raise ValueError("a placement needs a name and an ecliptic_longitude")
         if p["name"] in ANGLES and not angles:
             continue
+        split = (int(p["degree"]), int(p["minute"])) if "degree" in p and "minute" in p else None
         out.append(Point(str(p["name"]), float(p["ecliptic_longitude"]) % 360.0,
-                         bool(p.get("is_retrograde", False))))
+                         bool(p.get("is_retrograde", False)), split))
     return out
 
 
@@ -102,7 +105,7 @@ def zodiac_lines(chart: dict) -> list[str]:
     return ["Tropical zodiac"]
 
 
-def aspect_filter(aspects) -> callable:
+def aspect_filter(aspects) -> Callable[[dict], bool]:
     """Which aspect lines to draw: "all", "major", "none", or a collection of aspect names."""
     if aspects is None or aspects == "all":
         return lambda a: True
@@ -158,7 +161,7 @@ class Band:
     items: tuple                 # (kind, size): "degree", "sign", "minute", "retrograde"
     pad: float
 
-    def box(self, kind: str, size: float) -> tuple:
+    def box(self, kind: str, size: float) -> tuple[float, float]:
         if kind in LABEL_SAMPLES:
             return text_width(LABEL_SAMPLES[kind], size), size
         return size, size
@@ -286,7 +289,7 @@ def draw_zodiac(root, layout: Layout, theme: Theme) -> None:
         glyph(ring, "", x, y, layout.sign_glyph, theme.element_ink[element],
               path=glyphs.sign_path(sign), class_="sign-glyph")
     # Degree ticks on the inner edge, longer each 5° and 10°.
-    paths = {1: [], 5: [], 10: []}
+    paths: dict[int, list[str]] = {1: [], 5: [], 10: []}
     for degree in range(360):
         step = 10 if degree % 10 == 0 else 5 if degree % 5 == 0 else 1
         length = {1: 0.018, 5: 0.032, 10: 0.045}[step] * unit

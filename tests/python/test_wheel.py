@@ -82,6 +82,12 @@ def check_bodies(root, cx, cy, ascendant, placements, ring=None):
         tick = group.find("s:line[@class='tick']", NS)
         for lon in line_longitudes(tick, cx, cy, ascendant):
             assert separation(lon, truth["ecliptic_longitude"]) < 0.02, truth["name"]
+        if "degree" in truth:
+            label = (group.find("s:text[@class='degree']", NS).text,
+                     group.find("s:text[@class='minute']", NS).text)
+            assert label == (f"{truth['degree']}°", f"{truth['minute']:02d}′")
+        retro = group.find("s:g[@class='retrograde']", NS) is not None
+        assert retro == truth.get("is_retrograde", False), truth["name"]
         box = glyph_box(group.find("s:g[@class='glyph']", NS))
         shown = longitude_at((box[0] + box[2]) / 2, (box[1] + box[3]) / 2, cx, cy, ascendant)
         assert separation(shown, truth["ecliptic_longitude"]) < 60, truth["name"]
