@@ -1,14 +1,39 @@
 #include "request_args.hpp"
 
+#include <cmath>
+
 #include "args.hpp"
 #include "convert.hpp"
 
 namespace quorvane::py {
 
+namespace {
+
+// A place no one can stand on would come back as a chart of NaNs.
+bool refuse_place(const char* function, const char* name, const char* range, PyObject* value) {
+  PyErr_Format(PyExc_ValueError, "%s() argument '%s' must be %s, not %R", function, name, range,
+               value);
+  return false;
+}
+
+}  // namespace
+
+bool read_latitude(PyObject* value, const char* function, double* out) {
+  if (!arg_double(value, function, "latitude", out)) return false;
+  if (std::isfinite(*out) && *out >= -90.0 && *out <= 90.0) return true;
+  return refuse_place(function, "latitude", "a finite number of degrees from -90 to 90", value);
+}
+
+bool read_longitude(PyObject* value, const char* function, double* out) {
+  if (!arg_double(value, function, "longitude", out)) return false;
+  if (std::isfinite(*out)) return true;
+  return refuse_place(function, "longitude", "a finite number of degrees (east positive)", value);
+}
+
 bool read_place_and_options(const char* function, PyObject* latitude, PyObject* longitude,
                             PyObject* const* texts, ChartRequest* request) {
-  return arg_double(latitude, function, "latitude", &request->latitude) &&
-         arg_double(longitude, function, "longitude", &request->longitude) &&
+  return read_latitude(latitude, function, &request->latitude) &&
+         read_longitude(longitude, function, &request->longitude) &&
          read_optional_text(texts[0], function, "house_system", &request->house_system) &&
          read_optional_text(texts[1], function, "zodiac_type", &request->zodiac_type) &&
          read_optional_text(texts[2], function, "ayanamsa", &request->ayanamsa);

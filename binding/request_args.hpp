@@ -7,6 +7,13 @@
 
 namespace quorvane::py {
 
+// A place's latitude: a finite number of degrees from -90 to 90, else
+// ValueError naming the argument and the range.
+bool read_latitude(PyObject* value, const char* function, double* out);
+// A place's longitude: any finite number of degrees (east positive; values
+// beyond +-180 wrap), else ValueError naming the argument.
+bool read_longitude(PyObject* value, const char* function, double* out);
+
 // latitude and longitude (floats), then house_system, zodiac_type and
 // ayanamsa from `texts` (three slots; an omitted one keeps the default),
 // converted in that order so the first bad argument is the one reported.

