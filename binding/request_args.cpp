@@ -4,6 +4,7 @@
 
 #include "args.hpp"
 #include "convert.hpp"
+#include "quorvane/options.hpp"
 
 namespace quorvane::py {
 
@@ -41,6 +42,18 @@ bool read_place_and_options(const char* function, PyObject* latitude, PyObject* 
 
 bool read_optional_text(PyObject* value, const char* function, const char* name, std::string* out) {
   return value == nullptr || arg_text(value, function, name, out);
+}
+
+bool warn_option_note(const std::optional<std::string>& note) {
+  return !note || PyErr_WarnEx(PyExc_UserWarning, note->c_str(), 1) == 0;
+}
+
+bool warn_unknown_options(const ChartRequest& request) {
+  return warn_option_note(house_system_note(request.house_system)) &&
+         warn_option_note(zodiac_type_note(request.zodiac_type)) &&
+         warn_option_note(ayanamsa_note(request.ayanamsa)) &&
+         warn_option_note(dignity_scheme_note(request.dignity_scheme)) &&
+         warn_option_note(orb_method_note(request.orb_settings ? &*request.orb_settings : nullptr));
 }
 
 bool read_orb_settings(PyObject* value, ChartRequest* request) {

@@ -2,6 +2,9 @@
 // horary, election, elections and transit.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "pyref.hpp"
 #include "quorvane/chart.hpp"
 
@@ -22,6 +25,13 @@ bool read_place_and_options(const char* function, PyObject* latitude, PyObject* 
 
 // An optional text argument: omitted keeps `*out`.
 bool read_optional_text(PyObject* value, const char* function, const char* name, std::string* out);
+
+// A UserWarning for each option text of the request that the engine does
+// not know and replaces by its default; false when a warning was turned
+// into an error.
+bool warn_unknown_options(const ChartRequest& request);
+// The same for one note (none is fine).
+bool warn_option_note(const std::optional<std::string>& note);
 
 // orb_settings: omitted or None means none; else any object json.dumps takes.
 bool read_orb_settings(PyObject* value, ChartRequest* request);

@@ -106,6 +106,28 @@ double ramc_degrees(double sidereal_time_hours, double longitude) {
   return normalize_degrees(normalize_degrees(15.0 * sidereal_time_hours + longitude) + 360.0);
 }
 
+bool is_quadrant_system(HouseSystem system) {
+  switch (system) {
+    case HouseSystem::Placidus:
+    case HouseSystem::Koch:
+    case HouseSystem::Regiomontanus:
+    case HouseSystem::Campanus:
+    case HouseSystem::Topocentric:
+    case HouseSystem::Alcabitius:
+    case HouseSystem::Porphyry:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void polar_quadrants(std::array<double, 12>& cusps, double ascendant, double midheaven) {
+  // Where the Midheaven follows the Ascendant in the zodiac, the quadrants
+  // run from the Ascendant to the lower meridian point instead.
+  const bool reversed = normalize_degrees(ascendant - midheaven) > 180.0;
+  porphyry(cusps, ascendant, reversed ? opposite(midheaven) : midheaven);
+}
+
 void porphyry(std::array<double, 12>& cusps, double ascendant, double midheaven) {
   const double ic = opposite(midheaven);
   cusps[0] = ascendant;
@@ -119,16 +141,35 @@ void porphyry(std::array<double, 12>& cusps, double ascendant, double midheaven)
   fill_opposites(cusps);
 }
 
+double ascendant_degrees(double ramc, double latitude, double obliquity) {
+  const double eps = obliquity;
+  const double asc = normalize_degrees(
+      std::atan2(cosd(ramc), -sind(ramc) * cosd(eps) - tand(latitude) * sind(eps)) * kDeg);
+  // The formula gives one of the two points where the ecliptic meets the
+  // horizon; beyond the polar circles it can be the setting one. The rising
+  // point has a negative hour angle: its right ascension lies after the RAMC.
+  const double ra = std::atan2(sind(asc) * cosd(eps), cosd(asc)) * kDeg;
+  return sind(ramc - ra) > 0.0 ? opposite(asc) : asc;
+}
+
+bool beyond_polar_circle(double latitude, double obliquity) {
+  return std::fabs(latitude) >= 90.0 - obliquity;
+}
+
 HouseResult houses_at_ramc(HouseSystem system, double ramc, double latitude, double obliquity) {
   const double phi = latitude, eps = obliquity;
   const double mc = normalize_degrees(std::atan2(sind(ramc), cosd(eps) * cosd(ramc)) * kDeg);
-  const double asc = normalize_degrees(
-      std::atan2(cosd(ramc), -sind(ramc) * cosd(eps) - tand(phi) * sind(eps)) * kDeg);
+  const double asc = ascendant_degrees(ramc, phi, eps);
 
   HouseResult result{{}, asc, mc};
   auto& c = result.cusps;
   c[0] = asc;
   c[9] = mc;
+
+  if (is_quadrant_system(system) && beyond_polar_circle(phi, eps)) {
+    polar_quadrants(c, asc, mc);
+    return result;
+  }
 
   switch (system) {
     case HouseSystem::Placidus:
@@ -145,11 +186,6 @@ HouseResult houses_at_ramc(HouseSystem system, double ramc, double latitude, dou
       return result;
 
     case HouseSystem::Koch: {
-      // Beyond the polar circle the MC's semi-arc is not defined everywhere.
-      if (std::fabs(phi) >= 90.0 - eps) {
-        porphyry(c, asc, mc);
-        return result;
-      }
       const double f = std::clamp(sind(mc) * sind(eps) / cosd(phi), -1.0, 1.0);
       // Ascensional difference of the MC: asin(tan phi tan dec).
       const double ad = std::asin(f * std::sin(std::atan(tand(phi) / std::sqrt(1.0 - f * f)))) * kDeg;

@@ -164,16 +164,48 @@ TEST(PlanetaryHours, JsonKeysAndTexts) {
 }
 
 TEST(SolarDayDefault, SixAndEighteenHoursOfTheUtcDate) {
-  const SolarDay day = SolarDay::fallback(at("2024-03-05T23:59:59.999999Z"));
+  const SolarDay day = SolarDay::fallback_day(at("2024-03-05T23:59:59.999999Z"));
   EXPECT_FALSE(day.computed);
   EXPECT_EQ(day.sunrise.isoformat(), "2024-03-05T06:00:00+00:00");
   EXPECT_EQ(day.sunset.isoformat(), "2024-03-05T18:00:00+00:00");
   EXPECT_EQ(day.next_sunrise.isoformat(), "2024-03-06T06:00:00+00:00");
 
-  const SolarDay before_epoch = SolarDay::fallback(at("1969-12-31T03:00Z"));
+  const SolarDay before_epoch = SolarDay::fallback_day(at("1969-12-31T03:00Z"));
   EXPECT_EQ(before_epoch.sunrise.isoformat(), "1969-12-31T06:00:00+00:00");
-  EXPECT_EQ(SolarDay::fallback(at("2024-03-05T00:00Z")).sunrise.isoformat(),
+  EXPECT_EQ(SolarDay::fallback_day(at("2024-03-05T00:00Z")).sunrise.isoformat(),
             "2024-03-05T06:00:00+00:00");
+}
+
+// Without sunrise or sunset the day runs from 06:00 local mean time, all day
+// or all night, in hours of two hours each.
+TEST(SolarDayPolar, WholeDaysFromSixLocalMeanTime) {
+  const UtcInstant moment = at("2024-06-20T03:00Z");  // 04:20 at 20 E: still the 19th
+  const SolarDay up = SolarDay::polar(moment, 20.0, true);
+  EXPECT_EQ(up.sunrise.isoformat(), "2024-06-19T04:40:00+00:00");
+  EXPECT_EQ(up.sunset.isoformat(), "2024-06-20T04:40:00+00:00");
+  const PlanetaryHours day = hours_in(up, moment);
+  EXPECT_TRUE(day.is_day);
+  EXPECT_EQ(day.day_ruler, "Mercury");
+  EXPECT_EQ(day.hour_number, 12);
+  EXPECT_EQ(quorvane::fallback_key(day.fallback), "midnight_sun");
+
+  const SolarDay down = SolarDay::polar(at("2024-12-20T10:00Z"), -150.0, false);
+  EXPECT_EQ(down.sunrise.isoformat(), "2024-12-19T16:00:00+00:00");
+  for (const UtcInstant t : {down.sunrise, plus(down.sunrise, 23 * kHour)}) {
+    const PlanetaryHours night = hours_in(down, t);
+    EXPECT_FALSE(night.is_day);
+    EXPECT_EQ(night.hour_type, "Night");
+    EXPECT_EQ(night.hour_number, t == down.sunrise ? 1 : 12);
+  }
+  EXPECT_EQ(quorvane::fallback_key(hours_in(SolarDay::fallback_day(down.sunrise), down.sunrise)
+                                       .fallback), "fixed_hours");
+
+  // The almanac's substitutes are recognised, real days are not.
+  const double x = 2460500.3;
+  EXPECT_TRUE(quorvane::lacks_rise_or_set(quorvane::select_rise_set({}, x), x));
+  EXPECT_TRUE(quorvane::lacks_rise_or_set({x - 0.2, x - 0.2 + 0.5, x + 0.8}, x));
+  EXPECT_TRUE(quorvane::lacks_rise_or_set({x - 1.4, x - 1.3, x - 0.4}, x));
+  EXPECT_FALSE(quorvane::lacks_rise_or_set({x - 0.2, x + 0.25, x + 0.8}, x));
 }
 
 TEST(SolarDayJulian, FromJulianDays) {
