@@ -29,10 +29,9 @@ PLACES_AND_OPTIONS = [
     "the argument. Option texts other than the codes below still give a result,",
     "with the first code of their list (`galcent_0sag` for the ayanamsa, `aspect`",
     "for the orb method) in their place, and a `UserWarning` that names the text,",
-    "what was used and the accepted codes. A house system is also read from a",
-    "beginning of its name (`Koch`, `whole`); texts are trimmed and case-blind.",
-    "`option_codes()` returns these lists.",
-    "",
+    "what was used and the accepted codes. A house system is its letter in",
+    "either case or a beginning of its name (`Koch`, `whole`); the other texts",
+    "are trimmed and case-blind. `option_codes()` returns these lists.",
 ]
 
 MEANINGS = [
