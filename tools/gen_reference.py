@@ -48,12 +48,11 @@ MEANINGS = [
     "  and `sunrise` and `sunset` bound that day); `fixed_hours` when no kernel",
     "  could answer (06:00 and 18:00 UTC).",
     "- `houses`: beyond the polar circles (|latitude| at least 90° less the",
-    "  obliquity) the quadrant systems P, K, R, C, T, B and O are all built as",
-    "  Porphyry's thirds between the Ascendant and the meridian point before it",
-    "  in the zodiac: the Midheaven, or the point opposite when the Midheaven",
-    "  follows the Ascendant there; the cusps stay in zodiac order. The Ascendant",
-    "  is always the rising point of the ecliptic and `Midheaven` the true one.",
-    "  Whole Sign houses of a sidereal chart are the sidereal signs.",
+    "  obliquity) the quadrant systems P, K, R, C, T and B cannot be built and",
+    "  give Porphyry's cusps (each quadrant between the Ascendant and the",
+    "  Midheaven trisected), in zodiac order. The Ascendant is always the rising",
+    "  point of the ecliptic. Whole Sign houses of a sidereal chart are the",
+    "  sidereal signs.",
 ]
 
 

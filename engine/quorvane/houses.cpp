@@ -121,13 +121,6 @@ bool is_quadrant_system(HouseSystem system) {
   }
 }
 
-void polar_quadrants(std::array<double, 12>& cusps, double ascendant, double midheaven) {
-  // Where the Midheaven follows the Ascendant in the zodiac, the quadrants
-  // run from the Ascendant to the lower meridian point instead.
-  const bool reversed = normalize_degrees(ascendant - midheaven) > 180.0;
-  porphyry(cusps, ascendant, reversed ? opposite(midheaven) : midheaven);
-}
-
 void porphyry(std::array<double, 12>& cusps, double ascendant, double midheaven) {
   const double ic = opposite(midheaven);
   cusps[0] = ascendant;
@@ -147,7 +140,9 @@ double ascendant_degrees(double ramc, double latitude, double obliquity) {
       std::atan2(cosd(ramc), -sind(ramc) * cosd(eps) - tand(latitude) * sind(eps)) * kDeg);
   // The formula gives one of the two points where the ecliptic meets the
   // horizon; beyond the polar circles it can be the setting one. The rising
-  // point has a negative hour angle: its right ascension lies after the RAMC.
+  // point has a negative hour angle: its right ascension lies within 180
+  // degrees after the RAMC, and so its longitude within 180 after the MC's,
+  // which keeps the quadrants in zodiac order.
   const double ra = std::atan2(sind(asc) * cosd(eps), cosd(asc)) * kDeg;
   return sind(ramc - ra) > 0.0 ? opposite(asc) : asc;
 }
@@ -166,8 +161,10 @@ HouseResult houses_at_ramc(HouseSystem system, double ramc, double latitude, dou
   c[0] = asc;
   c[9] = mc;
 
+  // Beyond the polar circles parts of the ecliptic never rise or set: no
+  // semi-arcs, no house circles through every cusp.
   if (is_quadrant_system(system) && beyond_polar_circle(phi, eps)) {
-    polar_quadrants(c, asc, mc);
+    porphyry(c, asc, mc);
     return result;
   }
 

@@ -61,17 +61,10 @@ double ascendant_degrees(double ramc, double latitude, double obliquity);
 
 // Placidus, Koch, Regiomontanus, Campanus, Topocentric, Alcabitius and
 // Porphyry divide the quadrants between the Ascendant and the meridian.
+// Beyond the polar circles (|latitude| >= 90 - obliquity) they are all
+// built as Porphyry: cusp 1 on the Ascendant, cusp 10 on the Midheaven,
+// each quadrant trisected, the cusps in zodiac order.
 bool is_quadrant_system(HouseSystem system);
-
-// Beyond the polar circles (|latitude| >= 90 - obliquity) parts of the
-// ecliptic never rise or set, and the Midheaven can follow the rising
-// Ascendant in the zodiac. The quadrant systems are then all built as
-// Porphyry's trisection between the Ascendant and the meridian point before
-// it in the zodiac: the Midheaven, or the lower meridian point when the
-// Midheaven lies within 180 degrees after the Ascendant. Cusp 1 is the
-// Ascendant, the cusps stay in zodiac order and the result's Midheaven
-// remains the true one.
-void polar_quadrants(std::array<double, 12>& cusps, double ascendant, double midheaven);
 
 // Tropical houses from the RAMC, the geographic latitude and the obliquity
 // (all degrees).

@@ -160,7 +160,7 @@ TEST(PlanetaryHours, JsonKeysAndTexts) {
   EXPECT_EQ(text,
             "{\"is_day\":true,\"day_ruler\":\"Sun\",\"hour_ruler\":\"Venus\",\"hour_number\":2,"
             "\"hour_type\":\"Day\",\"sunrise\":\"2024-03-03T06:00:00+00:00\","
-            "\"sunset\":\"2024-03-03T18:00:00+00:00\"}");
+            "\"sunset\":\"2024-03-03T18:00:00+00:00\",\"fallback\":null}");
 }
 
 TEST(SolarDayDefault, SixAndEighteenHoursOfTheUtcDate) {
