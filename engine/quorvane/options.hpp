@@ -39,7 +39,7 @@ inline constexpr std::array<OptionCode, 2> kZodiacTypeCodes{{
 
 inline constexpr std::array<OptionCode, 2> kDignitySchemeCodes{{
     {"lilly", "Lilly"},
-    {"dorothean", "Dorothean (also read from dorotheus and egyptian)"},
+    {"dorothean", "Dorothean, also read from dorotheus and egyptian"},
 }};
 
 // Any other method means per-aspect orbs, the code "aspect".
@@ -47,7 +47,7 @@ inline constexpr std::array<OptionCode, 4> kOrbMethodCodes{{
     {"moiety_hybrid", "the smaller of the aspect orb and the mean of the planet orbs"},
     {"moiety_aspect_weighted", "the mean of the planet orbs weighted by the aspect"},
     {"moiety_traditional", "the mean of the planet orbs"},
-    {"aspect", "the aspect's own orb (also per_aspect)"},
+    {"aspect", "the aspect's own orb, also called per_aspect"},
 }};
 
 // A note for a text that is not a known code, or nothing. A house system is
