@@ -9,6 +9,7 @@
 #include "convert.hpp"
 #include "errors.hpp"
 #include "functions.hpp"
+#include "request_args.hpp"
 #include "quorvane/chinese/bazi.hpp"
 #include "quorvane/chinese/ziwei.hpp"
 
@@ -44,7 +45,7 @@ struct BirthArguments {
 // zi_hour, sex, (own argument), year, date.
 bool read_birth_arguments(PyObject* module, const char* function, PyObject* const* values,
                           BirthArguments* out) {
-  if (!arg_double(values[2], function, "longitude", &out->longitude)) return false;
+  if (!read_longitude(values[2], function, &out->longitude)) return false;
   if (!arg_double(values[3], function, "utc_offset_minutes", &out->utc_offset_minutes)) return false;
   if (values[4] && !arg_bool(values[4], function, "solar_time", &out->solar_time)) return false;
   if (values[5] && !arg_text(values[5], function, "zi_hour", &out->zi_hour)) return false;

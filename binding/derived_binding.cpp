@@ -5,6 +5,8 @@
 #include "errors.hpp"
 #include "functions.hpp"
 #include "quorvane/derived.hpp"
+#include "quorvane/options.hpp"
+#include "request_args.hpp"
 
 namespace quorvane::py {
 namespace {
@@ -22,6 +24,7 @@ PyObject* synastry(PyObject* module, PyObject* args, PyObject* kwargs) {
     settings = to_json_value(values[2]);
     if (!settings) return nullptr;
   }
+  if (!warn_option_note(orb_method_note(settings ? &*settings : nullptr))) return nullptr;
   auto result = calculate_synastry(*a, *b, settings);
   if (!result) return raise_engine_error(state_of(module), result.error());
   return hand_off(state_of(module), to_json(*result));

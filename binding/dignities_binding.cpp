@@ -4,6 +4,8 @@
 #include "errors.hpp"
 #include "functions.hpp"
 #include "quorvane/chart_dignities.hpp"
+#include "quorvane/options.hpp"
+#include "request_args.hpp"
 
 namespace quorvane::py {
 namespace {
@@ -17,6 +19,7 @@ PyObject* chart_dignities_function(PyObject* module, PyObject* args, PyObject* k
   std::string scheme = "lilly";
   if (values[1] && !arg_text(values[1], "chart_dignities", "dignity_scheme", &scheme)) return nullptr;
 
+  if (!warn_option_note(dignity_scheme_note(scheme))) return nullptr;
   // Module functions are quick and keep the interpreter lock.
   ModuleState* state = state_of(module);
   auto result = quorvane::chart_dignities(*chart, scheme);

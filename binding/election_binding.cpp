@@ -65,6 +65,7 @@ PyObject* engine_election(PyObject* self, PyObject* args, PyObject* kwargs) {
   request.moment = *moment;
   if (!read_orb_settings(values[7], &request)) return nullptr;
 
+  if (!warn_unknown_options(request)) return nullptr;
   const KernelSet& kernels = engine_kernels(self);
   return compute_unlocked(self,
                           [&] { return calculate_election_chart(kernels, request, *criteria); });
@@ -90,6 +91,7 @@ PyObject* engine_elections(PyObject* self, PyObject* args, PyObject* kwargs) {
   if (!start) return nullptr;
   request.moment = *start;
 
+  if (!warn_unknown_options(request)) return nullptr;
   const KernelSet& kernels = engine_kernels(self);
   return compute_unlocked(self,
                           [&] { return search_elections(kernels, request, *end, *criteria); });

@@ -56,6 +56,7 @@ PyObject* engine_horary(PyObject* self, PyObject* args, PyObject* kwargs) {
   request.moment = *moment;
   if (!read_orb_settings(values[6], &request)) return nullptr;
 
+  if (!warn_unknown_options(request)) return nullptr;
   const KernelSet& kernels = engine_kernels(self);
   return compute_unlocked(self,
                           [&] { return calculate_horary_chart(kernels, request, quesited_house); });

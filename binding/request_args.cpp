@@ -1,14 +1,40 @@
 #include "request_args.hpp"
 
+#include <cmath>
+
 #include "args.hpp"
 #include "convert.hpp"
+#include "quorvane/options.hpp"
 
 namespace quorvane::py {
 
+namespace {
+
+// A place no one can stand on would come back as a chart of NaNs.
+bool refuse_place(const char* function, const char* name, const char* range, PyObject* value) {
+  PyErr_Format(PyExc_ValueError, "%s() argument '%s' must be %s, not %R", function, name, range,
+               value);
+  return false;
+}
+
+}  // namespace
+
+bool read_latitude(PyObject* value, const char* function, double* out) {
+  if (!arg_double(value, function, "latitude", out)) return false;
+  if (std::isfinite(*out) && *out >= -90.0 && *out <= 90.0) return true;
+  return refuse_place(function, "latitude", "a finite number of degrees from -90 to 90", value);
+}
+
+bool read_longitude(PyObject* value, const char* function, double* out) {
+  if (!arg_double(value, function, "longitude", out)) return false;
+  if (std::isfinite(*out)) return true;
+  return refuse_place(function, "longitude", "a finite number of degrees (east positive)", value);
+}
+
 bool read_place_and_options(const char* function, PyObject* latitude, PyObject* longitude,
                             PyObject* const* texts, ChartRequest* request) {
-  return arg_double(latitude, function, "latitude", &request->latitude) &&
-         arg_double(longitude, function, "longitude", &request->longitude) &&
+  return read_latitude(latitude, function, &request->latitude) &&
+         read_longitude(longitude, function, &request->longitude) &&
          read_optional_text(texts[0], function, "house_system", &request->house_system) &&
          read_optional_text(texts[1], function, "zodiac_type", &request->zodiac_type) &&
          read_optional_text(texts[2], function, "ayanamsa", &request->ayanamsa);
@@ -16,6 +42,18 @@ bool read_place_and_options(const char* function, PyObject* latitude, PyObject* 
 
 bool read_optional_text(PyObject* value, const char* function, const char* name, std::string* out) {
   return value == nullptr || arg_text(value, function, name, out);
+}
+
+bool warn_option_note(const std::optional<std::string>& note) {
+  return !note || PyErr_WarnEx(PyExc_UserWarning, note->c_str(), 1) == 0;
+}
+
+bool warn_unknown_options(const ChartRequest& request) {
+  return warn_option_note(house_system_note(request.house_system)) &&
+         warn_option_note(zodiac_type_note(request.zodiac_type)) &&
+         warn_option_note(ayanamsa_note(request.ayanamsa)) &&
+         warn_option_note(dignity_scheme_note(request.dignity_scheme)) &&
+         warn_option_note(orb_method_note(request.orb_settings ? &*request.orb_settings : nullptr));
 }
 
 bool read_orb_settings(PyObject* value, ChartRequest* request) {

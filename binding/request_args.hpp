@@ -2,10 +2,20 @@
 // horary, election, elections and transit.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "pyref.hpp"
 #include "quorvane/chart.hpp"
 
 namespace quorvane::py {
+
+// A place's latitude: a finite number of degrees from -90 to 90, else
+// ValueError naming the argument and the range.
+bool read_latitude(PyObject* value, const char* function, double* out);
+// A place's longitude: any finite number of degrees (east positive; values
+// beyond +-180 wrap), else ValueError naming the argument.
+bool read_longitude(PyObject* value, const char* function, double* out);
 
 // latitude and longitude (floats), then house_system, zodiac_type and
 // ayanamsa from `texts` (three slots; an omitted one keeps the default),
@@ -15,6 +25,13 @@ bool read_place_and_options(const char* function, PyObject* latitude, PyObject* 
 
 // An optional text argument: omitted keeps `*out`.
 bool read_optional_text(PyObject* value, const char* function, const char* name, std::string* out);
+
+// A UserWarning for each option text of the request that the engine does
+// not know and replaces by its default; false when a warning was turned
+// into an error.
+bool warn_unknown_options(const ChartRequest& request);
+// The same for one note (none is fine).
+bool warn_option_note(const std::optional<std::string>& note);
 
 // orb_settings: omitted or None means none; else any object json.dumps takes.
 bool read_orb_settings(PyObject* value, ChartRequest* request);

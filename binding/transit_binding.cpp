@@ -29,6 +29,7 @@ PyObject* engine_transit(PyObject* self, PyObject* args, PyObject* kwargs) {
   request.moment = *moment;
   if (!read_orb_settings(values[7], &request)) return nullptr;
 
+  if (!warn_unknown_options(request)) return nullptr;
   const KernelSet& kernels = engine_kernels(self);
   return compute_unlocked(self, [&] { return calculate_transit_chart(kernels, *natal, request); });
 }

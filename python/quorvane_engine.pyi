@@ -3,7 +3,7 @@
 # defaults: tests/python/test_stubs.py fails when one is missing or differs.
 import os
 from datetime import datetime
-from typing import Any, Mapping, Sequence, Union
+from typing import Any, Literal, Mapping, Sequence, Union
 
 __version__: str
 
@@ -17,6 +17,32 @@ _Record = dict[str, Any]
 _JsonObject = Mapping[str, Any]
 _Points = Sequence[Mapping[str, Any]]
 _Path = Union[str, bytes, os.PathLike[str], os.PathLike[bytes]]
+
+# The accepted option codes (option_codes() lists them with their names).
+# Any other text falls back to the first code with a UserWarning; house
+# systems are also read from a beginning of their name ("Koch", "whole").
+_HouseSystem = Literal[
+    "P",  # Placidus
+    "K",  # Koch
+    "R",  # Regiomontanus
+    "C",  # Campanus
+    "T",  # Topocentric
+    "B",  # Alcabitius
+    "M",  # Morinus
+    "O",  # Porphyry
+    "E",  # Equal
+    "V",  # Vehlow
+    "W",  # Whole Sign
+]
+_ZodiacType = Literal["tropical", "sidereal"]
+_Ayanamsa = Literal[
+    "lahiri", "fagan_bradley", "krishnamurti", "raman", "true_citra", "yukteshwar", "deluce",
+    "ushashashi", "jn_bhasin", "aldebaran_15tau", "hipparchos", "sassanian", "galcent_0sag",
+    "j2000",
+]
+_DignityScheme = Literal["lilly", "dorothean"]
+# The "method" of orb_settings; anything else means "aspect".
+_OrbMethod = Literal["moiety_hybrid", "moiety_aspect_weighted", "moiety_traditional", "aspect"]
 
 class EngineError(Exception):
     """A calculation failed (malformed kernel, unsupported data)."""
@@ -39,11 +65,11 @@ class Engine:
         moment: _Moment,
         latitude: float,
         longitude: float,
-        house_system: str = "P",
-        zodiac_type: str = "tropical",
-        ayanamsa: str = "galcent_0sag",
+        house_system: _HouseSystem = "P",
+        zodiac_type: _ZodiacType = "tropical",
+        ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
-        dignity_scheme: str = "lilly",
+        dignity_scheme: _DignityScheme = "lilly",
         chinese_calendar: bool = False,
     ) -> _Record: ...
     def horary(
@@ -51,11 +77,11 @@ class Engine:
         moment: _Moment,
         latitude: float,
         longitude: float,
-        house_system: str = "P",
-        zodiac_type: str = "tropical",
-        ayanamsa: str = "galcent_0sag",
+        house_system: _HouseSystem = "P",
+        zodiac_type: _ZodiacType = "tropical",
+        ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
-        dignity_scheme: str = "lilly",
+        dignity_scheme: _DignityScheme = "lilly",
         quesited_house: Union[int, None] = None,
         chinese_calendar: bool = False,
     ) -> _Record: ...
@@ -65,11 +91,11 @@ class Engine:
         moment: _Moment,
         latitude: float,
         longitude: float,
-        house_system: str = "P",
-        zodiac_type: str = "tropical",
-        ayanamsa: str = "galcent_0sag",
+        house_system: _HouseSystem = "P",
+        zodiac_type: _ZodiacType = "tropical",
+        ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
-        dignity_scheme: str = "lilly",
+        dignity_scheme: _DignityScheme = "lilly",
     ) -> _Record: ...
     def election(
         self,
@@ -77,11 +103,11 @@ class Engine:
         latitude: float,
         longitude: float,
         criteria: Union[_JsonObject, Sequence[Any], None] = None,
-        house_system: str = "P",
-        zodiac_type: str = "tropical",
-        ayanamsa: str = "galcent_0sag",
+        house_system: _HouseSystem = "P",
+        zodiac_type: _ZodiacType = "tropical",
+        ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
-        dignity_scheme: str = "lilly",
+        dignity_scheme: _DignityScheme = "lilly",
     ) -> _Record: ...
     def elections(
         self,
@@ -90,9 +116,9 @@ class Engine:
         latitude: float,
         longitude: float,
         criteria: Union[_JsonObject, Sequence[Any], None] = None,
-        house_system: str = "P",
-        zodiac_type: str = "tropical",
-        ayanamsa: str = "galcent_0sag",
+        house_system: _HouseSystem = "P",
+        zodiac_type: _ZodiacType = "tropical",
+        ayanamsa: _Ayanamsa = "galcent_0sag",
     ) -> _Record: ...
 
 def synastry(
@@ -106,6 +132,7 @@ def derived_chart(
 def julian_day(moment: _Moment) -> float: ...
 def degree_qualities(longitude: float) -> _Record: ...
 def degree_quality_table() -> list[_Record]: ...
+def option_codes() -> dict[str, list[dict[str, str]]]: ...
 def time_lords(
     birth: _Moment,
     sun_longitude: float,
@@ -113,7 +140,7 @@ def time_lords(
     start: _Moment,
     end: _Moment,
 ) -> _Record: ...
-def chart_dignities(chart: _JsonObject, dignity_scheme: str = "lilly") -> _Record: ...
+def chart_dignities(chart: _JsonObject, dignity_scheme: _DignityScheme = "lilly") -> _Record: ...
 def bazi(
     calendar: _JsonObject,
     moment: _Moment,

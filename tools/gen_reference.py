@@ -25,6 +25,39 @@ MOMENT = "2024-02-10T04:00:00Z"
 PLACE = (39.9042, 116.4074)
 
 
+PLACES_AND_OPTIONS = [
+    "A latitude must be a finite number from -90 to 90 and a longitude a finite",
+    "number (values beyond ±180 wrap); anything else raises `ValueError` naming",
+    "the argument. Option texts other than the codes below still give a result,",
+    "with the first code of their list (`galcent_0sag` for the ayanamsa, `aspect`",
+    "for the orb method) in their place, and a `UserWarning` that names the text,",
+    "what was used and the accepted codes. A house system is its letter in",
+    "either case or a beginning of its name (`Koch`, `whole`); the other texts",
+    "are trimmed and case-blind. `option_codes()` returns these lists.",
+]
+
+MEANINGS = [
+    "- `aspects[].is_applying`, `cross_aspects[].is_applying`: the deviation from",
+    "  the exact angle is shrinking now, judged from the two points' `speed`. A",
+    "  point without motion counts as fixed: the Ascendant and Midheaven (speed 0),",
+    "  fixed stars, natal points in `Engine.transit`, and in `synastry` a planet",
+    "  given without a `speed` key. An exact aspect is not applying.",
+    "- `aspects[].is_major` is left out of the fixed-star conjunctions (their",
+    "  `body1` is a star of `fixed_stars`); every planet-to-planet aspect has it.",
+    "- `planetary_hours.fallback`: null when the Sun rose and set; `midnight_sun`",
+    "  or `polar_night` when it did neither around the moment (then the whole day",
+    "  from 06:00 local mean time is day hours, or night hours, of two hours each,",
+    "  and `sunrise` and `sunset` bound that day); `fixed_hours` when no kernel",
+    "  could answer (06:00 and 18:00 UTC).",
+    "- `houses`: beyond the polar circles (|latitude| at least 90° less the",
+    "  obliquity) the quadrant systems P, K, R, C, T and B cannot be built and",
+    "  give Porphyry's cusps (each quadrant between the Ascendant and the",
+    "  Midheaven trisected), in zodiac order. The Ascendant is always the rising",
+    "  point of the ecliptic. Whole Sign houses of a sidereal chart are the",
+    "  sidereal signs.",
+]
+
+
 def type_name(value):
     if value is None:
         return "null"
@@ -131,6 +164,10 @@ def render():
     for name in ("EngineError", "EphemerisRangeError"):
         exc = getattr(q, name)
         lines.append(f"- `{name}` ({exc.__bases__[0].__name__}): {exc.__doc__}")
+    lines += ["", "## Places and options", "", *PLACES_AND_OPTIONS, ""]
+    for option, codes in q.option_codes().items():
+        lines.append(f"- `{option}`: " + ", ".join(f"`{c['code']}` {c['name']}" for c in codes))
+    lines += ["", "## What some keys mean", "", *MEANINGS]
     lines += ["", "## Result keys", "",
               "Key paths of each result (`[]` marks the items of a list), with the JSON",
               "types seen in a sample call.", ""]

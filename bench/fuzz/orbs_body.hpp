@@ -160,7 +160,6 @@ void check_aspect_fields(const Record& record, const ReferenceMatch& match) {
   FUZZ_CHECK(same_double(record.orb, pyfloat::round(match.deviation, 2)));
   FUZZ_CHECK(same_double(record.max_orb, pyfloat::round(match.allowed, 2)));
   FUZZ_CHECK(record.orb <= record.max_orb);
-  FUZZ_CHECK(record.is_applying);
 }
 
 struct ExpectedAspect {

@@ -213,6 +213,21 @@ SolarDayTriple select_rise_set(std::span<const Transition> transitions, double j
   return {sunrise, sunset, next_sunrise};
 }
 
+bool lacks_rise_or_set(const SolarDayTriple& triple, double jd) {
+  const auto [sunrise, sunset, next_sunrise] = triple;
+  return sunrise == jd - 0.5 || sunset == sunrise + 0.5 || !(next_sunrise > jd);
+}
+
+Expected<bool, EngineError> sun_is_up_at(const KernelSet& kernels, double jd, double latitude,
+                                         double longitude) {
+  if (kernels.empty()) return unexpected(EngineError::out_of_range(jd, std::nullopt));
+  const Kernel* kernel = kernels.for_jd(jd);
+  if (!kernel) return unexpected(EngineError::out_of_range(jd, kernels.coverage()));
+  auto up = sun_is_up(*kernel, SurfaceObserver::at(latitude, longitude), tt_of_ut(jd));
+  if (!up) return unexpected(EngineError::spk(std::move(up).error()));
+  return *up;
+}
+
 Expected<SolarDayTriple, EngineError> rise_set(const KernelSet& kernels, double jd,
                                                double latitude, double longitude) {
   if (kernels.empty()) return unexpected(EngineError::out_of_range(jd, std::nullopt));

@@ -69,6 +69,18 @@ Expected<std::vector<Transition>, SpkError> find_transitions(const Kernel& kerne
 // substitutes for whatever is missing.
 SolarDayTriple select_rise_set(std::span<const Transition> transitions, double jd);
 
+// Whether a triple chosen for UT Julian day `jd` holds one of the fixed
+// substitutes (no rising before the moment, no setting after the rising,
+// or a day already over): the Sun neither rose nor set when it counts, as
+// under the midnight sun or in the polar night. The substitutes are exact
+// sums, so they are recognised exactly.
+bool lacks_rise_or_set(const SolarDayTriple& triple, double jd);
+
+// Whether the Sun is up at UT Julian day `jd` at a place, with the kernel
+// that covers `jd`.
+Expected<bool, EngineError> sun_is_up_at(const KernelSet& kernels, double jd, double latitude,
+                                         double longitude);
+
 // The solar day around UT Julian day `jd` at a place, searched over jd ± 1.5 days.
 Expected<SolarDayTriple, EngineError> rise_set(const KernelSet& kernels, double jd,
                                                double latitude, double longitude);

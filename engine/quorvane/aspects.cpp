@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "quorvane/pyfloat.hpp"
+#include "quorvane/zodiac.hpp"
 
 namespace quorvane {
 
@@ -244,15 +245,17 @@ Json make_default_settings() {
 }
 
 template <class Record>
-void fill_aspect_fields(Record& record, const AspectMatch& match) {
+void fill_aspect_fields(Record& record, const AspectMatch& match, const Point& a, const Point& b) {
   record.aspect_type = std::string(match.aspect->name);
   record.symbol = std::string(match.aspect->symbol);
   record.angle = match.aspect->angle;
   record.orb = pyfloat::round(match.deviation, 2);
   record.max_orb = pyfloat::round(match.allowed, 2);
   record.is_major = match.aspect->major;
-  record.is_applying = true;
+  record.is_applying = is_applying(a, b, match.aspect->angle);
 }
+
+double sign_of(double x) { return x > 0.0 ? 1.0 : x < 0.0 ? -1.0 : 0.0; }
 
 }  // namespace
 
@@ -311,6 +314,17 @@ double separation_degrees(double longitude1, double longitude2) {
   return separation;
 }
 
+bool is_applying(const Point& a, const Point& b, double angle) {
+  // Signed arc from b to a in [-180, 180); the separation is its size.
+  const double arc = remainder_degrees(a.longitude - b.longitude + 180.0) - 180.0;
+  const double closing = a.speed - b.speed;  // rate of change of the arc
+  // The separation grows with the arc's size; from an exact conjunction any
+  // relative motion opens it.
+  const double separation_rate = arc == 0.0 ? std::fabs(closing) : sign_of(arc) * closing;
+  const double deviation_rate = sign_of(std::fabs(arc) - angle) * separation_rate;
+  return deviation_rate < 0.0;
+}
+
 Json to_json(const Aspect& aspect) {
   Json out = Json::object();
   out["body1"] = aspect.body1;
@@ -359,7 +373,7 @@ Expected<std::vector<Aspect>, EngineError> natal_aspects(const std::vector<Point
       Aspect aspect;
       aspect.body1 = points[i].name;
       aspect.body2 = points[j].name;
-      fill_aspect_fields(aspect, **found);
+      fill_aspect_fields(aspect, **found, points[i], points[j]);
       aspects.push_back(std::move(aspect));
     }
   }
@@ -388,7 +402,7 @@ Expected<std::vector<CrossAspect>, EngineError> cross_aspects(const std::vector<
       CrossAspect aspect;
       aspect.body1 = over.name;
       aspect.body2 = base[j].name;
-      fill_aspect_fields(aspect, **found);
+      fill_aspect_fields(aspect, **found, over, base[j]);
       aspects.push_back(std::move(aspect));
     }
   }
@@ -411,7 +425,13 @@ Expected<std::vector<Point>, EngineError> points_from_json(const Json& value) {
     }
     auto longitude = py_float(*longitude_it);
     if (!longitude) return unexpected(std::move(longitude).error());
-    points.push_back(Point{name, *longitude});
+    double speed = 0.0;
+    if (const auto speed_it = entry.find("speed"); speed_it != entry.end()) {
+      auto read = py_float(*speed_it);
+      if (!read) return unexpected(std::move(read).error());
+      speed = *read;
+    }
+    points.push_back(Point{name, *longitude, speed});
   }
   return points;
 }

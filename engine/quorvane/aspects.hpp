@@ -82,11 +82,19 @@ class OrbSettings {
 
 OrbSettings default_orb_settings();
 
-// A named longitude (degrees) taking part in aspect finding.
+// A named longitude (degrees) taking part in aspect finding, with its
+// motion in degrees per day; 0 for a point that stands still (a natal
+// point seen from a transit, a fixed star, a point given without speed).
 struct Point {
   std::string name;
   double longitude;
+  double speed = 0.0;
 };
+
+// Whether two points move towards the exact `angle`: the deviation of their
+// separation from it is shrinking at the moment. An exact aspect, or two
+// points keeping their distance, is not applying.
+bool is_applying(const Point& a, const Point& b, double angle);
 
 struct AspectMatch {
   const AspectKind* aspect;  // into kAspectTable
@@ -113,7 +121,7 @@ struct Aspect {
   double orb = 0.0;                // rounded to 2 decimals
   double max_orb = 0.0;            // rounded to 2 decimals
   std::optional<bool> is_major;    // left unset by fixed-star conjunctions
-  bool is_applying = true;
+  bool is_applying = false;
 };
 
 struct CrossAspect {
@@ -127,7 +135,7 @@ struct CrossAspect {
   double orb = 0.0;
   double max_orb = 0.0;
   bool is_major = false;
-  bool is_applying = true;
+  bool is_applying = false;
 };
 
 Json to_json(const Aspect& aspect);
@@ -148,7 +156,8 @@ Expected<std::vector<CrossAspect>, EngineError> cross_aspects(const std::vector<
                                                               const Json* user_orb_settings);
 
 // A JSON list of objects with a text "name" and a numeric
-// "ecliptic_longitude"; other keys are ignored.
+// "ecliptic_longitude", and optionally a numeric "speed" (degrees per day;
+// without it the point stands still); other keys are ignored.
 Expected<std::vector<Point>, EngineError> points_from_json(const Json& value);
 
 // Lenient number reading: booleans, numbers and numeric texts (trimmed,

@@ -136,7 +136,7 @@ Expected<Chart, EngineError> chart_without_hours(const KernelSet& kernels,
 
   std::vector<Point> points;
   points.reserve(s.placements.size());
-  for (const Placement& p : s.placements) points.push_back({p.name, p.ecliptic_longitude});
+  for (const Placement& p : s.placements) points.push_back({p.name, p.ecliptic_longitude, p.speed});
   auto aspects = natal_aspects(points, *settings);
   if (!aspects) return unexpected(aspects.error());
   auto star_orb = settings->fixed_star_orb();

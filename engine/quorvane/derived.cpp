@@ -681,12 +681,14 @@ Expected<TransitChart, EngineError> calculate_transit_chart(const KernelSet& ker
                                                             const ChartRequest& request) {
   auto natal = points_from_json(natal_planets);
   if (!natal) return unexpected(std::move(natal).error());
+  // Natal positions are fixed in the sky; only the transiting bodies move.
+  for (Point& point : *natal) point.speed = 0.0;
   auto chart = chart_without_hours(kernels, request);
   if (!chart) return unexpected(std::move(chart).error());
 
   std::vector<Point> transit;
   transit.reserve(chart->planets.size());
-  for (const Placement& p : chart->planets) transit.push_back({p.name, p.ecliptic_longitude});
+  for (const Placement& p : chart->planets) transit.push_back({p.name, p.ecliptic_longitude, p.speed});
   auto aspects = cross_aspects(*natal, transit,
                                request.orb_settings ? &*request.orb_settings : nullptr);
   if (!aspects) return unexpected(std::move(aspects).error());

@@ -149,7 +149,7 @@ SolarDays::SolarDays(const KernelSet& kernels, double latitude, double longitude
 PlanetaryHours SolarDays::hours(UtcInstant moment) {
   if (events_) {
     if (auto triple = events_->rise_set(jd_of(moment))) {
-      return hours_in(SolarDay::from_julian_days((*triple)[0], (*triple)[1], (*triple)[2]), moment);
+      return hours_in(solar_day_of(kernels_, *triple, moment, latitude_, longitude_), moment);
     }
   }
   // Near the poles a day can end abruptly, so the cached one is not reused there.

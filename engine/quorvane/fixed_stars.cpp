@@ -36,7 +36,8 @@ FixedStars fixed_stars(std::span<const double> cusps, const std::vector<Point>& 
       aspect.angle = 0.0;
       aspect.orb = pyfloat::round(d, 2);
       aspect.max_orb = max_orb;
-      aspect.is_applying = true;
+      // The star counts as fixed: the point applies when it moves towards it.
+      aspect.is_applying = is_applying(Point{{}, longitude}, point, 0.0);
       result.aspects.push_back(std::move(aspect));
     }
     if (!matched) continue;

@@ -34,6 +34,12 @@ double project(double a, double pole, double obliquity) {
 
 double opposite(double x) { return normalize_degrees(x + 180.0); }
 
+// House h is the whole h-th sign counted from the Ascendant's.
+void whole_signs(std::array<double, 12>& cusps, double ascendant) {
+  const int s = sign_index(ascendant);
+  for (int h = 0; h < 12; ++h) cusps[h] = normalize_degrees((s + h) * 30.0);
+}
+
 // Cusps 4 to 9 from cusps 10 to 3, the angles already in place.
 void fill_opposites(std::array<double, 12>& c) {
   c[6] = opposite(c[0]);
@@ -100,6 +106,21 @@ double ramc_degrees(double sidereal_time_hours, double longitude) {
   return normalize_degrees(normalize_degrees(15.0 * sidereal_time_hours + longitude) + 360.0);
 }
 
+bool is_quadrant_system(HouseSystem system) {
+  switch (system) {
+    case HouseSystem::Placidus:
+    case HouseSystem::Koch:
+    case HouseSystem::Regiomontanus:
+    case HouseSystem::Campanus:
+    case HouseSystem::Topocentric:
+    case HouseSystem::Alcabitius:
+    case HouseSystem::Porphyry:
+      return true;
+    default:
+      return false;
+  }
+}
+
 void porphyry(std::array<double, 12>& cusps, double ascendant, double midheaven) {
   const double ic = opposite(midheaven);
   cusps[0] = ascendant;
@@ -113,16 +134,39 @@ void porphyry(std::array<double, 12>& cusps, double ascendant, double midheaven)
   fill_opposites(cusps);
 }
 
+double ascendant_degrees(double ramc, double latitude, double obliquity) {
+  const double eps = obliquity;
+  const double asc = normalize_degrees(
+      std::atan2(cosd(ramc), -sind(ramc) * cosd(eps) - tand(latitude) * sind(eps)) * kDeg);
+  // The formula gives one of the two points where the ecliptic meets the
+  // horizon; beyond the polar circles it can be the setting one. The rising
+  // point has a negative hour angle: its right ascension lies within 180
+  // degrees after the RAMC, and so its longitude within 180 after the MC's,
+  // which keeps the quadrants in zodiac order.
+  const double ra = std::atan2(sind(asc) * cosd(eps), cosd(asc)) * kDeg;
+  return sind(ramc - ra) > 0.0 ? opposite(asc) : asc;
+}
+
+bool beyond_polar_circle(double latitude, double obliquity) {
+  return std::fabs(latitude) >= 90.0 - obliquity;
+}
+
 HouseResult houses_at_ramc(HouseSystem system, double ramc, double latitude, double obliquity) {
   const double phi = latitude, eps = obliquity;
   const double mc = normalize_degrees(std::atan2(sind(ramc), cosd(eps) * cosd(ramc)) * kDeg);
-  const double asc = normalize_degrees(
-      std::atan2(cosd(ramc), -sind(ramc) * cosd(eps) - tand(phi) * sind(eps)) * kDeg);
+  const double asc = ascendant_degrees(ramc, phi, eps);
 
   HouseResult result{{}, asc, mc};
   auto& c = result.cusps;
   c[0] = asc;
   c[9] = mc;
+
+  // Beyond the polar circles parts of the ecliptic never rise or set: no
+  // semi-arcs, no house circles through every cusp.
+  if (is_quadrant_system(system) && beyond_polar_circle(phi, eps)) {
+    porphyry(c, asc, mc);
+    return result;
+  }
 
   switch (system) {
     case HouseSystem::Placidus:
@@ -139,11 +183,6 @@ HouseResult houses_at_ramc(HouseSystem system, double ramc, double latitude, dou
       return result;
 
     case HouseSystem::Koch: {
-      // Beyond the polar circle the MC's semi-arc is not defined everywhere.
-      if (std::fabs(phi) >= 90.0 - eps) {
-        porphyry(c, asc, mc);
-        return result;
-      }
       const double f = std::clamp(sind(mc) * sind(eps) / cosd(phi), -1.0, 1.0);
       // Ascensional difference of the MC: asin(tan phi tan dec).
       const double ad = std::asin(f * std::sin(std::atan(tand(phi) / std::sqrt(1.0 - f * f)))) * kDeg;
@@ -211,11 +250,9 @@ HouseResult houses_at_ramc(HouseSystem system, double ramc, double latitude, dou
       for (int h = 0; h < 12; ++h) c[h] = normalize_degrees(asc - 15.0 + 30.0 * h + 360.0);
       return result;
 
-    case HouseSystem::WholeSign: {
-      const int s = sign_index(asc);
-      for (int h = 0; h < 12; ++h) c[h] = normalize_degrees((s + h) * 30.0);
+    case HouseSystem::WholeSign:
+      whole_signs(c, asc);
       return result;
-    }
   }
   fill_opposites(c);
   return result;
@@ -225,11 +262,12 @@ HouseResult houses_at_sidereal_time(HouseSystem system, double jd, double sidere
                                     double latitude, double longitude, double ayanamsa) {
   HouseResult result = houses_at_ramc(system, ramc_degrees(sidereal_time_hours, longitude), latitude,
                                       house_obliquity(jd));
-  // Whole Sign cusps shift with the rest: they stay the tropical sign
-  // boundaries of the tropical Ascendant.
   for (double& cusp : result.cusps) cusp = normalize_degrees(cusp - ayanamsa);
   result.ascendant = normalize_degrees(result.ascendant - ayanamsa);
   result.midheaven = normalize_degrees(result.midheaven - ayanamsa);
+  // Whole signs are the signs of the chart's own zodiac: a sidereal chart
+  // starts house 1 at 0 degrees of the sidereal Ascendant's sign.
+  if (system == HouseSystem::WholeSign) whole_signs(result.cusps, result.ascendant);
   return result;
 }
 

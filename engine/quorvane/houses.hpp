@@ -55,6 +55,17 @@ double ramc_degrees(double sidereal_time_hours, double longitude);
 // Porphyry's rule: each quadrant between the angles trisected in longitude.
 void porphyry(std::array<double, 12>& cusps, double ascendant, double midheaven);
 
+// The Ascendant in degrees: the eastern (rising) intersection of the
+// ecliptic and the horizon, at every latitude.
+double ascendant_degrees(double ramc, double latitude, double obliquity);
+
+// Placidus, Koch, Regiomontanus, Campanus, Topocentric, Alcabitius and
+// Porphyry divide the quadrants between the Ascendant and the meridian.
+// Beyond the polar circles (|latitude| >= 90 - obliquity) they are all
+// built as Porphyry: cusp 1 on the Ascendant, cusp 10 on the Midheaven,
+// each quadrant trisected, the cusps in zodiac order.
+bool is_quadrant_system(HouseSystem system);
+
 // Tropical houses from the RAMC, the geographic latitude and the obliquity
 // (all degrees).
 HouseResult houses_at_ramc(HouseSystem system, double ramc, double latitude, double obliquity);

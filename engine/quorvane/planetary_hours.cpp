@@ -81,18 +81,51 @@ SolarDay SolarDay::from_julian_days(double sunrise, double sunset, double next_s
           instant_from_julian_day(next_sunrise), true};
 }
 
-SolarDay SolarDay::fallback(UtcInstant moment) {
+SolarDay SolarDay::fallback_day(UtcInstant moment) {
   const int64_t midnight =
       saturating_mul(floor_div(moment.micros(), UtcInstant::kMicrosPerDay), UtcInstant::kMicrosPerDay);
   return {UtcInstant(saturating_add(midnight, 6 * kMicrosPerHour)),
           UtcInstant(saturating_add(midnight, 18 * kMicrosPerHour)),
-          UtcInstant(saturating_add(midnight, 30 * kMicrosPerHour)), false};
+          UtcInstant(saturating_add(midnight, 30 * kMicrosPerHour)), false,
+          DayFallback::FixedHours};
+}
+
+SolarDay SolarDay::polar(UtcInstant moment, double longitude, bool sun_up) {
+  // Local mean time runs four minutes ahead of UTC per degree east.
+  const int64_t ahead = saturate(std::nearbyint(longitude * 240'000'000.0));
+  const int64_t local_six = saturating_add(saturating_add(moment.micros(), ahead), -6 * kMicrosPerHour);
+  const int64_t start = saturating_add(
+      saturating_mul(floor_div(local_six, UtcInstant::kMicrosPerDay), UtcInstant::kMicrosPerDay),
+      saturating_add(6 * kMicrosPerHour, -ahead));
+  const UtcInstant day_start(start);
+  const UtcInstant day_end(saturating_add(start, UtcInstant::kMicrosPerDay));
+  if (sun_up) return {day_start, day_end, day_end, true, DayFallback::MidnightSun};
+  return {day_start, day_start, day_end, true, DayFallback::PolarNight};
+}
+
+SolarDay solar_day_of(const KernelSet& kernels, const std::array<double, 3>& triple,
+                      UtcInstant moment, double latitude, double longitude) {
+  const double jd = julian_day_from_instant(moment);
+  if (!lacks_rise_or_set(triple, jd)) return SolarDay::from_julian_days(triple[0], triple[1], triple[2]);
+  const auto up = sun_is_up_at(kernels, jd, latitude, longitude);
+  if (!up) return SolarDay::fallback_day(moment);
+  return SolarDay::polar(moment, longitude, *up);
 }
 
 SolarDay solar_day(const KernelSet& kernels, UtcInstant moment, double latitude, double longitude) {
   auto triple = rise_set(kernels, julian_day_from_instant(moment), latitude, longitude);
-  if (!triple) return SolarDay::fallback(moment);
-  return SolarDay::from_julian_days((*triple)[0], (*triple)[1], (*triple)[2]);
+  if (!triple) return SolarDay::fallback_day(moment);
+  return solar_day_of(kernels, *triple, moment, latitude, longitude);
+}
+
+std::string_view fallback_key(DayFallback fallback) {
+  switch (fallback) {
+    case DayFallback::MidnightSun: return "midnight_sun";
+    case DayFallback::PolarNight: return "polar_night";
+    case DayFallback::FixedHours: return "fixed_hours";
+    case DayFallback::None: break;
+  }
+  return {};
 }
 
 PlanetaryHours hours_in(const SolarDay& day, UtcInstant moment) {
@@ -104,7 +137,9 @@ PlanetaryHours hours_in(const SolarDay& day, UtcInstant moment) {
   out.day_ruler = kChaldeanOrder[ruler];
 
   int offset = 0;
-  if (day.sunrise <= moment && moment <= day.sunset) {
+  out.fallback = day.fallback;
+  // A polar night has no day half, not even the instant it starts.
+  if (day.fallback != DayFallback::PolarNight && day.sunrise <= moment && moment <= day.sunset) {
     const double length = std::max(seconds_between(day.sunrise, day.sunset) / 12.0, 1.0);
     out.hour_number = hour_of(seconds_between(day.sunrise, moment), length);
     out.hour_type = "Day";
@@ -136,6 +171,8 @@ Json to_json(const PlanetaryHours& hours) {
   out["hour_type"] = std::string(hours.hour_type);
   out["sunrise"] = hours.sunrise;
   out["sunset"] = hours.sunset;
+  const std::string_view fallback = fallback_key(hours.fallback);
+  out["fallback"] = fallback.empty() ? Json(nullptr) : Json(std::string(fallback));
   return out;
 }
 

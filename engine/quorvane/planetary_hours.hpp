@@ -2,6 +2,8 @@
 // next sunrise at a place) and the unequal hour of the moment inside it.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -21,22 +23,42 @@ double julian_day_from_instant(UtcInstant moment);
 // out-of-range values saturate and NaN gives J2000.
 UtcInstant instant_from_julian_day(double jd);
 
+// What stands in for a sunrise and sunset the almanac did not give.
+enum class DayFallback : uint8_t {
+  None,         // the Sun rose and set
+  MidnightSun,  // up all day: day hours only
+  PolarNight,   // down all day: night hours only
+  FixedHours,   // no almanac answer: 06:00 and 18:00 UTC
+};
+
 struct SolarDay {
   UtcInstant sunrise;
   UtcInstant sunset;
   UtcInstant next_sunrise;
   bool computed = false;  // false only for the fixed 06:00/18:00 UTC day
+  DayFallback fallback = DayFallback::None;
 
   // A day from Julian days the caller already has (sunrise, sunset, next sunrise).
   static SolarDay from_julian_days(double sunrise, double sunset, double next_sunrise);
   // 06:00, 18:00 and next 06:00 UTC of the moment's UTC date.
-  static SolarDay fallback(UtcInstant moment);
+  static SolarDay fallback_day(UtcInstant moment);
+  // A day without sunrise or sunset: 24 hours from 06:00 local mean time
+  // (at `longitude`) at or before the moment, all of it day when the Sun is
+  // up and all of it night when it is down; its hours last two hours each.
+  static SolarDay polar(UtcInstant moment, double longitude, bool sun_up);
 };
 
 // The solar day around `moment` from the almanac; the fixed default day when
 // the almanac cannot answer (no kernel for the date, a failed search).
 // Never fails.
 SolarDay solar_day(const KernelSet& kernels, UtcInstant moment, double latitude, double longitude);
+
+// The solar day of a triple the almanac chose for `moment`; where it holds
+// substitutes for a missing rising or setting, the Sun's state at the
+// moment decides (a polar day), and the fixed default day stands in if even
+// that cannot be found.
+SolarDay solar_day_of(const KernelSet& kernels, const std::array<double, 3>& triple,
+                      UtcInstant moment, double latitude, double longitude);
 
 struct PlanetaryHours {
   bool is_day = false;
@@ -46,7 +68,11 @@ struct PlanetaryHours {
   std::string_view hour_type;  // "Day" or "Night"
   std::string sunrise;
   std::string sunset;
+  DayFallback fallback = DayFallback::None;
 };
+
+// "midnight_sun", "polar_night", "fixed_hours", or empty for none.
+std::string_view fallback_key(DayFallback fallback);
 
 // The planets in Chaldean order, which is also the order of the hours.
 inline constexpr std::string_view kChaldeanOrder[7] = {"Saturn", "Jupiter", "Mars",   "Sun",

@@ -18,6 +18,7 @@ import json
 import sys
 import threading
 import time
+import warnings
 
 import quorvane_engine
 
@@ -110,21 +111,49 @@ def add_place(parser: argparse.ArgumentParser, *moments: str) -> None:
                        help="which reading of a time the clocks showed twice")
 
 
+def option_codes(option: str) -> list:
+    """The engine's accepted codes of an option ([] from a module without the list)."""
+    listing = getattr(quorvane_engine, "option_codes", None)
+    return listing().get(option, []) if listing else []
+
+
+def code_option(option: str, named: bool = True):
+    """An argparse type taking one of the engine's codes of `option`, in any case,
+    and its help text listing them."""
+    codes = option_codes(option)
+    shown = ", ".join(f"{c['code']} {c['name']}" if named else c["code"] for c in codes)
+
+    def read(text: str) -> str:
+        for code in codes:
+            if text.lower() == code["code"].lower():
+                return code["code"]
+        if not codes:  # the engine decides
+            return text
+        raise argparse.ArgumentTypeError(f"unknown code {text!r}; valid: {shown}")
+    return read, shown
+
+
+def add_code_option(group, flag: str, option: str, default: str, what: str,
+                    named: bool = True, **kwargs) -> None:
+    read, shown = code_option(option, named)
+    group.add_argument(flag, default=default, type=read, metavar="CODE",
+                       help=f"{what} (default {default}): {shown}".replace("%", "%%"), **kwargs)
+
+
 def add_zodiac(parser: argparse.ArgumentParser):
     group = parser.add_argument_group("chart options")
-    group.add_argument("--house-system", default="P", metavar="LETTER",
-                       help="house system letter (default P, Placidus)")
-    group.add_argument("--zodiac", dest="zodiac_type", default="tropical", metavar="NAME",
-                       help="tropical or sidereal (default tropical)")
-    group.add_argument("--ayanamsa", default="galcent_0sag", metavar="NAME",
-                       help="ayanamsa of the sidereal zodiac (default galcent_0sag)")
+    add_code_option(group, "--house-system", "house_system", "P", "house system")
+    add_code_option(group, "--zodiac", "zodiac_type", "tropical", "zodiac", named=False,
+                    dest="zodiac_type")
+    add_code_option(group, "--ayanamsa", "ayanamsa", "galcent_0sag",
+                    "ayanamsa of the sidereal zodiac", named=False)
     return group
 
 
 def add_chart_options(parser: argparse.ArgumentParser) -> None:
     group = add_zodiac(parser)
-    group.add_argument("--dignity-scheme", default="lilly", metavar="NAME",
-                       help="lilly or dorothean (default lilly)")
+    add_code_option(group, "--dignity-scheme", "dignity_scheme", "lilly", "dignity scheme",
+                    named=False)
     group.add_argument("--orbs", dest="orb_settings", type=json_option, metavar="JSON",
                        help="orb settings dict (inline or @FILE)")
 
@@ -514,8 +543,7 @@ def house_table(cusps: list) -> list[str]:
 
 
 def aspect_table(aspects: list) -> list[str]:
-    # No "applying" column: the engine sets is_applying on every chart aspect
-    # without looking at motion, so it would tell the reader nothing.
+    # Whether each aspect applies is in --json; the table keeps to the geometry.
     return table(["body", "aspect", "body", "orb", "max orb"],
                  [[a["body1"], a["aspect_type"], a["body2"], a["orb"], a.get("max_orb")]
                   for a in aspects])
@@ -649,10 +677,17 @@ def main(argv=None) -> int:
     except SystemExit as stop:  # argparse has printed its usage line
         return stop.code if isinstance(stop.code, int) else BAD_INPUT
     try:
-        result = COMMANDS[args.command](args)
+        with warnings.catch_warnings():
+            # An option text the engine does not know (an orb method in
+            # --orbs) is refused rather than replaced by its default.
+            warnings.filterwarnings("error", message="unknown ", category=UserWarning)
+            result = COMMANDS[args.command](args)
         # With a picture asked for, the table stays unprinted (--json still prints).
         if cli_pictures.write(args, result) and not args.json:
             return OK
+    except UserWarning as warning:
+        what, _, accepted = str(warning).partition(": using ")
+        return fail(f"{what}; accepted: {accepted.partition('accepted: ')[2]}", BAD_INPUT)
     except Failure as failure:
         return fail(str(failure), failure.status)
     except quorvane_engine.EngineError as error:

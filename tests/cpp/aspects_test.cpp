@@ -338,7 +338,7 @@ TEST(AspectRecords, KeyOrderAndOptionalMajorFlag) {
   EXPECT_EQ(to_json(aspects[0]).dump(),
             "{\"body1\":\"Sun\",\"body2\":\"Moon\",\"aspect_type\":\"Conjunction\",\"symbol\":\""
             "\u260C\",\"angle\":0.0,\"orb\":7.0,\"max_orb\":8.0,\"is_major\":true,"
-            "\"is_applying\":true}");
+            "\"is_applying\":false}");
 
   Aspect star{"Regulus", "Sun", "Conjunction", "\u260C", 0.0, 0.25, 1.5, std::nullopt, true};
   EXPECT_EQ(to_json(star).dump(),
@@ -351,7 +351,7 @@ TEST(AspectRecords, KeyOrderAndOptionalMajorFlag) {
   EXPECT_EQ(Json(*cross).dump(),
             "[{\"body1\":\"Venus\",\"body1_source\":\"overlay\",\"body2\":\"Mars\",\"body2_source\":"
             "\"base\",\"aspect_type\":\"Square\",\"symbol\":\"\u25A1\",\"angle\":90.0,\"orb\":0.0,"
-            "\"max_orb\":7.0,\"is_major\":true,\"is_applying\":true}]");
+            "\"max_orb\":7.0,\"is_major\":true,\"is_applying\":false}]");
 }
 
 TEST(PointsFromJson, ReadsNamesAndLongitudes) {
@@ -672,7 +672,7 @@ TEST(AspectProperties, NatalAspectsMatchABruteForceSearch) {
     for (const auto& aspect : *aspects) {
       got.push_back(observed(aspect));
       ASSERT_TRUE(aspect.is_major.has_value());
-      ASSERT_TRUE(aspect.is_applying);
+      ASSERT_FALSE(aspect.is_applying) << "points without speed stand still";
       ASSERT_LE(aspect.orb, aspect.max_orb) << "seed " << seed;
     }
     ASSERT_EQ(got, expected) << "seed " << seed << " settings " << user.dump();
@@ -735,6 +735,37 @@ TEST(CrossAspects, MergeTheCallersSettingsAndSkipOnlyTheNodePair) {
   ASSERT_FALSE(failed.has_value());
   EXPECT_EQ(message_of(failed.error()), "aspect_orbs must be an object, got []");
   EXPECT_TRUE(quorvane::cross_aspects({}, {}, nullptr)->empty());
+}
+
+// Applying means the deviation from the exact angle shrinks: step both
+// points along their speeds a little and see which way it went.
+TEST(AspectMotion, ApplyingMatchesTheDeviationAMomentLater) {
+  std::mt19937_64 rng(22);
+  std::uniform_real_distribution<double> longitude(-400.0, 400.0), speed(-2.0, 15.0);
+  const double step = 1e-6;  // days
+  int applying = 0, separating = 0;
+  for (int i = 0; i < 20000; ++i) {
+    const Point a{"A", longitude(rng), speed(rng)};
+    Point b{"B", longitude(rng), i % 5 == 0 ? 0.0 : speed(rng)};
+    for (const auto& aspect : quorvane::kAspectTable) {
+      const double now = std::fabs(quorvane::separation_degrees(a.longitude, b.longitude) - aspect.angle);
+      const double later = std::fabs(
+          quorvane::separation_degrees(a.longitude + a.speed * step, b.longitude + b.speed * step) -
+          aspect.angle);
+      if (std::fabs(later - now) < 1e-9) continue;  // too close to exact or a standstill
+      const bool expected = later < now;
+      ASSERT_EQ(quorvane::is_applying(a, b, aspect.angle), expected)
+          << a.longitude << " " << a.speed << " " << b.longitude << " " << b.speed << " " << aspect.angle;
+      // The order of the two points does not matter.
+      ASSERT_EQ(quorvane::is_applying(b, a, aspect.angle), expected);
+      (expected ? applying : separating) += 1;
+    }
+  }
+  EXPECT_GT(applying, 10000);
+  EXPECT_GT(separating, 10000);
+  // Exact aspects do not apply.
+  EXPECT_FALSE(quorvane::is_applying({"A", 10.0, 1.0}, {"B", 190.0, 0.0}, 180.0));
+  EXPECT_FALSE(quorvane::is_applying({"A", 10.0, 1.0}, {"B", 10.0, 0.0}, 0.0));
 }
 
 }  // namespace

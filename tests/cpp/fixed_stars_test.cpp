@@ -98,7 +98,7 @@ TEST(FixedStarConjunctions, OrbIsInclusive) {
 
 TEST(FixedStarConjunctions, AspectRecord) {
   // Alphard (147.28) is 1.72 away and stays out.
-  auto result = fixed_stars(kCusps, {{"Moon", 149.0}}, false, kJ2000, 1.0, 0.0);
+  auto result = fixed_stars(kCusps, {{"Moon", 149.0, 13.0}}, false, kJ2000, 1.0, 0.0);
   ASSERT_EQ(result.aspects.size(), 1u);
   const Aspect& a = result.aspects[0];
   EXPECT_EQ(a.body1, "Regulus");

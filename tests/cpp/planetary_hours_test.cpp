@@ -160,20 +160,37 @@ TEST(PlanetaryHours, JsonKeysAndTexts) {
   EXPECT_EQ(text,
             "{\"is_day\":true,\"day_ruler\":\"Sun\",\"hour_ruler\":\"Venus\",\"hour_number\":2,"
             "\"hour_type\":\"Day\",\"sunrise\":\"2024-03-03T06:00:00+00:00\","
-            "\"sunset\":\"2024-03-03T18:00:00+00:00\"}");
+            "\"sunset\":\"2024-03-03T18:00:00+00:00\",\"fallback\":null}");
 }
 
 TEST(SolarDayDefault, SixAndEighteenHoursOfTheUtcDate) {
-  const SolarDay day = SolarDay::fallback(at("2024-03-05T23:59:59.999999Z"));
+  const SolarDay day = SolarDay::fallback_day(at("2024-03-05T23:59:59.999999Z"));
   EXPECT_FALSE(day.computed);
   EXPECT_EQ(day.sunrise.isoformat(), "2024-03-05T06:00:00+00:00");
   EXPECT_EQ(day.sunset.isoformat(), "2024-03-05T18:00:00+00:00");
   EXPECT_EQ(day.next_sunrise.isoformat(), "2024-03-06T06:00:00+00:00");
 
-  const SolarDay before_epoch = SolarDay::fallback(at("1969-12-31T03:00Z"));
+  const SolarDay before_epoch = SolarDay::fallback_day(at("1969-12-31T03:00Z"));
   EXPECT_EQ(before_epoch.sunrise.isoformat(), "1969-12-31T06:00:00+00:00");
-  EXPECT_EQ(SolarDay::fallback(at("2024-03-05T00:00Z")).sunrise.isoformat(),
+  EXPECT_EQ(SolarDay::fallback_day(at("2024-03-05T00:00Z")).sunrise.isoformat(),
             "2024-03-05T06:00:00+00:00");
+}
+
+// Without sunrise or sunset the day runs 24 hours from 06:00 local mean time,
+// all day or all night, not even its first instant a day hour.
+TEST(SolarDayPolar, WholeDaysFromSixLocalMeanTime) {
+  const SolarDay down = SolarDay::polar(at("2024-12-20T10:00Z"), -150.0, false);
+  EXPECT_EQ(down.sunrise.isoformat(), "2024-12-19T16:00:00+00:00");
+  const PlanetaryHours first = hours_in(down, down.sunrise);
+  EXPECT_FALSE(first.is_day);
+  EXPECT_EQ(first.hour_number, 1);
+  EXPECT_EQ(hours_in(down, plus(down.sunrise, 23 * kHour)).hour_number, 12);
+  // The almanac's substitutes are recognised, real days are not.
+  const double x = 2460500.3;
+  EXPECT_TRUE(quorvane::lacks_rise_or_set(quorvane::select_rise_set({}, x), x));
+  EXPECT_TRUE(quorvane::lacks_rise_or_set({x - 0.2, x - 0.2 + 0.5, x + 0.8}, x));
+  EXPECT_TRUE(quorvane::lacks_rise_or_set({x - 1.4, x - 1.3, x - 0.4}, x));
+  EXPECT_FALSE(quorvane::lacks_rise_or_set({x - 0.2, x + 0.25, x + 0.8}, x));
 }
 
 TEST(SolarDayJulian, FromJulianDays) {

@@ -85,7 +85,9 @@ class TestChartDict:
         assert [tropical[k] for k in ("ayanamsa", "ayanamsa_name", "ayanamsa_value",
                                       "ayanamsa_formatted")] == [None] * 4
         assert tropical["precession_rate_arcsec_yr"] == 50.291
-        sidereal = engine.chart(MOMENT, 51.48, -0.0, zodiac_type=" Sidereal ", ayanamsa="bogus")
+        with pytest.warns(UserWarning, match='^unknown ayanamsa "bogus"'):
+            sidereal = engine.chart(MOMENT, 51.48, -0.0, zodiac_type=" Sidereal ",
+                                    ayanamsa="bogus")
         assert sidereal["zodiac_type"] == "sidereal"
         assert sidereal["ayanamsa"] == "galcent_0sag"
         assert sidereal["ayanamsa_name"] == "Galactic Center 0° Sagittarius"
@@ -95,8 +97,9 @@ class TestChartDict:
             assert min(diff, 360 - diff) < 1e-9, a["name"]
 
     def test_options_are_echoed_or_normalised(self, engine):
-        chart = engine.chart(MOMENT, 51.48, -0.0, house_system="p", dignity_scheme="EGYPTIAN",
-                             zodiac_type="whatever")
+        with pytest.warns(UserWarning, match='^unknown zodiac_type "whatever"'):
+            chart = engine.chart(MOMENT, 51.48, -0.0, house_system="p",
+                                 dignity_scheme="EGYPTIAN", zodiac_type="whatever")
         placidus = engine.chart(MOMENT, 51.48, -0.0)
         assert chart["house_system"] == "p"
         assert chart["houses"] == placidus["houses"]

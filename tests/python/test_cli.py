@@ -149,6 +149,17 @@ class TestBadInput:
         (["chart", "1990-07-14 08:30"], 2, "give latitude and longitude, or --place NAME"),
         (["place", "Qwxzv Lake"], 2, "no place called 'Qwxzv Lake'"),
         (["horoscope", MOMENT], 2, "invalid choice: 'horoscope'"),
+        (["chart", MOMENT, LAT, LON, "--house-system", "Porphyry"], 2,
+         "argument --house-system: unknown code 'Porphyry'; valid: P Placidus, K Koch, "),
+        (["elections", MOMENT, "2024-03-21T12:00Z", LAT, LON, "--ayanamsa", "lahri"], 2,
+         "argument --ayanamsa: unknown code 'lahri'; valid: lahiri, fagan_bradley, "),
+        (["chart", MOMENT, LAT, LON, "--orbs", '{"method": "wide"}'], 2,
+         'unknown orb_settings method "wide"; accepted: "moiety_hybrid", '),
+        (["chart", MOMENT, "91", LON], 2,
+         "chart() argument 'latitude' must be a finite number of degrees from -90 to 90, "
+         "not 91.0"),
+        (["bazi", BIRTH, LAT, "nan", "--utc-offset", "60"], 2,
+         "argument 'longitude' must be a finite number of degrees (east positive), not nan"),
         ([], 2, "the following arguments are required: COMMAND"),
     ])
     def test_one_line_error_and_status(self, de440, args, status, message):
@@ -171,6 +182,9 @@ class TestBadInput:
     def test_help_and_version(self):
         done = run("--help")
         assert done.returncode == 0 and "chart" in done.stdout and "zi-wei" in done.stdout
+        chart_help = " ".join(run("chart", "--help").stdout.split())
+        assert "house system (default P): P Placidus, K Koch," in chart_help
+        assert "dignity scheme (default lilly): lilly, dorothean" in chart_help
         assert run("--version").stdout.strip() == f"quorvane {q.__version__}"
 
 
