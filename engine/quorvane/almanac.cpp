@@ -7,7 +7,6 @@
 
 #include "quorvane/ephemeris/observe.hpp"
 #include "quorvane/frames/frames.hpp"
-#include "quorvane/frames/nutation.hpp"
 #include "quorvane/time.hpp"
 
 namespace quorvane {
@@ -17,18 +16,12 @@ constexpr double kDegree = 2.0 * std::numbers::pi / 360.0;
 constexpr double kEquatorialRadiusAu = 4.26352124542639e-5;
 constexpr double kOneMinusFlatteningSquared = 0.9933056200098587;
 constexpr double kEarthRotationPerDay = 6.30038736;  // rad/day
-constexpr double kSeriesUnitRadians = 4.848136811095359e-13;  // 0.1 µas in radians
-// Constant offsets standing in for the planetary terms the truncated series
-// leaves out, as in IAU 2000B (0.1 µas units).
-constexpr double kDpsiOffset = -1350.0;
-constexpr double kDepsOffset = 3880.0;
 
 constexpr double kGridStep = 0.04;  // days
 constexpr double kMillisecond = 1.1574074074074074e-8;  // days
 constexpr int kSubdivisions = 11;
 
 constexpr int32_t kSun = 10;
-constexpr int32_t kEarth = 399;
 
 // TT Julian day (whole plus fraction) of a UT Julian day.
 double tt_of_ut(double jd_ut) {
@@ -88,10 +81,8 @@ Expected<double, SpkError> sun_altitude(const Kernel& kernel, const SurfaceObser
   const double whole = std::floor(tt);
   const Time time = Time::from_tt(whole, tt - whole);
 
-  // The truncated series is ample for a horizon test and many times cheaper.
-  const auto [dpsi, deps] = nutation::series(77, false, tt);
-  const Orientation orientation = Orientation::with_nutation(
-      time, (dpsi + kDpsiOffset) * kSeriesUnitRadians, (deps + kDepsOffset) * kSeriesUnitRadians);
+  // The IAU 2000B nutation is ample for a horizon test and many times cheaper.
+  const Orientation orientation = orientation_2000b(time);
 
   // Earth-fixed -> true equator of date (spin by the apparent sidereal time)
   // -> GCRS. Polar motion is neglected.
@@ -99,14 +90,9 @@ Expected<double, SpkError> sun_altitude(const Kernel& kernel, const SurfaceObser
   const Mat3 to_fixed = spin * orientation.true_equator;
   const Mat3 to_celestial = transpose(to_fixed);
 
-  auto earth = kernel.barycentric(kEarth, time);
-  if (!earth) return unexpected(earth.error());
-  const Vec3 gcrs = to_celestial * observer.position;
-  const Observer site{gcrs, earth->position + gcrs, earth->velocity + to_celestial * observer.velocity};
-
-  auto astrometric = observe_from(kernel, site, kSun, time);
-  if (!astrometric) return unexpected(astrometric.error());
-  auto place = apparent(kernel, *astrometric, time);
+  auto site = on_earth(kernel, time, to_celestial, observer.position, observer.velocity);
+  if (!site) return unexpected(site.error());
+  auto place = apparent_place(kernel, *site, kSun, time);
   if (!place) return unexpected(place.error());
 
   const Vec3 local = to_fixed * *place;
