@@ -7,6 +7,7 @@
 
 #include "quorvane/ephemeris/observe.hpp"
 #include "quorvane/frames/frames.hpp"
+#include "quorvane/sun_track.hpp"
 #include "quorvane/time.hpp"
 
 namespace quorvane {
@@ -167,8 +168,13 @@ Expected<std::vector<Transition>, SpkError> find_transitions(double t0, double t
 
 Expected<std::vector<Transition>, SpkError> find_transitions(const Kernel& kernel,
                                                              const SurfaceObserver& observer,
-                                                             double t0, double t1) {
-  return find_transitions(t0, t1, [&](double tt) { return sun_is_up(kernel, observer, tt); });
+                                                             double t0, double t1,
+                                                             SunUpMethod method) {
+  if (method == SunUpMethod::exact) {
+    return find_transitions(t0, t1, [&](double tt) { return sun_is_up(kernel, observer, tt); });
+  }
+  FastSunUp fitted(kernel, observer, t0, t1);
+  return find_transitions(t0, t1, std::ref(fitted));
 }
 
 SolarDayTriple select_rise_set(std::span<const Transition> transitions, double jd) {
@@ -200,13 +206,15 @@ SolarDayTriple select_rise_set(std::span<const Transition> transitions, double j
 }
 
 Expected<SolarDayTriple, EngineError> rise_set(const KernelSet& kernels, double jd,
-                                               double latitude, double longitude) {
+                                               double latitude, double longitude,
+                                               SunUpMethod method) {
   if (kernels.empty()) return unexpected(EngineError::out_of_range(jd, std::nullopt));
   const Kernel* kernel = kernels.for_jd(jd);
   if (!kernel) return unexpected(EngineError::out_of_range(jd, kernels.coverage()));
 
   const SurfaceObserver observer = SurfaceObserver::at(latitude, longitude);
-  auto transitions = find_transitions(*kernel, observer, tt_of_ut(jd - 1.5), tt_of_ut(jd + 1.5));
+  auto transitions =
+      find_transitions(*kernel, observer, tt_of_ut(jd - 1.5), tt_of_ut(jd + 1.5), method);
   if (!transitions) return unexpected(EngineError::spk(std::move(transitions).error()));
   return select_rise_set(*transitions, jd);
 }
@@ -214,7 +222,8 @@ Expected<SolarDayTriple, EngineError> rise_set(const KernelSet& kernels, double 
 Expected<std::optional<SunEvents>, EngineError> SunEvents::find(const KernelSet& kernels,
                                                                 double start, double end,
                                                                 double latitude,
-                                                                double longitude) {
+                                                                double longitude,
+                                                                SunUpMethod method) {
   if (kernels.empty()) return unexpected(EngineError::out_of_range(start, std::nullopt));
   const Kernel* kernel = kernels.for_jd(start);
   if (!kernel) return unexpected(EngineError::out_of_range(start, kernels.coverage()));
@@ -223,7 +232,7 @@ Expected<std::optional<SunEvents>, EngineError> SunEvents::find(const KernelSet&
   const SurfaceObserver observer = SurfaceObserver::at(latitude, longitude);
   const double t0 = tt_of_ut(start);
   const double t1 = tt_of_ut(end);
-  auto transitions = find_transitions(*kernel, observer, t0, t1);
+  auto transitions = find_transitions(*kernel, observer, t0, t1, method);
   if (!transitions) return unexpected(EngineError::spk(std::move(transitions).error()));
   return std::optional<SunEvents>{SunEvents(std::move(*transitions), t0, t1)};
 }
