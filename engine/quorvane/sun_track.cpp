@@ -19,10 +19,12 @@ constexpr int32_t kSun = 10;
 // Stretches of at most this many days: one for a solar day's window.
 constexpr double kStretchDays = 3.25;
 
-// Beyond this distance of sin(altitude) from the threshold the Earth's own
-// deflection of the light (at most 2e-9 rad where it applies) cannot
-// change an answer, so the fitted altitude leaves it out.
-constexpr double kNearHorizon = 1e-3;
+// The Earth's own deflection of the light (at most 2e-9 rad) applies in the
+// exact test while the Sun's geocentric zenith distance is under 108
+// degrees. The fit applies it while the cosine of that distance is above
+// -0.17 (under about 99.8 degrees): in between, where the two differ, the
+// Sun is at least nine degrees below the threshold.
+constexpr double kDeflectedAbove = -0.17;
 
 // What the fit's model leaves out, au: the Sun is taken at the geocentre's
 // light time, not the place's (up to 21 ms earlier or later; the Sun moves
@@ -250,8 +252,9 @@ SunTrack::Sample SunTrack::at(double tt) const {
     norm += b[j];
   }
   Sample s{{0, 0, 0}, {0, 0, 0}, 0.0};
+  const double scale = 1.0 / norm;
   for (int j = 0; j < kN; ++j) {
-    const double w = b[j] / norm;
+    const double w = b[j] * scale;
     for (int axis = 0; axis < 3; ++axis) {
       s.sun[axis] += w * samples_[j].sun[axis];
       s.earth_velocity[axis] += w * samples_[j].earth_velocity[axis];
@@ -273,16 +276,14 @@ double SunTrack::sin_altitude(const SurfaceObserver& observer, double tt) const 
   const auto to_fixed = [&](const Vec3& v) { return Vec3{c * v[0] + sn * v[1], -sn * v[0] + c * v[1], v[2]}; };
 
   const Vec3 place = to_true(observer.position);
-  const Vec3 sun = s.sun - place;
+  Vec3 sun = s.sun - place;
   const Vec3 velocity = s.earth_velocity + to_true(observer.velocity);
   const double light_time = length(sun) / kLightAuPerDay;
-  Vec3 seen = aberrated(sun, velocity, light_time);
-  double sin_altitude = dot(observer.up, to_fixed(seen)) / length(seen);
-  if (std::abs(sin_altitude - threshold_sine()) < kNearHorizon) {
-    seen = aberrated(deflected_by_earth(sun, place), velocity, light_time);
-    sin_altitude = dot(observer.up, to_fixed(seen)) / length(seen);
+  if (dot(sun, place) > kDeflectedAbove * length(sun) * length(place)) {
+    sun = sun + deflection(sun, place, kEarthReciprocalMass);
   }
-  return sin_altitude;
+  const Vec3 seen = aberrated(sun, velocity, light_time);
+  return dot(observer.up, to_fixed(seen)) / length(seen);
 }
 
 FastSunUp::FastSunUp(const Kernel& kernel, const SurfaceObserver& observer, double t0, double t1,

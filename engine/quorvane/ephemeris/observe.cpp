@@ -12,7 +12,6 @@ constexpr double kAuMeters = 1.495978707e11;
 constexpr double kTwiceSunGm = 2.65424880035974e20;  // m^3/s^2
 constexpr double kLightSquared = 89875517873681764.0;  // m^2/s^2
 constexpr double kEarthRadiusAu = 0.000042635209780429045;
-constexpr double kEarthReciprocalMass = 332946.050895;
 constexpr double kTiny = std::numeric_limits<double>::min();  // smallest positive normal
 constexpr int32_t kEarth = 399;
 

@@ -25,6 +25,8 @@ struct Astrometric {
 
 // Speed of light in au/day.
 inline constexpr double kLightAuPerDay = 173.14463267424034;
+// The Sun's mass over the Earth's, for the Earth's own deflection.
+inline constexpr double kEarthReciprocalMass = 332946.050895;
 
 Expected<Astrometric, SpkError> observe_from(const Kernel& kernel, const Observer& observer,
                                              int32_t target, const Time& time);
