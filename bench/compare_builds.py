@@ -21,6 +21,7 @@ def worker(kernel):
     import quorvane_engine as q
 
     engine = q.Engine([kernel])
+    print(json.dumps(q.__file__), flush=True)
     for line in sys.stdin:
         task = json.loads(line)
         start = time.perf_counter()
@@ -61,6 +62,11 @@ def main():
                                 stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True, env=env)
 
     builds = {"old": spawn(args.old), "new": spawn(None)}
+    files = {name: json.loads(p.stdout.readline()) for name, p in builds.items()}
+    for name, file in files.items():
+        print(f"{name}: {file}")
+    if files["old"] == files["new"]:
+        sys.exit("both workers import the same module: is --old a directory holding a build?")
 
     def run(name, task):
         process = builds[name]
