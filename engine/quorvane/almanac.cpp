@@ -7,7 +7,7 @@
 
 #include "quorvane/ephemeris/observe.hpp"
 #include "quorvane/frames/frames.hpp"
-#include "quorvane/frames/nutation.hpp"
+#include "quorvane/sun_track.hpp"
 #include "quorvane/time.hpp"
 
 namespace quorvane {
@@ -17,18 +17,12 @@ constexpr double kDegree = 2.0 * std::numbers::pi / 360.0;
 constexpr double kEquatorialRadiusAu = 4.26352124542639e-5;
 constexpr double kOneMinusFlatteningSquared = 0.9933056200098587;
 constexpr double kEarthRotationPerDay = 6.30038736;  // rad/day
-constexpr double kSeriesUnitRadians = 4.848136811095359e-13;  // 0.1 µas in radians
-// Constant offsets standing in for the planetary terms the truncated series
-// leaves out, as in IAU 2000B (0.1 µas units).
-constexpr double kDpsiOffset = -1350.0;
-constexpr double kDepsOffset = 3880.0;
 
 constexpr double kGridStep = 0.04;  // days
 constexpr double kMillisecond = 1.1574074074074074e-8;  // days
 constexpr int kSubdivisions = 11;
 
 constexpr int32_t kSun = 10;
-constexpr int32_t kEarth = 399;
 
 // TT Julian day (whole plus fraction) of a UT Julian day.
 double tt_of_ut(double jd_ut) {
@@ -88,10 +82,8 @@ Expected<double, SpkError> sun_altitude(const Kernel& kernel, const SurfaceObser
   const double whole = std::floor(tt);
   const Time time = Time::from_tt(whole, tt - whole);
 
-  // The truncated series is ample for a horizon test and many times cheaper.
-  const auto [dpsi, deps] = nutation::series(77, false, tt);
-  const Orientation orientation = Orientation::with_nutation(
-      time, (dpsi + kDpsiOffset) * kSeriesUnitRadians, (deps + kDepsOffset) * kSeriesUnitRadians);
+  // The IAU 2000B nutation is ample for a horizon test and many times cheaper.
+  const Orientation orientation = orientation_2000b(time);
 
   // Earth-fixed -> true equator of date (spin by the apparent sidereal time)
   // -> GCRS. Polar motion is neglected.
@@ -99,14 +91,9 @@ Expected<double, SpkError> sun_altitude(const Kernel& kernel, const SurfaceObser
   const Mat3 to_fixed = spin * orientation.true_equator;
   const Mat3 to_celestial = transpose(to_fixed);
 
-  auto earth = kernel.barycentric(kEarth, time);
-  if (!earth) return unexpected(earth.error());
-  const Vec3 gcrs = to_celestial * observer.position;
-  const Observer site{gcrs, earth->position + gcrs, earth->velocity + to_celestial * observer.velocity};
-
-  auto astrometric = observe_from(kernel, site, kSun, time);
-  if (!astrometric) return unexpected(astrometric.error());
-  auto place = apparent(kernel, *astrometric, time);
+  auto site = on_earth(kernel, time, to_celestial, observer.position, observer.velocity);
+  if (!site) return unexpected(site.error());
+  auto place = apparent_place(kernel, *site, kSun, time);
   if (!place) return unexpected(place.error());
 
   const Vec3 local = to_fixed * *place;
@@ -181,8 +168,13 @@ Expected<std::vector<Transition>, SpkError> find_transitions(double t0, double t
 
 Expected<std::vector<Transition>, SpkError> find_transitions(const Kernel& kernel,
                                                              const SurfaceObserver& observer,
-                                                             double t0, double t1) {
-  return find_transitions(t0, t1, [&](double tt) { return sun_is_up(kernel, observer, tt); });
+                                                             double t0, double t1,
+                                                             SunUpMethod method) {
+  if (method == SunUpMethod::exact) {
+    return find_transitions(t0, t1, [&](double tt) { return sun_is_up(kernel, observer, tt); });
+  }
+  FastSunUp fitted(kernel, observer, t0, t1);
+  return find_transitions(t0, t1, std::ref(fitted));
 }
 
 SolarDayTriple select_rise_set(std::span<const Transition> transitions, double jd) {
@@ -229,13 +221,15 @@ Expected<bool, EngineError> sun_is_up_at(const KernelSet& kernels, double jd, do
 }
 
 Expected<SolarDayTriple, EngineError> rise_set(const KernelSet& kernels, double jd,
-                                               double latitude, double longitude) {
+                                               double latitude, double longitude,
+                                               SunUpMethod method) {
   if (kernels.empty()) return unexpected(EngineError::out_of_range(jd, std::nullopt));
   const Kernel* kernel = kernels.for_jd(jd);
   if (!kernel) return unexpected(EngineError::out_of_range(jd, kernels.coverage()));
 
   const SurfaceObserver observer = SurfaceObserver::at(latitude, longitude);
-  auto transitions = find_transitions(*kernel, observer, tt_of_ut(jd - 1.5), tt_of_ut(jd + 1.5));
+  auto transitions =
+      find_transitions(*kernel, observer, tt_of_ut(jd - 1.5), tt_of_ut(jd + 1.5), method);
   if (!transitions) return unexpected(EngineError::spk(std::move(transitions).error()));
   return select_rise_set(*transitions, jd);
 }
@@ -243,7 +237,8 @@ Expected<SolarDayTriple, EngineError> rise_set(const KernelSet& kernels, double 
 Expected<std::optional<SunEvents>, EngineError> SunEvents::find(const KernelSet& kernels,
                                                                 double start, double end,
                                                                 double latitude,
-                                                                double longitude) {
+                                                                double longitude,
+                                                                SunUpMethod method) {
   if (kernels.empty()) return unexpected(EngineError::out_of_range(start, std::nullopt));
   const Kernel* kernel = kernels.for_jd(start);
   if (!kernel) return unexpected(EngineError::out_of_range(start, kernels.coverage()));
@@ -252,7 +247,7 @@ Expected<std::optional<SunEvents>, EngineError> SunEvents::find(const KernelSet&
   const SurfaceObserver observer = SurfaceObserver::at(latitude, longitude);
   const double t0 = tt_of_ut(start);
   const double t1 = tt_of_ut(end);
-  auto transitions = find_transitions(*kernel, observer, t0, t1);
+  auto transitions = find_transitions(*kernel, observer, t0, t1, method);
   if (!transitions) return unexpected(EngineError::spk(std::move(transitions).error()));
   return std::optional<SunEvents>{SunEvents(std::move(*transitions), t0, t1)};
 }

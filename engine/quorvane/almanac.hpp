@@ -54,14 +54,19 @@ Expected<bool, SpkError> sun_is_up(const Kernel& kernel, const SurfaceObserver& 
 // Any Sun-up test over TT Julian days; the search below only ever asks this.
 using SunUpTest = std::function<Expected<bool, SpkError>(double tt)>;
 
+// How the searches below obtain each Sun-up answer: from the fitted track
+// of sun_track.hpp wherever that is certain (the same answers, much
+// faster), or always from the full test, the reference the fit must equal.
+enum class SunUpMethod { fitted, exact };
+
 // Every change of the test's value over the TT span t0..t1, in time order,
 // each at the later end of a bracket no wider than one millisecond. Changes
 // closer together than one first-grid step (at most 0.04 day) are missed.
 Expected<std::vector<Transition>, SpkError> find_transitions(double t0, double t1,
                                                              const SunUpTest& sun_up);
-Expected<std::vector<Transition>, SpkError> find_transitions(const Kernel& kernel,
-                                                             const SurfaceObserver& observer,
-                                                             double t0, double t1);
+Expected<std::vector<Transition>, SpkError> find_transitions(
+    const Kernel& kernel, const SurfaceObserver& observer, double t0, double t1,
+    SunUpMethod method = SunUpMethod::fitted);
 
 // The solar day around UT Julian day `jd` from a transition list (times in
 // TT): the latest rising at most 0.05 day after `jd`, the first setting
@@ -83,7 +88,8 @@ Expected<bool, EngineError> sun_is_up_at(const KernelSet& kernels, double jd, do
 
 // The solar day around UT Julian day `jd` at a place, searched over jd ± 1.5 days.
 Expected<SolarDayTriple, EngineError> rise_set(const KernelSet& kernels, double jd,
-                                               double latitude, double longitude);
+                                               double latitude, double longitude,
+                                               SunUpMethod method = SunUpMethod::fitted);
 
 // The risings and settings of a whole span, computed once so that many
 // moments inside it can each be given their solar day cheaply.
@@ -91,9 +97,9 @@ class SunEvents {
  public:
   // Over UT Julian days start..end. Nothing (no error) when the kernel that
   // covers `start` does not also cover `end`.
-  static Expected<std::optional<SunEvents>, EngineError> find(const KernelSet& kernels,
-                                                              double start, double end,
-                                                              double latitude, double longitude);
+  static Expected<std::optional<SunEvents>, EngineError> find(
+      const KernelSet& kernels, double start, double end, double latitude, double longitude,
+      SunUpMethod method = SunUpMethod::fitted);
 
   // The solar day around UT Julian day `jd`, or nothing when jd ± 1.5 days
   // is not inside the span searched.

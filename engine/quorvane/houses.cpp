@@ -97,7 +97,7 @@ char HouseSystem::code() const {
   return kCodes[value_];
 }
 
-double house_obliquity(double jd) {
+double mean_obliquity_iau1980(double jd) {
   const double t = (jd - 2451545.0) / 36525.0;
   return 23.4392911 - 0.0130042 * t - 1.6e-7 * t * t + 5.04e-7 * std::pow(t, 3.0);
 }
@@ -261,7 +261,7 @@ HouseResult houses_at_ramc(HouseSystem system, double ramc, double latitude, dou
 HouseResult houses_at_sidereal_time(HouseSystem system, double jd, double sidereal_time_hours,
                                     double latitude, double longitude, double ayanamsa) {
   HouseResult result = houses_at_ramc(system, ramc_degrees(sidereal_time_hours, longitude), latitude,
-                                      house_obliquity(jd));
+                                      mean_obliquity_iau1980(jd));
   for (double& cusp : result.cusps) cusp = normalize_degrees(cusp - ayanamsa);
   result.ascendant = normalize_degrees(result.ascendant - ayanamsa);
   result.midheaven = normalize_degrees(result.midheaven - ayanamsa);

@@ -44,9 +44,10 @@ struct HouseResult {
   double midheaven;
 };
 
-// Mean obliquity of the ecliptic in degrees at a Julian day. Houses use the
-// mean value, not the true one.
-double house_obliquity(double jd);
+// The IAU 1980 mean obliquity of the ecliptic (Lieske's polynomial,
+// rounded) in degrees at a Julian day. Houses use this mean value, not the
+// true obliquity nor the IAU 2006 one of the frames.
+double mean_obliquity_iau1980(double jd);
 
 // Right ascension of the Midheaven in degrees from Greenwich apparent
 // sidereal time (hours) and east longitude (degrees).

@@ -27,7 +27,6 @@ constexpr KernelBody kKernelBodies[] = {
 };
 
 constexpr double kDegrees = 180.0 / std::numbers::pi;
-constexpr int32_t kEarth = 399;
 
 struct Instant {
   Time time;
@@ -42,9 +41,7 @@ struct Ecliptic {
 };
 
 Expected<Ecliptic, SpkError> ecliptic_of(const Kernel& kernel, const Instant& at, int32_t code) {
-  auto astrometric = observe_from(kernel, at.earth, code, at.time);
-  if (!astrometric) return unexpected(astrometric.error());
-  auto seen = apparent(kernel, *astrometric, at.time);
+  auto seen = apparent_place(kernel, at.earth, code, at.time);
   if (!seen) return unexpected(seen.error());
   const Vec3 v = at.orientation.true_ecliptic * *seen;
   return Ecliptic{normalize_degrees(std::atan2(v[1], v[0]) * kDegrees),
@@ -61,13 +58,12 @@ Expected<PlanetsAndSiderealTime, EngineError> planets_and_sidereal_time(const Ke
   if (!chosen) return unexpected(chosen.error());
   const Kernel& kernel = **chosen;
 
-  Instant instants[2] = {{t0, orientation_at(t0, 678, true), {}},
-                         {t1, orientation_at(t1, 678, true), {}}};
+  Instant instants[2] = {{t0, orientation_2000a(t0), {}}, {t1, orientation_2000a(t1), {}}};
   bool have_earth[2] = {false, false};
   for (int i = 0; i < 2; ++i) {
-    auto earth = kernel.barycentric(kEarth, instants[i].time);
+    auto earth = geocentre(kernel, instants[i].time);
     if (earth) {
-      instants[i].earth = Observer{std::nullopt, earth->position, earth->velocity};
+      instants[i].earth = *earth;
       have_earth[i] = true;
     }
   }

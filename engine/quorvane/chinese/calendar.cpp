@@ -10,7 +10,6 @@
 
 #include "quorvane/ephemeris/observe.hpp"
 #include "quorvane/frames/frames.hpp"
-#include "quorvane/frames/nutation.hpp"
 #include "quorvane/json_reader.hpp"
 #include "quorvane/time.hpp"
 
@@ -19,11 +18,6 @@ namespace {
 
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
 constexpr double kDegreesPerRadian = 180.0 / std::numbers::pi;
-constexpr double kNutationUnit = 4.848136811095359e-13;  // 0.1 µas in radians
-// The truncated series misses a nearly constant part of the full one.
-constexpr double kDpsiOffset = -1350.0;
-constexpr double kDepsOffset = 3880.0;
-constexpr int32_t kEarthCode = 399;
 
 constexpr double kSunRate = 0.9856473590852142;     // degrees a day, 360 / tropical year
 constexpr double kSunSlopeFloor = 0.24641183977130354;
@@ -54,7 +48,7 @@ double modulo(double x, double m) {
 double wrapped(double degrees) { return modulo(degrees + 180.0, 360.0) - 180.0; }
 
 // The Sun's (or another body's) apparent geocentric vector at a UT Julian
-// day, with the orientation of date built from the truncated nutation.
+// day, with the orientation of date from the IAU 2000B nutation.
 struct ApparentVector {
   Vec3 gcrs;
   Orientation orientation;
@@ -65,15 +59,10 @@ Expected<ApparentVector, EngineError> apparent_vector(const KernelSet& kernels, 
   const Kernel* kernel = kernels.for_jd(jd);
   if (!kernel) return unexpected(EngineError::out_of_range(jd, kernels.coverage()));
   const Time time = Time::from_ut1(jd);
-  const auto [dpsi, deps] = nutation::series(77, false, time.whole + time.tt_fraction);
-  const Orientation orientation = Orientation::with_nutation(
-      time, (dpsi + kDpsiOffset) * kNutationUnit, (deps + kDepsOffset) * kNutationUnit);
-  auto earth = kernel->barycentric(kEarthCode, time);
-  if (!earth) return unexpected(EngineError::spk(earth.error()));
-  const Observer geocentre{std::nullopt, earth->position, earth->velocity};
-  auto astrometric = observe_from(*kernel, geocentre, body, time);
-  if (!astrometric) return unexpected(EngineError::spk(astrometric.error()));
-  auto seen = apparent(*kernel, *astrometric, time);
+  const Orientation orientation = orientation_2000b(time);
+  auto observer = geocentre(*kernel, time);
+  if (!observer) return unexpected(EngineError::spk(observer.error()));
+  auto seen = apparent_place(*kernel, *observer, body, time);
   if (!seen) return unexpected(EngineError::spk(seen.error()));
   return ApparentVector{*seen, orientation};
 }

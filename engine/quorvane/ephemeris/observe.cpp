@@ -12,8 +12,8 @@ constexpr double kAuMeters = 1.495978707e11;
 constexpr double kTwiceSunGm = 2.65424880035974e20;  // m^3/s^2
 constexpr double kLightSquared = 89875517873681764.0;  // m^2/s^2
 constexpr double kEarthRadiusAu = 0.000042635209780429045;
-constexpr double kEarthReciprocalMass = 332946.050895;
 constexpr double kTiny = std::numeric_limits<double>::min();  // smallest positive normal
+constexpr int32_t kEarth = 399;
 
 struct Deflector {
   int32_t code;
@@ -82,8 +82,8 @@ Vec3 deflection(const Vec3& position, const Vec3& observer_minus_deflector, doub
           scale * (pq * eh[2] - ep * qh[2])};
 }
 
-Expected<Vec3, SpkError> apparent(const Kernel& kernel, const Astrometric& astrometric,
-                                  const Time& time) {
+Expected<Vec3, SpkError> deflected_by_bodies(const Kernel& kernel, const Astrometric& astrometric,
+                                             const Time& time) {
   const Observer& observer = astrometric.observer;
   Vec3 p = astrometric.position;
   const double p_length = length(p);
@@ -102,19 +102,22 @@ Expected<Vec3, SpkError> apparent(const Kernel& kernel, const Astrometric& astro
     if (!at_pass) return unexpected(at_pass.error());
     p = p + deflection(p, observer.position - at_pass->position, d.reciprocal_mass);
   }
+  return p;
+}
 
-  if (observer.gcrs) {
-    const Vec3& g = *observer.gcrs;
-    const double g_length = length(g);
-    const Vec3 earth = deflection(p, g, kEarthReciprocalMass);
-    const double limb = std::asin(std::min(kEarthRadiusAu / g_length, 1.0));
-    const double zenith =
-        std::acos(std::clamp(dot(p, g) / (length(p) * g_length), -1.0, 1.0));
-    if ((std::numbers::pi - zenith) / limb >= 0.8) p = p + earth;
-  }
+Vec3 deflected_by_earth(const Vec3& position, const Vec3& gcrs) {
+  const double g_length = length(gcrs);
+  const Vec3 earth = deflection(position, gcrs, kEarthReciprocalMass);
+  const double limb = std::asin(std::min(kEarthRadiusAu / g_length, 1.0));
+  const double zenith =
+      std::acos(std::clamp(dot(position, gcrs) / (length(position) * g_length), -1.0, 1.0));
+  return (std::numbers::pi - zenith) / limb >= 0.8 ? position + earth : position;
+}
 
-  const Vec3& v = observer.velocity;
-  const double tau = astrometric.light_time;
+Vec3 aberrated(const Vec3& position, const Vec3& velocity, double light_time) {
+  const Vec3& p = position;
+  const Vec3& v = velocity;
+  const double tau = light_time;
   const double v_length = length(v);
   const double beta = v_length / kLightAuPerDay;
   const double cos_d = dot(p, v) / (tau * kLightAuPerDay * v_length + kTiny);
@@ -122,6 +125,37 @@ Expected<Vec3, SpkError> apparent(const Kernel& kernel, const Astrometric& astro
   const double big_p = beta * cos_d;
   const double big_q = (1.0 + big_p / (1.0 + gamma_inverse)) * tau;
   return (1.0 / (1.0 + big_p)) * (gamma_inverse * p + big_q * v);
+}
+
+Expected<Vec3, SpkError> apparent(const Kernel& kernel, const Astrometric& astrometric,
+                                  const Time& time) {
+  auto p = deflected_by_bodies(kernel, astrometric, time);
+  if (!p) return p;
+  const Observer& observer = astrometric.observer;
+  if (observer.gcrs) *p = deflected_by_earth(*p, *observer.gcrs);
+  return aberrated(*p, observer.velocity, astrometric.light_time);
+}
+
+Expected<Vec3, SpkError> apparent_place(const Kernel& kernel, const Observer& observer,
+                                        int32_t target, const Time& time) {
+  auto astrometric = observe_from(kernel, observer, target, time);
+  if (!astrometric) return unexpected(astrometric.error());
+  return apparent(kernel, *astrometric, time);
+}
+
+Expected<Observer, SpkError> geocentre(const Kernel& kernel, const Time& time) {
+  auto earth = kernel.barycentric(kEarth, time);
+  if (!earth) return unexpected(earth.error());
+  return Observer{std::nullopt, earth->position, earth->velocity};
+}
+
+Expected<Observer, SpkError> on_earth(const Kernel& kernel, const Time& time,
+                                      const Mat3& to_celestial, const Vec3& fixed_position,
+                                      const Vec3& fixed_velocity) {
+  auto earth = kernel.barycentric(kEarth, time);
+  if (!earth) return unexpected(earth.error());
+  const Vec3 gcrs = to_celestial * fixed_position;
+  return Observer{gcrs, earth->position + gcrs, earth->velocity + to_celestial * fixed_velocity};
 }
 
 }  // namespace quorvane

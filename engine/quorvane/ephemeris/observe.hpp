@@ -25,6 +25,8 @@ struct Astrometric {
 
 // Speed of light in au/day.
 inline constexpr double kLightAuPerDay = 173.14463267424034;
+// The Sun's mass over the Earth's, for the Earth's own deflection.
+inline constexpr double kEarthReciprocalMass = 332946.050895;
 
 Expected<Astrometric, SpkError> observe_from(const Kernel& kernel, const Observer& observer,
                                              int32_t target, const Time& time);
@@ -33,7 +35,34 @@ Expected<Astrometric, SpkError> observe_from(const Kernel& kernel, const Observe
 // turn of its direction times its length.
 Vec3 deflection(const Vec3& position, const Vec3& observer_minus_deflector, double reciprocal_mass);
 
+// The astrometric position made apparent: deflected by the Sun, Jupiter and
+// Saturn, by the Earth for an observer off the geocentre, then aberrated
+// by the observer's velocity.
 Expected<Vec3, SpkError> apparent(const Kernel& kernel, const Astrometric& astrometric,
                                   const Time& time);
+
+// What `observer` sees of `target` at `time`: observe_from, then apparent.
+// The one road from an observer to an apparent place (GCRS axes, au).
+Expected<Vec3, SpkError> apparent_place(const Kernel& kernel, const Observer& observer,
+                                        int32_t target, const Time& time);
+
+// The observers: the Earth's centre, or a place fixed on the Earth given by
+// its Earth-fixed position (au) and velocity (au/day) and the rotation
+// `to_celestial` from Earth-fixed to GCRS axes at `time`.
+Expected<Observer, SpkError> geocentre(const Kernel& kernel, const Time& time);
+Expected<Observer, SpkError> on_earth(const Kernel& kernel, const Time& time,
+                                      const Mat3& to_celestial, const Vec3& fixed_position,
+                                      const Vec3& fixed_velocity);
+
+// The steps of `apparent`, apart for callers that model some of them:
+// deflection by the Sun, Jupiter and Saturn (each at the moment the light
+// passed it); the Earth's own deflection for an observer at `gcrs` from the
+// geocentre, applied only when the ray does not pass well below the limb;
+// relativistic aberration for the observer's barycentric velocity, with the
+// astrometric light time in days.
+Expected<Vec3, SpkError> deflected_by_bodies(const Kernel& kernel, const Astrometric& astrometric,
+                                             const Time& time);
+Vec3 deflected_by_earth(const Vec3& position, const Vec3& gcrs);
+Vec3 aberrated(const Vec3& position, const Vec3& velocity, double light_time);
 
 }  // namespace quorvane

@@ -39,6 +39,13 @@ const Mat3& frame_bias() {
   return bias;
 }
 
+double earth_rotation_angle(double whole, double ut1_fraction) {
+  // The whole day's fraction is taken apart so the large Julian day never
+  // multiplies the rate.
+  const double du = whole - 2451545.0 + ut1_fraction;
+  return frac(frac(0.779057273264 + 0.00273781191135448 * du) + frac(whole) + ut1_fraction);
+}
+
 Orientation Orientation::with_nutation(const Time& time, double dpsi, double deps) {
   const double t = (time.whole - 2451545.0 + time.tdb_fraction) / 36525.0;
 
@@ -69,10 +76,7 @@ Orientation Orientation::with_nutation(const Time& time, double dpsi, double dep
   o.true_equator = o.nutation * o.precession * frame_bias();
   o.true_ecliptic = rotation_x(eps_a + deps) * o.true_equator;
 
-  // Earth rotation angle in turns; the whole day's fraction is taken apart
-  // so the large Julian day never multiplies the rate.
-  const double du = time.whole - 2451545.0 + time.ut1_fraction;
-  const double era = frac(frac(0.779057273264 + 0.00273781191135448 * du) + frac(time.whole) + time.ut1_fraction);
+  const double era = earth_rotation_angle(time.whole, time.ut1_fraction);
   const double gmst_poly =
       0.014506 +
       t * (4612.156534 + t * (1.3915817 + t * (-0.00000044 + t * (-0.000029956 + t * -0.0000000368))));
@@ -87,6 +91,13 @@ Orientation Orientation::with_nutation(const Time& time, double dpsi, double dep
 
 Orientation orientation_at(const Time& time, int lunisolar_terms, bool planetary) {
   const auto [dpsi, deps] = nutation::series(lunisolar_terms, planetary, time.whole + time.tt_fraction);
+  return Orientation::with_nutation(time, dpsi * kSeriesUnitToRad, deps * kSeriesUnitToRad);
+}
+
+Orientation orientation_2000a(const Time& time) { return orientation_at(time, 678, true); }
+
+Orientation orientation_2000b(const Time& time) {
+  const auto [dpsi, deps] = nutation::iau2000b(time.whole + time.tt_fraction);
   return Orientation::with_nutation(time, dpsi * kSeriesUnitToRad, deps * kSeriesUnitToRad);
 }
 

@@ -22,10 +22,21 @@ struct Orientation {
   static Orientation with_nutation(const Time& time, double dpsi, double deps);
 };
 
-// Evaluates the nutation series (see nutation.hpp) at the moment's TT and
-// builds the orientation from it: (678, true) for charts, (77, false) for
-// the searches that need many evaluations.
+// The orientation with the full IAU 2000A nutation (678 luni-solar and 687
+// planetary terms), as the chart bodies use it.
+Orientation orientation_2000a(const Time& time);
+
+// The orientation with the IAU 2000B nutation (77 luni-solar terms and fixed
+// offsets for the planetary ones): about 1 mas from 2000A and many times
+// cheaper, for the searches that need many evaluations.
+Orientation orientation_2000b(const Time& time);
+
+// Either series by its arguments (see nutation::series), without offsets.
 Orientation orientation_at(const Time& time, int lunisolar_terms, bool planetary);
+
+// The Earth rotation angle in turns, [0, 1), at the moment's UT1 (IERS
+// Conventions 2003); the large Julian day never multiplies the rate.
+double earth_rotation_angle(double whole, double ut1_fraction);
 
 // The IERS 2003 frame bias matrix B (GCRS -> J2000 mean equator).
 const Mat3& frame_bias();

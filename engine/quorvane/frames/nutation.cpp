@@ -26,6 +26,19 @@ double turn(double radians) {
   return r < 0.0 ? r + kTwoPi : r;
 }
 
+// Mean longitudes of Mercury to Uranus (IERS Conventions 2003), radians:
+// constant and rate per Julian century. The planetary nutation and the
+// complementary terms share them; each takes its own Neptune.
+constexpr double kPlanetLongitudes[7][2] = {
+    {4.402608842, 2608.7903141574}, {3.176146697, 1021.3285546211}, {1.753470314, 628.3075849991},
+    {6.203480913, 334.06124267},    {0.599546497, 52.9690962641},   {0.874016757, 21.329910496},
+    {5.481293872, 7.4781598567},
+};
+
+double planet_longitude(int planet, double t) {
+  return turn(kPlanetLongitudes[planet][0] + kPlanetLongitudes[planet][1] * t);
+}
+
 // The five Delaunay arguments l, l', F, D, Omega with their full polynomials.
 std::array<double, 5> delaunay_full(double t) {
   return {
@@ -146,13 +159,13 @@ std::pair<double, double> series(int lunisolar_terms, bool planetary, double jd_
       turn(1.627905234 + 8433.466158131 * t),
       turn(5.198466741 + 7771.3771468121 * t),
       turn(2.18243920 - 33.757045 * t),
-      turn(4.402608842 + 2608.7903141574 * t),
-      turn(3.176146697 + 1021.3285546211 * t),
-      turn(1.753470314 + 628.3075849991 * t),
-      turn(6.203480913 + 334.06124267 * t),
-      turn(0.599546497 + 52.9690962641 * t),
-      turn(0.874016757 + 21.329910496 * t),
-      turn(5.481293872 + 7.4781598567 * t),
+      planet_longitude(0, t),
+      planet_longitude(1, t),
+      planet_longitude(2, t),
+      planet_longitude(3, t),
+      planet_longitude(4, t),
+      planet_longitude(5, t),
+      planet_longitude(6, t),
       turn(5.321159 + 3.8127774 * t),
       (0.02438175 + 0.00000538691 * t) * t,
   };
@@ -170,6 +183,14 @@ std::pair<double, double> series(int lunisolar_terms, bool planetary, double jd_
   return {dpsi + ppsi, deps + peps};
 }
 
+std::pair<double, double> iau2000b(double jd_tt) {
+  // The offsets in 0.1 uas: -0.135 mas in longitude, +0.388 mas in obliquity.
+  constexpr double kDpsiOffset = -1350.0;
+  constexpr double kDepsOffset = 3880.0;
+  const auto [dpsi, deps] = series(77, false, jd_tt);
+  return {dpsi + kDpsiOffset, deps + kDepsOffset};
+}
+
 double equation_of_the_equinoxes_complementary_terms(double jd_tt) {
   const double t = centuries(jd_tt);
   const std::array<double, 5> d = delaunay_full(t);
@@ -179,13 +200,13 @@ double equation_of_the_equinoxes_complementary_terms(double jd_tt) {
       turn(d[2]),
       turn(d[3]),
       turn(d[4]),
-      turn(4.402608842 + 2608.7903141574 * t),
-      turn(3.176146697 + 1021.3285546211 * t),
-      turn(1.753470314 + 628.3075849991 * t),
-      turn(6.203480913 + 334.06124267 * t),
-      turn(0.599546497 + 52.9690962641 * t),
-      turn(0.874016757 + 21.329910496 * t),
-      turn(5.481293872 + 7.4781598567 * t),
+      planet_longitude(0, t),
+      planet_longitude(1, t),
+      planet_longitude(2, t),
+      planet_longitude(3, t),
+      planet_longitude(4, t),
+      planet_longitude(5, t),
+      planet_longitude(6, t),
       turn(5.311886287 + 3.8133035638 * t),
       turn((0.02438175 + 0.00000538691 * t) * t),
   };

@@ -12,6 +12,10 @@ namespace quorvane::nutation {
 // Delaunay arguments are linear in time (the cheap truncated model).
 std::pair<double, double> series(int lunisolar_terms, bool planetary, double jd_tt);
 
+// IAU 2000B: the first 77 luni-solar terms plus fixed offsets standing in
+// for the planetary terms (McCarthy & Luzum 2003), same units.
+std::pair<double, double> iau2000b(double jd_tt);
+
 // Equation of the equinoxes minus delta psi cos(epsilon), in radians.
 double equation_of_the_equinoxes_complementary_terms(double jd_tt);
 
