@@ -15,6 +15,7 @@ Accents and case are ignored; matches are ranked by population.
 from __future__ import annotations
 
 import dataclasses
+import math
 import re
 import threading
 import unicodedata
@@ -86,9 +87,14 @@ def find(name: str) -> Place:
 def timezone_at(latitude: float, longitude: float) -> str:
     """The IANA time zone at these coordinates (degrees, north and east
     positive); the sea has the nautical zones ("Etc/GMT+5")."""
-    if not (-90 <= latitude <= 90 and -180 <= longitude <= 180):
-        raise ValueError(f"coordinates out of range: latitude {latitude}, longitude "
-                         f"{longitude} (latitude -90 to 90, longitude -180 to 180)")
+    if not -90 <= latitude <= 90:  # NaN included
+        raise ValueError(f"argument 'latitude' must be a finite number of degrees from -90 "
+                         f"to 90, not {latitude}")
+    if not math.isfinite(longitude):
+        raise ValueError(f"argument 'longitude' must be a finite number of degrees "
+                         f"(east positive), not {longitude}")
+    # Longitudes beyond +-180 name the same meridian, as they do for charts.
+    longitude = (longitude + 180.0) % 360.0 - 180.0
     finder = require("timezonefinder")
     zone = finder.timezone_at(lng=float(longitude), lat=float(latitude))
     if zone is None:
