@@ -14,6 +14,7 @@ Accents and case are ignored; matches are ranked by population.
 """
 from __future__ import annotations
 
+import bisect
 import dataclasses
 import math
 import re
@@ -126,26 +127,35 @@ def fold_query(text: str) -> str:
 
 
 class Index:
-    """Places by folded name, built once from one GeoNames city list."""
+    """Places by folded name, built once from one GeoNames city list.
+
+    The names of each place (main name first, then the alternate names) are
+    one tab-separated line of a single text, folded in one pass; a search is
+    one regular expression over it. Building a dict of a million names
+    instead would take several times longer than the searches of a session.
+    """
 
     def __init__(self, cities, countries: dict, states: dict):
-        self.places: list[Place] = []
-        self.names: dict[str, list[int]] = {}
+        self.rows, lines = [], []
         for city in cities:
-            code = city["countrycode"]
-            admin1_code = city["admin1code"] or ""
-            country = countries.get(code, {}).get("name", code)
+            code, admin1_code = city["countrycode"], city["admin1code"] or ""
             admin1 = states.get(admin1_code, {}).get("name", "") if code == "US" else ""
-            row = len(self.places)
-            self.places.append(Place(city["name"], country, code, admin1, city["latitude"],
-                                     city["longitude"], city["timezone"],
-                                     int(city["population"] or 0), admin1_code,
-                                     int(city["geonameid"])))
-            for key in {fold_text(n) for n in [city["name"], *city["alternatenames"]] if n}:
-                self.names.setdefault(key, []).append(row)
+            self.rows.append((city["name"], countries.get(code, {}).get("name", code), code,
+                              admin1, city["latitude"], city["longitude"], city["timezone"],
+                              int(city["population"] or 0), admin1_code, int(city["geonameid"])))
+            # GeoNames comes as tab-separated text: no name holds a tab or a newline.
+            lines.append("\t".join([city["name"], *city["alternatenames"]]))
+        self.names = fold_text("\n".join(lines))
+        self.starts = [0] + [m.end() for m in re.finditer("\n", self.names)]
+
+    def place(self, row: int) -> Place:
+        return Place(*self.rows[row])
 
     def matches(self, key: str, qualifiers: list[str]) -> list[Place]:
-        found = [self.places[row] for row in self.names.get(key, ())]
+        whole_name = re.compile(r"(?:^|\t)" + re.escape(key) + r"(?=\t|$)", re.MULTILINE)
+        rows = {bisect.bisect_right(self.starts, m.start()) - 1
+                for m in whole_name.finditer(self.names)}
+        found = [self.place(row) for row in rows]
         found = [p for p in found if all(qualifies(p, q) for q in qualifiers)]
         return sorted(found, key=lambda p: (-p.population, p.name, p.country, p.geonameid))
 
