@@ -2,8 +2,8 @@
 // derived_chart(base_chart, root_house, custom_name=None)
 #include "args.hpp"
 #include "convert.hpp"
-#include "errors.hpp"
 #include "functions.hpp"
+#include "unlocked.hpp"
 #include "quorvane/derived.hpp"
 
 namespace quorvane::py {
@@ -22,9 +22,7 @@ PyObject* synastry(PyObject* module, PyObject* args, PyObject* kwargs) {
     settings = to_json_value(values[2]);
     if (!settings) return nullptr;
   }
-  auto result = calculate_synastry(*a, *b, settings);
-  if (!result) return raise_engine_error(state_of(module), result.error());
-  return hand_off(state_of(module), to_json(*result));
+  return run_unlocked(state_of(module), [&] { return calculate_synastry(*a, *b, settings); });
 }
 
 PyObject* derived_chart(PyObject* module, PyObject* args, PyObject* kwargs) {
@@ -41,9 +39,8 @@ PyObject* derived_chart(PyObject* module, PyObject* args, PyObject* kwargs) {
   }
   auto base = to_json_value(values[0]);
   if (!base) return nullptr;
-  auto result = calculate_derived_chart(*base, root_house, custom_name);
-  if (!result) return raise_engine_error(state_of(module), result.error());
-  return hand_off(state_of(module), *result);
+  return run_unlocked(state_of(module),
+                      [&] { return calculate_derived_chart(*base, root_house, custom_name); });
 }
 
 }  // namespace

@@ -64,17 +64,25 @@ Expected<ApparentVector, EngineError> apparent_vector(const KernelSet& kernels, 
                                                       int32_t body) {
   const Kernel* kernel = kernels.for_jd(jd);
   if (!kernel) return unexpected(EngineError::out_of_range(jd, kernels.coverage()));
+  // Light time reaches back before the kernel's first minutes: that is the
+  // same date outside the kernels as one a day earlier.
+  const auto failed = [&](SpkError error) {
+    if (std::holds_alternative<SpkNotCovered>(error.kind)) {
+      return EngineError::out_of_range(jd, kernels.coverage());
+    }
+    return EngineError::spk(std::move(error));
+  };
   const Time time = Time::from_ut1(jd);
   const auto [dpsi, deps] = nutation::series(77, false, time.whole + time.tt_fraction);
   const Orientation orientation = Orientation::with_nutation(
       time, (dpsi + kDpsiOffset) * kNutationUnit, (deps + kDepsOffset) * kNutationUnit);
   auto earth = kernel->barycentric(kEarthCode, time);
-  if (!earth) return unexpected(EngineError::spk(earth.error()));
+  if (!earth) return unexpected(failed(earth.error()));
   const Observer geocentre{std::nullopt, earth->position, earth->velocity};
   auto astrometric = observe_from(*kernel, geocentre, body, time);
-  if (!astrometric) return unexpected(EngineError::spk(astrometric.error()));
+  if (!astrometric) return unexpected(failed(astrometric.error()));
   auto seen = apparent(*kernel, *astrometric, time);
-  if (!seen) return unexpected(EngineError::spk(seen.error()));
+  if (!seen) return unexpected(failed(seen.error()));
   return ApparentVector{*seen, orientation};
 }
 
