@@ -1,6 +1,8 @@
 #include "args.hpp"
 
 #include <cassert>
+#include <cmath>
+#include <cstdio>
 
 namespace quorvane::py {
 namespace {
@@ -53,6 +55,26 @@ bool arg_double(PyObject* value, const char* function, const char* name, double*
   }
   *out = result;
   return true;
+}
+
+bool arg_finite_double(PyObject* value, const char* function, const char* name, double* out) {
+  if (!arg_double(value, function, name, out)) return false;
+  if (std::isfinite(*out)) return true;
+  PyErr_Format(PyExc_ValueError, "%s() argument '%s' must be a finite number, not %R", function,
+               name, value);
+  return false;
+}
+
+bool arg_double_within(PyObject* value, const char* function, const char* name, double limit,
+                       const char* unit, double* out) {
+  if (!arg_double(value, function, name, out)) return false;
+  if (std::fabs(*out) <= limit) return true;  // NaN fails too
+  // PyErr_Format knows no %g.
+  char range[64];
+  std::snprintf(range, sizeof range, "%g to %g", -limit, limit);
+  PyErr_Format(PyExc_ValueError, "%s() argument '%s' must be a number from %s %s, not %R",
+               function, name, range, unit, value);
+  return false;
 }
 
 bool arg_text(PyObject* value, const char* function, const char* name, std::string* out) {

@@ -17,6 +17,12 @@ bool parse_arguments(PyObject* args, PyObject* kwargs, const char* function,
                      const char* const* names, int count, int required, PyObject** out);
 
 bool arg_double(PyObject* value, const char* function, const char* name, double* out);
+// A float that must be finite (NaN and infinities would compute into
+// plausible-looking answers); ValueError naming the argument otherwise.
+bool arg_finite_double(PyObject* value, const char* function, const char* name, double* out);
+// The same within [-limit, limit]; `unit` completes the message.
+bool arg_double_within(PyObject* value, const char* function, const char* name, double limit,
+                       const char* unit, double* out);
 bool arg_text(PyObject* value, const char* function, const char* name, std::string* out);
 bool arg_bool(PyObject* value, const char* function, const char* name, bool* out);
 bool arg_int(PyObject* value, const char* function, const char* name, long long* out);

@@ -1,6 +1,6 @@
 // bazi(calendar, moment, longitude, utc_offset_minutes, ...) and
 // zi_wei(calendar, moment, longitude, utc_offset_minutes, ...): charts cast
-// from a chart's `chinese_calendar` dict, computed with the lock held.
+// from a chart's `chinese_calendar` dict.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -10,6 +10,7 @@
 #include "errors.hpp"
 #include "functions.hpp"
 #include "request_args.hpp"
+#include "unlocked.hpp"
 #include "quorvane/chinese/bazi.hpp"
 #include "quorvane/chinese/ziwei.hpp"
 
@@ -46,7 +47,11 @@ struct BirthArguments {
 bool read_birth_arguments(PyObject* module, const char* function, PyObject* const* values,
                           BirthArguments* out) {
   if (!read_longitude(values[2], function, &out->longitude)) return false;
-  if (!arg_double(values[3], function, "utc_offset_minutes", &out->utc_offset_minutes)) return false;
+  // 18 hours either way is the most any civil time zone has needed.
+  if (!arg_double_within(values[3], function, "utc_offset_minutes", 1080.0, "minutes",
+                         &out->utc_offset_minutes)) {
+    return false;
+  }
   if (values[4] && !arg_bool(values[4], function, "solar_time", &out->solar_time)) return false;
   if (values[5] && !arg_text(values[5], function, "zi_hour", &out->zi_hour)) return false;
   if (values[6] && values[6] != Py_None) {
@@ -100,9 +105,9 @@ PyObject* bazi(PyObject* module, PyObject* args, PyObject* kwargs) {
   options.luck_pillars = static_cast<uint8_t>(luck_pillars);
   options.year = a.year;
   options.date = std::move(a.date);
-  auto result = chinese::bazi(a.calendar, a.moment, options, a.longitude, a.utc_offset_minutes);
-  if (!result) return raise_engine_error(state_of(module), result.error());
-  return hand_off(state_of(module), to_json(*result));
+  return run_unlocked(state_of(module), [&] {
+    return chinese::bazi(a.calendar, a.moment, options, a.longitude, a.utc_offset_minutes);
+  });
 }
 
 PyObject* zi_wei(PyObject* module, PyObject* args, PyObject* kwargs) {
@@ -123,9 +128,9 @@ PyObject* zi_wei(PyObject* module, PyObject* args, PyObject* kwargs) {
   options.leap_month = std::move(leap_month);
   options.year = a.year;
   options.date = std::move(a.date);
-  auto result = chinese::zi_wei(a.calendar, a.moment, options, a.longitude, a.utc_offset_minutes);
-  if (!result) return raise_engine_error(state_of(module), result.error());
-  return hand_off(state_of(module), to_json(*result));
+  return run_unlocked(state_of(module), [&] {
+    return chinese::zi_wei(a.calendar, a.moment, options, a.longitude, a.utc_offset_minutes);
+  });
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "errors.hpp"
+#include "without_lock.hpp"
 
 namespace quorvane::py {
 
@@ -19,7 +20,7 @@ std::optional<UtcInstant> to_instant(PyObject* moment) {
     if (!text) return std::nullopt;
     auto parsed = UtcInstant::parse(*text);
     if (!parsed) {
-      PyErr_SetString(PyExc_ValueError, parsed.error().text().c_str());
+      raise_message(PyExc_ValueError, parsed.error().text());
       return std::nullopt;
     }
     return *parsed;
@@ -80,23 +81,29 @@ std::optional<std::string> to_json_text(PyObject* object) {
 std::optional<Json> to_json_value(PyObject* object) {
   auto utf8 = to_json_text(object);
   if (!utf8) return std::nullopt;
-  auto parsed = parse_json(*utf8);
-  if (!parsed) {
-    PyErr_SetString(PyExc_ValueError, parsed.error().c_str());
+  // The text is ours now: parse it without the interpreter lock.
+  auto parsed = without_lock([&] { return parse_json(*utf8); });
+  if (!parsed) return std::nullopt;
+  if (!*parsed) {
+    raise_message(PyExc_ValueError, parsed->error());
     return std::nullopt;
   }
-  return std::move(parsed).value();
+  return std::move(*parsed).value();
 }
 
 PyObject* hand_off(ModuleState* state, const Json& record) {
   auto text = to_compact_json(record);
   if (!text) return raise_engine_failure(state, text.error());
+  return hand_off_text(*text);
+}
+
+PyObject* hand_off_text(const std::string& text) {
   PyRef json = PyRef::steal(PyImport_ImportModule("json"));
   if (!json) return nullptr;
   PyRef loads = PyRef::steal(PyObject_GetAttrString(json.get(), "loads"));
   if (!loads) return nullptr;
   PyRef argument =
-      PyRef::steal(PyUnicode_FromStringAndSize(text->data(), static_cast<Py_ssize_t>(text->size())));
+      PyRef::steal(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
   if (!argument) return nullptr;
   return PyObject_CallOneArg(loads.get(), argument.get());
 }

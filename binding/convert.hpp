@@ -23,6 +23,8 @@ std::optional<Json> to_json_value(PyObject* object);
 
 // A record's JSON, handed back as json.loads of its compact text.
 PyObject* hand_off(ModuleState* state, const Json& record);
+// The same from the compact text.
+PyObject* hand_off_text(const std::string& text);
 
 // A str argument as UTF-8 text.
 std::optional<std::string> to_text(PyObject* text);

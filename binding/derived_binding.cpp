@@ -2,8 +2,8 @@
 // derived_chart(base_chart, root_house, custom_name=None)
 #include "args.hpp"
 #include "convert.hpp"
-#include "errors.hpp"
 #include "functions.hpp"
+#include "unlocked.hpp"
 #include "quorvane/derived.hpp"
 #include "quorvane/options.hpp"
 #include "request_args.hpp"
@@ -25,9 +25,7 @@ PyObject* synastry(PyObject* module, PyObject* args, PyObject* kwargs) {
     if (!settings) return nullptr;
   }
   if (!warn_option_note(orb_method_note(settings ? &*settings : nullptr))) return nullptr;
-  auto result = calculate_synastry(*a, *b, settings);
-  if (!result) return raise_engine_error(state_of(module), result.error());
-  return hand_off(state_of(module), to_json(*result));
+  return run_unlocked(state_of(module), [&] { return calculate_synastry(*a, *b, settings); });
 }
 
 PyObject* derived_chart(PyObject* module, PyObject* args, PyObject* kwargs) {
@@ -44,9 +42,8 @@ PyObject* derived_chart(PyObject* module, PyObject* args, PyObject* kwargs) {
   }
   auto base = to_json_value(values[0]);
   if (!base) return nullptr;
-  auto result = calculate_derived_chart(*base, root_house, custom_name);
-  if (!result) return raise_engine_error(state_of(module), result.error());
-  return hand_off(state_of(module), *result);
+  return run_unlocked(state_of(module),
+                      [&] { return calculate_derived_chart(*base, root_house, custom_name); });
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // chart_dignities(chart, dignity_scheme="lilly")
 #include "args.hpp"
 #include "convert.hpp"
-#include "errors.hpp"
 #include "functions.hpp"
+#include "unlocked.hpp"
 #include "quorvane/chart_dignities.hpp"
 #include "quorvane/options.hpp"
 #include "request_args.hpp"
@@ -20,11 +20,7 @@ PyObject* chart_dignities_function(PyObject* module, PyObject* args, PyObject* k
   if (values[1] && !arg_text(values[1], "chart_dignities", "dignity_scheme", &scheme)) return nullptr;
 
   if (!warn_option_note(dignity_scheme_note(scheme))) return nullptr;
-  // Module functions are quick and keep the interpreter lock.
-  ModuleState* state = state_of(module);
-  auto result = quorvane::chart_dignities(*chart, scheme);
-  if (!result) return raise_engine_error(state, result.error());
-  return hand_off(state, to_json(*result));
+  return run_unlocked(state_of(module), [&] { return quorvane::chart_dignities(*chart, scheme); });
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ std::optional<ElectionCriteria> to_criteria(ModuleState* state, PyObject* criter
   if (!utf8) return std::nullopt;
   // Text the JSON reader refuses (NaN, Infinity) fails as every JSON argument does.
   if (auto parsed = parse_json(*utf8); !parsed) {
-    PyErr_SetString(PyExc_ValueError, parsed.error().c_str());
+    raise_message(PyExc_ValueError, parsed.error());
     return std::nullopt;
   }
   auto read = ElectionCriteria::from_text(*utf8);

@@ -8,7 +8,9 @@
 #include "engine_object.hpp"
 #include "errors.hpp"
 #include "functions.hpp"
+#include "guard.hpp"
 #include "module_state.hpp"
+#include "without_lock.hpp"
 
 namespace quorvane::py {
 namespace {
@@ -58,44 +60,47 @@ PyObject* engine_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   if (!parse_arguments(args, kwargs, "Engine", names, 1, 1, &kernels)) return nullptr;
   // A str is a sequence too, of one-letter paths: refuse it outright.
   if (PyUnicode_Check(kernels) || !PySequence_Check(kernels)) return not_paths(kernels);
-  const Py_ssize_t count = PySequence_Size(kernels);
-  if (count < 0) return nullptr;
+  // Items are checked as they come: a length (of range(10**9), or one a
+  // class makes up) is never trusted for an allocation.
+  PyRef iterator = PyRef::steal(PyObject_GetIter(kernels));
+  if (!iterator) return nullptr;
   std::vector<std::string> paths;
-  paths.reserve(static_cast<size_t>(count));
   // Path-like objects are kept as os.fspath gives them, so a pickled engine
   // reopens the same files whatever the worker's path classes are.
-  PyRef given = PyRef::steal(PyTuple_New(count));
+  PyRef given = PyRef::steal(PyList_New(0));
   if (!given) return nullptr;
-  for (Py_ssize_t i = 0; i < count; ++i) {
-    PyRef item = PyRef::steal(PySequence_GetItem(kernels, i));
-    if (!item) return nullptr;
+  while (PyRef item = PyRef::steal(PyIter_Next(iterator.get()))) {
     PyRef fs_path = PyRef::steal(PyOS_FSPath(item.get()));
     if (!fs_path) return nullptr;
     auto path = path_bytes(fs_path);
     if (!path) return nullptr;
     paths.push_back(std::move(*path));
-    PyTuple_SET_ITEM(given.get(), i, fs_path.release());
+    if (PyList_Append(given.get(), fs_path.get()) < 0) return nullptr;
+    if (PyErr_CheckSignals() < 0) return nullptr;
   }
+  if (PyErr_Occurred()) return nullptr;
+  PyRef given_paths = PyRef::steal(PyList_AsTuple(given.get()));
+  if (!given_paths) return nullptr;
 
-  std::optional<Expected<KernelSet, std::string>> loaded;
-  std::shared_ptr<const KernelSet> set;
-  bool out_of_memory = false;
-  Py_BEGIN_ALLOW_THREADS
-  try {
-    loaded.emplace(KernelSet::load(paths));
-    if (*loaded) set = std::make_shared<const KernelSet>(std::move(**loaded));
-  } catch (const std::bad_alloc&) {
-    out_of_memory = true;
-  }
-  Py_END_ALLOW_THREADS
-  if (out_of_memory) return PyErr_NoMemory();
+  auto loaded = without_lock([&]() -> Expected<std::shared_ptr<const KernelSet>, std::string> {
+    auto set = KernelSet::load(paths);
+    if (!set) return unexpected(std::move(set).error());
+    return std::make_shared<const KernelSet>(std::move(*set));
+  });
+  if (!loaded) return nullptr;
+  // Ctrl-C pressed while the files were opened stops the call here.
+  if (PyErr_CheckSignals() < 0) return nullptr;
   if (!*loaded) return raise_engine_failure(state_of_type(type), loaded->error());
 
   PyObject* self = type->tp_alloc(type, 0);
   if (!self) return nullptr;
-  new (&as_engine(self)->kernels) std::shared_ptr<const KernelSet>(std::move(set));
-  as_engine(self)->paths = given.release();
+  new (&as_engine(self)->kernels) std::shared_ptr<const KernelSet>(std::move(loaded->value()));
+  as_engine(self)->paths = given_paths.release();
   return self;
+}
+
+PyObject* guarded_engine_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+  return guarded([&] { return engine_new(type, args, kwargs); });
 }
 
 void engine_dealloc(PyObject* self) {
@@ -157,11 +162,12 @@ const char engine_doc[] =
     "Engine([\"de440s.bsp\", \"de441_part-1.bsp\"]) loads the kernels in preference order:\n"
     "each date is computed with the first kernel that covers it.";
 
-// The method table handed to the type: the list above and its sentinel.
+// The method table handed to the type: the list above, each method inside
+// the guard, and the sentinel.
 PyMethodDef* engine_methods() {
   static std::vector<PyMethodDef> table = [] {
-    std::vector<PyMethodDef> out;
-    for (PyMethodDef* method : engine_method_list) out.push_back(*method);
+    const auto methods = guarded_definitions<engine_method_list>();
+    std::vector<PyMethodDef> out(methods.begin(), methods.end());
     out.push_back({nullptr, nullptr, 0, nullptr});
     return out;
   }();
@@ -190,7 +196,7 @@ ModuleState* engine_state(PyObject* self) { return state_of_type(Py_TYPE(self));
 int add_engine_type(PyObject* module) {
   ModuleState* state = state_of(module);
   PyType_Slot slots[] = {
-      {Py_tp_new, reinterpret_cast<void*>(engine_new)},
+      {Py_tp_new, reinterpret_cast<void*>(guarded_engine_new)},
       {Py_tp_dealloc, reinterpret_cast<void*>(engine_dealloc)},
       {Py_tp_doc, const_cast<char*>(engine_doc)},
       {Py_tp_methods, engine_methods()},

@@ -22,22 +22,30 @@ bool ensure_exception_types(ModuleState* state) {
   return true;
 }
 
+PyObject* raise_message(PyObject* type, std::string_view message) {
+  PyRef text = PyRef::steal(
+      PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), "replace"));
+  if (text) PyErr_SetObject(type, text.get());
+  return nullptr;
+}
+
 PyObject* raise_engine_failure(ModuleState* state, const std::string& message) {
   ensure_exception_types(state);
-  PyErr_SetString(state->engine_error, message.c_str());
-  return nullptr;
+  return raise_message(state->engine_error, message);
 }
 
 PyObject* raise_engine_error(ModuleState* state, const EngineError& error) {
   ensure_exception_types(state);
   if (std::holds_alternative<OutOfRange>(error.kind)) {
-    PyErr_SetString(state->range_error, error.text().c_str());
-  } else if (std::holds_alternative<SpkFailure>(error.kind)) {
-    PyErr_SetString(state->engine_error, error.text().c_str());
-  } else {
-    PyErr_SetString(PyExc_ValueError, std::get<InvalidInput>(error.kind).message.c_str());
+    return raise_message(state->range_error, error.text());
   }
-  return nullptr;
+  if (const auto* spk = std::get_if<SpkFailure>(&error.kind)) {
+    // A segment that does not cover the time asked for is a date outside
+    // the kernels, however deep in a search it was found.
+    const bool uncovered = std::holds_alternative<SpkNotCovered>(spk->error.kind);
+    return raise_message(uncovered ? state->range_error : state->engine_error, error.text());
+  }
+  return raise_message(PyExc_ValueError, std::get<InvalidInput>(error.kind).message);
 }
 
 }  // namespace quorvane::py

@@ -1,10 +1,19 @@
 // Module entry: multi-phase initialisation registers the names in order.
 #include "errors.hpp"
 #include "functions.hpp"
+#include "guard.hpp"
 #include "module_state.hpp"
 
 namespace quorvane::py {
 namespace {
+
+// The module functions, in the order they are registered.
+PyMethodDef* const module_function_list[] = {
+    &synastry_method,       &derived_chart_method,        &julian_day_method,
+    &degree_qualities_method, &degree_quality_table_method, &time_lords_method,
+    &chart_dignities_method, &bazi_method,                 &zi_wei_method,
+    &option_codes_method,
+};
 
 int add_function(PyObject* module, PyMethodDef* definition) {
   PyRef name = PyRef::steal(PyModule_GetNameObject(module));
@@ -15,19 +24,15 @@ int add_function(PyObject* module, PyMethodDef* definition) {
 }
 
 int module_exec(PyObject* module) {
+  // Each function runs inside the guard; the definitions live as long as
+  // the process, as the functions made from them require.
+  static auto functions = guarded_definitions<module_function_list>();
   ModuleState* state = state_of(module);
   if (PyModule_AddStringConstant(module, "__version__", "0.0.12") < 0) return -1;
   if (add_engine_type(module) < 0) return -1;
-  if (add_function(module, &synastry_method) < 0) return -1;
-  if (add_function(module, &derived_chart_method) < 0) return -1;
-  if (add_function(module, &julian_day_method) < 0) return -1;
-  if (add_function(module, &degree_qualities_method) < 0) return -1;
-  if (add_function(module, &degree_quality_table_method) < 0) return -1;
-  if (add_function(module, &time_lords_method) < 0) return -1;
-  if (add_function(module, &chart_dignities_method) < 0) return -1;
-  if (add_function(module, &bazi_method) < 0) return -1;
-  if (add_function(module, &zi_wei_method) < 0) return -1;
-  if (add_function(module, &option_codes_method) < 0) return -1;
+  for (PyMethodDef& definition : functions) {
+    if (add_function(module, &definition) < 0) return -1;
+  }
   if (!ensure_exception_types(state)) return -1;
   if (PyModule_AddObjectRef(module, "EngineError", state->engine_error) < 0) return -1;
   if (PyModule_AddObjectRef(module, "EphemerisRangeError", state->range_error) < 0) return -1;

@@ -3,6 +3,7 @@
 #include "args.hpp"
 #include "convert.hpp"
 #include "functions.hpp"
+#include "unlocked.hpp"
 #include "quorvane/degree_qualities.hpp"
 #include "quorvane/time_lords.hpp"
 
@@ -17,14 +18,17 @@ PyObject* time_lords(PyObject* module, PyObject* args, PyObject* kwargs) {
   auto birth = to_instant(values[0]);
   if (!birth) return nullptr;
   double sun = 0.0;
-  if (!arg_double(values[1], "time_lords", "sun_longitude", &sun)) return nullptr;
+  if (!arg_finite_double(values[1], "time_lords", "sun_longitude", &sun)) return nullptr;
   double ascendant = 0.0;
-  if (!arg_double(values[2], "time_lords", "ascendant_longitude", &ascendant)) return nullptr;
+  if (!arg_finite_double(values[2], "time_lords", "ascendant_longitude", &ascendant)) {
+    return nullptr;
+  }
   auto start = to_instant(values[3]);
   if (!start) return nullptr;
   auto end = to_instant(values[4]);
   if (!end) return nullptr;
-  return hand_off(state_of(module), to_json(quorvane::time_lords(*birth, sun, ascendant, *start, *end)));
+  return run_unlocked(state_of(module),
+                      [&] { return quorvane::time_lords(*birth, sun, ascendant, *start, *end); });
 }
 
 PyObject* degree_qualities(PyObject* module, PyObject* args, PyObject* kwargs) {
@@ -32,8 +36,8 @@ PyObject* degree_qualities(PyObject* module, PyObject* args, PyObject* kwargs) {
   PyObject* value = nullptr;
   if (!parse_arguments(args, kwargs, "degree_qualities", names, 1, 1, &value)) return nullptr;
   double longitude = 0.0;
-  if (!arg_double(value, "degree_qualities", "longitude", &longitude)) return nullptr;
-  return hand_off(state_of(module), to_json(quorvane::degree_qualities(longitude)));
+  if (!arg_finite_double(value, "degree_qualities", "longitude", &longitude)) return nullptr;
+  return run_unlocked(state_of(module), [&] { return quorvane::degree_qualities(longitude); });
 }
 
 PyObject* degree_quality_table(PyObject* module, PyObject* /*unused*/) {

@@ -1,5 +1,6 @@
 #include "quorvane/aspects.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -286,8 +287,20 @@ Expected<OrbSettings, EngineError> OrbSettings::merge(const Json* user) {
       return unexpected(EngineError::invalid_input(std::string(key) + " must be an object, got " +
                                                    message_json(*it)));
     }
-    Json& target = settings[key];
-    for (const auto& [name, value] : it->items()) target[name] = value;
+    // Json's objects look keys up by a scan; the caller's keys are
+    // distinct already, so only the few defaults are searched for each,
+    // which keeps the merge linear in the caller's keys.
+    auto& table = settings[key].get_ref<Json::object_t&>();
+    const size_t defaults = table.size();
+    for (const auto& [name, value] : it->items()) {
+      const auto known = std::find_if(table.begin(), table.begin() + defaults,
+                                      [&](const auto& member) { return member.first == name; });
+      if (known != table.begin() + defaults) {
+        known->second = value;
+      } else {
+        table.emplace_back(name, value);
+      }
+    }
   }
   return merged;
 }

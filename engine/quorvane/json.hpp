@@ -3,6 +3,8 @@
 // declaration order.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,7 +24,18 @@ Json json_list(const Range& records) {
   return out;
 }
 
-// Parses JSON text; the error is the reader's own message.
+// The deepest nesting of arrays and objects a reader accepts. Real inputs
+// nest a few levels; the limit keeps a crafted one from overflowing the
+// stack in code that walks values recursively (copying, writing, freeing).
+inline constexpr size_t kMaxJsonDepth = 256;
+
+// The message for text nested deeper than kMaxJsonDepth, or none. A linear
+// scan, made before any parser sees the text.
+std::optional<std::string> nesting_error(std::string_view text);
+
+// Parses JSON text; the error is the reader's own message, or the
+// nesting error. Objects are built in time linear in their size (a
+// repeated key keeps its first place and takes the last value).
 Expected<Json, std::string> parse_json(std::string_view text);
 
 // Compact JSON (no whitespace), shortest round-trip numbers, non-finite

@@ -139,6 +139,7 @@ Node node_of(const Json& value) {
 }
 
 Expected<Node, std::string> parse_node(std::string_view text) {
+  if (auto deep = nesting_error(text)) return unexpected(std::move(*deep));
   NodeBuilder builder;
   if (!Json::sax_parse(text.begin(), text.end(), &builder) || !builder.error.empty()) {
     return unexpected(std::move(builder.error));

@@ -44,9 +44,17 @@ Expected<Ecliptic, SpkError> ecliptic_of(const Kernel& kernel, const Instant& at
   auto seen = apparent_place(kernel, at.earth, code, at.time);
   if (!seen) return unexpected(seen.error());
   const Vec3 v = at.orientation.true_ecliptic * *seen;
+  // Zeroed or non-finite coefficients give no direction: the body is
+  // unavailable rather than at 0 Aries.
+  const double distance = length(v);
+  if (!std::isfinite(distance) || !(distance > 0.0)) {
+    return unexpected(SpkError::malformed("the kernel gives no position"));
+  }
   return Ecliptic{normalize_degrees(std::atan2(v[1], v[0]) * kDegrees),
-                  std::atan2(v[2], std::hypot(v[0], v[1])) * kDegrees, length(v)};
+                  std::atan2(v[2], std::hypot(v[0], v[1])) * kDegrees, distance};
 }
+
+bool unreadable(const SpkError& error) { return std::holds_alternative<SpkIo>(error.kind); }
 
 }  // namespace
 
@@ -62,6 +70,7 @@ Expected<PlanetsAndSiderealTime, EngineError> planets_and_sidereal_time(const Ke
   bool have_earth[2] = {false, false};
   for (int i = 0; i < 2; ++i) {
     auto earth = geocentre(kernel, instants[i].time);
+    if (!earth && unreadable(earth.error())) return unexpected(EngineError::spk(earth.error()));
     if (earth) {
       instants[i].earth = *earth;
       have_earth[i] = true;
@@ -72,9 +81,13 @@ Expected<PlanetsAndSiderealTime, EngineError> planets_and_sidereal_time(const Ke
   result.bodies.reserve(14);
   if (have_earth[0] && have_earth[1]) {
     for (const KernelBody& body : kKernelBodies) {
+      // A body the kernel lacks is unavailable; a file that cannot be read
+      // fails the chart rather than passing for one without the body.
       auto now = ecliptic_of(kernel, instants[0], body.code);
+      if (!now && unreadable(now.error())) return unexpected(EngineError::spk(now.error()));
       if (!now) continue;
       auto later = ecliptic_of(kernel, instants[1], body.code);
+      if (!later && unreadable(later.error())) return unexpected(EngineError::spk(later.error()));
       if (!later) continue;
       const double speed =
           (normalize_degrees(later->longitude - now->longitude + 180.0) - 180.0) * 24.0;

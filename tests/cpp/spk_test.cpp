@@ -9,6 +9,9 @@
 #include <sstream>
 #include <thread>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "quorvane/ephemeris/kernels.hpp"
 #include "spk_files.hpp"
 #include "support.hpp"
@@ -28,6 +31,12 @@ constexpr double kDay = 86400.0;
 Spk open_ok(const std::string& variant) {
   auto spk = Spk::open(synthetic_path(variant));
   if (!spk) ADD_FAILURE() << variant << ": " << spk.error().text();
+  return std::move(spk).value();
+}
+
+Spk open_ok_path(const std::string& path) {
+  auto spk = Spk::open(path);
+  if (!spk) ADD_FAILURE() << path << ": " << spk.error().text();
   return std::move(spk).value();
 }
 
@@ -283,6 +292,65 @@ TEST_F(SpkSynthetic, ConcurrentReadersSeeTheSameStates) {
   EXPECT_EQ(a, serial);
   EXPECT_EQ(b, serial);
   EXPECT_EQ(c, serial);
+}
+
+// A copy of a kernel, changed on disk under an open Spk: every state
+// read through the record cache stays that of the file as indexed, the
+// change is seen by the next check, and the file read the same again is
+// accepted (with its cache dropped).
+TEST_F(SpkSynthetic, ChangesOnDiskAreSeenAndNeverServeOldRecords) {
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("spk_change_" + std::to_string(::getpid()) + ".bsp");
+  const auto original = file_bytes(synthetic_path("system_le"));
+  const auto write = [&](const std::vector<uint8_t>& bytes) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+  };
+  write(original);
+  Spk spk = open_ok_path(path.string());
+  Spk reference = memory_ok("system_le");
+  const auto states = [](const Spk& s) {
+    std::vector<std::array<double, 6>> out;
+    for (int k = 0; k < 60; ++k) {
+      auto state = s.segment_state_split(s.segments()[k % 5], kJ2000, -11.0 + 0.37 * k);
+      out.push_back(state ? *state : std::array<double, 6>{});
+    }
+    return out;
+  };
+  auto first = spk.generation();
+  ASSERT_TRUE(first);
+  EXPECT_EQ(states(spk), states(reference));
+  EXPECT_EQ(states(spk), states(reference));  // from the cache now
+
+  std::filesystem::resize_file(path, 1024);
+  const std::string changed = "SPK I/O error: the file changed on disk since it was opened";
+  ASSERT_FALSE(spk.generation());
+  EXPECT_EQ(spk.generation().error().text(), changed);
+  // The cache went with the check: reads past the new end are errors.
+  EXPECT_EQ(state_error(spk, 1, kJ2000, 3.0), "SPK I/O error: failed to fill whole buffer");
+
+  std::vector<uint8_t> other = original;
+  other[20] ^= 1;  // in the file record's internal name, read when indexing
+  write(other);
+  ASSERT_FALSE(spk.generation());
+
+  write(original);
+  auto again = spk.generation();
+  ASSERT_TRUE(again) << again.error().text();
+  EXPECT_GT(*again, *first);
+  EXPECT_EQ(states(spk), states(reference));
+  std::filesystem::remove(path);
+}
+
+TEST(SpkOpen, OnlyRegularFilesOpenAndNothingBlocks) {
+  const auto fifo = std::filesystem::temp_directory_path() /
+                    ("spk_fifo_" + std::to_string(::getpid()));
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(open_error(fifo.string()), "SPK I/O error: not a regular file");
+  std::filesystem::remove(fifo);
+  EXPECT_EQ(open_error("/dev/null"), "SPK I/O error: not a regular file");
 }
 
 TEST(SpkEvaluate, ChebyshevSeriesAndTheirDerivatives) {

@@ -285,3 +285,32 @@ def main(directory: str) -> None:
 
 if __name__ == "__main__":
     main(sys.argv[1])
+
+
+def excerpt(path: str, first_jd: float, last_jd: float, coefficients=None) -> bytes:
+    """The segments of a real kernel cut down to the records covering
+    first_jd..last_jd (TDB Julian days), as a small kernel of the same
+    bodies; `coefficients` may change each record's array. The summaries
+    are read with jplephem, an independent reader."""
+    from jplephem.spk import SPK
+
+    kernel = SPK.open(path)
+    try:
+        segments = []
+        for source in kernel.segments:
+            init, intlen, rsize, n = source.daf.read_array(source.end_i - 3, source.end_i)
+            rsize, n = int(rsize), int(n)
+            first = max(0, int(math.floor(((first_jd - J2000) * DAY - init) / intlen)))
+            last = min(n, int(math.ceil(((last_jd - J2000) * DAY - init) / intlen)))
+            start = source.start_i + first * rsize
+            words = source.daf.read_array(start, start + (last - first) * rsize - 1)
+            sets = 6 if source.data_type == 3 else 3
+            records = [np.array(r[2:]).reshape(sets, -1) for r in words.reshape(-1, rsize)]
+            if coefficients is not None:
+                records = [coefficients(r) for r in records]
+            segments.append(Segment(source.target, source.center, source.data_type,
+                                    init + first * intlen, intlen, records, frame=source.frame,
+                                    name=f"{source.target} wrt {source.center}".encode()))
+        return write_daf(segments)
+    finally:
+        kernel.close()

@@ -58,12 +58,20 @@ Expected<ApparentVector, EngineError> apparent_vector(const KernelSet& kernels, 
                                                       int32_t body) {
   const Kernel* kernel = kernels.for_jd(jd);
   if (!kernel) return unexpected(EngineError::out_of_range(jd, kernels.coverage()));
+  // Light time reaches back before the kernel's first minutes: that is the
+  // same date outside the kernels as one a day earlier.
+  const auto failed = [&](SpkError error) {
+    if (std::holds_alternative<SpkNotCovered>(error.kind)) {
+      return EngineError::out_of_range(jd, kernels.coverage());
+    }
+    return EngineError::spk(std::move(error));
+  };
   const Time time = Time::from_ut1(jd);
   const Orientation orientation = orientation_2000b(time);
   auto observer = geocentre(*kernel, time);
-  if (!observer) return unexpected(EngineError::spk(observer.error()));
+  if (!observer) return unexpected(failed(observer.error()));
   auto seen = apparent_place(*kernel, *observer, body, time);
-  if (!seen) return unexpected(EngineError::spk(seen.error()));
+  if (!seen) return unexpected(failed(seen.error()));
   return ApparentVector{*seen, orientation};
 }
 

@@ -67,6 +67,20 @@ const Kernel* KernelSet::for_jd(double jd) const {
   return nullptr;
 }
 
+Expected<uint64_t, EngineError> KernelSet::generation() const {
+  uint64_t sum = 0;
+  for (const Kernel& kernel : kernels_) {
+    auto generation = kernel.spk().generation();
+    if (!generation) {
+      SpkError error = std::move(generation).error();
+      if (auto* io = std::get_if<SpkIo>(&error.kind)) io->message = kernel.name() + ": " + io->message;
+      return unexpected(EngineError::spk(std::move(error)));
+    }
+    sum += *generation;
+  }
+  return sum;
+}
+
 std::optional<std::pair<double, double>> KernelSet::coverage() const {
   if (kernels_.empty()) return std::nullopt;
   double first = kernels_.front().start(), last = kernels_.front().end();

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <type_traits>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -64,6 +65,12 @@ class KernelSet {
   const std::vector<Kernel>& kernels() const { return kernels_; }
   bool empty() const { return kernels_.empty(); }
 
+  // Once per call: every kernel file checked for changes on disk. The sum
+  // of their generations (it grows whenever a changed file was accepted
+  // anew), or the error of the first kernel whose file no longer reads as
+  // it was indexed.
+  Expected<uint64_t, EngineError> generation() const;
+
   // Opens every path in order; the first failure is "{path}: {error}" and
   // nothing loaded so far is kept.
   static Expected<KernelSet, std::string> load(const std::vector<std::string>& paths);
@@ -71,6 +78,23 @@ class KernelSet {
  private:
   std::vector<Kernel> kernels_;
 };
+
+// Runs `compute` (giving Expected<T, EngineError>) between two checks of
+// the kernel files, so that no change on disk passes for a result: the
+// result of a computation during which a file changed is refused.
+template <class Compute>
+std::invoke_result_t<Compute&> with_unchanged_files(const KernelSet& kernels, Compute&& compute) {
+  auto before = kernels.generation();
+  if (!before) return unexpected(std::move(before).error());
+  auto result = compute();
+  auto after = kernels.generation();
+  if (!after) return unexpected(std::move(after).error());
+  if (*after != *before) {
+    return unexpected(EngineError::spk(
+        SpkError::io("a kernel file changed on disk during the computation")));
+  }
+  return result;
+}
 
 // The display name of a kernel file: the path's last component.
 std::string kernel_name(const std::string& path);

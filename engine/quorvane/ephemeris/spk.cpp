@@ -1,12 +1,6 @@
 #include "quorvane/ephemeris/spk.hpp"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <bit>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -20,15 +14,6 @@ namespace {
 constexpr uint64_t kRecordBytes = 1024;
 constexpr uint64_t kMaxSummaries = 25;         // 40-byte summaries after 24 bytes of control
 constexpr uint64_t kMaxSummaryRecords = 100'000;
-
-// The text an OS error shows users: the system's message and its number.
-std::string os_error_text(int code) {
-  char buffer[256];
-  const char* message = strerror_r(code, buffer, sizeof buffer);
-  return format("%s (os error %d)", message, code);
-}
-
-SpkError read_past_end_of_file() { return SpkError::io("failed to fill whole buffer"); }
 
 // Decodes one code point starting at `i`; returns its length, or 0 when the
 // bytes there are not the start of a valid sequence (then `valid` tells how
@@ -171,103 +156,6 @@ uint64_t saturating_u64(double value) {
   return static_cast<uint64_t>(value);
 }
 
-// ---- Storage ----
-
-Expected<std::unique_ptr<Storage>, SpkError> Storage::open(const std::string& path) {
-  if (path.find('\0') != std::string::npos) {
-    return unexpected(SpkError::io("file name contained an unexpected NUL byte"));
-  }
-  int fd;
-  do {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return unexpected(SpkError::io(os_error_text(errno)));
-  std::unique_ptr<Storage> storage(new Storage());
-  storage->fd_ = fd;
-  struct stat info;
-  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-    storage->file_size_ = static_cast<uint64_t>(info.st_size);
-    if (info.st_size > 0) {
-      void* map = ::mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_SHARED, fd, 0);
-      if (map != MAP_FAILED) {
-        storage->map_ = static_cast<const uint8_t*>(map);
-        storage->map_size_ = static_cast<uint64_t>(info.st_size);
-      }
-    }
-  } else {
-    storage->file_size_ = std::numeric_limits<uint64_t>::max();  // unknown: let reads decide
-  }
-  return storage;
-}
-
-std::unique_ptr<Storage> Storage::memory(std::vector<uint8_t> bytes) {
-  std::unique_ptr<Storage> storage(new Storage());
-  storage->bytes_ = std::move(bytes);
-  return storage;
-}
-
-Storage::~Storage() {
-  if (map_) ::munmap(const_cast<uint8_t*>(map_), static_cast<size_t>(map_size_));
-  if (fd_ >= 0) ::close(fd_);
-}
-
-SpkError Storage::past_end() const {
-  return fd_ >= 0 ? read_past_end_of_file() : SpkError::malformed("read past end of file");
-}
-
-bool Storage::contains(uint64_t offset, uint64_t length) const {
-  uint64_t end;
-  if (__builtin_add_overflow(offset, length, &end)) return false;
-  if (fd_ < 0) return end <= bytes_.size();
-  if (end <= map_size_) return true;
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (end <= file_size_) return true;
-  // The file may have grown since it was opened.
-  struct stat info;
-  if (fstat(fd_, &info) == 0 && S_ISREG(info.st_mode)) {
-    file_size_ = static_cast<uint64_t>(info.st_size);
-  }
-  return end <= file_size_;
-}
-
-Expected<Ok, SpkError> Storage::read_bytes(uint64_t offset, void* buffer, size_t length) const {
-  if (fd_ < 0) {
-    uint64_t end;
-    if (__builtin_add_overflow(offset, static_cast<uint64_t>(length), &end) ||
-        end > bytes_.size()) {
-      return unexpected(past_end());
-    }
-    if (length) std::memcpy(buffer, bytes_.data() + offset, length);
-    return Ok{};
-  }
-  uint64_t end;
-  if (map_ && !__builtin_add_overflow(offset, static_cast<uint64_t>(length), &end) &&
-      end <= map_size_) {
-    if (length) std::memcpy(buffer, map_ + offset, length);
-    return Ok{};
-  }
-  if (offset > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) {
-    return unexpected(read_past_end_of_file());
-  }
-  std::lock_guard<std::mutex> lock(mutex_);
-  auto* out = static_cast<uint8_t*>(buffer);
-  size_t done = 0;
-  while (done < length) {
-    const uint64_t at = offset + done;
-    if (at > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) {
-      return unexpected(read_past_end_of_file());
-    }
-    ssize_t got = ::pread(fd_, out + done, length - done, static_cast<off_t>(at));
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return unexpected(SpkError::io(os_error_text(errno)));
-    }
-    if (got == 0) return unexpected(read_past_end_of_file());
-    done += static_cast<size_t>(got);
-  }
-  return Ok{};
-}
-
 // ---- Spk ----
 
 Expected<Spk, SpkError> Spk::open(const std::string& path) {
@@ -396,6 +284,7 @@ Expected<Spk, SpkError> Spk::load(std::unique_ptr<Storage> storage) {
     }
     record = next;
   }
+  spk.storage_->seal();
   return spk;
 }
 

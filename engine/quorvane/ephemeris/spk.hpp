@@ -1,57 +1,20 @@
 // JPL SPK kernels (DAF files): the segment list, and Chebyshev records of
-// data types 2 and 3 read from the file on demand.
+// data types 2 and 3 read from the kernel's storage on demand.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "quorvane/ephemeris/spk_error.hpp"
+#include "quorvane/ephemeris/storage.hpp"
 #include "quorvane/expected.hpp"
 
 namespace quorvane {
-
-// Where a kernel's bytes come from: an open file or a byte block. A file is
-// mapped read-only when it opens, so concurrent readers copy from the
-// mapping without a lock or a system call; reads beyond the mapped size
-// (or of a file that could not be mapped) fall back to positional reads,
-// each under the file's lock. A kernel file must not be truncated while it
-// is open.
-class Storage {
- public:
-  // Opens a file read-only; the error is `Io` with the system's text.
-  static Expected<std::unique_ptr<Storage>, SpkError> open(const std::string& path);
-  static std::unique_ptr<Storage> memory(std::vector<uint8_t> bytes);
-
-  ~Storage();
-  Storage(const Storage&) = delete;
-  Storage& operator=(const Storage&) = delete;
-
-  // Exactly `length` bytes from byte `offset`.
-  Expected<Ok, SpkError> read_bytes(uint64_t offset, void* buffer, size_t length) const;
-
-  // Whether [offset, offset + length) lies inside the data; a read that
-  // fails this check would fail anyway, so callers use it to refuse huge
-  // requests before allocating for them.
-  bool contains(uint64_t offset, uint64_t length) const;
-  // The error a read past the end gives.
-  SpkError past_end() const;
-
- private:
-  Storage() = default;
-
-  int fd_ = -1;  // -1 for a memory block
-  const uint8_t* map_ = nullptr;
-  uint64_t map_size_ = 0;
-  mutable uint64_t file_size_ = 0;
-  mutable std::mutex mutex_;
-  std::vector<uint8_t> bytes_;
-};
 
 struct Segment {
   std::string name;
@@ -76,6 +39,9 @@ class Spk {
 
   const std::vector<Segment>& segments() const { return segments_; }
   bool little_endian() const { return little_endian_; }
+
+  // The file's check for changes on disk, once per call (Storage::generation).
+  Expected<uint64_t, SpkError> generation() const { return storage_->generation(); }
 
   // `count` words from word address `start_word` (1-based), in host order.
   Expected<std::vector<double>, SpkError> read_words(int64_t start_word, uint64_t count) const;

@@ -1,0 +1,194 @@
+#include "quorvane/ephemeris/storage.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <limits>
+#include <optional>
+
+#include "quorvane/error.hpp"
+
+namespace quorvane {
+namespace {
+
+// Records of real kernels are a few hundred bytes; a chart touches a few
+// dozen of them and an election search a few hundred.
+constexpr size_t kCachedReadBytes = 4096;
+constexpr size_t kCacheEntries = 4096;
+
+// The text an OS error shows users: the system's message and its number.
+std::string os_error_text(int code) {
+  char buffer[256];
+  const char* message = strerror_r(code, buffer, sizeof buffer);
+  return format("%s (os error %d)", message, code);
+}
+
+SpkError read_past_end_of_file() { return SpkError::io("failed to fill whole buffer"); }
+
+SpkError changed_on_disk() {
+  return SpkError::io("the file changed on disk since it was opened");
+}
+
+}  // namespace
+
+Expected<std::unique_ptr<Storage>, SpkError> Storage::open(const std::string& path) {
+  if (path.find('\0') != std::string::npos) {
+    return unexpected(SpkError::io("file name contained an unexpected NUL byte"));
+  }
+  // Non-blocking, so that a FIFO without a writer (or a device) cannot hold
+  // the open; it is refused below before anything is read from it.
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return unexpected(SpkError::io(os_error_text(errno)));
+  std::unique_ptr<Storage> storage(new Storage());
+  storage->fd_ = fd;
+  struct stat info;
+  if (fstat(fd, &info) != 0) return unexpected(SpkError::io(os_error_text(errno)));
+  if (S_ISDIR(info.st_mode)) return unexpected(SpkError::io(os_error_text(EISDIR)));
+  if (!S_ISREG(info.st_mode)) return unexpected(SpkError::io("not a regular file"));
+  auto status = storage->status();
+  if (!status) return unexpected(std::move(status).error());
+  storage->checked_status_ = *status;
+  return storage;
+}
+
+std::unique_ptr<Storage> Storage::memory(std::vector<uint8_t> bytes) {
+  std::unique_ptr<Storage> storage(new Storage());
+  storage->bytes_ = std::move(bytes);
+  return storage;
+}
+
+Storage::~Storage() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+SpkError Storage::past_end() const {
+  return fd_ >= 0 ? read_past_end_of_file() : SpkError::malformed("read past end of file");
+}
+
+Expected<Storage::Status, SpkError> Storage::status() const {
+  struct stat info;
+  if (fstat(fd_, &info) != 0) return unexpected(SpkError::io(os_error_text(errno)));
+  const auto ns = [](const timespec& t) { return int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec; };
+  return Status{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino),
+                static_cast<uint64_t>(info.st_size), ns(info.st_mtim), ns(info.st_ctim)};
+}
+
+bool Storage::contains(uint64_t offset, uint64_t length) const {
+  uint64_t end;
+  if (__builtin_add_overflow(offset, length, &end)) return false;
+  if (fd_ < 0) return end <= bytes_.size();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (end <= checked_status_.size) return true;
+  }
+  // The file may have grown since it was opened.
+  auto now = status();
+  return now && end <= now->size;
+}
+
+Expected<Ok, SpkError> Storage::pread_exact(uint64_t offset, void* buffer, size_t length) const {
+  auto* out = static_cast<uint8_t*>(buffer);
+  size_t done = 0;
+  while (done < length) {
+    const uint64_t at = offset + done;
+    if (at < offset || at > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) {
+      return unexpected(read_past_end_of_file());
+    }
+    ssize_t got = ::pread(fd_, out + done, length - done, static_cast<off_t>(at));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return unexpected(SpkError::io(os_error_text(errno)));
+    }
+    if (got == 0) return unexpected(read_past_end_of_file());
+    done += static_cast<size_t>(got);
+  }
+  return Ok{};
+}
+
+Expected<Ok, SpkError> Storage::read_bytes(uint64_t offset, void* buffer, size_t length) const {
+  if (fd_ < 0) {
+    uint64_t end;
+    if (__builtin_add_overflow(offset, static_cast<uint64_t>(length), &end) ||
+        end > bytes_.size()) {
+      return unexpected(past_end());
+    }
+    if (length) std::memcpy(buffer, bytes_.data() + offset, length);
+    return Ok{};
+  }
+  if (!sealed_) {
+    auto read = pread_exact(offset, buffer, length);
+    if (!read) return read;
+    const auto* bytes = static_cast<const uint8_t*>(buffer);
+    pinned_.push_back({offset, std::vector<uint8_t>(bytes, bytes + length)});
+    return Ok{};
+  }
+  if (length > kCachedReadBytes) return pread_exact(offset, buffer, length);
+
+  uint64_t generation;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (auto found = cache_.find(offset); found != cache_.end() && found->second.size() == length) {
+      std::memcpy(buffer, found->second.data(), length);
+      return Ok{};
+    }
+    generation = generation_;
+  }
+  auto read = pread_exact(offset, buffer, length);
+  if (!read) return read;
+  const auto* bytes = static_cast<const uint8_t*>(buffer);
+  std::vector<uint8_t> copy(bytes, bytes + length);
+  std::lock_guard<std::mutex> lock(mutex_);
+  // Bytes read across a change of contents are not kept.
+  if (generation == generation_) {
+    if (cache_.size() >= kCacheEntries) cache_.clear();
+    cache_.insert_or_assign(offset, std::move(copy));
+  }
+  return Ok{};
+}
+
+void Storage::seal() { sealed_ = true; }
+
+bool Storage::index_reads_the_same() const {
+  std::vector<uint8_t> now;
+  for (const Pinned& read : pinned_) {
+    now.resize(read.bytes.size());
+    if (!pread_exact(read.offset, now.data(), now.size()) || now != read.bytes) return false;
+  }
+  return true;
+}
+
+Expected<uint64_t, SpkError> Storage::generation() const {
+  if (fd_ < 0) return uint64_t{0};
+  auto now = status();
+  if (!now) return unexpected(std::move(now).error());
+  // A file found changed is read again at every call: its times may not
+  // move when it is put back within the clock's granularity.
+  const auto settled = [&]() -> std::optional<uint64_t> {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (*now == checked_status_ && index_valid_) return generation_;
+    return std::nullopt;
+  };
+  if (auto known = settled()) return *known;
+
+  std::lock_guard<std::mutex> one_at_a_time(recheck_);
+  if (auto known = settled()) return *known;  // accepted meanwhile by another call
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    cache_.clear();
+    ++generation_;
+  }
+  const bool same = index_reads_the_same();
+  std::lock_guard<std::mutex> lock(mutex_);
+  checked_status_ = *now;
+  index_valid_ = same;
+  if (!same) return unexpected(changed_on_disk());
+  return generation_;
+}
+
+}  // namespace quorvane
