@@ -14,6 +14,7 @@ extern PyMethodDef time_lords_method;
 extern PyMethodDef chart_dignities_method;
 extern PyMethodDef bazi_method;
 extern PyMethodDef zi_wei_method;
+extern PyMethodDef declination_aspects_method;
 
 // Adds the Engine class to the module (engine_type.cpp).
 int add_engine_type(PyObject* module);

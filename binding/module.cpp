@@ -27,6 +27,7 @@ int module_exec(PyObject* module) {
   if (add_function(module, &chart_dignities_method) < 0) return -1;
   if (add_function(module, &bazi_method) < 0) return -1;
   if (add_function(module, &zi_wei_method) < 0) return -1;
+  if (add_function(module, &declination_aspects_method) < 0) return -1;
   if (!ensure_exception_types(state)) return -1;
   if (PyModule_AddObjectRef(module, "EngineError", state->engine_error) < 0) return -1;
   if (PyModule_AddObjectRef(module, "EphemerisRangeError", state->range_error) < 0) return -1;
