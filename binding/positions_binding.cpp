@@ -193,7 +193,7 @@ PyObject* new_array(PyObject* numpy, const std::vector<double>& data, Py_ssize_t
   PyRef shape = PyRef::steal(columns < 0 ? Py_BuildValue("(n)", rows)
                                          : Py_BuildValue("(nn)", rows, columns));
   if (!shape) return nullptr;
-  PyRef array = PyRef::steal(PyObject_CallMethod(numpy, "empty", "O", shape.get()));
+  PyRef array = PyRef::steal(PyObject_CallMethod(numpy, "empty", "(O)", shape.get()));
   if (!array) return nullptr;
   Py_buffer view;
   if (PyObject_GetBuffer(array.get(), &view, PyBUF_WRITABLE | PyBUF_C_CONTIGUOUS) < 0) {

@@ -19,6 +19,8 @@ import time
 
 import quorvane_engine
 
+from quorvane import ephemeris_cli
+
 PROG = "quorvane"
 
 # Exit statuses, also listed in --help.
@@ -185,6 +187,8 @@ def build_parser() -> argparse.ArgumentParser:
     sub = command("zi-wei", "the Zi Wei Dou Shu chart of a birth")
     add_chinese_birth(sub)
     sub.add_argument("--leap-month", default="split", help="split or same")
+
+    ephemeris_cli.add_arguments(command("ephemeris", ephemeris_cli.HELP))
     return parser
 
 
@@ -211,6 +215,7 @@ FUNCTIONS = {
     "elections": ("Engine", "elections"),
     "bazi": (None, "bazi"),
     "zi-wei": (None, "zi_wei"),
+    "ephemeris": ("Engine", "positions"),
 }
 
 
@@ -322,6 +327,7 @@ COMMANDS = {
     "elections": run_elections,
     "bazi": run_bazi,
     "zi-wei": run_zi_wei,
+    "ephemeris": ephemeris_cli.run,  # prints its rows itself, as they come
 }
 
 
@@ -565,6 +571,8 @@ def main(argv=None) -> int:
         return fail(str(error), ENGINE_FAILED)
     except (ValueError, TypeError, OverflowError) as error:
         return fail(str(error), BAD_INPUT)
+    if result is None:
+        return OK
     # JSON stays ASCII (escaped), so it is exact whatever the terminal's
     # encoding; a table replaces glyphs the terminal cannot show.
     text = json.dumps(result) if args.json else "\n".join(text_lines(result))
