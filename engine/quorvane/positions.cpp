@@ -98,6 +98,19 @@ bool holds_target(const Kernel& kernel, int32_t code) {
   return false;
 }
 
+// A body beyond the span of the kernel holding it is out of range like a
+// moment beyond every kernel, with that kernel's span.
+EngineError body_failure(const KernelSet& set, const PositionBody& body, double jd,
+                         SpkError error) {
+  if (!std::holds_alternative<SpkNotCovered>(error.kind)) return EngineError::spk(std::move(error));
+  for (const Kernel& k : set.kernels()) {
+    if (holds_target(k, body.code)) {
+      return EngineError::out_of_range(jd, std::make_pair(k.start(), k.end()));
+    }
+  }
+  return EngineError::out_of_range(jd, set.coverage());
+}
+
 // The segment for a target covering the TDB day, else the first one for it.
 const Segment* segment_for(const Kernel& kernel, int32_t target, const Time& time) {
   const double et = (time.whole - 2451545.0 + time.tdb_fraction) * 86400.0;
@@ -353,6 +366,9 @@ Expected<PositionColumns, PositionsFailure> positions(const KernelSet& kernels,
   const Ayanamsa& entry = ayanamsa(request.ayanamsa);
 
   std::vector<Sample> now(b), later(b);
+  // An hourly table's second instant is the next moment's first: kept.
+  std::optional<Instant> kept;
+  const Kernel* kept_kernel = nullptr;
   for (size_t i = 0; i < n; ++i) {
     const auto fail = [i](EngineError error) {
       return unexpected(PositionsFailure{i, std::move(error)});
@@ -364,19 +380,31 @@ Expected<PositionColumns, PositionsFailure> positions(const KernelSet& kernels,
     auto chosen = choose_kernel(kernels, jd);
     if (!chosen) return fail(chosen.error());
     const Sources sources{kernels, **chosen};
-    auto first = instant_at(sources, t0, jd, request);
-    if (!first) return fail(first.error());
+    const bool reuse = kept && kept_kernel == *chosen && kept->jd == jd;
+    std::optional<Instant> first;
+    if (reuse) {
+      first = *kept;
+      now.swap(later);
+    } else {
+      auto at = instant_at(sources, t0, jd, request);
+      if (!at) return fail(at.error());
+      first = *at;
+    }
     auto second = instant_at(sources, t1, t1.whole + t1.ut1_fraction, request);
     if (!second) return fail(second.error());
 
     for (size_t j = 0; j < b; ++j) {
-      auto s0 = body_sample(sources, *first, request.bodies[j], request);
-      if (!s0) return fail(EngineError::spk(s0.error()));
+      if (!reuse) {
+        auto s0 = body_sample(sources, *first, request.bodies[j], request);
+        if (!s0) return fail(body_failure(kernels, request.bodies[j], jd, s0.error()));
+        now[j] = *s0;
+      }
       auto s1 = body_sample(sources, *second, request.bodies[j], request);
-      if (!s1) return fail(EngineError::spk(s1.error()));
-      now[j] = *s0;
+      if (!s1) return fail(body_failure(kernels, request.bodies[j], jd, s1.error()));
       later[j] = *s1;
     }
+    kept = *second;
+    kept_kernel = *chosen;
 
     const double offset = request.sidereal ? pyfloat::round(ayanamsa_degrees(entry, jd), 6) : 0.0;
     out.ayanamsa[i] = offset;
