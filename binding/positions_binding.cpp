@@ -436,7 +436,18 @@ PyMethodDef engine_positions_method = {
     "height=0.0, correction=\"apparent\")\n--\n\n"
     "Positions of bodies at one moment or many, as numpy columns (moments x bodies):\n"
     "ecliptic longitude, latitude, distance, right ascension and declination of date,\n"
-    "with their speeds per day. The chart's longitudes and speeds, to the bit."};
+    "with their speeds per day. The chart's longitudes and speeds, to the bit.\n\n"
+    "`moments`: a moment, a UT Julian day, a sequence of either, or a float64 array of\n"
+    "Julian days. `bodies`: names (the chart's fourteen by default, and \"True Node\",\n"
+    "\"True South Node\", \"True Lilith\" for the osculating lunar node and apogee) or\n"
+    "NAIF codes held by a loaded kernel (an asteroid kernel chains through the first\n"
+    "planetary kernel). `center`: \"geocentric\", \"topocentric\" (with `latitude`,\n"
+    "`longitude` and `height` in metres on WGS84) or \"heliocentric\" (light time from\n"
+    "the Sun's centre). `correction`: \"apparent\" (light time, deflection, aberration),\n"
+    "\"astrometric\" (light time only) or \"geometric\". Speeds are the change over the\n"
+    "following hour, per day; the mean node, Lilith and Chiron keep the chart's speeds.\n"
+    "Chiron outside its table (1849 to 2150) is NaN. A moment no kernel covers raises\n"
+    "EphemerisRangeError naming its index in `moments`."};
 
 PyMethodDef declination_aspects_method = {
     "declination_aspects",
