@@ -25,8 +25,13 @@ bool refuse_non_finite(const char* function, const char* name, double value) {
   return false;
 }
 
+// A Julian day: a float or an int, or a number type of its own (numpy's
+// scalars) that converts to one. Booleans are not days.
 bool is_number(PyObject* value) {
-  return !PyBool_Check(value) && (PyFloat_Check(value) || PyLong_Check(value));
+  if (PyBool_Check(value)) return false;
+  if (PyFloat_Check(value) || PyLong_Check(value) || PyIndex_Check(value)) return true;
+  const PyNumberMethods* number = Py_TYPE(value)->tp_as_number;
+  return number && number->nb_float;
 }
 
 // One item of `moments`: a UT Julian day, an ISO text or a datetime.
@@ -88,13 +93,16 @@ bool read_day_buffer(PyObject* value, std::vector<double>* jds, bool* taken) {
 }
 
 bool read_moments(PyObject* value, std::vector<double>* jds) {
-  if (PyUnicode_Check(value) || is_number(value)) return read_moment(value, 0, jds);
+  if (PyUnicode_Check(value) || PyFloat_Check(value) || PyLong_Check(value)) {
+    return read_moment(value, 0, jds);
+  }
+  // Arrays first: they are numbers too, to the number protocol.
   bool taken = false;
   if (!read_day_buffer(value, jds, &taken)) return false;
   if (taken) return true;
   PyRef iterator = PyRef::steal(PyObject_GetIter(value));
   if (!iterator) {
-    PyErr_Clear();  // not iterable: a datetime, or something to_instant refuses
+    PyErr_Clear();  // not iterable: one datetime or number, or what to_instant refuses
     return read_moment(value, 0, jds);
   }
   // Items are taken as they come: a claimed length is never trusted.
@@ -116,7 +124,7 @@ bool read_bodies(PyObject* value, std::vector<PositionBody>* bodies, PyRef* show
           PyUnicode_FromStringAndSize(name.data(), static_cast<Py_ssize_t>(name.size())));
       if (!text || PyList_Append(items.get(), text.get()) < 0) return false;
     }
-  } else if (PyUnicode_Check(value) || PyLong_Check(value)) {
+  } else if (PyUnicode_Check(value) || PyLong_Check(value) || PyIndex_Check(value)) {
     items = PyRef::steal(PyList_New(0));
     if (!items || PyList_Append(items.get(), value) < 0) return false;
   } else {
@@ -135,9 +143,11 @@ bool read_bodies(PyObject* value, std::vector<PositionBody>* bodies, PyRef* show
         return false;
       }
       bodies->push_back(*body);
-    } else if (PyLong_Check(item) && !PyBool_Check(item)) {
+    } else if (PyIndex_Check(item) && !PyBool_Check(item)) {
+      PyRef index = PyRef::steal(PyNumber_Index(item));
+      if (!index) return false;
       int overflow = 0;
-      const long long code = PyLong_AsLongLongAndOverflow(item, &overflow);
+      const long long code = PyLong_AsLongLongAndOverflow(index.get(), &overflow);
       if (code == -1 && PyErr_Occurred()) return false;
       if (overflow || code < std::numeric_limits<int32_t>::min() ||
           code > std::numeric_limits<int32_t>::max()) {
