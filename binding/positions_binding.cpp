@@ -1,4 +1,4 @@
-// Engine.positions and declination_aspects: batches in, numpy columns out.
+// Engine.positions: a batch of moments in, numpy columns out.
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -8,22 +8,15 @@
 #include <vector>
 
 #include "args.hpp"
+#include "columns.hpp"
 #include "convert.hpp"
 #include "engine_object.hpp"
 #include "errors.hpp"
-#include "functions.hpp"
 #include "quorvane/positions.hpp"
 #include "quorvane/zodiac.hpp"
 
 namespace quorvane::py {
 namespace {
-
-bool refuse_non_finite(const char* function, const char* name, double value) {
-  if (std::isfinite(value)) return true;
-  PyErr_Format(PyExc_ValueError, "%s() argument '%s' must be finite, not %R", function, name,
-               PyRef::steal(PyFloat_FromDouble(value)).get());
-  return false;
-}
 
 // A Julian day: a float or an int, or a number type of its own (numpy's
 // scalars) that converts to one. Booleans are not days.
@@ -67,10 +60,7 @@ bool read_day_buffer(PyObject* value, std::vector<double>* jds, bool* taken) {
     PyErr_Clear();
     return true;
   }
-  const bool is_double = view.format && (std::strcmp(view.format, "d") == 0 ||
-                                         std::strcmp(view.format, "=d") == 0 ||
-                                         std::strcmp(view.format, "<d") == 0);
-  if (is_double && view.ndim <= 1) {
+  if (holds_float64(view) && view.ndim <= 1) {
     *taken = true;
     const Py_ssize_t count = view.ndim == 0 ? 1 : view.shape[0];
     const Py_ssize_t stride = view.ndim == 0 ? 0 : view.strides[0];
@@ -195,25 +185,6 @@ bool read_site(PyObject* latitude, PyObject* longitude, PyObject* height, Geodet
     return false;
   }
   return true;
-}
-
-// A numpy array of the given shape filled from `data`.
-PyObject* new_array(PyObject* numpy, const std::vector<double>& data, Py_ssize_t rows,
-                    Py_ssize_t columns) {
-  PyRef shape = PyRef::steal(columns < 0 ? Py_BuildValue("(n)", rows)
-                                         : Py_BuildValue("(nn)", rows, columns));
-  if (!shape) return nullptr;
-  PyRef array = PyRef::steal(PyObject_CallMethod(numpy, "empty", "(O)", shape.get()));
-  if (!array) return nullptr;
-  Py_buffer view;
-  if (PyObject_GetBuffer(array.get(), &view, PyBUF_WRITABLE | PyBUF_C_CONTIGUOUS) < 0) {
-    return nullptr;
-  }
-  if (static_cast<size_t>(view.len) == data.size() * sizeof(double) && !data.empty()) {
-    std::memcpy(view.buf, data.data(), static_cast<size_t>(view.len));
-  }
-  PyBuffer_Release(&view);
-  return array.release();
 }
 
 bool put(PyObject* dict, const char* key, PyObject* value) {
@@ -342,100 +313,6 @@ PyObject* engine_positions(PyObject* self, PyObject* args, PyObject* kwargs) {
                       request.sidereal ? "sidereal" : "tropical");
 }
 
-// A float64 array of the positions dict, copied in row order.
-bool read_column(PyObject* positions, const char* key, std::vector<double>* out,
-                 Py_ssize_t* rows, Py_ssize_t* columns) {
-  PyObject* value = PyDict_Check(positions) ? PyDict_GetItemString(positions, key) : nullptr;
-  if (!value) {
-    PyErr_Format(PyExc_ValueError, "declination_aspects() needs the positions dict (no '%s')", key);
-    return false;
-  }
-  Py_buffer view;
-  if (PyObject_GetBuffer(value, &view, PyBUF_RECORDS_RO) < 0) return false;
-  const bool is_double = view.format && (std::strcmp(view.format, "d") == 0 ||
-                                         std::strcmp(view.format, "=d") == 0 ||
-                                         std::strcmp(view.format, "<d") == 0);
-  if (!is_double || view.ndim < 1 || view.ndim > 2) {
-    PyBuffer_Release(&view);
-    PyErr_Format(PyExc_ValueError, "declination_aspects(): '%s' must be a float64 array", key);
-    return false;
-  }
-  *rows = view.shape[0];
-  *columns = view.ndim == 2 ? view.shape[1] : 1;
-  const char* base = static_cast<const char*>(view.buf);
-  for (Py_ssize_t i = 0; i < *rows; ++i) {
-    for (Py_ssize_t j = 0; j < *columns; ++j) {
-      double x;
-      std::memcpy(&x, base + i * view.strides[0] + (view.ndim == 2 ? j * view.strides[1] : 0),
-                  sizeof x);
-      out->push_back(x);
-    }
-  }
-  PyBuffer_Release(&view);
-  return true;
-}
-
-PyObject* declination_aspects_function(PyObject* /*module*/, PyObject* args, PyObject* kwargs) {
-  static const char* const names[] = {"positions", "orb"};
-  PyObject* values[2] = {};
-  if (!parse_arguments(args, kwargs, "declination_aspects", names, 2, 1, values)) return nullptr;
-  double orb = 1.0;
-  if (values[1] && (!arg_double(values[1], "declination_aspects", "orb", &orb) ||
-                    !refuse_non_finite("declination_aspects", "orb", orb))) {
-    return nullptr;
-  }
-  if (orb < 0.0) {
-    PyErr_SetString(PyExc_ValueError, "declination_aspects() argument 'orb' must not be negative");
-    return nullptr;
-  }
-  std::vector<double> declination, obliquity;
-  Py_ssize_t rows = 0, columns = 0, days = 0, one = 0;
-  std::vector<DeclinationAspect> found;
-  std::vector<bool> flags;
-  try {
-    if (!read_column(values[0], "declination", &declination, &rows, &columns) ||
-        !read_column(values[0], "obliquity", &obliquity, &days, &one)) {
-      return nullptr;
-    }
-    PyObject* bodies = PyDict_GetItemString(values[0], "bodies");
-    if (days != rows || !bodies || !PyList_Check(bodies) || PyList_GET_SIZE(bodies) != columns) {
-      PyErr_SetString(PyExc_ValueError,
-                      "declination_aspects(): 'declination', 'obliquity' and 'bodies' disagree");
-      return nullptr;
-    }
-    bool out_of_memory = false;
-    Py_BEGIN_ALLOW_THREADS
-    try {
-      flags = out_of_bounds(declination, obliquity, static_cast<size_t>(columns));
-      found = declination_aspects(declination, static_cast<size_t>(columns), orb);
-    } catch (const std::bad_alloc&) {
-      out_of_memory = true;
-    }
-    Py_END_ALLOW_THREADS
-    if (out_of_memory) return PyErr_NoMemory();
-
-    PyRef numpy = PyRef::steal(PyImport_ImportModule("numpy"));
-    if (!numpy) return nullptr;
-    std::vector<double> as_numbers(flags.begin(), flags.end());
-    PyRef numbers = PyRef::steal(new_array(numpy.get(), as_numbers, rows, columns));
-    if (!numbers) return nullptr;
-    PyRef bools = PyRef::steal(PyObject_CallMethod(numbers.get(), "astype", "s", "bool"));
-    if (!bools) return nullptr;
-    PyRef list = PyRef::steal(PyList_New(0));
-    if (!list) return nullptr;
-    for (const DeclinationAspect& a : found) {
-      PyRef record = PyRef::steal(Py_BuildValue(
-          "{s:n,s:O,s:O,s:s,s:d}", "moment", static_cast<Py_ssize_t>(a.moment), "first",
-          PyList_GET_ITEM(bodies, a.first), "second", PyList_GET_ITEM(bodies, a.second),
-          "aspect", a.contraparallel ? "contraparallel" : "parallel", "orb", a.orb));
-      if (!record || PyList_Append(list.get(), record.get()) < 0) return nullptr;
-    }
-    return Py_BuildValue("{s:O,s:O}", "out_of_bounds", bools.get(), "aspects", list.get());
-  } catch (const std::bad_alloc&) {
-    return PyErr_NoMemory();
-  }
-}
-
 }  // namespace
 
 PyMethodDef engine_positions_method = {
@@ -458,13 +335,5 @@ PyMethodDef engine_positions_method = {
     "following hour, per day; the mean node, Lilith and Chiron keep the chart's speeds.\n"
     "Chiron outside its table (1849 to 2150) is NaN. A moment no kernel covers raises\n"
     "EphemerisRangeError naming its index in `moments`."};
-
-PyMethodDef declination_aspects_method = {
-    "declination_aspects",
-    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(declination_aspects_function)),
-    METH_VARARGS | METH_KEYWORDS,
-    "declination_aspects(positions, orb=1.0)\n--\n\n"
-    "Out-of-bounds flags and the parallels and contraparallels within `orb` degrees\n"
-    "between the bodies of each moment of an Engine.positions result."};
 
 }  // namespace quorvane::py
