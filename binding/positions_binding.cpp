@@ -268,7 +268,7 @@ PyObject* engine_positions(PyObject* self, PyObject* args, PyObject* kwargs) {
   static const char* const centres[] = {"geocentric", "topocentric", "heliocentric"};
   static const char* const corrections[] = {"apparent", "astrometric", "geometric"};
   const bool placed = latitude != nullptr || longitude != nullptr;
-  int centre = placed ? 1 : 0, light = 0;
+  int centre = 0, light = 0;
   if (!read_choice(center, "center", centres, 3, &centre) ||
       !read_choice(correction, "correction", corrections, 3, &light)) {
     return nullptr;
