@@ -31,5 +31,6 @@ extern PyMethodDef engine_transit_method;
 extern PyMethodDef engine_horary_method;
 extern PyMethodDef engine_election_method;
 extern PyMethodDef engine_elections_method;
+extern PyMethodDef engine_positions_method;
 
 }  // namespace quorvane::py

@@ -25,6 +25,7 @@ PyMethodDef* const engine_method_list[] = {
     &engine_horary_method,
     &engine_election_method,
     &engine_elections_method,
+    &engine_positions_method,
 };
 
 struct EngineObject {

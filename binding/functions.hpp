@@ -15,6 +15,7 @@ extern PyMethodDef chart_dignities_method;
 extern PyMethodDef bazi_method;
 extern PyMethodDef zi_wei_method;
 extern PyMethodDef option_codes_method;
+extern PyMethodDef declination_aspects_method;
 
 // Adds the Engine class to the module (engine_type.cpp).
 int add_engine_type(PyObject* module);

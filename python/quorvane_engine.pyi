@@ -5,6 +5,9 @@ import os
 from datetime import datetime
 from typing import Any, Literal, Mapping, Sequence, Union
 
+import numpy as np
+import numpy.typing as npt
+
 __version__: str
 
 # A moment: an ISO text in UTC ("2024-03-20T12:00Z") or a datetime (naive
@@ -17,6 +20,11 @@ _Record = dict[str, Any]
 _JsonObject = Mapping[str, Any]
 _Points = Sequence[Mapping[str, Any]]
 _Path = Union[str, bytes, os.PathLike[str], os.PathLike[bytes]]
+# Many moments: moments or UT Julian days in a sequence, or a float64 array
+# of Julian days; one moment or one Julian day alone gives one row.
+_Moments = Union[_Moment, float, Sequence[Union[_Moment, float]], npt.NDArray[np.float64]]
+# A body: a name ("Sun", "True Node") or a NAIF code some kernel holds.
+_Body = Union[str, int]
 
 # The accepted option codes (option_codes() lists them with their names).
 # Any other text falls back to the first code with a UserWarning; house
@@ -120,6 +128,19 @@ class Engine:
         zodiac_type: _ZodiacType = "tropical",
         ayanamsa: _Ayanamsa = "galcent_0sag",
     ) -> _Record: ...
+    def positions(
+        self,
+        moments: _Moments,
+        bodies: Union[_Body, Sequence[_Body], None] = None,
+        *,
+        zodiac_type: str = "tropical",
+        ayanamsa: str = "galcent_0sag",
+        center: str = "geocentric",
+        latitude: Union[float, None] = None,
+        longitude: Union[float, None] = None,
+        height: float = 0.0,
+        correction: str = "apparent",
+    ) -> dict[str, Any]: ...
 
 def synastry(
     chart_a_planets: _Points,
@@ -165,3 +186,4 @@ def zi_wei(
     year: Union[int, None] = None,
     date: Union[str, None] = None,
 ) -> _Record: ...
+def declination_aspects(positions: Mapping[str, Any], orb: float = 1.0) -> _Record: ...

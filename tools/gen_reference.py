@@ -69,6 +69,8 @@ def type_name(value):
         return "str"
     if isinstance(value, list):
         return "list"
+    if hasattr(value, "shape"):
+        return "array"
     return "dict"
 
 
@@ -94,12 +96,15 @@ def samples(engine):
     chart = engine.chart(MOMENT, *PLACE, chinese_calendar=True)
     calendar = chart["chinese_calendar"]
     natal = chart["planets"]
+    positions = engine.positions([MOMENT, "2024-02-11T04:00:00Z"], ["Sun", "Moon", "True Node"])
     return [
         ("Engine.chart", chart),
         ("Engine.horary", engine.horary(MOMENT, *PLACE, quesited_house=7)),
         ("Engine.transit", engine.transit(natal, "2024-06-01T00:00Z", *PLACE)),
         ("Engine.election", engine.election(MOMENT, *PLACE)),
         ("Engine.elections", engine.elections(MOMENT, "2024-02-12T04:00:00Z", *PLACE)),
+        ("Engine.positions", positions),
+        ("declination_aspects", q.declination_aspects(positions, orb=10.0)),
         ("synastry", q.synastry(natal, engine.chart("1990-05-05T05:05Z", *PLACE)["planets"])),
         ("derived_chart", q.derived_chart(chart, 7)),
         ("chart_dignities", q.chart_dignities(chart, "dorothean")),

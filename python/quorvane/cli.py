@@ -22,7 +22,7 @@ import warnings
 
 import quorvane_engine
 
-from . import casting, cli_pictures, places
+from . import casting, cli_pictures, ephemeris_cli, places
 
 PROG = "quorvane"
 
@@ -246,6 +246,8 @@ def build_parser() -> argparse.ArgumentParser:
     sub.add_argument("--limit", type=int, default=10, metavar="N",
                      help="at most N places (default 10)")
     sub.add_argument("--json", action="store_true", help="print the result as JSON")
+
+    ephemeris_cli.add_arguments(command("ephemeris", ephemeris_cli.HELP))
     return parser
 
 
@@ -272,6 +274,7 @@ FUNCTIONS = {
     "elections": ("Engine", "elections"),
     "bazi": (None, "bazi"),
     "zi-wei": (None, "zi_wei"),
+    "ephemeris": ("Engine", "positions"),
 }
 
 
@@ -397,6 +400,7 @@ COMMANDS = {
     "bazi": run_bazi,
     "zi-wei": run_zi_wei,
     "place": run_place,
+    "ephemeris": ephemeris_cli.run,  # prints its rows itself, as they come
 }
 
 
@@ -696,6 +700,8 @@ def main(argv=None) -> int:
         return fail(str(error), BAD_INPUT)
     except ImportError as error:  # an extra (places, data) that is not installed
         return fail(str(error), NOT_AVAILABLE)
+    if result is None:
+        return OK
     # JSON stays ASCII (escaped), so it is exact whatever the terminal's
     # encoding; a table replaces glyphs the terminal cannot show.
     text = json.dumps(result) if args.json else "\n".join(text_lines(result))

@@ -24,7 +24,8 @@ PLACES = [(51.5, -0.1), (-33.9, 151.2), (66.6, 25.7)]
 def outcome(function, args, kwargs):
     """A call's result as comparable text, or its error's type and text."""
     try:
-        return ("result", json.dumps(function(*args, **kwargs)))
+        return ("result", json.dumps(function(*args, **kwargs),
+                                     default=lambda array: array.tolist()))
     except Exception as error:  # compared, not judged, here
         return ("error", type(error).__name__, str(error))
 

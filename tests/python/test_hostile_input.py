@@ -95,7 +95,8 @@ def plain(value) -> bool:
         return all(plain(item) for item in value)
     if isinstance(value, dict):
         return all(isinstance(k, str) and plain(v) for k, v in value.items())
-    return False
+    # Engine.positions and declination_aspects: numpy columns.
+    return getattr(value, "dtype", None) in ("float64", "bool")
 
 
 def argument_strategy(entry, arguments):
@@ -138,7 +139,7 @@ def check_call(entry, args, kwargs) -> str:
         return "error"
     assert plain(result), (entry.name, type(result))
     if isinstance(result, dict):
-        json.dumps(result)
+        json.dumps(result, default=lambda array: array.tolist())
     return "result"
 
 

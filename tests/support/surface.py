@@ -94,6 +94,9 @@ class Arguments:
                          "natal": planets[:3]},
             "solar_time": True, "zi_hour": "next_day", "sex": None, "luck_pillars": 10,
             "year": None, "date": None, "leap_month": "split",
+            "moments": [MOMENT, HOUR_LATER], "bodies": ["Sun", "True Node", 301],
+            "center": "geocentric", "height": 0.0, "correction": "apparent",
+            "positions": engine.positions([MOMENT, HOUR_LATER], ["Sun", "Moon"]), "orb": 1.0,
         }
         return cls(values)
 

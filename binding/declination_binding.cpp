@@ -1,0 +1,116 @@
+// declination_aspects: out-of-bounds flags, parallels and contraparallels
+// over the columns of Engine.positions.
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "args.hpp"
+#include "columns.hpp"
+#include "functions.hpp"
+#include "quorvane/declinations.hpp"
+
+namespace quorvane::py {
+namespace {
+
+// A float64 array of the positions dict, copied in row order.
+bool read_column(PyObject* positions, const char* key, std::vector<double>* out,
+                 Py_ssize_t* rows, Py_ssize_t* columns) {
+  PyObject* value = PyDict_Check(positions) ? PyDict_GetItemString(positions, key) : nullptr;
+  if (!value) {
+    PyErr_Format(PyExc_ValueError, "declination_aspects() needs the positions dict (no '%s')", key);
+    return false;
+  }
+  Py_buffer view;
+  if (PyObject_GetBuffer(value, &view, PyBUF_RECORDS_RO) < 0) return false;
+  if (!holds_float64(view) || view.ndim < 1 || view.ndim > 2) {
+    PyBuffer_Release(&view);
+    PyErr_Format(PyExc_ValueError, "declination_aspects(): '%s' must be a float64 array", key);
+    return false;
+  }
+  *rows = view.shape[0];
+  *columns = view.ndim == 2 ? view.shape[1] : 1;
+  const char* base = static_cast<const char*>(view.buf);
+  for (Py_ssize_t i = 0; i < *rows; ++i) {
+    for (Py_ssize_t j = 0; j < *columns; ++j) {
+      double x;
+      std::memcpy(&x, base + i * view.strides[0] + (view.ndim == 2 ? j * view.strides[1] : 0),
+                  sizeof x);
+      out->push_back(x);
+    }
+  }
+  PyBuffer_Release(&view);
+  return true;
+}
+
+PyObject* declination_aspects_function(PyObject* /*module*/, PyObject* args, PyObject* kwargs) {
+  static const char* const names[] = {"positions", "orb"};
+  PyObject* values[2] = {};
+  if (!parse_arguments(args, kwargs, "declination_aspects", names, 2, 1, values)) return nullptr;
+  double orb = 1.0;
+  if (values[1] && (!arg_double(values[1], "declination_aspects", "orb", &orb) ||
+                    !refuse_non_finite("declination_aspects", "orb", orb))) {
+    return nullptr;
+  }
+  if (orb < 0.0) {
+    PyErr_SetString(PyExc_ValueError, "declination_aspects() argument 'orb' must not be negative");
+    return nullptr;
+  }
+  std::vector<double> declination, obliquity;
+  Py_ssize_t rows = 0, columns = 0, days = 0, one = 0;
+  std::vector<DeclinationAspect> found;
+  std::vector<bool> flags;
+  try {
+    if (!read_column(values[0], "declination", &declination, &rows, &columns) ||
+        !read_column(values[0], "obliquity", &obliquity, &days, &one)) {
+      return nullptr;
+    }
+    PyObject* bodies = PyDict_GetItemString(values[0], "bodies");
+    if (days != rows || !bodies || !PyList_Check(bodies) || PyList_GET_SIZE(bodies) != columns) {
+      PyErr_SetString(PyExc_ValueError,
+                      "declination_aspects(): 'declination', 'obliquity' and 'bodies' disagree");
+      return nullptr;
+    }
+    bool out_of_memory = false;
+    Py_BEGIN_ALLOW_THREADS
+    try {
+      flags = out_of_bounds(declination, obliquity, static_cast<size_t>(columns));
+      found = declination_aspects(declination, static_cast<size_t>(columns), orb);
+    } catch (const std::bad_alloc&) {
+      out_of_memory = true;
+    }
+    Py_END_ALLOW_THREADS
+    if (out_of_memory) return PyErr_NoMemory();
+
+    PyRef numpy = PyRef::steal(PyImport_ImportModule("numpy"));
+    if (!numpy) return nullptr;
+    std::vector<double> as_numbers(flags.begin(), flags.end());
+    PyRef numbers = PyRef::steal(new_array(numpy.get(), as_numbers, rows, columns));
+    if (!numbers) return nullptr;
+    PyRef bools = PyRef::steal(PyObject_CallMethod(numbers.get(), "astype", "s", "bool"));
+    if (!bools) return nullptr;
+    PyRef list = PyRef::steal(PyList_New(0));
+    if (!list) return nullptr;
+    for (const DeclinationAspect& a : found) {
+      PyRef record = PyRef::steal(Py_BuildValue(
+          "{s:n,s:O,s:O,s:s,s:d}", "moment", static_cast<Py_ssize_t>(a.moment), "first",
+          PyList_GET_ITEM(bodies, a.first), "second", PyList_GET_ITEM(bodies, a.second),
+          "aspect", a.contraparallel ? "contraparallel" : "parallel", "orb", a.orb));
+      if (!record || PyList_Append(list.get(), record.get()) < 0) return nullptr;
+    }
+    return Py_BuildValue("{s:O,s:O}", "out_of_bounds", bools.get(), "aspects", list.get());
+  } catch (const std::bad_alloc&) {
+    return PyErr_NoMemory();
+  }
+}
+
+}  // namespace
+
+PyMethodDef declination_aspects_method = {
+    "declination_aspects",
+    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(declination_aspects_function)),
+    METH_VARARGS | METH_KEYWORDS,
+    "declination_aspects(positions, orb=1.0)\n--\n\n"
+    "Out-of-bounds flags and the parallels and contraparallels within `orb` degrees\n"
+    "between the bodies of each moment of an Engine.positions result."};
+
+}  // namespace quorvane::py

@@ -1,0 +1,339 @@
+// Engine.positions: a batch of moments in, numpy columns out.
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "args.hpp"
+#include "columns.hpp"
+#include "convert.hpp"
+#include "engine_object.hpp"
+#include "errors.hpp"
+#include "quorvane/positions.hpp"
+#include "quorvane/zodiac.hpp"
+
+namespace quorvane::py {
+namespace {
+
+// A Julian day: a float or an int, or a number type of its own (numpy's
+// scalars) that converts to one. Booleans are not days.
+bool is_number(PyObject* value) {
+  if (PyBool_Check(value)) return false;
+  if (PyFloat_Check(value) || PyLong_Check(value) || PyIndex_Check(value)) return true;
+  const PyNumberMethods* number = Py_TYPE(value)->tp_as_number;
+  return number && number->nb_float;
+}
+
+// One item of `moments`: a UT Julian day, an ISO text or a datetime.
+bool read_moment(PyObject* item, size_t index, std::vector<double>* jds) {
+  double jd = 0.0;
+  if (is_number(item)) {
+    jd = PyFloat_AsDouble(item);
+    if (jd == -1.0 && PyErr_Occurred()) return false;
+  } else {
+    auto instant = to_instant(item);
+    if (!instant) return false;
+    jd = instant->julian_day();
+  }
+  if (!std::isfinite(jd)) {
+    PyErr_Format(PyExc_ValueError,
+                 "positions() argument 'moments' holds a non-finite Julian day at index %zu",
+                 index);
+    return false;
+  }
+  jds->push_back(jd);
+  return true;
+}
+
+// A contiguous or strided one-dimensional float64 buffer (a numpy array of
+// Julian days); false without an error when the object is not one.
+bool read_day_buffer(PyObject* value, std::vector<double>* jds, bool* taken) {
+  *taken = false;
+  if (!PyObject_CheckBuffer(value) || PyBytes_Check(value) || PyByteArray_Check(value)) {
+    return true;
+  }
+  Py_buffer view;
+  if (PyObject_GetBuffer(value, &view, PyBUF_RECORDS_RO) < 0) {
+    PyErr_Clear();
+    return true;
+  }
+  if (holds_float64(view) && view.ndim <= 1) {
+    *taken = true;
+    const Py_ssize_t count = view.ndim == 0 ? 1 : view.shape[0];
+    const Py_ssize_t stride = view.ndim == 0 ? 0 : view.strides[0];
+    const char* base = static_cast<const char*>(view.buf);
+    for (Py_ssize_t i = 0; i < count; ++i) {
+      double jd;
+      std::memcpy(&jd, base + i * stride, sizeof jd);
+      if (!std::isfinite(jd)) {
+        PyBuffer_Release(&view);
+        PyErr_Format(PyExc_ValueError,
+                     "positions() argument 'moments' holds a non-finite Julian day at index %zd",
+                     i);
+        return false;
+      }
+      jds->push_back(jd);
+    }
+  }
+  PyBuffer_Release(&view);
+  return true;
+}
+
+bool read_moments(PyObject* value, std::vector<double>* jds) {
+  if (PyUnicode_Check(value) || PyFloat_Check(value) || PyLong_Check(value)) {
+    return read_moment(value, 0, jds);
+  }
+  // Arrays first: they are numbers too, to the number protocol.
+  bool taken = false;
+  if (!read_day_buffer(value, jds, &taken)) return false;
+  if (taken) return true;
+  PyRef iterator = PyRef::steal(PyObject_GetIter(value));
+  if (!iterator) {
+    PyErr_Clear();  // not iterable: one datetime or number, or what to_instant refuses
+    return read_moment(value, 0, jds);
+  }
+  // Items are taken as they come: a claimed length is never trusted.
+  for (size_t index = 0;; ++index) {
+    PyRef item = PyRef::steal(PyIter_Next(iterator.get()));
+    if (!item) return !PyErr_Occurred();
+    if (!read_moment(item.get(), index, jds)) return false;
+  }
+}
+
+// Bodies by name or NAIF code, and the list of them as the result shows it.
+bool read_bodies(PyObject* value, std::vector<PositionBody>* bodies, PyRef* shown) {
+  PyRef items;
+  if (value == nullptr || value == Py_None) {
+    items = PyRef::steal(PyList_New(0));
+    if (!items) return false;
+    for (std::string_view name : chart_body_names()) {
+      PyRef text = PyRef::steal(
+          PyUnicode_FromStringAndSize(name.data(), static_cast<Py_ssize_t>(name.size())));
+      if (!text || PyList_Append(items.get(), text.get()) < 0) return false;
+    }
+  } else if (PyUnicode_Check(value) || PyLong_Check(value) || PyIndex_Check(value)) {
+    items = PyRef::steal(PyList_New(0));
+    if (!items || PyList_Append(items.get(), value) < 0) return false;
+  } else {
+    items = PyRef::steal(PySequence_List(value));
+    if (!items) return false;
+  }
+  const Py_ssize_t count = PyList_GET_SIZE(items.get());
+  for (Py_ssize_t i = 0; i < count; ++i) {
+    PyObject* item = PyList_GET_ITEM(items.get(), i);
+    if (PyUnicode_Check(item)) {
+      auto name = to_text(item);
+      if (!name) return false;
+      auto body = position_body(*name);
+      if (!body) {
+        PyErr_Format(PyExc_ValueError, "unknown body: %R", item);
+        return false;
+      }
+      bodies->push_back(*body);
+    } else if (PyIndex_Check(item) && !PyBool_Check(item)) {
+      PyRef index = PyRef::steal(PyNumber_Index(item));
+      if (!index) return false;
+      int overflow = 0;
+      const long long code = PyLong_AsLongLongAndOverflow(index.get(), &overflow);
+      if (code == -1 && PyErr_Occurred()) return false;
+      if (overflow || code < std::numeric_limits<int32_t>::min() ||
+          code > std::numeric_limits<int32_t>::max()) {
+        PyErr_Format(PyExc_ValueError, "NAIF code out of range: %R", item);
+        return false;
+      }
+      bodies->push_back({PointKind::kernel_body, static_cast<int32_t>(code)});
+    } else {
+      PyErr_Format(PyExc_TypeError, "a body is a name or a NAIF code, not %.200s",
+                   Py_TYPE(item)->tp_name);
+      return false;
+    }
+  }
+  *shown = std::move(items);
+  return true;
+}
+
+bool read_choice(PyObject* value, const char* name, const char* const* choices, int count,
+                 int* out) {
+  if (value == nullptr) return true;
+  std::string text;
+  if (!arg_text(value, "positions", name, &text)) return false;
+  std::string listed;
+  for (int i = 0; i < count; ++i) {
+    if (text == choices[i]) {
+      *out = i;
+      return true;
+    }
+    listed += (i ? ", '" : "'") + std::string(choices[i]) + "'";
+  }
+  PyErr_Format(PyExc_ValueError, "positions() argument '%s' must be one of %s, not %R", name,
+               listed.c_str(), value);
+  return false;
+}
+
+bool read_site(PyObject* latitude, PyObject* longitude, PyObject* height, GeodeticSite* site) {
+  if (!arg_double(latitude, "positions", "latitude", &site->latitude) ||
+      !refuse_non_finite("positions", "latitude", site->latitude) ||
+      !arg_double(longitude, "positions", "longitude", &site->longitude) ||
+      !refuse_non_finite("positions", "longitude", site->longitude)) {
+    return false;
+  }
+  if (height && (!arg_double(height, "positions", "height", &site->height) ||
+                 !refuse_non_finite("positions", "height", site->height))) {
+    return false;
+  }
+  return true;
+}
+
+bool put(PyObject* dict, const char* key, PyObject* value) {
+  PyRef owned = PyRef::steal(value);
+  return owned && PyDict_SetItemString(dict, key, owned.get()) == 0;
+}
+
+PyObject* columns_dict(const PositionColumns& c, const std::vector<double>& jds, PyObject* bodies,
+                       const char* zodiac) {
+  PyRef numpy = PyRef::steal(PyImport_ImportModule("numpy"));
+  if (!numpy) return nullptr;
+  PyRef out = PyRef::steal(PyDict_New());
+  if (!out) return nullptr;
+  const auto rows = static_cast<Py_ssize_t>(c.moments);
+  const auto columns = static_cast<Py_ssize_t>(c.bodies);
+  const std::pair<const char*, const std::vector<double>*> per_body[] = {
+      {"longitude", &c.longitude},
+      {"latitude", &c.latitude},
+      {"distance", &c.distance},
+      {"longitude_speed", &c.longitude_speed},
+      {"latitude_speed", &c.latitude_speed},
+      {"distance_speed", &c.distance_speed},
+      {"right_ascension", &c.right_ascension},
+      {"declination", &c.declination},
+      {"right_ascension_speed", &c.right_ascension_speed},
+      {"declination_speed", &c.declination_speed},
+  };
+  const bool ok = put(out.get(), "jd", new_array(numpy.get(), jds, rows, -1)) &&
+                  PyDict_SetItemString(out.get(), "bodies", bodies) == 0 &&
+                  put(out.get(), "zodiac_type", PyUnicode_FromString(zodiac)) &&
+                  put(out.get(), "ayanamsa", new_array(numpy.get(), c.ayanamsa, rows, -1)) &&
+                  put(out.get(), "obliquity", new_array(numpy.get(), c.obliquity, rows, -1)) &&
+                  put(out.get(), "sidereal_time",
+                      new_array(numpy.get(), c.sidereal_time, rows, -1));
+  if (!ok) return nullptr;
+  for (const auto& [key, data] : per_body) {
+    if (!put(out.get(), key, new_array(numpy.get(), *data, rows, columns))) return nullptr;
+  }
+  return out.release();
+}
+
+// The engine's error, led by the moment of the batch that failed.
+PyObject* raise_failure(ModuleState* state, const PositionsFailure& failure,
+                        const std::vector<double>& jds) {
+  raise_engine_error(state, failure.error);
+  if (!failure.moment) return nullptr;
+  PyObject *type = nullptr, *value = nullptr, *traceback = nullptr;
+  PyErr_Fetch(&type, &value, &traceback);
+  PyRef owned_type = PyRef::steal(type), owned_value = PyRef::steal(value),
+        owned_traceback = PyRef::steal(traceback);
+  PyRef jd = PyRef::steal(PyFloat_FromDouble(jds[*failure.moment]));
+  if (!jd) return nullptr;
+  PyErr_Format(type, "moments[%zu] (UT JD %R): %S", *failure.moment, jd.get(),
+               value ? value : Py_None);
+  return nullptr;
+}
+
+PyObject* engine_positions(PyObject* self, PyObject* args, PyObject* kwargs) {
+  static const char* names[] = {"moments",   "bodies",   "zodiac_type", "ayanamsa",
+                                "center",    "latitude", "longitude",   "height",
+                                "correction", nullptr};
+  PyObject *moments = nullptr, *bodies = nullptr, *zodiac = nullptr, *ayanamsa_code = nullptr,
+           *center = nullptr, *latitude = nullptr, *longitude = nullptr, *height = nullptr,
+           *correction = nullptr;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|O$OOOOOOO:positions",
+                                   const_cast<char**>(names), &moments, &bodies, &zodiac,
+                                   &ayanamsa_code, &center, &latitude, &longitude, &height,
+                                   &correction)) {
+    return nullptr;
+  }
+
+  PositionsRequest request;
+  std::string zodiac_text = "tropical";
+  request.ayanamsa = "galcent_0sag";
+  if ((zodiac && !arg_text(zodiac, "positions", "zodiac_type", &zodiac_text)) ||
+      (ayanamsa_code && !arg_text(ayanamsa_code, "positions", "ayanamsa", &request.ayanamsa))) {
+    return nullptr;
+  }
+  request.sidereal = zodiac_type_from_text(zodiac_text) == ZodiacType::Sidereal;
+
+  static const char* const centres[] = {"geocentric", "topocentric", "heliocentric"};
+  static const char* const corrections[] = {"apparent", "astrometric", "geometric"};
+  const bool placed = latitude != nullptr || longitude != nullptr;
+  int centre = 0, light = 0;
+  if (!read_choice(center, "center", centres, 3, &centre) ||
+      !read_choice(correction, "correction", corrections, 3, &light)) {
+    return nullptr;
+  }
+  request.centre = static_cast<PositionCentre>(centre);
+  request.correction = static_cast<PositionCorrection>(light);
+  if (request.centre == PositionCentre::topocentric) {
+    if (!latitude || !longitude) {
+      PyErr_SetString(PyExc_ValueError,
+                      "positions() needs 'latitude' and 'longitude' for a topocentric center");
+      return nullptr;
+    }
+    if (!read_site(latitude, longitude, height, &request.site)) return nullptr;
+  } else if (placed || height) {
+    PyErr_SetString(PyExc_ValueError,
+                    "positions() takes 'latitude', 'longitude' and 'height' only with "
+                    "center='topocentric'");
+    return nullptr;
+  }
+
+  PyRef shown;
+  try {
+    if (!read_moments(moments, &request.jds)) return nullptr;
+    if (!read_bodies(bodies, &request.bodies, &shown)) return nullptr;
+  } catch (const std::bad_alloc&) {
+    return PyErr_NoMemory();
+  }
+
+  const KernelSet& kernels = engine_kernels(self);
+  std::optional<Expected<PositionColumns, PositionsFailure>> result;
+  bool out_of_memory = false;
+  Py_BEGIN_ALLOW_THREADS
+  try {
+    result.emplace(positions(kernels, request));
+  } catch (const std::bad_alloc&) {
+    out_of_memory = true;
+  }
+  Py_END_ALLOW_THREADS
+  if (out_of_memory) return PyErr_NoMemory();
+  if (!*result) return raise_failure(engine_state(self), result->error(), request.jds);
+  return columns_dict(result->value(), request.jds, shown.get(),
+                      request.sidereal ? "sidereal" : "tropical");
+}
+
+}  // namespace
+
+PyMethodDef engine_positions_method = {
+    "positions", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(engine_positions)),
+    METH_VARARGS | METH_KEYWORDS,
+    "positions($self, moments, bodies=None, *, zodiac_type=\"tropical\", "
+    "ayanamsa=\"galcent_0sag\", center=\"geocentric\", latitude=None, longitude=None, "
+    "height=0.0, correction=\"apparent\")\n--\n\n"
+    "Positions of bodies at one moment or many, as numpy columns (moments x bodies):\n"
+    "ecliptic longitude, latitude, distance, right ascension and declination of date,\n"
+    "with their speeds per day. The chart's longitudes and speeds, to the bit.\n\n"
+    "`moments`: a moment, a UT Julian day, a sequence of either, or a float64 array of\n"
+    "Julian days. `bodies`: names (the chart's fourteen by default, and \"True Node\",\n"
+    "\"True South Node\", \"True Lilith\" for the osculating lunar node and apogee) or\n"
+    "NAIF codes held by a loaded kernel (an asteroid kernel chains through the first\n"
+    "planetary kernel). `center`: \"geocentric\", \"topocentric\" (with `latitude`,\n"
+    "`longitude` and `height` in metres on WGS84) or \"heliocentric\" (light time from\n"
+    "the Sun's centre). `correction`: \"apparent\" (light time, deflection, aberration),\n"
+    "\"astrometric\" (light time only) or \"geometric\". Speeds are the change over the\n"
+    "following hour, per day; the mean node, Lilith and Chiron keep the chart's speeds.\n"
+    "Chiron outside its table (1849 to 2150) is NaN. A moment no kernel covers raises\n"
+    "EphemerisRangeError naming its index in `moments`."};
+
+}  // namespace quorvane::py
