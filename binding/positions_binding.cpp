@@ -12,6 +12,7 @@
 #include "convert.hpp"
 #include "engine_object.hpp"
 #include "errors.hpp"
+#include "without_lock.hpp"
 #include "quorvane/positions.hpp"
 #include "quorvane/zodiac.hpp"
 
@@ -298,16 +299,24 @@ PyObject* engine_positions(PyObject* self, PyObject* args, PyObject* kwargs) {
   }
 
   const KernelSet& kernels = engine_kernels(self);
-  std::optional<Expected<PositionColumns, PositionsFailure>> result;
-  bool out_of_memory = false;
-  Py_BEGIN_ALLOW_THREADS
-  try {
-    result.emplace(positions(kernels, request));
-  } catch (const std::bad_alloc&) {
-    out_of_memory = true;
-  }
-  Py_END_ALLOW_THREADS
-  if (out_of_memory) return PyErr_NoMemory();
+  // The same change checks as every other Engine call: a batch during which
+  // a kernel file changed is refused rather than handed back.
+  auto result = without_lock([&]() -> Expected<PositionColumns, PositionsFailure> {
+    const auto failed = [](EngineError error) {
+      return unexpected(PositionsFailure{std::nullopt, std::move(error)});
+    };
+    auto before = kernels.generation();
+    if (!before) return failed(std::move(before).error());
+    auto computed = positions(kernels, request);
+    auto after = kernels.generation();
+    if (!after) return failed(std::move(after).error());
+    if (*after != *before) {
+      return failed(EngineError::spk(
+          SpkError::io("a kernel file changed on disk during the computation")));
+    }
+    return computed;
+  });
+  if (!result) return nullptr;
   if (!*result) return raise_failure(engine_state(self), result->error(), request.jds);
   return columns_dict(result->value(), request.jds, shown.get(),
                       request.sidereal ? "sidereal" : "tropical");
