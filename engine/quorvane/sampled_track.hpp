@@ -1,0 +1,74 @@
+// A body's longitude sampled at equal steps and unwrapped (continuous
+// through 360°), read between the samples through the polynomial of the
+// eight samples around each moment. Searches find stations and crossings
+// on it with a root search instead of stepping through time.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "quorvane/body_longitude.hpp"
+#include "quorvane/error.hpp"
+#include "quorvane/expected.hpp"
+
+namespace quorvane {
+
+struct Station {
+  double jd;
+  bool turns_retrograde;  // direct before, retrograde after
+};
+
+struct Crossing {
+  double jd;
+  bool direct;  // the longitude increases through the value
+};
+
+class SampledTrack {
+ public:
+  // Samples per interpolating polynomial; the track needs this many samples
+  // around every moment it is read at.
+  static constexpr int kStencil = 8;
+
+  // Wraps the longitudes (degrees, any turn) sampled at first + i * step.
+  SampledTrack(double first, double step, const std::vector<double>& longitudes);
+
+  // Where the track can be read: kStencil / 2 - 1 samples in from each end.
+  double readable_from() const;
+  double readable_to() const;
+
+  double at(double jd) const;     // unwrapped degrees
+  double speed(double jd) const;  // degrees per day
+
+  // Moments in [from, to] where the speed changes sign, in time order.
+  std::vector<Station> stations(double from, double to) const;
+
+  // Moments in [from, to] where the longitude equals `target` modulo 360,
+  // in time order. `stations` are those of the same span: between two of
+  // them the track is monotone, so each turn of the target is met once.
+  std::vector<Crossing> crossings(double target, double from, double to,
+                                  const std::vector<Station>& stations) const;
+
+ private:
+  double sample_time(size_t i) const { return first_ + step_ * static_cast<double>(i); }
+  void crossings_in_piece(double target, double from, double to,
+                          std::vector<Crossing>& out) const;
+
+  double first_;
+  double step_;
+  std::vector<double> unwrapped_;
+};
+
+// The tracks of several bodies over [from, to] at `step` days, sampled
+// together (one Earth orientation per moment), with the margins a track
+// needs to be read over the whole span.
+Expected<std::vector<SampledTrack>, EngineError> sample_tracks(const LongitudeSource& source,
+                                                               std::span<const int32_t> codes,
+                                                               double from, double to, double step);
+
+// A sampling step (days) at which a body's track stays far more accurate
+// than the searches need: half a day for the Moon, up to 8 days for Pluto.
+double sampling_step(int32_t code);
+
+}  // namespace quorvane
