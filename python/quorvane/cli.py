@@ -185,6 +185,7 @@ def build_parser() -> argparse.ArgumentParser:
     sub = command("zi-wei", "the Zi Wei Dou Shu chart of a birth")
     add_chinese_birth(sub)
     sub.add_argument("--leap-month", default="split", help="split or same")
+    predictive_cli.add_commands(command)
     return parser
 
 
@@ -582,6 +583,12 @@ def fail(message: str, status: int) -> int:
     print(f"{PROG}: error: {message}", file=sys.stderr)
     return status
 
+
+# Returns, timelines, progressions, directions, composite and Davison charts.
+from quorvane import predictive_cli  # noqa: E402  (it builds on the helpers above)
+
+FUNCTIONS.update(predictive_cli.FUNCTIONS)
+COMMANDS.update(predictive_cli.COMMANDS)
 
 if __name__ == "__main__":
     sys.exit(main())
