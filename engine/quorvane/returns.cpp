@@ -41,7 +41,7 @@ Expected<std::optional<double>, EngineError> polish(const LongitudeSource& sourc
     if (!longitude) return unexpected(std::move(longitude).error());
     return signed_difference(*longitude, natal);
   };
-  for (int widening = 0; widening < 4; ++widening, half_width *= 4.0) {
+  for (int widening = 0; widening < 7; ++widening, half_width *= 4.0) {
     const double a = guess - half_width, b = guess + half_width;
     auto fa = offset(a);
     if (!fa) return unexpected(std::move(fa).error());

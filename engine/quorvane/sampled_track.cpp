@@ -172,13 +172,9 @@ Expected<std::vector<SampledTrack>, EngineError> sample_tracks(const LongitudeSo
 }
 
 double sampling_step(int32_t code) {
-  switch (code) {
-    case 301: return 0.5;                  // Moon
-    case 10: case 199: case 299: return 1.0;  // Sun, Mercury, Venus
-    case 4: return 2.0;                    // Mars
-    case 5: case 6: return 4.0;            // Jupiter, Saturn
-    default: return 8.0;                   // Uranus, Neptune, Pluto
-  }
+  // Nutation's fortnightly terms (13.7 and 9.1 days) set the step for
+  // every body but the Moon, whose own motion asks for half a day.
+  return code == 301 ? 0.5 : 1.0;
 }
 
 }  // namespace quorvane

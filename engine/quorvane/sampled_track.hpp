@@ -68,7 +68,8 @@ Expected<std::vector<SampledTrack>, EngineError> sample_tracks(const LongitudeSo
                                                                double from, double to, double step);
 
 // A sampling step (days) at which a body's track stays far more accurate
-// than the searches need: half a day for the Moon, up to 8 days for Pluto.
+// than the searches need (away from the Sun's glare, where the deflection of
+// light changes too fast for any step of hours).
 double sampling_step(int32_t code);
 
 }  // namespace quorvane

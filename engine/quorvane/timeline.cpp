@@ -5,17 +5,65 @@
 #include <map>
 
 #include "quorvane/moment_record.hpp"
+#include "quorvane/root_search.hpp"
 #include "quorvane/sampled_track.hpp"
 #include "quorvane/zodiac.hpp"
 
 namespace quorvane {
 namespace {
 
+// Within this elongation (degrees) the deflection of light by the Sun
+// changes faster than a daily track follows (up to arcseconds at the limb),
+// so moments found there are made exact on the positions themselves.
+constexpr double kGlareDegrees = 4.0;
+constexpr double kExactTolerance = 1e-8;  // days
+
 struct BodyTrack {
   std::string name;
+  int32_t code;
   const SampledTrack* track;
+  const SampledTrack* sun;  // null for the Sun itself
+  const LongitudeSource* source;
   std::vector<Station> stations;
 };
+
+// The moment of `crossing` of `value` made exact near the Sun; elsewhere
+// the track's own moment is already far inside the tolerance.
+Expected<double, EngineError> in_glare_exact(const BodyTrack& body, const Crossing& crossing,
+                                             double value) {
+  const double t = crossing.jd;
+  if (!body.sun || std::fabs(signed_difference(normalize_degrees(body.sun->at(t)),
+                                               normalize_degrees(body.track->at(t)))) > kGlareDegrees) {
+    return t;
+  }
+  const auto offset = [&](double jd) -> Expected<double, EngineError> {
+    auto longitude = body.source->longitude(body.code, jd);
+    if (!longitude) return unexpected(std::move(longitude).error());
+    return signed_difference(*longitude, normalize_degrees(value));
+  };
+  // Arcseconds of track error at the track's speed, and room to spare.
+  double half_width = std::max(1e-3, 3e-3 / std::max(std::fabs(body.track->speed(t)), 1e-3));
+  for (int widening = 0; widening < 3; ++widening, half_width *= 4.0) {
+    auto fa = offset(t - half_width);
+    if (!fa) return unexpected(std::move(fa).error());
+    auto fb = offset(t + half_width);
+    if (!fb) return unexpected(std::move(fb).error());
+    if ((*fa > 0.0) == (*fb > 0.0)) continue;
+    return bracketed_root(offset, t - half_width, *fa, t + half_width, *fb, kExactTolerance);
+  }
+  return t;
+}
+
+Expected<std::vector<Crossing>, EngineError> crossings(const BodyTrack& body, double value,
+                                                       double start, double end) {
+  std::vector<Crossing> found = body.track->crossings(value, start, end, body.stations);
+  for (Crossing& c : found) {
+    auto exact = in_glare_exact(body, c, value);
+    if (!exact) return unexpected(std::move(exact).error());
+    c.jd = std::clamp(*exact, start, end);
+  }
+  return found;
+}
 
 // The tracks of the asked bodies, sampled in groups of equal step so that
 // bodies of one group share each moment's Earth orientation.
@@ -56,17 +104,22 @@ Expected<std::optional<double>, EngineError> allowed_orb(const OrbSettings& sett
 }
 
 // The passes of one body through orb of one target longitude.
-void passes(const BodyTrack& body, const std::string& natal, const AspectKind& aspect,
-            double target, double orb, double start, double end, std::vector<AspectPass>& out) {
-  const SampledTrack& track = *body.track;
-  std::vector<Crossing> edges = track.crossings(target - orb, start, end, body.stations);
-  const auto upper = track.crossings(target + orb, start, end, body.stations);
-  edges.insert(edges.end(), upper.begin(), upper.end());
+Expected<Ok, EngineError> passes(const BodyTrack& body, const std::string& natal,
+                                 const AspectKind& aspect, double target, double orb, double start,
+                                 double end, std::vector<AspectPass>& out) {
+  auto lower = crossings(body, target - orb, start, end);
+  if (!lower) return unexpected(std::move(lower).error());
+  auto upper = crossings(body, target + orb, start, end);
+  if (!upper) return unexpected(std::move(upper).error());
+  std::vector<Crossing> edges = std::move(lower).value();
+  edges.insert(edges.end(), upper->begin(), upper->end());
   std::sort(edges.begin(), edges.end(), [](const Crossing& a, const Crossing& b) { return a.jd < b.jd; });
-  const auto hits = track.crossings(target, start, end, body.stations);
 
-  bool inside = std::fabs(signed_difference(normalize_degrees(track.at(start)), target)) <= orb;
-  if (!inside && edges.empty()) return;
+  bool inside =
+      std::fabs(signed_difference(normalize_degrees(body.track->at(start)), target)) <= orb;
+  if (!inside && edges.empty()) return Ok{};
+  auto hits = crossings(body, target, start, end);
+  if (!hits) return unexpected(std::move(hits).error());
   const auto open = [&](std::optional<double> enters) {
     AspectPass pass;
     pass.body = body.name;
@@ -87,7 +140,7 @@ void passes(const BodyTrack& body, const std::string& natal, const AspectKind& a
     }
     inside = !inside;
   }
-  for (const Crossing& hit : hits) {
+  for (const Crossing& hit : *hits) {
     for (size_t k = first; k < out.size(); ++k) {
       const double from = out[k].enters.value_or(start), to = out[k].leaves.value_or(end);
       if (hit.jd >= from && hit.jd <= to) {
@@ -96,18 +149,23 @@ void passes(const BodyTrack& body, const std::string& natal, const AspectKind& a
       }
     }
   }
+  return Ok{};
 }
 
-void ingresses(const BodyTrack& body, const std::vector<double>& boundaries, bool houses,
-               double start, double end, std::vector<Ingress>& out) {
-  for (size_t i = 0; i < boundaries.size(); ++i) {
-    for (const Crossing& c : body.track->crossings(boundaries[i], start, end, body.stations)) {
-      const int n = static_cast<int>(boundaries.size());
+Expected<Ok, EngineError> ingresses(const BodyTrack& body, const std::vector<double>& boundaries,
+                                    bool houses, double start, double end,
+                                    std::vector<Ingress>& out) {
+  const int n = static_cast<int>(boundaries.size());
+  for (int i = 0; i < n; ++i) {
+    auto found = crossings(body, boundaries[static_cast<size_t>(i)], start, end);
+    if (!found) return unexpected(std::move(found).error());
+    for (const Crossing& c : *found) {
       // Moving forward through boundary i enters region i; backward, the one before.
-      const int region = c.direct ? static_cast<int>(i) : (static_cast<int>(i) + n - 1) % n;
+      const int region = c.direct ? i : (i + n - 1) % n;
       out.push_back({body.name, houses ? region + 1 : region, !c.direct, c.jd});
     }
   }
+  return Ok{};
 }
 
 Json optional_moment(const std::optional<double>& jd) {
@@ -182,9 +240,14 @@ Expected<TransitTimeline, EngineError> transit_timeline(const KernelSet& kernels
   if (!settings) return unexpected(std::move(settings).error());
 
   const LongitudeSource source(kernels, request.zodiac);
+  // The Sun's track is wanted for the glare test even when it does not transit.
+  std::vector<int32_t> sampled = codes;
+  if (std::find(sampled.begin(), sampled.end(), 10) == sampled.end()) sampled.push_back(10);
   std::vector<size_t> slot;
-  auto tracks = sample_bodies(source, codes, request.start, request.end, slot);
+  auto tracks = sample_bodies(source, sampled, request.start, request.end, slot);
   if (!tracks) return unexpected(std::move(tracks).error());
+  const SampledTrack* sun =
+      &(*tracks)[slot[static_cast<size_t>(std::find(sampled.begin(), sampled.end(), 10) - sampled.begin())]];
 
   TransitTimeline timeline;
   timeline.start = request.start;
@@ -196,23 +259,28 @@ Expected<TransitTimeline, EngineError> transit_timeline(const KernelSet& kernels
 
   for (size_t b = 0; b < codes.size(); ++b) {
     const SampledTrack& track = (*tracks)[slot[b]];
-    const BodyTrack body{names[b], &track, track.stations(request.start, request.end)};
+    const BodyTrack body{names[b], codes[b], &track, codes[b] == 10 ? nullptr : sun, &source,
+                         track.stations(request.start, request.end)};
     for (const Station& s : body.stations) {
       timeline.stations.push_back(
           {body.name, s.turns_retrograde, normalize_degrees(track.at(s.jd)), s.jd});
     }
-    ingresses(body, sign_starts, false, request.start, request.end, timeline.sign_ingresses);
-    ingresses(body, cusps, true, request.start, request.end, timeline.house_ingresses);
+    for (const auto& [boundaries, houses] :
+         {std::pair{&sign_starts, false}, std::pair{&cusps, true}}) {
+      auto done = ingresses(body, *boundaries, houses, request.start, request.end,
+                            houses ? timeline.house_ingresses : timeline.sign_ingresses);
+      if (!done) return unexpected(std::move(done).error());
+    }
     for (const Point& natal : request.natal) {
       for (const AspectKind& aspect : kAspectTable) {
         auto orb = allowed_orb(*settings, body.name, natal.name, aspect);
         if (!orb) return unexpected(std::move(orb).error());
         if (!*orb) continue;
-        passes(body, natal.name, aspect, natal.longitude + aspect.angle, **orb, request.start,
-               request.end, timeline.aspects);
-        if (aspect.angle != 0.0 && aspect.angle != 180.0) {
-          passes(body, natal.name, aspect, natal.longitude - aspect.angle, **orb, request.start,
-                 request.end, timeline.aspects);
+        for (double sign : {1.0, -1.0}) {
+          if (sign < 0.0 && (aspect.angle == 0.0 || aspect.angle == 180.0)) continue;
+          auto done = passes(body, natal.name, aspect, natal.longitude + sign * aspect.angle, **orb,
+                             request.start, request.end, timeline.aspects);
+          if (!done) return unexpected(std::move(done).error());
         }
       }
     }
