@@ -5,6 +5,7 @@
 
 #include "quorvane/ephemeris/observe.hpp"
 #include "quorvane/frames/frames.hpp"
+#include "quorvane/sampled_track.hpp"
 #include "quorvane/zodiac.hpp"
 
 namespace quorvane {
@@ -47,7 +48,9 @@ Expected<Ok, EngineError> LongitudeSource::longitudes(std::span<const int32_t> c
   auto earth = kernel.barycentric(kEarth, time);
   if (!earth) return unexpected(EngineError::spk(earth.error()));
   const Observer observer{std::nullopt, earth->position, earth->velocity};
-  const Orientation orientation = orientation_at(time, 678, true);
+  const Orientation orientation = nutation_ && nutation_->covers(jd)
+                                      ? nutation_->orientation(time, jd)
+                                      : orientation_at(time, 678, true);
   const double offset = zodiac_.offset(jd);
   for (size_t i = 0; i < codes.size(); ++i) {
     auto astrometric = observe_from(kernel, observer, codes[i], time);

@@ -43,10 +43,21 @@ struct ZodiacChoice {
   double offset(double jd) const;
 };
 
+class NutationSamples;
+
 class LongitudeSource {
  public:
   LongitudeSource(const KernelSet& kernels, ZodiacChoice zodiac)
       : kernels_(kernels), zodiac_(std::move(zodiac)) {}
+
+  // The same source reading the nutation from `samples` where they reach
+  // (they must outlive it), and from the series elsewhere.
+  LongitudeSource with_nutation(const NutationSamples& samples) const {
+    LongitudeSource copy = *this;
+    copy.nutation_ = &samples;
+    return copy;
+  }
+  bool has_nutation() const { return nutation_ != nullptr; }
 
   // Degrees in [0, 360), tropical or sidereal as chosen.
   Expected<double, EngineError> longitude(int32_t code, double jd) const;
@@ -60,6 +71,7 @@ class LongitudeSource {
  private:
   const KernelSet& kernels_;
   ZodiacChoice zodiac_;
+  const NutationSamples* nutation_ = nullptr;
 };
 
 // Signed difference a - b reduced into [-180, 180).

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <optional>
 
 #include "quorvane/body_longitude.hpp"
+#include "quorvane/frames/nutation.hpp"
 #include "quorvane/root_search.hpp"
 
 namespace quorvane {
@@ -152,12 +154,42 @@ std::vector<Crossing> SampledTrack::crossings(double target, double from, double
   return out;
 }
 
-Expected<std::vector<SampledTrack>, EngineError> sample_tracks(const LongitudeSource& source,
+namespace {
+
+constexpr double kSeriesUnitToArcsec = 1e-7;
+constexpr double kArcsecToRad = 4.84813681109536e-6;
+constexpr int kMargin = SampledTrack::kStencil / 2 + 1;
+
+}  // namespace
+
+std::pair<SampledTrack, SampledTrack> NutationSamples::sample(double from, double to) {
+  const double first = from - kMargin;
+  const size_t count = static_cast<size_t>(std::ceil(to - from)) + 2 * kMargin + 1;
+  std::vector<double> psi(count), eps(count);
+  for (size_t i = 0; i < count; ++i) {
+    const Time time = Time::from_ut1(first + static_cast<double>(i));
+    const auto [dpsi, deps] = nutation::series(678, true, time.whole + time.tt_fraction);
+    psi[i] = dpsi * kSeriesUnitToArcsec;
+    eps[i] = deps * kSeriesUnitToArcsec;
+  }
+  return {SampledTrack(first, 1.0, psi), SampledTrack(first, 1.0, eps)};
+}
+
+NutationSamples::NutationSamples(double from, double to) : NutationSamples(sample(from, to)) {}
+
+Orientation NutationSamples::orientation(const Time& time, double jd) const {
+  return Orientation::with_nutation(time, psi_.at(jd) * kArcsecToRad, eps_.at(jd) * kArcsecToRad);
+}
+
+Expected<std::vector<SampledTrack>, EngineError> sample_tracks(const LongitudeSource& given,
                                                                std::span<const int32_t> codes,
                                                                double from, double to, double step) {
-  constexpr int kMargin = SampledTrack::kStencil / 2 + 1;
   const double first = from - kMargin * step;
   const size_t count = static_cast<size_t>(std::ceil((to - from) / step)) + 2 * kMargin + 1;
+  const double last = first + step * static_cast<double>(count - 1);
+  std::optional<NutationSamples> nutation;
+  if (!given.has_nutation()) nutation.emplace(first - 1.0, last + 1.0);
+  const LongitudeSource source = nutation ? given.with_nutation(*nutation) : given;
   std::vector<std::vector<double>> longitudes(codes.size(), std::vector<double>(count));
   std::vector<double> row(codes.size());
   for (size_t i = 0; i < count; ++i) {

@@ -7,11 +7,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "quorvane/body_longitude.hpp"
 #include "quorvane/error.hpp"
 #include "quorvane/expected.hpp"
+#include "quorvane/frames/frames.hpp"
+#include "quorvane/time.hpp"
 
 namespace quorvane {
 
@@ -58,6 +61,26 @@ class SampledTrack {
   double first_;
   double step_;
   std::vector<double> unwrapped_;
+};
+
+// The full nutation series (IAU 2000A, as charts use it) sampled daily over
+// a span and read between the samples: it is smooth at that step (its
+// shortest terms of 5 days weigh a few ten-thousandths of an arcsecond),
+// and its 1365 terms are most of the cost of one position.
+class NutationSamples {
+ public:
+  NutationSamples(double from, double to);  // UT Julian days
+
+  bool covers(double jd) const { return jd >= psi_.readable_from() && jd <= psi_.readable_to(); }
+  // The Earth's orientation at `time` (whose UT1 Julian day is `jd`).
+  Orientation orientation(const Time& time, double jd) const;
+
+ private:
+  static std::pair<SampledTrack, SampledTrack> sample(double from, double to);
+  explicit NutationSamples(std::pair<SampledTrack, SampledTrack> tracks)
+      : psi_(std::move(tracks.first)), eps_(std::move(tracks.second)) {}
+  SampledTrack psi_;  // arcseconds
+  SampledTrack eps_;
 };
 
 // The tracks of several bodies over [from, to] at `step` days, sampled

@@ -5,7 +5,6 @@
 #include <map>
 
 #include "quorvane/moment_record.hpp"
-#include "quorvane/root_search.hpp"
 #include "quorvane/sampled_track.hpp"
 #include "quorvane/zodiac.hpp"
 
@@ -16,7 +15,6 @@ namespace {
 // changes faster than a daily track follows (up to arcseconds at the limb),
 // so moments found there are made exact on the positions themselves.
 constexpr double kGlareDegrees = 4.0;
-constexpr double kExactTolerance = 1e-8;  // days
 
 struct BodyTrack {
   std::string name;
@@ -41,17 +39,17 @@ Expected<double, EngineError> in_glare_exact(const BodyTrack& body, const Crossi
     if (!longitude) return unexpected(std::move(longitude).error());
     return signed_difference(*longitude, normalize_degrees(value));
   };
-  // Arcseconds of track error at the track's speed, and room to spare.
-  double half_width = std::max(1e-3, 3e-3 / std::max(std::fabs(body.track->speed(t)), 1e-3));
-  for (int widening = 0; widening < 3; ++widening, half_width *= 4.0) {
-    auto fa = offset(t - half_width);
-    if (!fa) return unexpected(std::move(fa).error());
-    auto fb = offset(t + half_width);
-    if (!fb) return unexpected(std::move(fb).error());
-    if ((*fa > 0.0) == (*fb > 0.0)) continue;
-    return bracketed_root(offset, t - half_width, *fa, t + half_width, *fb, kExactTolerance);
+  // The track is off by arcseconds at most, so two Newton steps at its
+  // speed land far inside the tolerance.
+  const double speed = body.track->speed(t);
+  if (std::fabs(speed) < 1e-3) return t;
+  double jd = t;
+  for (int step = 0; step < 2; ++step) {
+    auto off = offset(jd);
+    if (!off) return unexpected(std::move(off).error());
+    jd -= *off / speed;
   }
-  return t;
+  return jd;
 }
 
 Expected<std::vector<Crossing>, EngineError> crossings(const BodyTrack& body, double value,
@@ -239,7 +237,8 @@ Expected<TransitTimeline, EngineError> transit_timeline(const KernelSet& kernels
   auto settings = OrbSettings::merge(request.orb_settings ? &*request.orb_settings : nullptr);
   if (!settings) return unexpected(std::move(settings).error());
 
-  const LongitudeSource source(kernels, request.zodiac);
+  const NutationSamples nutation(request.start - 8.0, request.end + 8.0);
+  const LongitudeSource source = LongitudeSource(kernels, request.zodiac).with_nutation(nutation);
   // The Sun's track is wanted for the glare test even when it does not transit.
   std::vector<int32_t> sampled = codes;
   if (std::find(sampled.begin(), sampled.end(), 10) == sampled.end()) sampled.push_back(10);
