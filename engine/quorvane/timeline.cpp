@@ -237,6 +237,11 @@ Expected<TransitTimeline, EngineError> transit_timeline(const KernelSet& kernels
   auto settings = OrbSettings::merge(request.orb_settings ? &*request.orb_settings : nullptr);
   if (!settings) return unexpected(std::move(settings).error());
 
+  // A span beyond the kernels fails here, before any sampling.
+  for (double jd : {request.start, request.end}) {
+    auto covered = choose_kernel(kernels, jd);
+    if (!covered) return unexpected(std::move(covered).error());
+  }
   const NutationSamples nutation(request.start - 8.0, request.end + 8.0);
   const LongitudeSource source = LongitudeSource(kernels, request.zodiac).with_nutation(nutation);
   // The Sun's track is wanted for the glare test even when it does not transit.

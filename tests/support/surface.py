@@ -95,7 +95,7 @@ class Arguments:
             "solar_time": True, "zi_hour": "next_day", "sex": None, "luck_pillars": 10,
             "year": None, "date": None, "leap_month": "split",
             "body": "Sun", "natal_longitude": 117.3, "after": MOMENT, "target": MOMENT,
-            "natal_chart": chart, "bodies": ["Sun", "Moon"], "angle_method": "solar_arc",
+            "natal_chart": {"planets": planets[:4], "houses": chart["houses"]}, "bodies": ["Sun", "Moon"], "angle_method": "solar_arc",
             "moment_a": MOMENT, "latitude_a": 51.5, "longitude_a": -0.1,
             "moment_b": "1990-07-15T05:30:00Z", "latitude_b": 48.85, "longitude_b": 2.35,
         }
