@@ -132,7 +132,8 @@ PyObject* engine_transit_timeline(PyObject* self, PyObject* args, PyObject* kwar
   std::vector<std::string> bodies;
   if (!read_moment(values[1], &start) || !read_moment(values[2], &end)) return nullptr;
   if (values[3] && values[3] != Py_None && !read_body_names(values[3], &bodies)) return nullptr;
-  if (!read_orb_settings(values[4], &orbs) || !read_zodiac("transit_timeline", values[5], values[6], &zodiac)) {
+  if (!read_orb_settings(values[4], &orbs) ||
+      !read_zodiac("transit_timeline", values[5], values[6], &zodiac)) {
     return nullptr;
   }
   const KernelSet& kernels = engine_kernels(self);
@@ -187,7 +188,8 @@ PyObject* engine_solar_arc_directions(PyObject* self, PyObject* args, PyObject* 
   }
   const BirthPlace birth{options.moment, options.latitude, options.longitude};
   const KernelSet& kernels = engine_kernels(self);
-  return compute_unlocked(self, [&] { return solar_arc_directions(kernels, options, birth, start, end); });
+  return compute_unlocked(
+      self, [&] { return solar_arc_directions(kernels, options, birth, start, end); });
 }
 
 // The two births of a relationship chart, then the chart options.

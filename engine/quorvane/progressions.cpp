@@ -133,7 +133,9 @@ Expected<SolarArcDirections, EngineError> solar_arc_directions(const KernelSet& 
                                                                const ChartRequest& options,
                                                                const BirthPlace& birth,
                                                                UtcInstant start, UtcInstant end) {
-  if (start < birth.moment) return unexpected(EngineError::invalid_input("start must not be before birth"));
+  if (start < birth.moment) {
+    return unexpected(EngineError::invalid_input("start must not be before birth"));
+  }
   if (!(start < end)) return unexpected(EngineError::invalid_input("end must be after start"));
   SolarArcDirections result;
   result.birth = birth;
@@ -152,7 +154,8 @@ Expected<SolarArcDirections, EngineError> solar_arc_directions(const KernelSet& 
 
   // The solar arc at UT Julian day jd: the progressed Sun's advance, under
   // 150 degrees in the 150 years directions reach.
-  const LongitudeSource source(kernels, ZodiacChoice::from_texts(options.zodiac_type, options.ayanamsa));
+  const LongitudeSource source(kernels,
+                               ZodiacChoice::from_texts(options.zodiac_type, options.ayanamsa));
   const auto arc_at = [&](double jd) -> Expected<double, EngineError> {
     const double progressed = birth_jd + (jd - birth_jd) / kProgressionYearDays;
     auto sun = source.longitude(kSunCode, progressed);
@@ -171,9 +174,11 @@ Expected<SolarArcDirections, EngineError> solar_arc_directions(const KernelSet& 
     arcs.push_back(*arc);
   }
   result.arc = arcs.front();
+  const auto directed = [&](std::string_view name) {
+    return normalize_degrees(named(natal->placements, name).ecliptic_longitude + result.arc);
+  };
   result.directed = placements(bodies_of(natal->placements, result.arc), natal->cusps,
-                               normalize_degrees(named(natal->placements, "Ascendant").ecliptic_longitude + result.arc),
-                               normalize_degrees(named(natal->placements, "Midheaven").ecliptic_longitude + result.arc));
+                               directed("Ascendant"), directed("Midheaven"));
 
   const auto& points = natal->placements;
   for (const Placement& moved : points) {
@@ -182,8 +187,8 @@ Expected<SolarArcDirections, EngineError> solar_arc_directions(const KernelSet& 
       for (const AspectKind& aspect : kAspectTable) {
         for (double sign : {1.0, -1.0}) {
           if (sign < 0.0 && (aspect.angle == 0.0 || aspect.angle == 180.0)) continue;
-          const double wanted =
-              remainder_degrees(fixed.ecliptic_longitude + sign * aspect.angle - moved.ecliptic_longitude);
+          const double wanted = remainder_degrees(fixed.ecliptic_longitude +
+                                                  sign * aspect.angle - moved.ecliptic_longitude);
           for (double value = wanted + 360.0 * std::ceil((arcs.front() - wanted) / 360.0);
                value <= arcs.back(); value += 360.0) {
             const size_t k = static_cast<size_t>(

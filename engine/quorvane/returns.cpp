@@ -107,7 +107,9 @@ namespace {
 
 Expected<int32_t, EngineError> body_code(std::string_view body) {
   const auto code = kernel_body_code(body);
-  if (!code) return unexpected(EngineError::invalid_input("not a body with returns: " + std::string(body)));
+  if (!code) {
+    return unexpected(EngineError::invalid_input("not a body with returns: " + std::string(body)));
+  }
   return *code;
 }
 
@@ -142,7 +144,8 @@ Expected<ReturnChart, EngineError> return_chart(const KernelSet& kernels, std::s
                                                 double natal_longitude, const ChartRequest& request) {
   auto code = body_code(body);
   if (!code) return unexpected(std::move(code).error());
-  const LongitudeSource source(kernels, ZodiacChoice::from_texts(request.zodiac_type, request.ayanamsa));
+  const LongitudeSource source(kernels,
+                               ZodiacChoice::from_texts(request.zodiac_type, request.ayanamsa));
   const double natal = normalize_degrees(natal_longitude);
   auto jd = next_return(source, *code, natal, request.moment.julian_day(), kReturnHorizonDays);
   if (!jd) return unexpected(std::move(jd).error());

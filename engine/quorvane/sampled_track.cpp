@@ -8,6 +8,7 @@
 #include "quorvane/body_longitude.hpp"
 #include "quorvane/frames/nutation.hpp"
 #include "quorvane/root_search.hpp"
+#include "quorvane/zodiac.hpp"
 
 namespace quorvane {
 namespace {
@@ -113,7 +114,10 @@ void SampledTrack::crossings_in_piece(double target, double from, double to,
   const double low = std::min(la, lb), high = std::max(la, lb);
   // The turns of the target inside [low, high); the lower end belongs to the
   // piece on a direct run, the upper on a retrograde one.
-  double value = target + 360.0 * std::ceil((low - target) / 360.0);
+  // From a target reduced into [0, 360), the turns run over a bounded range
+  // (a huge target would make the steps of 360 vanish in rounding).
+  const double reduced = remainder_degrees(target);
+  double value = reduced + 360.0 * std::ceil((low - reduced) / 360.0);
   if (!direct && value == low) value += 360.0;
 
   // Samples strictly inside the piece, [i0, i1): monotone like the piece.

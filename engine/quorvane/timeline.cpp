@@ -111,7 +111,8 @@ Expected<Ok, EngineError> passes(const BodyTrack& body, const std::string& natal
   if (!upper) return unexpected(std::move(upper).error());
   std::vector<Crossing> edges = std::move(lower).value();
   edges.insert(edges.end(), upper->begin(), upper->end());
-  std::sort(edges.begin(), edges.end(), [](const Crossing& a, const Crossing& b) { return a.jd < b.jd; });
+  std::sort(edges.begin(), edges.end(),
+            [](const Crossing& a, const Crossing& b) { return a.jd < b.jd; });
 
   bool inside =
       std::fabs(signed_difference(normalize_degrees(body.track->at(start)), target)) <= orb;
@@ -189,7 +190,8 @@ Expected<TimelineRequest, EngineError> timeline_natal(const Json& natal) {
         const Json& cusp = (*houses)[i];
         const auto value = cusp.is_object() ? cusp.find("ecliptic_longitude") : cusp.end();
         if (!cusp.is_object() || value == cusp.end()) {
-          return unexpected(EngineError::invalid_input("every natal house needs an ecliptic_longitude"));
+          return unexpected(
+              EngineError::invalid_input("every natal house needs an ecliptic_longitude"));
         }
         auto longitude = py_float(*value);
         if (!longitude) return unexpected(std::move(longitude).error());
@@ -201,16 +203,18 @@ Expected<TimelineRequest, EngineError> timeline_natal(const Json& natal) {
   auto points = points_from_json(*planets);
   if (!points) return unexpected(std::move(points).error());
   request.natal = std::move(points).value();
-  for (const Point& p : request.natal) {
+  for (Point& p : request.natal) {
     if (!std::isfinite(p.longitude)) {
       return unexpected(EngineError::invalid_input(p.name + " has a non-finite ecliptic_longitude"));
     }
+    p.longitude = normalize_degrees(p.longitude);
   }
   if (request.natal_cusps) {
-    for (double cusp : *request.natal_cusps) {
+    for (double& cusp : *request.natal_cusps) {
       if (!std::isfinite(cusp)) {
         return unexpected(EngineError::invalid_input("a natal house cusp is not finite"));
       }
+      cusp = normalize_degrees(cusp);
     }
   }
   return request;
@@ -250,8 +254,8 @@ Expected<TransitTimeline, EngineError> transit_timeline(const KernelSet& kernels
   std::vector<size_t> slot;
   auto tracks = sample_bodies(source, sampled, request.start, request.end, slot);
   if (!tracks) return unexpected(std::move(tracks).error());
-  const SampledTrack* sun =
-      &(*tracks)[slot[static_cast<size_t>(std::find(sampled.begin(), sampled.end(), 10) - sampled.begin())]];
+  const auto sun_index = std::find(sampled.begin(), sampled.end(), 10) - sampled.begin();
+  const SampledTrack* sun = &(*tracks)[slot[static_cast<size_t>(sun_index)]];
 
   TransitTimeline timeline;
   timeline.start = request.start;
@@ -291,7 +295,9 @@ Expected<TransitTimeline, EngineError> transit_timeline(const KernelSet& kernels
   }
   const auto pass_start = [&](const AspectPass& p) { return p.enters.value_or(request.start); };
   std::stable_sort(timeline.aspects.begin(), timeline.aspects.end(),
-                   [&](const AspectPass& a, const AspectPass& b) { return pass_start(a) < pass_start(b); });
+                   [&](const AspectPass& a, const AspectPass& b) {
+                     return pass_start(a) < pass_start(b);
+                   });
   const auto by_time = [](const auto& a, const auto& b) { return a.jd < b.jd; };
   std::stable_sort(timeline.sign_ingresses.begin(), timeline.sign_ingresses.end(), by_time);
   std::stable_sort(timeline.house_ingresses.begin(), timeline.house_ingresses.end(), by_time);
