@@ -32,5 +32,12 @@ extern PyMethodDef engine_horary_method;
 extern PyMethodDef engine_election_method;
 extern PyMethodDef engine_elections_method;
 extern PyMethodDef engine_positions_method;
+extern PyMethodDef engine_planet_return_method;
+extern PyMethodDef engine_returns_method;
+extern PyMethodDef engine_transit_timeline_method;
+extern PyMethodDef engine_progressions_method;
+extern PyMethodDef engine_solar_arc_directions_method;
+extern PyMethodDef engine_composite_method;
+extern PyMethodDef engine_davison_method;
 
 }  // namespace quorvane::py

@@ -26,6 +26,13 @@ PyMethodDef* const engine_method_list[] = {
     &engine_election_method,
     &engine_elections_method,
     &engine_positions_method,
+    &engine_planet_return_method,
+    &engine_returns_method,
+    &engine_transit_timeline_method,
+    &engine_progressions_method,
+    &engine_solar_arc_directions_method,
+    &engine_composite_method,
+    &engine_davison_method,
 };
 
 struct EngineObject {

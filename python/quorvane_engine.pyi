@@ -141,6 +141,88 @@ class Engine:
         height: float = 0.0,
         correction: str = "apparent",
     ) -> dict[str, Any]: ...
+    def planet_return(
+        self,
+        body: str,
+        natal_longitude: float,
+        after: _Moment,
+        latitude: float,
+        longitude: float,
+        house_system: _HouseSystem = "P",
+        zodiac_type: _ZodiacType = "tropical",
+        ayanamsa: _Ayanamsa = "galcent_0sag",
+        orb_settings: Union[_JsonObject, None] = None,
+        dignity_scheme: _DignityScheme = "lilly",
+    ) -> _Record: ...
+    def returns(
+        self,
+        body: str,
+        natal_longitude: float,
+        start: _Moment,
+        end: _Moment,
+        zodiac_type: _ZodiacType = "tropical",
+        ayanamsa: _Ayanamsa = "galcent_0sag",
+    ) -> _Record: ...
+    def transit_timeline(
+        self,
+        natal_chart: Union[_JsonObject, _Points],
+        start: _Moment,
+        end: _Moment,
+        bodies: Union[Sequence[str], None] = None,
+        orb_settings: Union[_JsonObject, None] = None,
+        zodiac_type: _ZodiacType = "tropical",
+        ayanamsa: _Ayanamsa = "galcent_0sag",
+    ) -> _Record: ...
+    def progressions(
+        self,
+        birth: _Moment,
+        target: _Moment,
+        latitude: float,
+        longitude: float,
+        angle_method: str = "solar_arc",
+        house_system: _HouseSystem = "P",
+        zodiac_type: _ZodiacType = "tropical",
+        ayanamsa: _Ayanamsa = "galcent_0sag",
+        orb_settings: Union[_JsonObject, None] = None,
+    ) -> _Record: ...
+    def solar_arc_directions(
+        self,
+        birth: _Moment,
+        start: _Moment,
+        end: _Moment,
+        latitude: float,
+        longitude: float,
+        house_system: _HouseSystem = "P",
+        zodiac_type: _ZodiacType = "tropical",
+        ayanamsa: _Ayanamsa = "galcent_0sag",
+    ) -> _Record: ...
+    def composite(
+        self,
+        moment_a: _Moment,
+        latitude_a: float,
+        longitude_a: float,
+        moment_b: _Moment,
+        latitude_b: float,
+        longitude_b: float,
+        house_system: _HouseSystem = "P",
+        zodiac_type: _ZodiacType = "tropical",
+        ayanamsa: _Ayanamsa = "galcent_0sag",
+        orb_settings: Union[_JsonObject, None] = None,
+    ) -> _Record: ...
+    def davison(
+        self,
+        moment_a: _Moment,
+        latitude_a: float,
+        longitude_a: float,
+        moment_b: _Moment,
+        latitude_b: float,
+        longitude_b: float,
+        house_system: _HouseSystem = "P",
+        zodiac_type: _ZodiacType = "tropical",
+        ayanamsa: _Ayanamsa = "galcent_0sag",
+        orb_settings: Union[_JsonObject, None] = None,
+        dignity_scheme: _DignityScheme = "lilly",
+    ) -> _Record: ...
 
 def synastry(
     chart_a_planets: _Points,

@@ -23,6 +23,52 @@ from tests.support.kernels import de440_path
 OUTPUT = os.path.join(ROOT, "docs", "reference.md")
 MOMENT = "2024-02-10T04:00:00Z"
 PLACE = (39.9042, 116.4074)
+BIRTH = "1990-05-05T05:05Z"
+
+# How the predictive and relationship techniques are defined.
+TECHNIQUES = """\
+## Predictive and relationship techniques
+
+- Returns (`planet_return`, `returns`): the moments at which a body's
+  apparent longitude, tropical or sidereal (less the ayanamsa the chart of
+  that moment subtracts), equals the natal longitude given; to better than
+  a millisecond. A planet retrograding over the natal degree returns up to
+  three times. The return chart is the chart of that moment at the place
+  given (a relocated return when it is not the birthplace).
+- Transit timeline (`transit_timeline`): the ten bodies' longitudes are
+  sampled (the Moon every 12 hours, the others daily, the nutation series
+  daily) and read between samples through the polynomial of eight samples,
+  which agrees with the exact positions to 0.002" away from the Sun; moments
+  within 4 degrees of the Sun are made exact on the positions. Stations are
+  the roots of the speed; every other moment is a root of the longitude
+  minus its target, searched between stations, where the longitude is
+  monotone. An aspect's orb is the one the chart's aspect rule allows the
+  pair (asked at the exact angle). A pass runs from entering to leaving orb
+  (`enters` null: within orb at `start`; `leaves` null: still within at
+  `end`) and lists its exact hits. A house ingress enters the house whose
+  cusp is crossed (the one before it when retrograde). At most 3660 days.
+- Secondary progressions (`progressions`): the chart of the moment as many
+  days after birth as the target is years after it (a year of 365.24219
+  days), at the birthplace. Angles by `angle_method`: "solar_arc" moves the
+  natal Midheaven by the solar arc in longitude (progressed Sun minus natal
+  Sun); "naibod" moves the natal RAMC by 0.98564733 degrees a year. Either
+  way the houses are cast from the moved RAMC at the birth latitude with the
+  birth's mean obliquity; `arc` is the Midheaven's arc (in right ascension
+  for Naibod).
+- Solar-arc directions (`solar_arc_directions`): every natal point moved
+  by the solar arc of `start`, in the natal houses, and each moment in the
+  span at which a directed point makes an exact aspect (any of the seven,
+  either side) to a natal point, the arc being the progressed Sun's; up to
+  150 years after birth.
+- Composite (`composite`): each body both charts have at the nearer
+  midpoint of its two longitudes; the Midheaven at the nearer midpoint of
+  the two Midheavens; houses and Ascendant cast from that Midheaven's right
+  ascension at the mean of the two latitudes, with the mean obliquity of the
+  midpoint moment; aspects among the composite points. Speeds are the means.
+- Davison (`davison`): the ordinary chart of the midpoint moment (to the
+  microsecond) at the mean latitude and the nearer midpoint of the
+  longitudes, under `midpoint`.
+"""
 
 
 PLACES_AND_OPTIONS = [
@@ -115,6 +161,17 @@ def samples(engine):
         ("degree_quality_table", q.degree_quality_table()),
         ("bazi", q.bazi(calendar, MOMENT, PLACE[1], 480, sex="female")),
         ("zi_wei", q.zi_wei(calendar, MOMENT, PLACE[1], 480, sex="female")),
+        ("Engine.planet_return", engine.planet_return("Sun", natal[0]["ecliptic_longitude"],
+                                                      "2025-01-01T00:00Z", *PLACE)),
+        ("Engine.returns", engine.returns("Moon", natal[1]["ecliptic_longitude"], MOMENT,
+                                          "2024-04-10T00:00Z")),
+        ("Engine.transit_timeline", engine.transit_timeline(chart, "2024-03-01T00:00Z",
+                                                            "2024-05-01T00:00Z")),
+        ("Engine.progressions", engine.progressions(BIRTH, MOMENT, *PLACE)),
+        ("Engine.solar_arc_directions", engine.solar_arc_directions(BIRTH, MOMENT,
+                                                                    "2026-01-01T00:00Z", *PLACE)),
+        ("Engine.composite", engine.composite(MOMENT, *PLACE, BIRTH, 48.85, 2.35)),
+        ("Engine.davison", engine.davison(MOMENT, *PLACE, BIRTH, 48.85, 2.35)),
     ]
 
 
@@ -165,6 +222,7 @@ def render():
         member = getattr(q, name)
         if inspect.isbuiltin(member):
             lines += [f"### `{name}{inspect.signature(member)}`", "", summary(member), ""]
+    lines += TECHNIQUES.splitlines() + [""]
     lines += ["## Exceptions", ""]
     for name in ("EngineError", "EphemerisRangeError"):
         exc = getattr(q, name)

@@ -248,6 +248,7 @@ def build_parser() -> argparse.ArgumentParser:
     sub.add_argument("--json", action="store_true", help="print the result as JSON")
 
     ephemeris_cli.add_arguments(command("ephemeris", ephemeris_cli.HELP))
+    predictive_cli.add_commands(command)
     return parser
 
 
@@ -719,6 +720,12 @@ def fail(message: str, status: int) -> int:
     print(f"{PROG}: error: {message}", file=sys.stderr)
     return status
 
+
+# Returns, timelines, progressions, directions, composite and Davison charts.
+from quorvane import predictive_cli  # noqa: E402  (it builds on the helpers above)
+
+FUNCTIONS.update(predictive_cli.FUNCTIONS)
+COMMANDS.update(predictive_cli.COMMANDS)
 
 if __name__ == "__main__":
     sys.exit(main())

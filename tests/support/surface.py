@@ -94,9 +94,14 @@ class Arguments:
                          "natal": planets[:3]},
             "solar_time": True, "zi_hour": "next_day", "sex": None, "luck_pillars": 10,
             "year": None, "date": None, "leap_month": "split",
-            "moments": [MOMENT, HOUR_LATER], "bodies": ["Sun", "True Node", 301],
+            "moments": [MOMENT, HOUR_LATER], "bodies": ["Sun", "Moon"],
             "center": "geocentric", "height": 0.0, "correction": "apparent",
             "positions": engine.positions([MOMENT, HOUR_LATER], ["Sun", "Moon"]), "orb": 1.0,
+            "body": "Sun", "natal_longitude": 117.3, "after": MOMENT, "target": MOMENT,
+            "natal_chart": {"planets": planets[:4], "houses": chart["houses"]},
+            "angle_method": "solar_arc",
+            "moment_a": MOMENT, "latitude_a": 51.5, "longitude_a": -0.1,
+            "moment_b": "1990-07-15T05:30:00Z", "latitude_b": 48.85, "longitude_b": 2.35,
         }
         return cls(values)
 

@@ -1,0 +1,125 @@
+#include "quorvane/composite.hpp"
+
+#include "quorvane/body_longitude.hpp"
+#include "quorvane/moved_angles.hpp"
+#include "quorvane/zodiac.hpp"
+
+namespace quorvane {
+namespace {
+
+const Placement* named(const std::vector<Placement>& list, std::string_view name) {
+  for (const Placement& p : list) {
+    if (p.name == name) return &p;
+  }
+  return nullptr;
+}
+
+ChartRequest at_place(const ChartRequest& options, const BirthPlace& place) {
+  ChartRequest request = options;
+  request.moment = place.moment;
+  request.latitude = place.latitude;
+  request.longitude = place.longitude;
+  request.chinese_calendar = false;
+  return request;
+}
+
+}  // namespace
+
+double nearer_midpoint(double a, double b) {
+  return normalize_degrees(a + 0.5 * signed_difference(b, a));
+}
+
+BirthPlace midpoint_place(const BirthPlace& a, const BirthPlace& b) {
+  const int64_t x = a.moment.micros(), y = b.moment.micros();
+  // Halves first: the sum of two counts may leave 64 bits.
+  const int64_t middle = x / 2 + y / 2 + (x % 2 + y % 2) / 2;
+  double longitude = a.longitude + 0.5 * signed_difference(b.longitude, a.longitude);
+  if (longitude > 180.0) longitude -= 360.0;
+  if (longitude <= -180.0) longitude += 360.0;
+  return {UtcInstant(middle), 0.5 * (a.latitude + b.latitude), longitude};
+}
+
+Expected<CompositeChart, EngineError> composite_chart(const KernelSet& kernels,
+                                                      const ChartRequest& options,
+                                                      const BirthPlace& a, const BirthPlace& b) {
+  auto settings = OrbSettings::merge(options.orb_settings ? &*options.orb_settings : nullptr);
+  if (!settings) return unexpected(std::move(settings).error());
+  auto sky_a = sky(kernels, at_place(options, a));
+  if (!sky_a) return unexpected(std::move(sky_a).error());
+  auto sky_b = sky(kernels, at_place(options, b));
+  if (!sky_b) return unexpected(std::move(sky_b).error());
+
+  CompositeChart chart;
+  chart.midpoint = midpoint_place(a, b);
+  const double jd = chart.midpoint.moment.julian_day();
+  const ZodiacChoice zodiac = ZodiacChoice::from_texts(options.zodiac_type, options.ayanamsa);
+  chart.zodiac_type = zodiac.sidereal ? "sidereal" : "tropical";
+  if (zodiac.sidereal) chart.ayanamsa = std::string(sky_a->ayanamsa_code);
+
+  std::vector<PlacedBody> bodies;
+  for (const Placement& p : sky_a->placements) {
+    if (p.name == "Ascendant" || p.name == "Midheaven") continue;
+    const Placement* q = named(sky_b->placements, p.name);
+    if (!q) continue;
+    const double speed = 0.5 * (p.speed + q->speed);
+    bodies.push_back({p.name, nearer_midpoint(p.ecliptic_longitude, q->ecliptic_longitude), speed,
+                      speed < 0.0 && (p.is_retrograde || q->is_retrograde)});
+  }
+  const double midheaven = nearer_midpoint(named(sky_a->placements, "Midheaven")->ecliptic_longitude,
+                                           named(sky_b->placements, "Midheaven")->ecliptic_longitude);
+  const HouseResult houses = houses_for_midheaven(HouseSystem::from_code(options.house_system),
+                                                  midheaven, jd, chart.midpoint.latitude,
+                                                  zodiac.offset(jd));
+  for (int i = 0; i < 12; ++i) {
+    const LongitudeSplit split = split_longitude(houses.cusps[i]);
+    chart.houses.push_back({static_cast<uint8_t>(i + 1), split.sign, split.degree, split.minute,
+                            houses.cusps[i], split.symbolic_degree});
+  }
+  chart.planets = placements(std::move(bodies), houses.cusps, houses.ascendant, houses.midheaven);
+  std::vector<Point> points;
+  for (const Placement& p : chart.planets) points.push_back({p.name, p.ecliptic_longitude});
+  auto aspects = natal_aspects(points, *settings);
+  if (!aspects) return unexpected(std::move(aspects).error());
+  chart.aspects = std::move(aspects).value();
+  return chart;
+}
+
+Expected<DavisonChart, EngineError> davison_chart(const KernelSet& kernels,
+                                                  const ChartRequest& options,
+                                                  const BirthPlace& a, const BirthPlace& b) {
+  DavisonChart result;
+  result.midpoint = midpoint_place(a, b);
+  auto chart = calculate_chart(kernels, at_place(options, result.midpoint));
+  if (!chart) return unexpected(std::move(chart).error());
+  result.chart = std::move(chart).value();
+  return result;
+}
+
+Json place_json(const BirthPlace& place) {
+  Json out = Json::object();
+  out["moment"] = place.moment.isoformat();
+  out["julian_day"] = place.moment.julian_day();
+  out["latitude"] = place.latitude;
+  out["longitude"] = place.longitude;
+  return out;
+}
+
+Json to_json(const CompositeChart& chart) {
+  Json out = Json::object();
+  out["midpoint"] = place_json(chart.midpoint);
+  out["zodiac_type"] = chart.zodiac_type;
+  out["ayanamsa"] = chart.ayanamsa ? Json(*chart.ayanamsa) : Json(nullptr);
+  out["planets"] = json_list(chart.planets);
+  out["houses"] = json_list(chart.houses);
+  out["aspects"] = json_list(chart.aspects);
+  return out;
+}
+
+Json to_json(const DavisonChart& chart) {
+  Json out = Json::object();
+  out["midpoint"] = place_json(chart.midpoint);
+  out["chart"] = to_json(chart.chart);
+  return out;
+}
+
+}  // namespace quorvane
