@@ -5,7 +5,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-apt_packages=(g++ libgtest-dev libbenchmark-dev nlohmann-json3-dev python3-venv)
+# chromium and its driver: the page of the chart service is tested in a real
+# browser.
+apt_packages=(g++ libgtest-dev libbenchmark-dev nlohmann-json3-dev python3-venv
+  chromium chromium-driver)
 missing=()
 for package in "${apt_packages[@]}"; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
@@ -20,5 +23,5 @@ fi
 [ -x .venv/bin/python ] || python3 -m venv .venv
 .venv/bin/python -m pip install -q --upgrade pip
 .venv/bin/python -m pip install -q scikit-build-core ninja cmake
-.venv/bin/python -m pip install -q --no-build-isolation '.[test,data]'
+.venv/bin/python -m pip install -q --no-build-isolation '.[test,data,serve]'
 echo "quorvane_engine is installed in .venv"

@@ -19,6 +19,8 @@ import time
 
 import quorvane_engine
 
+from quorvane.serve import command as serve_command
+
 PROG = "quorvane"
 
 # Exit statuses, also listed in --help.
@@ -185,6 +187,10 @@ def build_parser() -> argparse.ArgumentParser:
     sub = command("zi-wei", "the Zi Wei Dou Shu chart of a birth")
     add_chinese_birth(sub)
     sub.add_argument("--leap-month", default="split", help="split or same")
+
+    sub = commands.add_parser("serve", help="the chart service over HTTP, with a page at /",
+                              description="the chart service over HTTP, with a page at /")
+    serve_command.add_arguments(sub)
     return parser
 
 
@@ -322,6 +328,7 @@ COMMANDS = {
     "elections": run_elections,
     "bazi": run_bazi,
     "zi-wei": run_zi_wei,
+    "serve": serve_command.run,
 }
 
 
@@ -561,10 +568,14 @@ def main(argv=None) -> int:
         result = COMMANDS[args.command](args)
     except Failure as failure:
         return fail(str(failure), failure.status)
+    except serve_command.MissingExtra as missing:
+        return fail(str(missing), NOT_AVAILABLE)
     except quorvane_engine.EngineError as error:
         return fail(str(error), ENGINE_FAILED)
     except (ValueError, TypeError, OverflowError) as error:
         return fail(str(error), BAD_INPUT)
+    if result is None:  # the service has stopped
+        return OK
     # JSON stays ASCII (escaped), so it is exact whatever the terminal's
     # encoding; a table replaces glyphs the terminal cannot show.
     text = json.dumps(result) if args.json else "\n".join(text_lines(result))

@@ -1,0 +1,252 @@
+"""The chart service over real HTTP: a `quorvane serve` process on a free
+loopback port, its answers against the engine's own calls, its refusals,
+and a short load of concurrent clients."""
+import json
+import statistics
+import threading
+import time
+
+import pytest
+
+pytest.importorskip("fastapi")
+pytest.importorskip("uvicorn")
+
+import quorvane_engine as q  # noqa: E402
+
+from quorvane.serve import schemas  # noqa: E402
+from tests.support.service import Client, Server  # noqa: E402
+
+BIRTH = {"moment": "1990-07-14T12:30:00Z", "latitude": 40.71, "longitude": -74.01}
+NOW = {"moment": "2025-03-01T09:00:00Z", "latitude": 48.86, "longitude": 2.35}
+SIDEREAL = {"zodiac_type": "sidereal", "ayanamsa": "lahiri", "house_system": "W"}
+
+
+@pytest.fixture(scope="module")
+def server(de440):
+    running = Server(de440)
+    yield running
+    running.stop()
+
+
+@pytest.fixture(scope="module")
+def client(server):
+    connection = Client(server.port)
+    yield connection
+    connection.close()
+
+
+@pytest.fixture(scope="module")
+def engine(de440):
+    return q.Engine([de440])
+
+
+def problems(value, schema, path="$"):
+    """Where `value` leaves its generated schema: a wrong type, a missing
+    key or a key the schema does not know."""
+    if "anyOf" in schema:
+        if all(problems(value, s, path) for s in schema["anyOf"]):
+            return [f"{path}: fits no alternative"]
+        return []
+    kinds = schema.get("type")
+    kinds = [kinds] if isinstance(kinds, str) else kinds or []
+    names = {type(None): "null", bool: "boolean", int: "integer", float: "number",
+             str: "string", list: "array", dict: "object"}
+    kind = names[type(value)]
+    if kinds and kind not in kinds and not (kind == "integer" and "number" in kinds):
+        return [f"{path}: {kind}, not {kinds}"]
+    found = []
+    if isinstance(value, dict) and "properties" in schema:
+        found += [f"{path}.{k}: missing" for k in schema["required"] if k not in value]
+        for key, item in value.items():
+            if key not in schema["properties"]:
+                found.append(f"{path}.{key}: not in the schema")
+            else:
+                found += problems(item, schema["properties"][key], f"{path}.{key}")
+    if isinstance(value, list) and schema.get("items"):
+        for i, item in enumerate(value):
+            found += problems(item, schema["items"], f"{path}[{i}]")
+    return found
+
+
+def answer(client, path, body, result):
+    status, data = client.post(path, body)
+    assert status == 200, data
+    assert problems(data, schemas.result(result)) == []
+    return data
+
+
+def without_input(data):
+    data = dict(data)
+    data.pop("input")
+    return data
+
+
+class TestAnswers:
+    @pytest.mark.parametrize("options", [{}, SIDEREAL, {"chinese_calendar": True},
+                                         {"dignity_scheme": "dorothean",
+                                          "orb_settings": {"include_minor_aspects": True}}])
+    def test_chart_is_the_engine_chart(self, client, engine, options):
+        data = answer(client, "/api/chart", dict(BIRTH, **options), "chart")
+        assert without_input(data) == engine.chart(BIRTH["moment"], BIRTH["latitude"],
+                                                   BIRTH["longitude"], **options)
+        assert data["input"]["moment"] == BIRTH["moment"]
+        assert (data["input"]["latitude"], data["input"]["longitude"]) == (40.71, -74.01)
+
+    def test_every_endpoint_matches_its_engine_call(self, client, engine):
+        at = (BIRTH["moment"], BIRTH["latitude"], BIRTH["longitude"])
+        natal = engine.chart(*at, **SIDEREAL)
+        other = engine.chart(NOW["moment"], NOW["latitude"], NOW["longitude"])
+        with_calendar = engine.chart(*at, chinese_calendar=True)["chinese_calendar"]
+        now = (NOW["moment"], NOW["latitude"], NOW["longitude"])
+        cases = [
+            ("/api/horary", dict(BIRTH, quesited_house=7), "horary",
+             engine.horary(*at, quesited_house=7)),
+            ("/api/transit", dict(NOW, natal={"birth": BIRTH}, **SIDEREAL), "transit",
+             engine.transit(natal["planets"], *now, **SIDEREAL)),
+            ("/api/transit", dict(NOW, natal={"planets": natal["planets"][:5]}), "transit",
+             engine.transit([{"name": p["name"], "ecliptic_longitude": p["ecliptic_longitude"]}
+                             for p in natal["planets"][:5]], *now)),
+            ("/api/synastry", {"a": {"birth": BIRTH}, "b": {"birth": NOW}}, "synastry",
+             q.synastry(engine.chart(*at)["planets"], other["planets"])),
+            ("/api/election", dict(NOW, criteria={"purpose": "travel"}), "election",
+             engine.election(*now, criteria={"purpose": "travel"})),
+            ("/api/elections", {"start": {"moment": NOW["moment"]},
+                                "end": {"moment": "2025-03-02T09:00:00Z"},
+                                "latitude": 48.86, "longitude": 2.35}, "elections",
+             engine.elections(NOW["moment"], "2025-03-02T09:00:00Z", 48.86, 2.35)),
+            ("/api/derived", dict(BIRTH, root_house=5, custom_name="children"), "derived_chart",
+             q.derived_chart(engine.chart(*at), 5, "children")),
+            ("/api/time-lords", dict(BIRTH, start={"moment": "2020-01-01T00:00Z"},
+                                     end={"moment": "2030-01-01T00:00Z"}), "time_lords",
+             q.time_lords(at[0], natal_longitude(engine, at, "Sun"),
+                          natal_longitude(engine, at, "Ascendant"),
+                          "2020-01-01T00:00Z", "2030-01-01T00:00Z")),
+            ("/api/bazi", dict(BIRTH, utc_offset=-240, sex="female", luck_pillars=3), "bazi",
+             q.bazi(with_calendar, at[0], at[2], -240, sex="female", luck_pillars=3)),
+            ("/api/zi-wei", dict(BIRTH, utc_offset=-240, sex="male", year=2025), "zi_wei",
+             q.zi_wei(with_calendar, at[0], at[2], -240, sex="male", year=2025)),
+        ]
+        for path, body, result, expected in cases:
+            assert without_input(answer(client, path, body, result)) == expected, path
+
+    def test_openapi_describes_requests_and_results(self, client):
+        status, document = client.get("/openapi.json")
+        assert status == 200
+        chart = document["paths"]["/api/chart"]["post"]
+        body = chart["requestBody"]["content"]["application/json"]["schema"]["$ref"]
+        fields = document["components"]["schemas"][body.rsplit("/", 1)[-1]]["properties"]
+        assert {"moment", "local", "tz", "place", "latitude", "house_system"} <= fields.keys()
+        result = chart["responses"]["200"]["content"]["application/json"]["schema"]
+        assert "planets" in result["properties"] and "input" in result["properties"]
+
+
+def natal_longitude(engine, at, name):
+    return next(p["ecliptic_longitude"] for p in engine.chart(*at)["planets"]
+                if p["name"] == name)
+
+
+class TestRefusals:
+    BAD = [
+        ("malformed JSON", b'{"moment": "1990-07-14T12:30Z", "latitude": ', 400,
+         "malformed JSON"),
+        ("moment out of range", json.dumps(dict(BIRTH, moment="2700-01-01T00:00Z")).encode(),
+         422, "is outside the loaded ephemeris coverage"),
+        ("NaN latitude", b'{"moment": "1990-07-14T12:30Z", "latitude": NaN, "longitude": 0}',
+         422, "latitude: Input should be a finite number"),
+        ("latitude past the pole", json.dumps(dict(BIRTH, latitude=91)).encode(), 422,
+         "latitude: Input should be less than or equal to 90"),
+        ("not a moment", json.dumps(dict(BIRTH, moment="yesterday")).encode(), 422,
+         "invalid UTC date-time: yesterday"),
+        ("both moment and local", json.dumps(dict(BIRTH, local="1990-07-14 08:30")).encode(),
+         422, "give either moment (UTC) or local"),
+        ("unknown field", json.dumps(dict(BIRTH, house="P")).encode(), 422,
+         "house: Extra inputs are not permitted"),
+        ("bad orb settings", json.dumps(dict(BIRTH, orb_settings={"aspect_orbs": 5})).encode(),
+         422, ""),
+        ("oversized body", json.dumps(dict(BIRTH, orb_settings={"x": "y" * 300_000})).encode(),
+         413, "request body over"),
+    ]
+
+    @pytest.mark.parametrize("name, body, status, message", BAD, ids=[b[0] for b in BAD])
+    def test_refused_and_still_serving(self, server, engine, name, body, status, message):
+        client = Client(server.port)
+        got, data = client.post_raw("/api/chart", body)
+        assert (got, message in data["detail"]) == (status, True), data
+        again, chart = Client(server.port).post("/api/chart", BIRTH)
+        assert again == 200 and without_input(chart) == engine.chart(
+            BIRTH["moment"], BIRTH["latitude"], BIRTH["longitude"])
+
+    def test_chunked_body_over_the_limit(self, server):
+        client = Client(server.port)
+        chunk = b"[" + b"0," * 100_000
+
+        def chunks():
+            for _ in range(3):
+                yield chunk
+
+        client.connection.request("POST", "/api/elections", body=chunks(),
+                                  headers={"Content-Type": "application/json"},
+                                  encode_chunked=True)
+        response = client.connection.getresponse()
+        assert (response.status, b"request body over" in response.read()) == (413, True)
+
+    @pytest.mark.parametrize("path, body, message", [
+        ("/api/elections", {"start": {"moment": "2025-01-01T00:00Z"},
+                            "end": {"moment": "2025-05-01T00:00Z"}, "latitude": 0,
+                            "longitude": 0}, "at most 92 days"),
+        ("/api/time-lords", dict(BIRTH, start={"moment": "2000-01-01T00:00Z"},
+                                 end={"moment": "1999-01-01T00:00Z"}), "end is before"),
+        ("/api/bazi", BIRTH, "the Chinese charts need"),
+        ("/api/transit", dict(NOW, natal={"planets": [{"name": "Sun"}]}),
+         "natal.planets.0.ecliptic_longitude: Field required"),
+    ])
+    def test_limits_of_a_request(self, client, path, body, message):
+        status, data = client.post(path, body)
+        assert (status, message in data["detail"]) == (422, True), data
+
+
+def percentile(values, share):
+    ordered = sorted(values)
+    return ordered[min(len(ordered) - 1, int(share * len(ordered)))]
+
+
+def test_sixteen_clients_get_what_one_gets(server, capsys):
+    bodies = [dict(BIRTH, moment=f"19{50 + 5 * i}-0{1 + i % 9}-1{i}T0{i}:15:00Z",
+                   latitude=-60 + 15 * i) for i in range(8)]
+    serial = Client(server.port)
+    expected = [serial.request("POST", "/api/chart", json.dumps(b).encode())[1] for b in bodies]
+    for _ in range(3):  # warm the caches before memory is read
+        for b in bodies:
+            serial.request("POST", "/api/chart", json.dumps(b).encode())
+    before = server.rss_kib()
+    latencies, wrong, stop = [], [], time.monotonic() + 3.0
+    lock = threading.Lock()
+
+    def one_client(first):
+        connection, mine, i = Client(server.port), [], first
+        while time.monotonic() < stop and len(mine) < 2000:
+            started = time.perf_counter()
+            status, data, _ = connection.request("POST", "/api/chart",
+                                                 json.dumps(bodies[i % 8]).encode())
+            mine.append(time.perf_counter() - started)
+            if status != 200 or data != expected[i % 8]:
+                with lock:
+                    wrong.append((status, i % 8))
+            i += 1
+        connection.close()
+        with lock:
+            latencies.extend(mine)
+
+    threads = [threading.Thread(target=one_client, args=(n,)) for n in range(16)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    grown = server.rss_kib() - before
+    with capsys.disabled():
+        print(f"\nchart service under 16 clients: {len(latencies)} requests, "
+              f"p50 {1000 * statistics.median(latencies):.1f} ms, "
+              f"p99 {1000 * percentile(latencies, 0.99):.1f} ms, memory {grown:+d} KiB")
+    assert wrong == [] and len(latencies) > 16
+    assert grown < 16 * 1024, f"the server grew by {grown} KiB"
+    assert server.alive()
