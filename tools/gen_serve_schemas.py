@@ -41,6 +41,10 @@ def more_samples(engine):
                          year=2024, date="2024-02-10")
     yield "zi_wei", q.zi_wei(calendar, "1990-07-14T12:30Z", south[1], 600, sex="male",
                              year=2024, date="2024-02-10")
+    for year, date in ((2025, None), (None, "2025-06-01")):
+        yield "bazi", q.bazi(calendar, "1990-07-14T12:30Z", south[1], 600, year=year, date=date)
+        yield "zi_wei", q.zi_wei(calendar, "1990-07-14T12:30Z", south[1], 600, year=year,
+                                 date=date)
 
 
 def json_type(value) -> str:

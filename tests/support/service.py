@@ -83,7 +83,8 @@ class Client:
         self.connection = http.client.HTTPConnection(HOST, port, timeout=60)
 
     def request(self, method: str, path: str, body: bytes = None, headers=None):
-        self.connection.request(method, path, body=body, headers=headers or {})
+        headers = dict({"Content-Type": "application/json"} if body else {}, **(headers or {}))
+        self.connection.request(method, path, body=body, headers=headers)
         response = self.connection.getresponse()
         data = response.read()
         if response.getheader("connection", "").lower() == "close":
@@ -95,8 +96,7 @@ class Client:
         return status, json.loads(data) if "json" in kind else data
 
     def post_raw(self, path: str, body: bytes, headers=None):
-        status, data, kind = self.request(
-            "POST", path, body, dict({"Content-Type": "application/json"}, **(headers or {})))
+        status, data, kind = self.request("POST", path, body, headers)
         return status, json.loads(data) if "json" in kind else data
 
     def post(self, path: str, body):

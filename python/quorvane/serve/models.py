@@ -172,3 +172,17 @@ class BaziRequest(ChineseRequest):
 
 class ZiWeiRequest(ChineseRequest):
     leap_month: Literal["split", "same"] = "split"
+
+
+class Picture(Strict):
+    size: int = Field(800, ge=200, le=2400, description="width and height, in pixels")
+    theme: Literal["light", "dark"] = "light"
+    aspects: Literal["all", "major", "none"] = Field("all", description="aspect lines drawn")
+
+
+class WheelRequest(ChartRequest, Picture):
+    pass
+
+
+class BiWheelRequest(TransitRequest, Picture):
+    pass

@@ -1,0 +1,44 @@
+"""The chart wheels of the service: SVG from `quorvane.wheel`, PNG through
+its converter. A build without them answers 501."""
+from __future__ import annotations
+
+from quorvane.serve import work
+from quorvane.serve.inputs import Unavailable, resolve
+
+
+def wheel_module():
+    try:
+        from quorvane import wheel
+    except ImportError:
+        raise Unavailable("chart wheels are not available in this build") from None
+    return wheel
+
+
+def options(request) -> dict:
+    return dict(size=request.size, theme=request.theme, aspects=request.aspects)
+
+
+def wheel_svg(engine, request) -> str:
+    wheel = wheel_module()
+    chart = work.cast(engine, request, resolve(request))
+    return wheel.natal_svg(chart, **options(request))
+
+
+def bi_wheel_svg(engine, request) -> str:
+    wheel = wheel_module()
+    if request.natal.birth is None:
+        raise ValueError("natal: a bi-wheel needs the birth, for the natal houses")
+    chart_options = work.chart_options(request)
+    at = resolve(request.natal.birth)
+    natal = engine.chart(at.moment, at.latitude, at.longitude, **chart_options)
+    now = resolve(request)
+    transit = engine.transit(natal["planets"], now.moment, now.latitude, now.longitude,
+                             **chart_options)
+    return wheel.bi_wheel_svg(natal, transit, **options(request))
+
+
+def png(svg: str) -> bytes:
+    try:
+        return wheel_module().to_png(svg)
+    except RuntimeError as error:  # no converter installed
+        raise Unavailable(str(error)) from None
