@@ -1,9 +1,24 @@
 """quorvane: the Python side of the quorvane_engine extension module.
 
 What belongs in Python rather than in the computation library lives here:
-the command line (`quorvane.cli`), and helpers for people's own inputs
-(places, local time) and for pictures of charts.
+the command line (`quorvane.cli`), birth data as people give it (`places`
+by name, `localtime` to UTC, and `natal` and the other charts cast from
+them), and pictures of charts.
+
+    import quorvane
+    chart = quorvane.natal("1990-07-14 08:30", "New York")
+    chart["input"]["utc"]          # '1990-07-14T12:30:00+00:00'
 """
 from quorvane_engine import __version__
 
-__all__ = ["__version__"]
+from . import localtime, places
+from .casting import bazi, birth, default_engine, election, horary, natal, transit, zi_wei
+from .errors import AmbiguousTimeError, LocalTimeError, NonexistentTimeError, PlaceNotFound
+from .localtime import to_utc
+from .places import Place
+
+__all__ = [
+    "__version__", "localtime", "places", "Place", "to_utc", "birth", "natal", "horary",
+    "election", "transit", "bazi", "zi_wei", "default_engine", "PlaceNotFound",
+    "LocalTimeError", "NonexistentTimeError", "AmbiguousTimeError",
+]

