@@ -5,10 +5,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# chromium and its driver: the page of the chart service is tested in a real
-# browser.
+# libcairo2 and fonts-dejavu-core draw the chart pictures as PNG (cairosvg);
+# chromium-headless-shell renders them in a real browser in the tests, and
+# chromium with its driver runs the chart service's page there.
 apt_packages=(g++ libgtest-dev libbenchmark-dev nlohmann-json3-dev python3-venv
-  chromium chromium-driver)
+              libcairo2 fonts-dejavu-core chromium-headless-shell chromium chromium-driver)
 missing=()
 for package in "${apt_packages[@]}"; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
@@ -16,12 +17,13 @@ done
 if ((${#missing[@]})); then
   sudo=""
   [ "$(id -u)" = 0 ] || sudo=sudo
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+  # Other installs on a shared machine may hold the dpkg lock for a while.
+  $sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y -qq "${missing[@]}"
 fi
 
 [ -x .venv/bin/python ] || python3 -m venv .venv
 .venv/bin/python -m pip install -q --upgrade pip
 .venv/bin/python -m pip install -q scikit-build-core ninja cmake
-.venv/bin/python -m pip install -q --no-build-isolation '.[test,data,places,serve]'
+.venv/bin/python -m pip install -q --no-build-isolation '.[test,data,places,draw,serve]'
 echo "quorvane_engine is installed in .venv"

@@ -21,7 +21,7 @@ import time
 
 import quorvane_engine
 
-from . import casting, places
+from . import casting, cli_pictures, places
 from .serve import command as serve_command
 
 PROG = "quorvane"
@@ -164,6 +164,7 @@ def build_parser() -> argparse.ArgumentParser:
     add_chart_options(sub)
     sub.add_argument("--chinese-calendar", action="store_true",
                      help="add the Chinese calendar of the moment")
+    cli_pictures.add_options(sub)
 
     sub = command("horary", "a horary chart with its considerations and judgment")
     add_place(sub)
@@ -182,6 +183,7 @@ def build_parser() -> argparse.ArgumentParser:
                        help="compute the natal chart of this local time, at these "
                             "coordinates or --birth-place")
     sub.add_argument("--birth-place", metavar="NAME", help="the birth place by name")
+    cli_pictures.add_options(sub)
 
     sub = command("election", "the electional assessment of one moment")
     add_place(sub)
@@ -201,10 +203,12 @@ def build_parser() -> argparse.ArgumentParser:
     add_chinese_birth(sub)
     sub.add_argument("--luck-pillars", type=int, default=10, metavar="N",
                      help="number of ten-year luck pillars (default 10)")
+    cli_pictures.add_options(sub)
 
     sub = command("zi-wei", "the Zi Wei Dou Shu chart of a birth")
     add_chinese_birth(sub)
     sub.add_argument("--leap-month", default="split", help="split or same")
+    cli_pictures.add_options(sub)
 
     text = "places by name, most populous first, with their time zones"
     sub = commands.add_parser("place", help=text, description=text, epilog=EPILOG,
@@ -639,6 +643,9 @@ def main(argv=None) -> int:
         return stop.code if isinstance(stop.code, int) else BAD_INPUT
     try:
         result = COMMANDS[args.command](args)
+        # With a picture asked for, the table stays unprinted (--json still prints).
+        if cli_pictures.write(args, result) and not args.json:
+            return OK
     except Failure as failure:
         return fail(str(failure), failure.status)
     except serve_command.MissingExtra as missing:

@@ -1,0 +1,84 @@
+"""The picture options of the command line: --svg, --png and how they look.
+
+Kept apart from `quorvane.cli` so that the commands only say which of
+them draw: `add_options(parser)` when building, `write(args, result)`
+after computing.
+"""
+from __future__ import annotations
+
+import argparse
+
+THEMES = ("light", "dark")
+
+
+def add_options(parser: argparse.ArgumentParser) -> None:
+    group = parser.add_argument_group("pictures")
+    group.add_argument("--svg", metavar="PATH", help="also draw the chart as SVG into PATH")
+    group.add_argument("--png", metavar="PATH", help="also draw the chart as PNG into PATH")
+    group.add_argument("--theme", choices=THEMES, default="light", help="picture colours")
+    group.add_argument("--size", type=float, default=800, metavar="PIXELS",
+                       help="picture width in pixels (default 800)")
+    group.add_argument("--aspects", default="all", metavar="WHICH",
+                       help="aspect lines to draw: all, major, none, or names joined by "
+                            "commas (Trine,Square)")
+    group.add_argument("--title", help="a caption for the picture")
+
+
+def aspects_option(text: str):
+    if text in ("all", "major", "none"):
+        return text
+    return [name.strip() for name in text.split(",") if name.strip()]
+
+
+def natal_chart_for_transit(args):
+    """The natal chart a transit is drawn round: --natal's chart dict, or --birth's chart."""
+    if getattr(args, "birth", None):
+        from . import cli
+        birth, lat, lon = args.birth
+        engine = cli.open_engine(args)
+        return engine.chart(cli.moment(birth), float(lat), float(lon), **cli.chart_options(args))
+    natal = args.natal
+    if isinstance(natal, dict) and "houses" in natal and "planets" in natal:
+        return natal
+    raise ValueError("a transit picture needs the natal chart: pass --natal with a chart dict "
+                     "(chart --json) or --birth")
+
+
+def svg_of(args, result) -> str:
+    from . import wheel
+    options = dict(theme=args.theme, title=args.title)
+    if args.command == "bazi":
+        return wheel.bazi_svg(result, width=args.size, **options)
+    if args.command == "zi-wei":
+        return wheel.zi_wei_svg(result, size=args.size, **options)
+    options.update(size=args.size, aspects=aspects_option(args.aspects))
+    if args.command == "transit":
+        natal = natal_chart_for_transit(args)
+        return wheel.bi_wheel_svg(natal, result, **options)
+    return wheel.natal_svg(result, **options)
+
+
+def write(args, result) -> bool:
+    """Writes the pictures asked for; True when there was one."""
+    if not (getattr(args, "svg", None) or getattr(args, "png", None)):
+        return False
+    svg = svg_of(args, result)
+    if args.svg:
+        write_file(args.svg, svg.encode("utf-8"))
+    if args.png:
+        from .svg import to_png
+        try:
+            png = to_png(svg)
+        except RuntimeError as missing:  # no cairosvg here
+            from .cli import NOT_AVAILABLE, Failure
+            raise Failure(str(missing), NOT_AVAILABLE) from None
+        write_file(args.png, png)
+    return True
+
+
+def write_file(path: str, data: bytes) -> None:
+    try:
+        with open(path, "wb") as handle:
+            handle.write(data)
+    except OSError as error:
+        raise ValueError(f"{path}: {error.strerror or error}") from None

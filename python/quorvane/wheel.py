@@ -1,0 +1,517 @@
+"""Chart wheels as SVG: a natal wheel, and a bi-wheel of transits or of a
+partner's planets round a natal chart.
+
+The input is the engine's own dicts (`Engine.chart`, `Engine.transit`,
+`synastry`), the output SVG text; `to_png` turns it into PNG bytes. The
+wheel turns so that the Ascendant is on the left, and longitudes run
+counter-clockwise from it, as charts are read.
+
+    import quorvane.wheel as wheel
+    svg = wheel.natal_svg(engine.chart(moment, lat, lon), size=800, theme="dark")
+    png = wheel.to_png(svg, scale=2)
+
+Each body is drawn as a group (class "body", data-name, data-longitude)
+holding a tick at its true longitude, its glyph where it was spread to and
+a leader between them, so that a reader or a program can find it again.
+"""
+from __future__ import annotations
+
+import math
+from dataclasses import dataclass
+from typing import Iterable, Sequence
+
+from . import glyphs
+from .chinese_pictures import bazi_svg, zi_wei_svg
+from .spread import spread
+from .svg import add, document, polar, serialise, text, text_width, to_png
+from .themes import Theme, theme_of
+
+__all__ = ["natal_svg", "bi_wheel_svg", "zi_wei_svg", "bazi_svg", "to_png"]
+
+ANGLES = ("Ascendant", "Midheaven")
+ANGLE_LABELS = {"Ascendant": "AC", "Midheaven": "MC"}
+MAJOR_ASPECTS = ("Conjunction", "Sextile", "Square", "Trine", "Opposition")
+HOUSE_SYSTEMS = {"P": "Placidus", "K": "Koch", "R": "Regiomontanus", "C": "Campanus",
+                 "T": "Topocentric", "B": "Alcabitius", "M": "Morinus", "O": "Porphyry",
+                 "E": "Equal", "V": "Vehlow", "W": "Whole sign"}
+SQRT2 = math.sqrt(2.0)
+
+
+# ------------------------------------------------------------------ inputs
+
+@dataclass(frozen=True)
+class Point:
+    """One body to draw: its name, true longitude and motion."""
+
+    name: str
+    longitude: float
+    retrograde: bool = False
+
+    @property
+    def degree(self) -> int:
+        return int(self.longitude % 30.0)
+
+    @property
+    def minute(self) -> int:
+        return min(59, int((self.longitude % 1.0) * 60.0))
+
+    @property
+    def sign(self) -> int:
+        return int(self.longitude // 30.0) % 12
+
+
+def points_of(placements: Iterable[dict], angles: bool = False) -> list[Point]:
+    """The bodies of a placement list; the Ascendant and Midheaven only when `angles`."""
+    out = []
+    for p in placements:
+        if not isinstance(p, dict) or "ecliptic_longitude" not in p:
+            raise ValueError("a placement needs a name and an ecliptic_longitude")
+        if p["name"] in ANGLES and not angles:
+            continue
+        out.append(Point(str(p["name"]), float(p["ecliptic_longitude"]) % 360.0,
+                         bool(p.get("is_retrograde", False))))
+    return out
+
+
+def require_chart(chart, what: str = "chart") -> None:
+    if not isinstance(chart, dict) or not isinstance(chart.get("planets"), list):
+        raise ValueError(f"the {what} must be a chart dict with a \"planets\" list")
+
+
+def angle_of(chart: dict, name: str, fallback_house: int) -> float:
+    for p in chart.get("planets", []):
+        if p.get("name") == name:
+            return float(p["ecliptic_longitude"]) % 360.0
+    houses = chart.get("houses") or []
+    if len(houses) == 12:
+        return float(houses[fallback_house - 1]["ecliptic_longitude"]) % 360.0
+    return 0.0 if name == "Ascendant" else 270.0
+
+
+def house_system_name(code: str) -> str:
+    # As the engine reads the code: its first letter, any case; anything else is Placidus.
+    letter = code.strip()[:1].upper()
+    return HOUSE_SYSTEMS.get(letter, "Placidus")
+
+
+def zodiac_lines(chart: dict) -> list[str]:
+    if chart.get("zodiac_type") == "sidereal":
+        name = chart.get("ayanamsa_name") or chart.get("ayanamsa") or ""
+        value = chart.get("ayanamsa_formatted")
+        return ["Sidereal zodiac", f"{name} {value}".strip() if value else name]
+    return ["Tropical zodiac"]
+
+
+def aspect_filter(aspects) -> callable:
+    """Which aspect lines to draw: "all", "major", "none", or a collection of aspect names."""
+    if aspects is None or aspects == "all":
+        return lambda a: True
+    if aspects == "major":
+        return lambda a: a.get("is_major", a.get("aspect_type") in MAJOR_ASPECTS)
+    if aspects == "none":
+        return lambda a: False
+    if isinstance(aspects, str):
+        raise ValueError(f'aspects must be "all", "major", "none" or a list of names, not {aspects!r}')
+    names = set(aspects)
+    return lambda a: a.get("aspect_type") in names
+
+
+# ---------------------------------------------------------------- geometry
+
+@dataclass(frozen=True)
+class Geometry:
+    """Where a longitude is drawn: the Ascendant at the left, counter-clockwise."""
+
+    cx: float
+    cy: float
+    radius: float       # the outer edge of the zodiac ring
+    ascendant: float
+
+    def screen(self, longitude: float) -> float:
+        return 180.0 + longitude - self.ascendant
+
+    def at(self, r: float, longitude: float) -> tuple:
+        return polar(self.cx, self.cy, r, self.screen(longitude))
+
+
+LABEL_SAMPLES = {"degree": "29°", "minute": "59′"}
+
+
+def extent(width: float, height: float, screen_degrees: float) -> float:
+    """Half the length of a box's shadow on the radius through it."""
+    angle = math.radians(screen_degrees)
+    return 0.5 * (width * abs(math.cos(angle)) + height * abs(math.sin(angle)))
+
+
+@dataclass(frozen=True)
+class Band:
+    """A ring of bodies: a tick at the true longitude, the glyph, then labels under it.
+
+    The labels stack inwards along the radius; how much room each takes
+    depends on the direction, since a label is wider than it is tall.
+    """
+
+    outer: float
+    tick: float
+    glyph_radius: float
+    glyph: float                 # side of a glyph's box
+    items: tuple                 # (kind, size): "degree", "sign", "minute", "retrograde"
+    pad: float
+
+    def box(self, kind: str, size: float) -> tuple:
+        if kind in LABEL_SAMPLES:
+            return text_width(LABEL_SAMPLES[kind], size), size
+        return size, size
+
+    def stack(self, screen_degrees: float) -> list:
+        """(kind, radius, size) of each label of a glyph drawn in this direction."""
+        edge = self.glyph_radius - extent(self.glyph, self.glyph, screen_degrees) - self.pad
+        out = []
+        for kind, size in self.items:
+            half = extent(*self.box(kind, size), screen_degrees)
+            out.append((kind, edge - half, size))
+            edge -= 2 * half + self.pad
+        return out
+
+    @property
+    def inner(self) -> float:
+        """The radius the deepest label reaches, in whatever direction."""
+        kind, size = self.items[-1]
+        return min(self.stack(d)[-1][1] - extent(*self.box(kind, size), d)
+                   for d in range(0, 91, 5)) - self.pad
+
+    def gap(self) -> float:
+        """Degrees two neighbours need so that no box of theirs can overlap.
+
+        Two axis-aligned boxes whose centres are a chord c apart cannot meet
+        when c is at least the diagonal of one; the chord's direction turns
+        with the angle, so the diagonal is what it takes everywhere.
+        """
+        def angle(chord: float, r: float) -> float:
+            return math.degrees(2.0 * math.asin(min(1.0, chord / (2.0 * r))))
+
+        needs = [angle(self.glyph * SQRT2, self.glyph_radius)]
+        lowest = [min(radii) for radii in zip(*([r for _, r, _ in self.stack(d)]
+                                                for d in range(0, 91, 5)))]
+        for (kind, size), r in zip(self.items, lowest):
+            needs.append(angle(math.hypot(*self.box(kind, size)), r))
+        return max(needs) * 1.05
+
+
+def band(outer: float, unit: float, glyph: float, font: float, kinds: Sequence[str]) -> Band:
+    tick = 0.028 * unit
+    glyph_radius = outer - tick - 0.014 * unit - glyph / 2.0
+    items = tuple((kind, font if kind in LABEL_SAMPLES else 0.9 * font) for kind in kinds)
+    return Band(outer, tick, glyph_radius, glyph, items, 0.006 * unit)
+
+
+@dataclass(frozen=True)
+class Layout:
+    size: float
+    geometry: Geometry
+    zodiac_inner: float
+    sign_glyph: float
+    bands: tuple
+    aspect_radius: float
+    house_radius: float         # where the house numbers sit
+
+
+def natal_layout(size: float, ascendant: float) -> Layout:
+    unit = 0.44 * size
+    zodiac_inner = 0.845 * unit
+    ring = band(zodiac_inner, unit, 0.078 * unit, 0.04 * unit,
+                ("degree", "sign", "minute", "retrograde"))
+    aspect_radius = ring.inner - 0.065 * unit
+    return Layout(size, Geometry(size / 2, size / 2, unit, ascendant), zodiac_inner,
+                  0.085 * unit, (ring,), aspect_radius, ring.inner - 0.0325 * unit)
+
+
+def bi_wheel_layout(size: float, ascendant: float) -> Layout:
+    unit = 0.44 * size
+    zodiac_inner = 0.895 * unit
+    kinds = ("degree", "minute", "retrograde")
+    outer = band(zodiac_inner, unit, 0.06 * unit, 0.031 * unit, kinds)
+    inner = band(outer.inner, unit, 0.06 * unit, 0.031 * unit, kinds)
+    aspect_radius = inner.inner - 0.055 * unit
+    return Layout(size, Geometry(size / 2, size / 2, unit, ascendant), zodiac_inner,
+                  0.062 * unit, (outer, inner), aspect_radius, inner.inner - 0.0275 * unit)
+
+
+# ----------------------------------------------------------------- drawing
+
+def glyph(parent, name: str, x: float, y: float, side: float, colour: str,
+          path: str | None = None, class_: str = "glyph"):
+    """A glyph in its 20-unit box, centred on (x, y); names without one are lettered."""
+    scale = side / (2 * glyphs.HALF)
+    group = add(parent, "g", class_=class_,
+                transform=f"translate({x:.2f} {y:.2f}) scale({scale:.4f})")
+    path = path if path is not None else glyphs.body_path(name)
+    if path:
+        add(group, "path", d=path, fill="none", stroke=colour, stroke_width=glyphs.STROKE,
+            stroke_linecap="round", stroke_linejoin="round")
+    else:
+        label = ANGLE_LABELS.get(name, name[:2])
+        text(group, 0.0, 0.0, label, 11.0, colour, weight="bold")
+    return group
+
+
+def line(parent, a: tuple, b: tuple, stroke: str, width: float, **attrs):
+    return add(parent, "line", x1=a[0], y1=a[1], x2=b[0], y2=b[1], stroke=stroke,
+               stroke_width=width, **attrs)
+
+
+def sector(geometry: Geometry, r_outer: float, r_inner: float, start: float, end: float) -> str:
+    """Path data of the ring between two radii from longitude `start` to `end` (under 180°)."""
+    (x1, y1), (x2, y2) = geometry.at(r_outer, start), geometry.at(r_outer, end)
+    (x3, y3), (x4, y4) = geometry.at(r_inner, end), geometry.at(r_inner, start)
+    return (f"M{x1:.2f},{y1:.2f} A{r_outer:.2f},{r_outer:.2f} 0 0,0 {x2:.2f},{y2:.2f} "
+            f"L{x3:.2f},{y3:.2f} A{r_inner:.2f},{r_inner:.2f} 0 0,1 {x4:.2f},{y4:.2f} Z")
+
+
+def circle(parent, g: Geometry, r: float, stroke: str, width: float, fill: str = "none", **attrs):
+    return add(parent, "circle", cx=g.cx, cy=g.cy, r=float(r), fill=fill, stroke=stroke,
+               stroke_width=width, **attrs)
+
+
+def draw_zodiac(root, layout: Layout, theme: Theme) -> None:
+    g, unit = layout.geometry, layout.geometry.radius
+    ring = add(root, "g", class_="zodiac")
+    sign_radius = (g.radius + layout.zodiac_inner) / 2
+    for sign in range(12):
+        element = sign % 4
+        add(ring, "path", d=sector(g, g.radius, layout.zodiac_inner, 30 * sign, 30 * sign + 30),
+            fill=theme.element_fill[element], stroke=theme.line, stroke_width=0.8,
+            class_="sign", data_sign=sign)
+        x, y = g.at(sign_radius, 30 * sign + 15)
+        glyph(ring, "", x, y, layout.sign_glyph, theme.element_ink[element],
+              path=glyphs.sign_path(sign), class_="sign-glyph")
+    # Degree ticks on the inner edge, longer each 5° and 10°.
+    paths = {1: [], 5: [], 10: []}
+    for degree in range(360):
+        step = 10 if degree % 10 == 0 else 5 if degree % 5 == 0 else 1
+        length = {1: 0.018, 5: 0.032, 10: 0.045}[step] * unit
+        (x1, y1), (x2, y2) = g.at(layout.zodiac_inner, degree), g.at(layout.zodiac_inner + length, degree)
+        paths[step].append(f"M{x1:.2f},{y1:.2f} L{x2:.2f},{y2:.2f}")
+    for step, parts in paths.items():
+        add(ring, "path", d=" ".join(parts), stroke=theme.line if step > 1 else theme.muted,
+            stroke_width=0.9 if step > 1 else 0.6, fill="none", class_="ticks")
+    circle(ring, g, g.radius, theme.line, 1.2)
+    circle(ring, g, layout.zodiac_inner, theme.line, 1.0)
+
+
+def draw_houses(root, layout: Layout, chart: dict, theme: Theme, outer: float) -> None:
+    g = layout.geometry
+    houses = chart.get("houses") or []
+    group = add(root, "g", class_="houses")
+    circle(group, g, layout.aspect_radius, theme.line, 1.0, fill=theme.aspect_fill)
+    circle(group, g, layout.house_radius + (layout.house_radius - layout.aspect_radius), theme.line, 0.8)
+    if len(houses) != 12:
+        return
+    cusps = [float(h["ecliptic_longitude"]) % 360.0 for h in houses]
+    for number, cusp in enumerate(cusps, 1):
+        line(group, g.at(outer, cusp), g.at(layout.aspect_radius, cusp), theme.line,
+             1.0, class_="cusp", data_house=number)
+        following = cusps[number % 12]
+        middle = cusp + ((following - cusp) % 360.0) / 2.0
+        x, y = g.at(layout.house_radius, middle)
+        text(group, x, y, str(number), 0.032 * g.radius, theme.muted, class_="house-number")
+
+
+def draw_axes(root, layout: Layout, chart: dict, theme: Theme) -> None:
+    """The Ascendant-Descendant and Midheaven-Imum Coeli axes, reaching out past the zodiac."""
+    g, unit = layout.geometry, layout.geometry.radius
+    group = add(root, "g", class_="axes")
+    for name, longitude, ends in (
+            ("Ascendant", angle_of(chart, "Ascendant", 1), ("ASC", "DSC")),
+            ("Midheaven", angle_of(chart, "Midheaven", 10), ("MC", "IC"))):
+        for label, lon in ((ends[0], longitude), (ends[1], longitude + 180.0)):
+            axis_name = name if label == ends[0] else "opposite " + name
+            line(group, g.at(layout.aspect_radius, lon), g.at(unit * 1.035, lon), theme.angle,
+                 2.2 if label == ends[0] else 1.4, class_="axis", data_name=axis_name,
+                 data_longitude=f"{lon % 360.0:.6f}")
+            x, y = g.at(unit * 1.075, lon)
+            text(group, x, y, label, 0.036 * unit, theme.angle, weight="bold", class_="axis-label")
+
+
+def draw_band(root, layout: Layout, ring: Band, points: Sequence[Point], theme: Theme,
+              which: str) -> None:
+    g = layout.geometry
+    group = add(root, "g", class_=f"bodies {which}")
+    shown = spread([p.longitude for p in points], ring.gap())
+    for point, display in zip(points, shown):
+        body = add(group, "g", class_="body", data_name=point.name,
+                   data_longitude=f"{point.longitude:.6f}", data_ring=which)
+        root_of_tick = ring.outer - ring.tick
+        line(body, g.at(ring.outer, point.longitude), g.at(root_of_tick, point.longitude),
+             theme.foreground, 1.2, class_="tick")
+        line(body, g.at(root_of_tick, point.longitude),
+             g.at(ring.glyph_radius + 0.55 * ring.glyph, display), theme.muted, 0.7,
+             class_="leader")
+        x, y = g.at(ring.glyph_radius, display)
+        glyph(body, point.name, x, y, ring.glyph, theme.foreground)
+        for kind, r, size in ring.stack(g.screen(display)):
+            x, y = g.at(r, display)
+            if kind == "degree":
+                text(body, x, y, f"{point.degree}°", size, theme.foreground, class_="degree")
+            elif kind == "minute":
+                text(body, x, y, f"{point.minute:02d}′", size, theme.muted, class_="minute")
+            elif kind == "sign":
+                glyph(body, "", x, y, size, theme.element_ink[point.sign % 4],
+                      path=glyphs.sign_path(point.sign), class_="sign-glyph")
+            elif kind == "retrograde" and point.retrograde:
+                glyph(body, "", x, y, size, theme.retrograde, path=glyphs.RETROGRADE,
+                      class_="retrograde")
+
+
+def draw_aspects(root, layout: Layout, aspects: Iterable[dict], first: dict, second: dict,
+                 theme: Theme, wanted) -> list[str]:
+    """Lines between the true longitudes on the inner circle; returns the types drawn.
+
+    `first` and `second` map body names to longitudes for `body1` and `body2`
+    (the same map in one chart; the outer and the inner one in a bi-wheel).
+    Aspects to anything not drawn (fixed stars) are left out.
+    """
+    g = layout.geometry
+    group = add(root, "g", class_="aspects")
+    drawn = []
+    for aspect in aspects:
+        a, b = first.get(aspect.get("body1")), second.get(aspect.get("body2"))
+        if a is None or b is None or not wanted(aspect):
+            continue
+        kind = aspect.get("aspect_type", "")
+        major = aspect.get("is_major", kind in MAJOR_ASPECTS)
+        line(group, g.at(layout.aspect_radius, a), g.at(layout.aspect_radius, b),
+             theme.aspects.get(kind, theme.muted), 1.5 if major else 1.0,
+             stroke_dasharray=None if major else "5 3", stroke_linecap="round",
+             class_="aspect", data_aspect=kind, data_bodies=f"{aspect['body1']}|{aspect['body2']}",
+             opacity="0.9")
+        if kind not in drawn:
+            drawn.append(kind)
+    return drawn
+
+
+def draw_corners(root, size: float, theme: Theme, top_left: Sequence[str],
+                 top_right: Sequence[str], bottom_left: Sequence[str], legend: Sequence[str]):
+    font = max(9.0, 0.017 * size)
+    step = 1.35 * font
+    pad = 0.02 * size
+    for i, content in enumerate(top_left):
+        text(root, pad, pad + i * step + font / 2, content, font * (1.15 if i == 0 else 1.0),
+             theme.foreground, anchor="start", weight="bold" if i == 0 else None, class_="caption")
+    for i, content in enumerate(top_right):
+        text(root, size - pad, pad + i * step + font / 2, content, font, theme.foreground,
+             anchor="end", class_="caption zodiac-label")
+    for i, content in enumerate(reversed(bottom_left)):
+        text(root, pad, size - pad - i * step - font / 2, content, font, theme.muted,
+             anchor="start", class_="caption")
+    # A key to the aspect lines, bottom right, majors first.
+    known = list(MAJOR_ASPECTS) + ["Semi-Sextile", "Quincunx"]
+    legend = sorted(legend, key=lambda k: known.index(k) if k in known else len(known))
+    for i, kind in enumerate(reversed(legend)):
+        y = size - pad - i * step - font / 2
+        major = kind in MAJOR_ASPECTS
+        x_end = size - pad
+        line(root, (x_end - 2.2 * font, y), (x_end, y), theme.aspects.get(kind, theme.muted),
+             1.5 if major else 1.0, stroke_dasharray=None if major else "5 3")
+        text(root, x_end - 2.6 * font, y, kind, font * 0.95, theme.muted, anchor="end",
+             class_="legend")
+
+
+def start(size: float, theme: Theme, label: str):
+    size = float(size)
+    if not (100.0 <= size <= 10000.0):
+        raise ValueError(f"size must be between 100 and 10000 pixels, not {size:g}")
+    root = document(size, size, role="img", aria_label=label)
+    add(root, "title", label)
+    add(root, "rect", x=0.0, y=0.0, width=size, height=size, fill=theme.background)
+    return root
+
+
+def caption(title) -> list[str]:
+    if title is None:
+        return []
+    return [title] if isinstance(title, str) else [str(t) for t in title]
+
+
+# -------------------------------------------------------------------- API
+
+def natal_svg(chart: dict, *, size: float = 800, theme="light", aspects="all",
+              title=None) -> str:
+    """The wheel of one chart (an `Engine.chart` dict, horary and election charts too) as SVG text.
+
+    `aspects` is "all", "major", "none" or a collection of aspect names;
+    `theme` "light" or "dark"; `title` a line or a list of lines for the
+    top-left corner. Sidereal charts say so, with their ayanamsa.
+    """
+    require_chart(chart)
+    theme = theme_of(theme)
+    wanted = aspect_filter(aspects)
+    layout = natal_layout(size, angle_of(chart, "Ascendant", 1))
+    root = start(layout.size, theme, "natal chart wheel")
+    draw_zodiac(root, layout, theme)
+    draw_houses(root, layout, chart, theme, layout.zodiac_inner)
+    points = points_of(chart.get("planets", []))
+    positions = {p.name: p.longitude for p in points_of(chart.get("planets", []), angles=True)}
+    drawn = draw_aspects(root, layout, chart.get("aspects", []), positions, positions, theme,
+                         wanted)
+    draw_axes(root, layout, chart, theme)
+    draw_band(root, layout, layout.bands[0], points, theme, "natal")
+    draw_corners(root, layout.size, theme, caption(title), zodiac_lines(chart),
+                 [f"{house_system_name(chart.get('house_system', 'P'))} houses"], drawn)
+    return serialise(root)
+
+
+def outer_points(outer) -> list[dict]:
+    if isinstance(outer, dict):
+        for key in ("transit_planets", "planets"):
+            if key in outer:
+                return outer[key]
+        raise ValueError('the outer chart needs "planets" or "transit_planets"')
+    return list(outer)
+
+
+def bi_wheel_svg(inner_chart: dict, outer, cross_aspects: Sequence[dict] | None = None, *,
+                 size: float = 800, theme="light", aspects="all", title=None,
+                 labels: Sequence[str] | None = None) -> str:
+    """Two charts on one wheel: the inner chart's houses and planets inside, the outer's round them.
+
+    `outer` is a transit dict (`Engine.transit`), a second chart dict
+    (synastry) or a list of placements. `cross_aspects` default to the
+    transit's own, or for a chart to `quorvane_engine.synastry` of the two
+    (outer planets as the overlay); each is drawn between its outer body
+    (`body1`) and inner body (`body2`). `labels` name the two rings
+    (default "Natal" and "Transit" for a transit, else "Inner" and "Outer").
+    """
+    require_chart(inner_chart, "inner chart")
+    theme = theme_of(theme)
+    wanted = aspect_filter(aspects)
+    placements = outer_points(outer)
+    is_transit = isinstance(outer, dict) and "transit_planets" in outer
+    if cross_aspects is None:
+        if isinstance(outer, dict) and "cross_aspects" in outer:
+            cross_aspects = outer["cross_aspects"]
+        else:
+            import quorvane_engine
+            cross_aspects = quorvane_engine.synastry(inner_chart["planets"],
+                                                     placements)["cross_aspects"]
+    if labels is None:
+        labels = ("Natal", "Transit") if is_transit else ("Inner", "Outer")
+    layout = bi_wheel_layout(size, angle_of(inner_chart, "Ascendant", 1))
+    root = start(layout.size, theme, "bi-wheel")
+    draw_zodiac(root, layout, theme)
+    outer_band, inner_band = layout.bands
+    draw_houses(root, layout, inner_chart, theme, inner_band.outer)
+    circle(root, layout.geometry, inner_band.outer, theme.line, 1.0)
+    inner_points = points_of(inner_chart.get("planets", []))
+    # The outer chart's angles are drawn as bodies: its houses are not drawn.
+    outer_list = points_of(placements, angles=True)
+    inner_at = {p.name: p.longitude for p in points_of(inner_chart.get("planets", []), angles=True)}
+    outer_at = {p.name: p.longitude for p in outer_list}
+    drawn = draw_aspects(root, layout, cross_aspects, outer_at, inner_at, theme, wanted)
+    draw_axes(root, layout, inner_chart, theme)
+    draw_band(root, layout, outer_band, outer_list, theme, "outer")
+    draw_band(root, layout, inner_band, inner_points, theme, "inner")
+    rings = [f"inner: {labels[0]}", f"outer: {labels[1]}"]
+    draw_corners(root, layout.size, theme, caption(title) + rings, zodiac_lines(inner_chart),
+                 [f"{house_system_name(inner_chart.get('house_system', 'P'))} houses"], drawn)
+    return serialise(root)

