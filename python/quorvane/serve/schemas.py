@@ -11,20 +11,37 @@ import pathlib
 SCHEMAS = pathlib.Path(__file__).with_name("schemas.json")
 
 NULLABLE_TEXT = {"type": ["string", "null"]}
+NULLABLE_NUMBER = {"type": ["number", "null"]}
+PLACE = {
+    "type": "object",
+    "properties": {"name": {"type": "string"}, "country": {"type": "string"},
+                   "country_code": {"type": "string"},
+                   "admin1": {"type": "string", "description": "state, in the United States"},
+                   "latitude": {"type": "number"}, "longitude": {"type": "number"},
+                   "timezone": {"type": "string", "description": "IANA zone"},
+                   "population": {"type": "integer"}, "admin1_code": {"type": "string"},
+                   "geonameid": {"type": "integer"}},
+    "required": ["name", "country", "country_code", "admin1", "latitude", "longitude",
+                 "timezone", "population", "admin1_code", "geonameid"],
+}
 RESOLVED = {
     "type": "object",
-    "description": "the inputs as the engine got them",
+    "description": "the inputs as the engine got them; the zone fields are null for a UTC "
+                   "moment given with coordinates alone",
     "properties": {
-        "moment": {"type": "string", "description": "UTC moment"},
+        "local_time": dict(NULLABLE_TEXT, description="the civil time, ISO"),
+        "timezone": dict(NULLABLE_TEXT, description="IANA zone used"),
+        "zone_abbreviation": NULLABLE_TEXT,
+        "utc_offset": dict(NULLABLE_TEXT, description="+HH:MM"),
+        "utc_offset_minutes": NULLABLE_NUMBER,
+        "utc": {"type": "string", "description": "the UTC moment"},
+        "julian_day": {"type": "number", "description": "UT Julian day"},
         "latitude": {"type": "number"},
         "longitude": {"type": "number"},
-        "place": dict(NULLABLE_TEXT, description="the place found for the name given"),
-        "tz": dict(NULLABLE_TEXT, description="IANA zone used"),
-        "local": dict(NULLABLE_TEXT, description="local civil time given"),
-        "utc_offset": {"type": ["number", "null"], "description": "minutes ahead of UTC"},
+        "place": {"anyOf": [PLACE, {"type": "null"}], "description": "the place found by name"},
     },
-    "required": ["moment", "latitude", "longitude", "place", "tz", "local", "utc_offset"],
 }
+RESOLVED["required"] = list(RESOLVED["properties"])
 NULLABLE_RESOLVED = {"anyOf": [RESOLVED, {"type": "null"}]}
 
 # The `input` block of each result, when it is not one resolved birth.
@@ -37,18 +54,7 @@ INPUTS = {
     "elections": {"type": "object", "properties": {"start": RESOLVED, "end": RESOLVED},
                   "required": ["start", "end"]},
 }
-PLACES = {
-    "type": "array",
-    "items": {"type": "object",
-              "properties": {"name": {"type": "string"}, "country": {"type": "string"},
-                             "country_code": {"type": "string"},
-                             "admin1": NULLABLE_TEXT,
-                             "latitude": {"type": "number"}, "longitude": {"type": "number"},
-                             "timezone": {"type": "string", "description": "IANA zone"},
-                             "population": {"type": ["integer", "null"]}},
-              "required": ["name", "country", "country_code", "admin1", "latitude",
-                           "longitude", "timezone", "population"]},
-}
+PLACES = {"type": "array", "items": PLACE}
 
 
 @functools.lru_cache(maxsize=None)

@@ -7,7 +7,7 @@ from __future__ import annotations
 import quorvane_engine
 
 from quorvane.serve import limits
-from quorvane.serve.inputs import Resolved, moment_of, resolve, spot, with_offset
+from quorvane.serve.inputs import period_at, resolve, sky
 from quorvane.serve.models import (
     BaziRequest, ChartRequest, DerivedRequest, ElectionRequest, ElectionsRequest,
     HoraryRequest, Natal, SynastryRequest, TimeLordsRequest, TransitRequest, ZiWeiRequest)
@@ -24,14 +24,13 @@ def zodiac(request) -> dict:
                 ayanamsa=request.ayanamsa)
 
 
-def with_input(result: dict, resolved) -> dict:
-    result["input"] = resolved.as_dict() if isinstance(resolved, Resolved) else resolved
-    return result
+def with_input(result: dict, inputs) -> dict:
+    # First, as quorvane.casting writes it: a saved result says when and where.
+    return {"input": inputs, **result}
 
 
-def cast(engine, request, at: Resolved, chinese_calendar=False) -> dict:
-    return engine.chart(at.moment, at.latitude, at.longitude,
-                        chinese_calendar=chinese_calendar, **chart_options(request))
+def cast(engine, request, at: dict, chinese_calendar=False) -> dict:
+    return engine.chart(*sky(at), chinese_calendar=chinese_calendar, **chart_options(request))
 
 
 def chart(engine, request: ChartRequest) -> dict:
@@ -41,8 +40,7 @@ def chart(engine, request: ChartRequest) -> dict:
 
 def horary(engine, request: HoraryRequest) -> dict:
     at = resolve(request)
-    return with_input(engine.horary(at.moment, at.latitude, at.longitude,
-                                    quesited_house=request.quesited_house,
+    return with_input(engine.horary(*sky(at), quesited_house=request.quesited_house,
                                     chinese_calendar=request.chinese_calendar,
                                     **chart_options(request)), at)
 
@@ -52,16 +50,14 @@ def natal(engine, given: Natal, options) -> tuple[list, object]:
     if given.planets is not None:
         return [p.model_dump() for p in given.planets], None
     at = resolve(given.birth)
-    planets = engine.chart(at.moment, at.latitude, at.longitude, **options)["planets"]
-    return planets, at.as_dict()
+    return engine.chart(*sky(at), **options)["planets"], at
 
 
 def transit(engine, request: TransitRequest) -> dict:
     options = chart_options(request)
     planets, birth = natal(engine, request.natal, options)
     at = resolve(request)
-    result = engine.transit(planets, at.moment, at.latitude, at.longitude, **options)
-    return with_input(result, dict(at.as_dict(), natal=birth))
+    return with_input(engine.transit(planets, *sky(at), **options), dict(at, natal=birth))
 
 
 def synastry(engine, request: SynastryRequest) -> dict:
@@ -74,12 +70,12 @@ def synastry(engine, request: SynastryRequest) -> dict:
 
 def election(engine, request: ElectionRequest) -> dict:
     at = resolve(request)
-    return with_input(engine.election(at.moment, at.latitude, at.longitude,
-                                      criteria=request.criteria, **chart_options(request)), at)
+    return with_input(engine.election(*sky(at), criteria=request.criteria,
+                                      **chart_options(request)), at)
 
 
-def period(start: Resolved, end: Resolved, most_days: float, what: str) -> None:
-    days = quorvane_engine.julian_day(end.moment) - quorvane_engine.julian_day(start.moment)
+def period(start: dict, end: dict, most_days: float, what: str) -> None:
+    days = end["julian_day"] - start["julian_day"]
     if days < 0:
         raise ValueError(f"{what}: the end is before the start")
     if days > most_days:
@@ -88,12 +84,11 @@ def period(start: Resolved, end: Resolved, most_days: float, what: str) -> None:
 
 
 def elections(engine, request: ElectionsRequest) -> dict:
-    at = spot(request)
-    start, end = moment_of(request.start, at), moment_of(request.end, at)
+    start, end = period_at(request)
     period(start, end, limits.MAX_ELECTION_DAYS, "elections")
-    result = engine.elections(start.moment, end.moment, at.latitude, at.longitude,
+    result = engine.elections(start["utc"], end["utc"], start["latitude"], start["longitude"],
                               criteria=request.criteria, **zodiac(request))
-    return with_input(result, {"start": start.as_dict(), "end": end.as_dict()})
+    return with_input(result, {"start": start, "end": end})
 
 
 def derived(engine, request: DerivedRequest) -> dict:
@@ -108,34 +103,32 @@ def longitude_of(chart: dict, name: str) -> float:
 
 
 def time_lords(engine, request: TimeLordsRequest) -> dict:
-    place = spot(request)
-    at = moment_of(request, place)
-    start, end = moment_of(request.start, place), moment_of(request.end, place)
+    at = resolve(request)
+    start, end = period_at(request)
     period(start, end, limits.MAX_TIME_LORD_YEARS * 365.25, "time lords")
-    natal = engine.chart(at.moment, at.latitude, at.longitude)
-    result = quorvane_engine.time_lords(at.moment, longitude_of(natal, "Sun"),
+    natal = engine.chart(*sky(at))
+    result = quorvane_engine.time_lords(at["utc"], longitude_of(natal, "Sun"),
                                         longitude_of(natal, "Ascendant"),
-                                        start.moment, end.moment)
+                                        start["utc"], end["utc"])
     return with_input(result, at)
 
 
-def chinese(engine, request, at: Resolved) -> tuple:
-    calendar = engine.chart(at.moment, at.latitude, at.longitude,
-                            chinese_calendar=True)["chinese_calendar"]
+def chinese(engine, request, at: dict) -> tuple:
+    calendar = engine.chart(*sky(at), chinese_calendar=True)["chinese_calendar"]
     options = dict(solar_time=request.solar_time, zi_hour=request.zi_hour, sex=request.sex,
                    year=request.year, date=request.date)
-    return (calendar, at.moment, at.longitude, with_offset(at)), options
+    return (calendar, at["utc"], at["longitude"], at["utc_offset_minutes"]), options
 
 
 def bazi(engine, request: BaziRequest) -> dict:
-    at = resolve(request)
+    at = resolve(request, needs_zone=True)
     args, options = chinese(engine, request, at)
     return with_input(quorvane_engine.bazi(*args, luck_pillars=request.luck_pillars,
                                            **options), at)
 
 
 def zi_wei(engine, request: ZiWeiRequest) -> dict:
-    at = resolve(request)
+    at = resolve(request, needs_zone=True)
     args, options = chinese(engine, request, at)
     return with_input(quorvane_engine.zi_wei(*args, leap_month=request.leap_month,
                                              **options), at)

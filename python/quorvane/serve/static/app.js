@@ -74,9 +74,9 @@ function where(form) {
 
 function when(form, at) {
   const date = form.date.value, time = form.time.value;
-  // Local time needs a zone: given, the place's, or found from coordinates
-  // by the place search. Without one the time is UTC.
-  if (features.local_time && (at.place || at.tz || features.places)) {
+  // Local time needs a zone: given, the place's, or the one found at the
+  // coordinates. Without one the time is UTC.
+  if (at.place || at.tz || features.zones) {
     return {local: `${date} ${time}`};
   }
   return {moment: `${date}T${time}:00Z`};
@@ -172,9 +172,10 @@ function chartBody(form) {
 }
 
 function describe(input) {
-  const place = input.place || `${input.latitude.toFixed(2)}, ${input.longitude.toFixed(2)}`;
-  const local = input.local ? `${input.local} ${input.tz || ""} = ` : "";
-  return `${local}${input.moment} at ${place}`;
+  const where = `${input.latitude.toFixed(2)}, ${input.longitude.toFixed(2)}`;
+  const place = input.place ? `${placeLabel(input.place)} (${where})` : where;
+  const local = input.timezone ? `${input.local_time.replace("T", " ")} ${input.timezone}, ` : "";
+  return `${local}${input.utc.replace("T", " ")} UTC, at ${place}`;
 }
 
 $("#birth-form").addEventListener("submit", async (event) => {
