@@ -219,10 +219,11 @@ def create_app(kernels: Optional[Sequence[str]] = None, threads: int = THREADS) 
 
 
 def warm_places():
-    """Build the place index now rather than on the first search: it takes
-    seconds (a name not found walks the full index, so ask for one)."""
+    """Build the index of larger places now rather than on the first
+    search: it takes seconds. (The full index, which a name not found
+    there walks, is left to the first such search: it takes more.)"""
     try:
-        places_module().search("no such place at all", 1)
+        places_module().search("London", 1)
     except (Unavailable, ImportError, ValueError):
         pass
 
