@@ -13,9 +13,9 @@ from tests.support.service import Server  # noqa: E402
 pytestmark = pytest.mark.skipif(not page.have_browser(),
                                 reason="chromium and chromedriver are not installed")
 
-# 14 July 1990, 12:30 UTC in New York; typed as a US-English date field takes it.
-BIRTH = {"date_keys": "07141990", "time_keys": "1230PM", "latitude": 40.71,
-         "longitude": -74.01, "tz": "UTC"}
+# 14 July 1990, 08:30 in New York (12:30 UTC), typed as a US-English date
+# field takes it.
+BIRTH = {"date_keys": "07141990", "time_keys": "0830AM", "place": "New York"}
 
 
 @pytest.fixture(scope="module")
@@ -31,7 +31,10 @@ def test_birth_wheel_tables_and_transits(server, de440, tmp_path):
     driver = page.browser()
     try:
         rows = page.cast_birth(driver, server.url, BIRTH)
-        chart = q.Engine([de440]).chart("1990-07-14T12:30:00Z", 40.71, -74.01)
+        from quorvane import places
+
+        city = places.find("New York")
+        chart = q.Engine([de440]).chart("1990-07-14T12:30:00Z", city.latitude, city.longitude)
         shown = [r.find_elements(By.TAG_NAME, "td") for r in rows]
         assert [(c[0].text.split()[-1], c[1].text) for c in shown] == \
             [(p["name"].split()[-1], p["sign"]) for p in chart["planets"]]

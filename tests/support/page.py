@@ -54,6 +54,9 @@ def cast_birth(driver, url: str, birth: dict):
     if "place" in birth and driver.find_element(By.CSS_SELECTOR, ".place-field").is_displayed():
         type_into(driver, "#birth-form input[name=place]", birth["place"])
     else:
+        details = driver.find_element(By.ID, "coordinates")
+        if details.get_attribute("open") is None:
+            details.find_element(By.TAG_NAME, "summary").click()
         type_into(driver, "#birth-form input[name=latitude]", str(birth["latitude"]))
         type_into(driver, "#birth-form input[name=longitude]", str(birth["longitude"]))
         if birth.get("tz"):

@@ -175,7 +175,7 @@ function describe(input) {
   const where = `${input.latitude.toFixed(2)}, ${input.longitude.toFixed(2)}`;
   const place = input.place ? `${placeLabel(input.place)} (${where})` : where;
   const local = input.timezone ? `${input.local_time.replace("T", " ")} ${input.timezone}, ` : "";
-  return `${local}${input.utc.replace("T", " ")} UTC, at ${place}`;
+  return `${local}${input.utc.replace("T", " ").replace(/(Z|\+00:00)$/, "")} UTC, at ${place}`;
 }
 
 $("#birth-form").addEventListener("submit", async (event) => {
