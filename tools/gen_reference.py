@@ -1,6 +1,7 @@
 """Writes docs/reference.md: every function and method of quorvane_engine
 with its signature and summary, and every key of every result dict, taken
-from real calls over the JPL DE440 kernel. tests/python/test_reference.py
+from real calls over the JPL DE440 kernel; then the same for the birth-data
+functions of the pure-Python package quorvane. tests/python/test_reference.py
 regenerates it and fails when the committed file differs, so the reference
 cannot drift from the code.
 
@@ -14,6 +15,7 @@ import sys
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
 sys.path.insert(0, ROOT)
 
+import quorvane
 import quorvane_engine as q
 
 from tests.support.kernels import de440_path
@@ -88,7 +90,7 @@ def plain_signature(function):
     return signature.replace(parameters=params, return_annotation=inspect.Signature.empty)
 
 
-def package_section():
+def pictures_section():
     sys.path.insert(0, os.path.join(ROOT, "python"))
     from quorvane import wheel
     lines = ["## Python package `quorvane`", "",
@@ -138,8 +140,44 @@ def render():
         for path, types in key_paths(value, "", {}).items():
             lines.append(f"- `{path}`: {' or '.join(sorted(types))}")
         lines.append("")
-    lines += package_section()
-    return "\n".join(lines)
+    return "\n".join(lines + package_section() + pictures_section())
+
+
+PACKAGE_FUNCTIONS = [
+    ("quorvane", ["birth", "natal", "horary", "election", "transit", "bazi", "zi_wei",
+                  "to_utc", "default_engine"]),
+    ("quorvane.localtime", ["resolve"]),
+    ("quorvane.places", ["search", "find", "timezone_at"]),
+]
+
+
+def package_section():
+    """The quorvane package: birth data as people give it."""
+    lines = ["## The quorvane package", "", summary(quorvane), ""]
+    modules = {"quorvane": quorvane, "quorvane.localtime": quorvane.localtime,
+               "quorvane.places": quorvane.places}
+    for module, names in PACKAGE_FUNCTIONS:
+        for name in names:
+            member = getattr(modules[module], name)
+            signature = inspect.signature(member, eval_str=True)
+            lines += [f"### `{module}.{name}{signature}`", "", summary(member), ""]
+    for cls in (quorvane.Place, quorvane.localtime.LocalMoment):
+        fields = ", ".join(f"`{f}`" for f in cls.__dataclass_fields__)
+        lines += [f"### `{cls.__module__}.{cls.__name__}`", "", summary(cls), "",
+                  f"Fields: {fields}.", ""]
+    lines += ["### Exceptions", ""]
+    for name in ("PlaceNotFound", "LocalTimeError", "NonexistentTimeError",
+                 "AmbiguousTimeError"):
+        exc = getattr(quorvane, name)
+        lines.append(f"- `quorvane.{name}` ({exc.__bases__[0].__name__}): {summary(exc)}")
+    seen = key_paths(quorvane.birth("1990-07-14 08:30", "New York"), "", {})
+    key_paths(quorvane.birth("1990-07-14T12:30Z", latitude=40.7, longitude=-74.0), "", seen)
+    lines += ["", "### quorvane.birth", "",
+              "The same dict is the `input` of every chart the package casts.", ""]
+    for path, types in seen.items():
+        lines.append(f"- `{path}`: {' or '.join(sorted(types))}")
+    lines.append("")
+    return lines
 
 
 def main():

@@ -82,7 +82,7 @@ def transit(natal_chart, when, place=None, *, tz=None, latitude=None, longitude=
     chart dict (as `natal` returns) or a list of natal planets."""
     inputs = birth(when, place, tz=tz, latitude=latitude, longitude=longitude, offset=offset,
                    fold=fold)
-    planets = natal_planets(natal_chart)
+    planets = natal_points(natal_chart)
     return {"input": inputs,
             **(engine or default_engine()).transit(planets, *sky(inputs), **options)}
 

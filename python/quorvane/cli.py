@@ -584,8 +584,9 @@ def elections_lines(search: dict) -> list[str]:
 def moment_lines(inputs: dict, label: str = "") -> list[str]:
     """When and where a result was cast, as `quorvane.birth` resolved it."""
     zone = " ".join(filter(None, [inputs["zone_abbreviation"], inputs["timezone"]]))
+    offset = ", ".join(filter(None, ["UTC" + inputs["utc_offset"], zone]))
     local = inputs["local_time"].replace("T", " ")
-    lines = [f"{label}local time  {local} (UTC{inputs['utc_offset']}{', ' + zone if zone else ''})",
+    lines = [f"{label}local time  {local} ({offset})",
              f"{label}utc         {inputs['utc']} (JD {number(inputs['julian_day'])})"]
     place = inputs.get("place")
     where_text = f"{number(inputs['latitude'])}, {number(inputs['longitude'])}"
@@ -635,10 +636,22 @@ def text_lines(result) -> list[str]:
 
 # --------------------------------------------------------------------- main
 
+def joined_offsets(argv: list[str]) -> list[str]:
+    """"--offset -05:00" as "--offset=-05:00": argparse reads a value that
+    starts with a minus sign as an option."""
+    out = []
+    for arg in argv:
+        if out and out[-1] == "--offset" and arg.startswith("-"):
+            out[-1] = f"--offset={arg}"
+        else:
+            out.append(arg)
+    return out
+
+
 def main(argv=None) -> int:
     parser = build_parser()
     try:
-        args = parser.parse_args(argv)
+        args = parser.parse_args(joined_offsets(sys.argv[1:] if argv is None else list(argv)))
     except SystemExit as stop:  # argparse has printed its usage line
         return stop.code if isinstance(stop.code, int) else BAD_INPUT
     try:

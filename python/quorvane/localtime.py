@@ -104,9 +104,11 @@ def parse_local(local) -> datetime.datetime:
         text = text[:-1] + "+00:00"
     try:
         return datetime.datetime.fromisoformat(text)
-    except ValueError:
-        raise ValueError(f"not a date and time: {local!r} (expected for example "
-                         "1990-07-14 08:30)") from None
+    except ValueError as error:
+        why = str(error)
+        if why.startswith("Invalid isoformat"):
+            why = "expected for example 1990-07-14 08:30"
+        raise ValueError(f"not a date and time: {local!r} ({why})") from None
 
 
 def parse_offset(offset) -> datetime.timedelta:
@@ -209,7 +211,8 @@ def nonexistent(wall, zone, readings) -> NonexistentTimeError:
     message = (f"{format_wall(wall)} does not exist in {zone_name(zone)}: the clocks went "
                f"forward from {format_wall(gap_start)} to {format_wall(gap_end)} "
                f"({format_offset(old, 'UTC')} to {format_offset(new, 'UTC')}); the nearest "
-               f"valid times are {format_wall(before, precise)} and {format_wall(gap_end, precise)}")
+               f"valid times are {format_wall(before, precise)} and "
+               f"{format_wall(gap_end, precise)}")
     return NonexistentTimeError(message, before, gap_end, transition)
 
 

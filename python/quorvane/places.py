@@ -15,6 +15,7 @@ Accents and case are ignored; matches are ranked by population.
 from __future__ import annotations
 
 import dataclasses
+import re
 import threading
 import unicodedata
 
@@ -98,18 +99,24 @@ def timezone_at(latitude: float, longitude: float) -> str:
 
 # ---------------------------------------------------------------- the index
 
+# The marks that NFKD splits from Latin, Greek and Cyrillic letters.
+MARKS = re.compile("[\u0300-\u036f\u1ab0-\u1aff\u1dc0-\u1dff\u20d0-\u20ff\ufe20-\ufe2f]")
+
+
 def fold_text(text: str) -> str:
     """Accents and case away: "São Paulo" and "SAO PAULO" read "sao paulo"."""
     if text.isascii():
-        return " ".join(text.lower().split())
-    plain = unicodedata.normalize("NFKD", text)
-    plain = "".join(c for c in plain if not unicodedata.combining(c))
-    return " ".join(plain.casefold().split())
+        return text.lower()
+    return MARKS.sub("", unicodedata.normalize("NFKD", text)).casefold()
 
 
 def query(name: str) -> tuple[str, list[str]]:
     name, *rest = name.split(",")
-    return fold_text(name), [q for q in map(fold_text, rest) if q]
+    return fold_query(name), [q for q in map(fold_query, rest) if q]
+
+
+def fold_query(text: str) -> str:
+    return fold_text(" ".join(text.split()))
 
 
 class Index:
