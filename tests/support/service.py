@@ -26,8 +26,9 @@ def free_port() -> int:
 
 def environment() -> dict:
     env = dict(os.environ)
-    # The installed module, and this tree's Python package before any copy.
-    paths = [str(ROOT / "python"), str(pathlib.Path(quorvane_engine.__file__).parent),
+    # The installed package first (its static files are part of what is
+    # tested), then this tree's.
+    paths = [str(pathlib.Path(quorvane_engine.__file__).parent), str(ROOT / "python"),
              env.get("PYTHONPATH", "")]
     env["PYTHONPATH"] = os.pathsep.join(p for p in paths if p)
     return env
