@@ -20,6 +20,7 @@ BIRTH = {"date_keys": "07141990", "time_keys": "0830AM", "place": "New York"}
 
 def main():
     server = Server(de440_path())
+    server.wait_for_places()
     driver = page.browser()
     try:
         page.cast_birth(driver, server.url, BIRTH)

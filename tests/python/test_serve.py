@@ -15,7 +15,7 @@ pytest.importorskip("uvicorn")
 import quorvane_engine as q  # noqa: E402
 
 from quorvane.serve import schemas  # noqa: E402
-from tests.support.service import Client, Server  # noqa: E402
+from tests.support.service import Client  # noqa: E402
 
 BIRTH = {"moment": "1990-07-14T12:30:00Z", "latitude": 40.71, "longitude": -74.01}
 NOW = {"moment": "2025-03-01T09:00:00Z", "latitude": 48.86, "longitude": 2.35}
@@ -23,10 +23,8 @@ SIDEREAL = {"zodiac_type": "sidereal", "ayanamsa": "lahiri", "house_system": "W"
 
 
 @pytest.fixture(scope="module")
-def server(de440):
-    running = Server(de440)
-    yield running
-    running.stop()
+def server(chart_service):
+    return chart_service
 
 
 @pytest.fixture(scope="module")
@@ -93,34 +91,6 @@ class TestAnswers:
         assert (data["input"]["utc"], data["input"]["julian_day"]) == \
             (BIRTH["moment"], q.julian_day(BIRTH["moment"]))
         assert (data["input"]["latitude"], data["input"]["longitude"]) == (40.71, -74.01)
-
-    def test_birth_data_as_people_give_it_is_read_as_the_library_reads_it(self, client, engine):
-        from quorvane import casting
-
-        cases = [
-            ("/api/chart", {"local": "1990-07-14 08:30", "place": "New York"},
-             casting.natal("1990-07-14 08:30", "New York", engine=engine)),
-            ("/api/chart", {"local": "2021-10-31 02:30", "tz": "Europe/Berlin", "fold": "second",
-                            "latitude": 52.52, "longitude": 13.4, "house_system": "K"},
-             casting.natal("2021-10-31 02:30", tz="Europe/Berlin", fold="second",
-                           latitude=52.52, longitude=13.4, engine=engine, house_system="K")),
-            ("/api/bazi", {"local": "1984-02-02 23:30", "place": "Beijing", "sex": "male"},
-             casting.bazi("1984-02-02 23:30", "Beijing", engine=engine, sex="male")),
-            ("/api/zi-wei", {"moment": "1984-02-02T15:30Z", "utc_offset": 480,
-                             "latitude": 39.9, "longitude": 116.4},
-             casting.zi_wei("1984-02-02T15:30Z", latitude=39.9, longitude=116.4, offset=480,
-                            engine=engine)),
-        ]
-        for path, body, expected in cases:
-            result = path.rsplit("/", 1)[-1].replace("-", "_")
-            assert answer(client, path, body, result) == expected, body
-
-    def test_place_search(self, client):
-        status, found = client.get("/api/places?q=Springfield&limit=4")
-        assert status == 200 and problems(found, schemas.result("places")) == []
-        populations = [p["population"] for p in found]
-        assert len(found) == 4 and populations == sorted(populations, reverse=True)
-        assert {p["name"] for p in found} == {"Springfield"}
 
     def test_wheels_are_the_library_pictures(self, client, engine):
         from quorvane import wheel
@@ -249,7 +219,6 @@ class TestRefusals:
                         "longitude": 13.4}, "does not exist in Europe/Berlin"),
         ("/api/chart", {"local": "2021-10-31 02:30", "tz": "Europe/Berlin", "latitude": 52.5,
                         "longitude": 13.4}, "happened twice in Europe/Berlin"),
-        ("/api/chart", {"local": "1990-07-14 08:30", "place": "Qqxxzzyq"}, "no place called"),
         ("/api/bi-wheel.svg", dict(NOW, natal={"planets": [{"name": "Sun",
                                                             "ecliptic_longitude": 1}]}),
          "a bi-wheel needs the birth"),
@@ -259,6 +228,47 @@ class TestRefusals:
     def test_limits_of_a_request(self, client, path, body, message):
         status, data = client.post(path, body)
         assert (status, message in data["detail"]) == (422, True), data
+
+
+class TestPlacesAndZones:
+    """After the server has built its place index, which it does at start."""
+
+    @pytest.fixture(autouse=True)
+    def index_built(self, server):
+        server.wait_for_places()
+
+    def test_birth_data_as_people_give_it_is_read_as_the_library_reads_it(self, client, engine):
+        from quorvane import casting
+
+        cases = [
+            ("/api/chart", {"local": "1990-07-14 08:30", "place": "New York"},
+             casting.natal("1990-07-14 08:30", "New York", engine=engine)),
+            ("/api/chart", {"local": "2021-10-31 02:30", "tz": "Europe/Berlin", "fold": "second",
+                            "latitude": 52.52, "longitude": 13.4, "house_system": "K"},
+             casting.natal("2021-10-31 02:30", tz="Europe/Berlin", fold="second",
+                           latitude=52.52, longitude=13.4, engine=engine, house_system="K")),
+            ("/api/bazi", {"local": "1984-02-02 23:30", "place": "Beijing", "sex": "male"},
+             casting.bazi("1984-02-02 23:30", "Beijing", engine=engine, sex="male")),
+            ("/api/zi-wei", {"moment": "1984-02-02T15:30Z", "utc_offset": 480,
+                             "latitude": 39.9, "longitude": 116.4},
+             casting.zi_wei("1984-02-02T15:30Z", latitude=39.9, longitude=116.4, offset=480,
+                            engine=engine)),
+        ]
+        for path, body, expected in cases:
+            result = path.rsplit("/", 1)[-1].replace("-", "_")
+            assert answer(client, path, body, result) == expected, body
+
+    def test_unknown_place(self, client):
+        status, data = client.post("/api/chart", {"local": "1990-07-14 08:30",
+                                                  "place": "Qqxxzzyq"})
+        assert (status, "no place called 'Qqxxzzyq'" in data["detail"]) == (422, True), data
+
+    def test_place_search(self, client):
+        status, found = client.get("/api/places?q=Springfield&limit=4")
+        assert status == 200 and problems(found, schemas.result("places")) == []
+        populations = [p["population"] for p in found]
+        assert len(found) == 4 and populations == sorted(populations, reverse=True)
+        assert {p["name"] for p in found} == {"Springfield"}
 
 
 def percentile(values, share):
@@ -298,7 +308,9 @@ def test_sixteen_clients_get_what_one_gets(server, capsys):
         for t in threads:
             t.join()
 
-    # A first round brings every thread's allocations in; memory is read after it.
+    # A first round brings every thread's allocations in; memory is read
+    # after it, and after the place index the server builds at start.
+    server.wait_for_places()
     load(2.0)
     before, latencies[:] = server.rss_kib(), []
     load(3.0)

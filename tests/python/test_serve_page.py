@@ -8,7 +8,6 @@ selenium = pytest.importorskip("selenium")
 import quorvane_engine as q  # noqa: E402
 
 from tests.support import page  # noqa: E402
-from tests.support.service import Server  # noqa: E402
 
 pytestmark = pytest.mark.skipif(not page.have_browser(),
                                 reason="chromium and chromedriver are not installed")
@@ -19,10 +18,9 @@ BIRTH = {"date_keys": "07141990", "time_keys": "0830AM", "place": "New York"}
 
 
 @pytest.fixture(scope="module")
-def server(de440):
-    running = Server(de440)
-    yield running
-    running.stop()
+def server(chart_service):
+    chart_service.wait_for_places()
+    return chart_service
 
 
 def test_birth_wheel_tables_and_transits(server, de440, tmp_path):

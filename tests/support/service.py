@@ -57,6 +57,15 @@ class Server:
         self.stop()
         raise RuntimeError("the server did not answer within a minute")
 
+    def wait_for_places(self, seconds: float = 120):
+        """Until the server has built its place index (it does at start)."""
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            if Client(self.port).get("/api/about")[1]["places_ready"]:
+                return
+            time.sleep(0.5)
+        raise RuntimeError("the server did not build its place index in time")
+
     def alive(self) -> bool:
         return self.process.poll() is None
 

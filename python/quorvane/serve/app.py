@@ -127,7 +127,9 @@ def create_app(kernels: Optional[Sequence[str]] = None, threads: int = THREADS) 
     async def lifespan(app):
         holder["service"] = Service(kernels if kernels is not None else default_kernels(),
                                     threads)
-        threading.Thread(target=warm_places, daemon=True, name="places").start()
+        holder["places_ready"] = threading.Event()
+        threading.Thread(target=warm_places, args=(holder["places_ready"],), daemon=True,
+                         name="places").start()
         yield
         holder.pop("service").close()
 
@@ -208,7 +210,8 @@ def create_app(kernels: Optional[Sequence[str]] = None, threads: int = THREADS) 
         return {"version": quorvane_engine.__version__,
                 "kernels": [{"name": n, "first_jd": a, "last_jd": b}
                             for n, a, b in engine.kernels],
-                "limits": limits.as_dict(), "features": features()}
+                "limits": limits.as_dict(), "features": features(),
+                "places_ready": holder["places_ready"].is_set()}
 
     @app.get("/", include_in_schema=False)
     async def page():
@@ -218,14 +221,17 @@ def create_app(kernels: Optional[Sequence[str]] = None, threads: int = THREADS) 
     return app
 
 
-def warm_places():
-    """Build the index of larger places now rather than on the first
-    search: it takes seconds. (The full index, which a name not found
-    there walks, is left to the first such search: it takes more.)"""
+def warm_places(ready: threading.Event):
+    """Build the place index now rather than on the first search: it takes
+    tens of seconds on a busy machine, past the deadline of a request.
+    Larger places first (a known name stops there), then all of them (a
+    name found nowhere walks both). Searches wait while it builds."""
     try:
         places_module().search("London", 1)
+        places_module().search("no such place at all", 1)
     except (Unavailable, ImportError, ValueError):
         pass
+    ready.set()
 
 
 def features() -> dict:

@@ -69,7 +69,7 @@ class Where(Strict):
         return self
 
 
-class Birth(When, Where):
+class Birth(Where, When):
     """A moment and a place."""
 
 
@@ -88,7 +88,7 @@ class ChartOptions(Zodiac):
     dignity_scheme: Literal["lilly", "dorothean"] = "lilly"
 
 
-class ChartRequest(Birth, ChartOptions):
+class ChartRequest(ChartOptions, Birth):
     chinese_calendar: bool = Field(False, description="add the Chinese calendar of the moment")
 
 
@@ -121,7 +121,7 @@ class Natal(Strict):
         return self
 
 
-class TransitRequest(Birth, ChartOptions):
+class TransitRequest(ChartOptions, Birth):
     natal: Natal = Field(description="the natal chart the transits aspect")
 
 
@@ -134,19 +134,18 @@ class SynastryRequest(Zodiac):
 Criteria = Union[dict[str, Any], list[Any]]
 
 
-class ElectionRequest(ChartRequest):
-    chinese_calendar: Literal[False] = False
+class ElectionRequest(ChartOptions, Birth):
     criteria: Optional[Criteria] = Field(None, description="election criteria")
 
 
-class ElectionsRequest(Where, Zodiac):
+class ElectionsRequest(Zodiac, Where):
     start: When = Field(description="when the search starts")
     end: When = Field(description="when the search ends, at most "
                                   f"{limits.MAX_ELECTION_DAYS} days later")
     criteria: Optional[Criteria] = None
 
 
-class DerivedRequest(ChartRequest):
+class DerivedRequest(ChartOptions, Birth):
     root_house: int = Field(ge=1, le=12, description="radix house that becomes house 1")
     custom_name: Optional[str] = Field(None, max_length=TEXT)
 
@@ -180,9 +179,9 @@ class Picture(Strict):
     aspects: Literal["all", "major", "none"] = Field("all", description="aspect lines drawn")
 
 
-class WheelRequest(ChartRequest, Picture):
+class WheelRequest(Picture, ChartOptions, Birth):
     pass
 
 
-class BiWheelRequest(TransitRequest, Picture):
+class BiWheelRequest(Picture, TransitRequest):
     pass
