@@ -142,6 +142,18 @@ class TestAnswers:
         for path, body, result, expected in cases:
             assert without_input(answer(client, path, body, result)) == expected, path
 
+    def test_local_hours_of_elections_follow_the_clocks_of_the_place(self, client, engine):
+        # Berlin's clocks go forward at 01:00 UTC on the last Sunday of March.
+        span = {"start": {"moment": "2025-03-29T00:00:00Z", "tz": "Europe/Berlin"},
+                "end": {"moment": "2025-03-31T00:00:00Z", "tz": "Europe/Berlin"},
+                "latitude": 52.52, "longitude": 13.4,
+                "criteria": {"local_hours": {"from": 9, "to": 12}, "min_score": 0}}
+        offsets = [{"from": "2025-03-29T00:00:00Z", "minutes": 60},
+                   {"from": "2025-03-30T01:00:00Z", "minutes": 120}]
+        expected = engine.elections("2025-03-29T00:00:00Z", "2025-03-31T00:00:00Z", 52.52, 13.4,
+                                    criteria=dict(span["criteria"], utc_offsets=offsets))
+        assert without_input(answer(client, "/api/elections", span, "elections")) == expected
+
     def test_openapi_describes_requests_and_results(self, client):
         status, document = client.get("/openapi.json")
         assert status == 200

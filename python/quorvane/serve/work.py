@@ -4,6 +4,9 @@ with the resolved inputs under `input` where the request had a birth.
 """
 from __future__ import annotations
 
+import datetime
+from zoneinfo import ZoneInfo
+
 import quorvane_engine
 
 from quorvane.serve import limits
@@ -83,11 +86,50 @@ def period(start: dict, end: dict, most_days: float, what: str) -> None:
                          f"not {days:.1f}")
 
 
+def zone_offsets(zone: str, start: str, end: str) -> list[dict]:
+    """The zone's UTC offsets over a period, as election criteria take
+    them: the one at the start, then one from each change of the clocks
+    (found to the second between samples six hours apart)."""
+    tz = ZoneInfo(zone)
+
+    def minutes(moment):
+        return round(moment.astimezone(tz).utcoffset().total_seconds() / 60)
+
+    def text(moment):
+        return moment.strftime("%Y-%m-%dT%H:%M:%SZ")
+
+    first = datetime.datetime.fromisoformat(start.replace("Z", "+00:00"))
+    last = datetime.datetime.fromisoformat(end.replace("Z", "+00:00"))
+    found = [{"from": text(first), "minutes": minutes(first)}]
+    step, before = datetime.timedelta(hours=6), first
+    while before < last:
+        after = min(before + step, last)
+        if minutes(after) != minutes(before):
+            low, high = before, after
+            while high - low > datetime.timedelta(seconds=1):
+                middle = low + datetime.timedelta(seconds=(high - low).total_seconds() // 2)
+                low, high = (middle, high) if minutes(middle) == minutes(low) else (low, middle)
+            found.append({"from": text(high), "minutes": minutes(high)})
+        before = after
+    return found
+
+
+def local_criteria(criteria, start: dict, end: dict):
+    """Local hours are the place's clock: give the search the zone's offsets
+    when the caller gave hours and no offsets of their own."""
+    if (isinstance(criteria, dict) and criteria.get("local_hours") is not None
+            and "utc_offsets" not in criteria and start["timezone"]):
+        return dict(criteria, utc_offsets=zone_offsets(start["timezone"], start["utc"],
+                                                       end["utc"]))
+    return criteria
+
+
 def elections(engine, request: ElectionsRequest) -> dict:
     start, end = period_at(request)
     period(start, end, limits.MAX_ELECTION_DAYS, "elections")
+    criteria = local_criteria(request.criteria, start, end)
     result = engine.elections(start["utc"], end["utc"], start["latitude"], start["longitude"],
-                              criteria=request.criteria, **zodiac(request))
+                              criteria=criteria, **zodiac(request))
     return with_input(result, {"start": start, "end": end})
 
 
