@@ -105,6 +105,7 @@ def main():
     engine = q.Engine([kernel])
     print(f"load average {os.getloadavg()[0]:.1f} on {os.cpu_count()} cores")
     server = Server(kernel, workers=1)
+    server.wait_for_places()  # its index build would hold the interpreter lock
     try:
         added_cost(server, engine, 30)  # warm both sides
         direct, http, computing = added_cost(server, engine, args.rounds)
@@ -115,6 +116,8 @@ def main():
     finally:
         server.stop()
     server = Server(kernel, workers=2)
+    server.wait_for_places()  # asks one worker; give the other as long again
+    time.sleep(5)
     try:
         http_rate(server, args.clients, 1)  # both workers warm
         two = http_rate(server, args.clients, args.seconds)
