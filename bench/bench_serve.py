@@ -116,8 +116,7 @@ def main():
     finally:
         server.stop()
     server = Server(kernel, workers=2)
-    server.wait_for_places()  # asks one worker; give the other as long again
-    time.sleep(5)
+    server.wait_for_places()
     try:
         http_rate(server, args.clients, 1)  # both workers warm
         two = http_rate(server, args.clients, args.seconds)

@@ -36,7 +36,7 @@ def environment() -> dict:
 
 class Server:
     def __init__(self, kernel: str, workers: int = 1):
-        self.port = free_port()
+        self.port, self.workers = free_port(), workers
         self.process = subprocess.Popen(
             [sys.executable, "-m", "quorvane", "serve", "--host", HOST, "--port", str(self.port),
              "--kernel", kernel, "--workers", str(workers), "--log-level", "warning"],
@@ -57,13 +57,19 @@ class Server:
         self.stop()
         raise RuntimeError("the server did not answer within a minute")
 
-    def wait_for_places(self, seconds: float = 120):
-        """Until the server has built its place index (it does at start)."""
-        deadline = time.monotonic() + seconds
+    def wait_for_places(self, seconds: float = 180):
+        """Until the server has built its place index (each worker does at
+        start): several ready answers in a row, on new connections, so
+        that every worker has been asked."""
+        deadline, in_a_row = time.monotonic() + seconds, 0
         while time.monotonic() < deadline:
             if Client(self.port).get("/api/about")[1]["places_ready"]:
-                return
-            time.sleep(0.5)
+                in_a_row += 1
+                if in_a_row >= 4 * self.workers:
+                    return
+            else:
+                in_a_row = 0
+                time.sleep(0.5)
         raise RuntimeError("the server did not build its place index in time")
 
     def alive(self) -> bool:
