@@ -283,6 +283,42 @@ class TestPlacesAndZones:
         assert {p["name"] for p in found} == {"Springfield"}
 
 
+def test_no_body_is_answered_with_a_server_error(server):
+    """Bodies built from the fields the endpoints know, each holding any
+    JSON value or a likely one: every answer is 200 or a refusal, never 500."""
+    from hypothesis import HealthCheck, given, settings
+    from hypothesis import strategies as st
+
+    scalars = st.one_of(st.none(), st.booleans(), st.integers(-10**20, 10**20),
+                        st.floats(allow_nan=True, allow_infinity=True), st.text(max_size=12))
+    likely = st.sampled_from(["1990-07-14T12:30Z", "1990-07-14 08:30", "2999-01-01T00:00Z",
+                              "Europe/Berlin", "P", "sidereal", "lahiri", "first", 51.5, -0.1,
+                              7, {"moment": "1990-07-14T12:30Z", "latitude": 1, "longitude": 2},
+                              {"birth": {"moment": "1990-07-14T12:30Z", "latitude": 1,
+                                         "longitude": 2}}])
+    values = st.recursive(st.one_of(scalars, likely),
+                          lambda inner: st.one_of(st.lists(inner, max_size=3),
+                                                  st.dictionaries(st.text(max_size=8), inner,
+                                                                  max_size=3)),
+                          max_leaves=6)
+    keys = ["moment", "local", "tz", "utc_offset", "fold", "latitude", "longitude",
+            "house_system", "zodiac_type", "ayanamsa", "orb_settings", "criteria", "natal",
+            "a", "b", "start", "end", "root_house", "quesited_house", "sex", "year", "date"]
+    paths = ["/api/chart", "/api/horary", "/api/transit", "/api/synastry", "/api/election",
+             "/api/derived", "/api/time-lords", "/api/bazi", "/api/wheel.svg"]
+    client = Client(server.port)
+
+    @settings(max_examples=60, deadline=None, database=None,
+              suppress_health_check=list(HealthCheck))
+    @given(st.sampled_from(paths), st.dictionaries(st.sampled_from(keys), values, max_size=8))
+    def check(path, body):
+        status, data, _ = client.request("POST", path, json.dumps(body).encode())
+        assert status in (200, 400, 413, 422), (path, body, status, data[:300])
+
+    check()
+    assert client.post("/api/chart", BIRTH)[0] == 200
+
+
 def percentile(values, share):
     ordered = sorted(values)
     return ordered[min(len(ordered) - 1, int(share * len(ordered)))]
