@@ -6,9 +6,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # libcairo2 and fonts-dejavu-core draw the chart pictures as PNG (cairosvg);
-# chromium-headless-shell renders them in a real browser in the tests.
+# chromium-headless-shell renders them in a real browser in the tests, and
+# chromium with its driver runs the chart service's page there.
 apt_packages=(g++ libgtest-dev libbenchmark-dev nlohmann-json3-dev python3-venv
-              libcairo2 fonts-dejavu-core chromium-headless-shell)
+              libcairo2 fonts-dejavu-core chromium-headless-shell chromium chromium-driver)
 missing=()
 for package in "${apt_packages[@]}"; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
@@ -24,5 +25,5 @@ fi
 [ -x .venv/bin/python ] || python3 -m venv .venv
 .venv/bin/python -m pip install -q --upgrade pip
 .venv/bin/python -m pip install -q scikit-build-core ninja cmake
-.venv/bin/python -m pip install -q --no-build-isolation '.[test,data,places,draw]'
+.venv/bin/python -m pip install -q --no-build-isolation '.[test,data,places,draw,serve]'
 echo "quorvane_engine is installed in .venv"

@@ -185,6 +185,33 @@ def plain_signature(function):
     return signature.replace(parameters=params, return_annotation=inspect.Signature.empty)
 
 
+def service_section():
+    """The chart service's endpoints and the fields of their bodies."""
+    from fastapi.routing import APIRoute
+
+    from quorvane.serve import limits
+    from quorvane.serve.app import create_app
+
+    lines = ["## Chart service (`quorvane serve`)", "",
+             "HTTP endpoints of `quorvane.serve.app.create_app(kernels)`; the OpenAPI",
+             "document at `/docs` describes every field and every result. Limits: "
+             + ", ".join(f"{k} {v}" for k, v in limits.as_dict().items()) + ".", ""]
+    for route in create_app([]).routes:
+        if not isinstance(route, APIRoute):
+            continue
+        method = sorted(route.methods)[0]
+        lines += [f"### `{method} {route.path}`", "", route.summary or "", ""]
+        body = route.body_field
+        if body is not None:
+            fields = ", ".join(f"`{n}`" for n in body.field_info.annotation.model_fields)
+            lines += [f"Body `{body.field_info.annotation.__name__}`: {fields}.", ""]
+        else:
+            params = ", ".join(f"`{p.name}`" for p in route.dependant.query_params)
+            if params:
+                lines += [f"Query: {params}.", ""]
+    return lines
+
+
 def pictures_section():
     sys.path.insert(0, os.path.join(ROOT, "python"))
     from quorvane import wheel
@@ -240,7 +267,7 @@ def render():
         for path, types in key_paths(value, "", {}).items():
             lines.append(f"- `{path}`: {' or '.join(sorted(types))}")
         lines.append("")
-    return "\n".join(lines + package_section() + pictures_section())
+    return "\n".join(lines + package_section() + pictures_section() + service_section())
 
 
 PACKAGE_FUNCTIONS = [

@@ -23,6 +23,7 @@ import warnings
 import quorvane_engine
 
 from . import casting, cli_pictures, ephemeris_cli, places
+from .serve import command as serve_command
 
 PROG = "quorvane"
 
@@ -249,6 +250,10 @@ def build_parser() -> argparse.ArgumentParser:
 
     ephemeris_cli.add_arguments(command("ephemeris", ephemeris_cli.HELP))
     predictive_cli.add_commands(command)
+
+    sub = commands.add_parser("serve", help="the chart service over HTTP, with a page at /",
+                              description="the chart service over HTTP, with a page at /")
+    serve_command.add_arguments(sub)
     return parser
 
 
@@ -402,6 +407,7 @@ COMMANDS = {
     "zi-wei": run_zi_wei,
     "place": run_place,
     "ephemeris": ephemeris_cli.run,  # prints its rows itself, as they come
+    "serve": serve_command.run,
 }
 
 
@@ -695,13 +701,15 @@ def main(argv=None) -> int:
         return fail(f"{what}; accepted: {accepted.partition('accepted: ')[2]}", BAD_INPUT)
     except Failure as failure:
         return fail(str(failure), failure.status)
+    except serve_command.MissingExtra as missing:
+        return fail(str(missing), NOT_AVAILABLE)
     except quorvane_engine.EngineError as error:
         return fail(str(error), ENGINE_FAILED)
     except (ValueError, TypeError, OverflowError) as error:
         return fail(str(error), BAD_INPUT)
     except ImportError as error:  # an extra (places, data) that is not installed
         return fail(str(error), NOT_AVAILABLE)
-    if result is None:
+    if result is None:  # printed as it came (ephemeris), or the service has stopped
         return OK
     # JSON stays ASCII (escaped), so it is exact whatever the terminal's
     # encoding; a table replaces glyphs the terminal cannot show.

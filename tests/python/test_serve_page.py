@@ -1,0 +1,46 @@
+"""The service's page in a real browser: type a birth, find its wheel and
+its planets, then its transits."""
+import pytest
+
+pytest.importorskip("fastapi")
+selenium = pytest.importorskip("selenium")
+
+import quorvane_engine as q  # noqa: E402
+
+from tests.support import page  # noqa: E402
+
+pytestmark = pytest.mark.skipif(not page.have_browser(),
+                                reason="chromium and chromedriver are not installed")
+
+# 14 July 1990, 08:30 in New York (12:30 UTC), typed as a US-English date
+# field takes it.
+BIRTH = {"date_keys": "07141990", "time_keys": "0830AM", "place": "New York"}
+
+
+@pytest.fixture(scope="module")
+def server(chart_service):
+    chart_service.wait_for_places()
+    return chart_service
+
+
+def test_birth_wheel_tables_and_transits(server, de440, tmp_path):
+    from selenium.webdriver.common.by import By
+
+    driver = page.browser()
+    try:
+        rows = page.cast_birth(driver, server.url, BIRTH)
+        from quorvane import places
+
+        city = places.find("New York")
+        chart = q.Engine([de440]).chart("1990-07-14T12:30:00Z", city.latitude, city.longitude)
+        shown = [r.find_elements(By.TAG_NAME, "td") for r in rows]
+        assert [(c[0].text.split()[-1], c[1].text) for c in shown] == \
+            [(p["name"].split()[-1], p["sign"]) for p in chart["planets"]]
+        wheel = driver.find_elements(By.CSS_SELECTOR, "#wheel svg")
+        assert wheel and wheel[0].size["width"] > 200
+        assert page.show_transits(driver)
+        driver.save_screenshot(str(tmp_path / "page.png"))
+        assert (tmp_path / "page.png").stat().st_size > 10_000
+        assert driver.find_element(By.ID, "transit-message").text == ""
+    finally:
+        driver.quit()
