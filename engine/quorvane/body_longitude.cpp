@@ -50,7 +50,7 @@ Expected<Ok, EngineError> LongitudeSource::longitudes(std::span<const int32_t> c
   const Observer observer{std::nullopt, earth->position, earth->velocity};
   const Orientation orientation = nutation_ && nutation_->covers(jd)
                                       ? nutation_->orientation(time, jd)
-                                      : orientation_at(time, 678, true);
+                                      : orientation_2000a(time);
   const double offset = zodiac_.offset(jd);
   for (size_t i = 0; i < codes.size(); ++i) {
     auto astrometric = observe_from(kernel, observer, codes[i], time);

@@ -14,14 +14,14 @@ constexpr double kRadians = std::numbers::pi / 180.0;
 
 double ecliptic_right_ascension(double longitude, double jd) {
   const double lambda = longitude * kRadians;
-  const double epsilon = house_obliquity(jd) * kRadians;
+  const double epsilon = mean_obliquity_iau1980(jd) * kRadians;
   return normalize_degrees(std::atan2(std::sin(lambda) * std::cos(epsilon), std::cos(lambda)) /
                            kRadians);
 }
 
 HouseResult houses_for_ramc(HouseSystem system, double ramc, double jd, double latitude,
                             double ayanamsa) {
-  HouseResult result = houses_at_ramc(system, normalize_degrees(ramc), latitude, house_obliquity(jd));
+  HouseResult result = houses_at_ramc(system, normalize_degrees(ramc), latitude, mean_obliquity_iau1980(jd));
   for (double& cusp : result.cusps) cusp = normalize_degrees(cusp - ayanamsa);
   result.ascendant = normalize_degrees(result.ascendant - ayanamsa);
   result.midheaven = normalize_degrees(result.midheaven - ayanamsa);

@@ -211,7 +211,7 @@ Observer topocentric(const GeodeticSite& site, const Instant& at) {
 
 Expected<Instant, EngineError> instant_at(const Sources& sources, const Time& time, double jd,
                                           const PositionsRequest& request) {
-  Instant at{time, jd, orientation_at(time, 678, true), {}, {}};
+  Instant at{time, jd, orientation_2000a(time), {}, {}};
   auto earth = sources.kernel.barycentric(kEarth, time);
   if (!earth) return unexpected(EngineError::spk(earth.error()));
   at.earth = *earth;
