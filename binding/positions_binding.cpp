@@ -12,6 +12,7 @@
 #include "convert.hpp"
 #include "engine_object.hpp"
 #include "errors.hpp"
+#include "request_args.hpp"
 #include "without_lock.hpp"
 #include "quorvane/positions.hpp"
 #include "quorvane/zodiac.hpp"
@@ -175,10 +176,8 @@ bool read_choice(PyObject* value, const char* name, const char* const* choices, 
 }
 
 bool read_site(PyObject* latitude, PyObject* longitude, PyObject* height, GeodeticSite* site) {
-  if (!arg_double(latitude, "positions", "latitude", &site->latitude) ||
-      !refuse_non_finite("positions", "latitude", site->latitude) ||
-      !arg_double(longitude, "positions", "longitude", &site->longitude) ||
-      !refuse_non_finite("positions", "longitude", site->longitude)) {
+  if (!read_latitude(latitude, "positions", &site->latitude) ||
+      !read_longitude(longitude, "positions", &site->longitude)) {
     return false;
   }
   if (height && (!arg_double(height, "positions", "height", &site->height) ||
