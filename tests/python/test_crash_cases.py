@@ -265,8 +265,8 @@ def test_module_functions_release_the_interpreter_lock(kernel, tmp_path):
     results = run(kernel, tmp_path, """
         # Conjunct points give an aspect per pair; points 45 degrees apart
         # give none, so the time goes to the comparisons, not the result.
-        a = [{"name": "Sun", "ecliptic_longitude": 0.0}] * 1000
-        b = [{"name": "Moon", "ecliptic_longitude": 45.0}] * 1000
+        a = [{"name": "Sun", "ecliptic_longitude": 0.0}] * 4000
+        b = [{"name": "Moon", "ecliptic_longitude": 45.0}] * 4000
         wakes = []
         done = threading.Event()
         def call():
