@@ -14,6 +14,17 @@
 #include "quorvane/temperament.hpp"
 
 namespace quorvane {
+
+std::vector<HouseCusp> house_cusp_records(const std::array<double, 12>& cusps) {
+  std::vector<HouseCusp> records;
+  records.reserve(12);
+  for (int i = 0; i < 12; ++i) {
+    const LongitudeSplit split = split_longitude(cusps[i]);
+    records.push_back({static_cast<uint8_t>(i + 1), split.sign, split.degree, split.minute,
+                       cusps[i], split.symbolic_degree});
+  }
+  return records;
+}
 namespace {
 
 struct Glyph {
@@ -94,12 +105,7 @@ Expected<Sky, EngineError> sky(const KernelSet& kernels, const ChartRequest& req
                                                      request.latitude, request.longitude,
                                                      result.offset);
   result.cusps = houses.cusps;
-  result.houses.reserve(12);
-  for (int i = 0; i < 12; ++i) {
-    const LongitudeSplit split = split_longitude(houses.cusps[i]);
-    result.houses.push_back({static_cast<uint8_t>(i + 1), split.sign, split.degree, split.minute,
-                             houses.cusps[i], split.symbolic_degree});
-  }
+  result.houses = house_cusp_records(houses.cusps);
 
   std::vector<PlacedBody> placed;
   placed.reserve(bodies->bodies.size() + 2);

@@ -54,6 +54,9 @@ struct HouseCusp {
   int64_t symbolic_degree = 1;
 };
 
+// The twelve cusp records of house cusps 1 to 12 (ecliptic longitudes).
+std::vector<HouseCusp> house_cusp_records(const std::array<double, 12>& cusps);
+
 // The first stage of every chart: positions, houses and placements.
 struct Sky {
   AyanamsaInfo ayanamsa;

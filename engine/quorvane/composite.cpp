@@ -70,11 +70,7 @@ Expected<CompositeChart, EngineError> composite_chart(const KernelSet& kernels,
   const HouseResult houses = houses_for_midheaven(HouseSystem::from_code(options.house_system),
                                                   midheaven, jd, chart.midpoint.latitude,
                                                   zodiac.offset(jd));
-  for (int i = 0; i < 12; ++i) {
-    const LongitudeSplit split = split_longitude(houses.cusps[i]);
-    chart.houses.push_back({static_cast<uint8_t>(i + 1), split.sign, split.degree, split.minute,
-                            houses.cusps[i], split.symbolic_degree});
-  }
+  chart.houses = house_cusp_records(houses.cusps);
   chart.planets = placements(std::move(bodies), houses.cusps, houses.ascendant, houses.midheaven);
   std::vector<Point> points;
   for (const Placement& p : chart.planets) points.push_back({p.name, p.ecliptic_longitude});

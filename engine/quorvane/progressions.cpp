@@ -45,16 +45,6 @@ double age_in_years(UtcInstant birth, double jd) {
   return (jd - birth.julian_day()) / kProgressionYearDays;
 }
 
-std::vector<HouseCusp> cusp_records(const std::array<double, 12>& cusps) {
-  std::vector<HouseCusp> out;
-  for (int i = 0; i < 12; ++i) {
-    const LongitudeSplit split = split_longitude(cusps[i]);
-    out.push_back({static_cast<uint8_t>(i + 1), split.sign, split.degree, split.minute, cusps[i],
-                   split.symbolic_degree});
-  }
-  return out;
-}
-
 std::vector<PlacedBody> bodies_of(const std::vector<Placement>& placements, double shift) {
   std::vector<PlacedBody> out;
   for (const Placement& p : placements) {
@@ -118,7 +108,7 @@ Expected<ProgressedChart, EngineError> secondary_progression(const KernelSet& ke
   }
   const HouseResult houses = houses_for_ramc(HouseSystem::from_code(options.house_system), ramc,
                                              birth_jd, birth.latitude, progressed->offset);
-  chart.houses = cusp_records(houses.cusps);
+  chart.houses = house_cusp_records(houses.cusps);
   chart.planets = placements(bodies_of(progressed->placements, 0.0), houses.cusps,
                              houses.ascendant, houses.midheaven);
   std::vector<Point> points;
