@@ -40,6 +40,21 @@ bool parse_arguments(PyObject* args, PyObject* kwargs, const char* function,
   return true;
 }
 
+bool take_result_form(const char* function, PyObject** kwargs, PyRef* rest, ResultForm* form) {
+  *form = ResultForm::objects;
+  if (!*kwargs) return true;
+  PyObject* flag = PyDict_GetItemString(*kwargs, "json");  // borrowed
+  if (!flag) return !PyErr_Occurred();
+  bool as_text = false;
+  if (!arg_bool(flag, function, "json", &as_text)) return false;
+  // The caller's dict is not ours to change.
+  *rest = PyRef::steal(PyDict_Copy(*kwargs));
+  if (!*rest || PyDict_DelItemString(rest->get(), "json") < 0) return false;
+  *kwargs = rest->get();
+  *form = as_text ? ResultForm::json_text : ResultForm::objects;
+  return true;
+}
+
 bool arg_double(PyObject* value, const char* function, const char* name, double* out) {
   if (!PyFloat_Check(value) && !PyLong_Check(value) && !PyNumber_Check(value)) {
     wrong_type(function, name, "float", value);

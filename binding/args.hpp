@@ -16,6 +16,15 @@ namespace quorvane::py {
 bool parse_arguments(PyObject* args, PyObject* kwargs, const char* function,
                      const char* const* names, int count, int required, PyObject** out);
 
+// What a call gives back: Python objects, or the compact JSON text of the
+// same result (for callers that pass it straight on).
+enum class ResultForm { objects, json_text };
+
+// The keyword-only `json` flag of every call that returns a record: taken
+// out of the keywords (`*kwargs` then points to a copy held by `rest`) and
+// read as a bool. False with a Python error set.
+bool take_result_form(const char* function, PyObject** kwargs, PyRef* rest, ResultForm* form);
+
 bool arg_double(PyObject* value, const char* function, const char* name, double* out);
 // A float that must be finite (NaN and infinities would compute into
 // plausible-looking answers); ValueError naming the argument otherwise.

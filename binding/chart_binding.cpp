@@ -10,10 +10,14 @@ namespace quorvane::py {
 namespace {
 
 PyObject* engine_chart(PyObject* self, PyObject* args, PyObject* kwargs) {
+  ModuleState* state = engine_state(self);
   static const char* const names[] = {"moment",        "latitude",     "longitude",
                                       "house_system",  "zodiac_type",  "ayanamsa",
                                       "orb_settings",  "dignity_scheme", "chinese_calendar"};
   PyObject* values[9] = {};
+  ResultForm form;
+  PyRef rest;
+  if (!take_result_form("chart", &kwargs, &rest, &form)) return nullptr;
   if (!parse_arguments(args, kwargs, "chart", names, 9, 3, values)) return nullptr;
 
   ChartRequest request;
@@ -25,14 +29,14 @@ PyObject* engine_chart(PyObject* self, PyObject* args, PyObject* kwargs) {
     return nullptr;
   }
 
-  auto moment = to_instant(values[0]);
+  auto moment = to_instant(state, values[0]);
   if (!moment) return nullptr;
   request.moment = *moment;
-  if (!read_orb_settings(values[6], &request)) return nullptr;
+  if (!read_orb_settings(state, values[6], &request)) return nullptr;
 
   if (!warn_unknown_options(request)) return nullptr;
   const KernelSet& kernels = engine_kernels(self);
-  return compute_unlocked(self, [&] { return calculate_chart(kernels, request); });
+  return compute_unlocked(self, [&] { return calculate_chart(kernels, request); }, form);
 }
 
 }  // namespace
@@ -42,7 +46,7 @@ PyMethodDef engine_chart_method = {
     METH_VARARGS | METH_KEYWORDS,
     "chart($self, moment, latitude, longitude, house_system=\"P\", zodiac_type=\"tropical\", "
     "ayanamsa=\"galcent_0sag\", orb_settings=None, dignity_scheme=\"lilly\", "
-    "chinese_calendar=False)\n--\n\n"
+    "chinese_calendar=False, *, json=False)\n--\n\n"
     "The chart of a moment and place, as the API's chart dict; with\n"
     "`chinese_calendar`, also the Chinese calendar of the moment."};
 

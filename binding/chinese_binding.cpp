@@ -71,7 +71,7 @@ bool read_birth_arguments(PyObject* module, const char* function, PyObject* cons
   }
 
   // Read from the text itself so that a repeated key is reported.
-  auto text = to_json_text(values[0]);
+  auto text = to_json_text(state_of(module), values[0]);
   if (!text) return false;
   auto calendar = chinese::read_chinese_calendar_text(*text);
   if (!calendar) {
@@ -79,7 +79,7 @@ bool read_birth_arguments(PyObject* module, const char* function, PyObject* cons
     return false;
   }
   out->calendar = std::move(*calendar);
-  auto moment = to_instant(values[1]);
+  auto moment = to_instant(state_of(module), values[1]);
   if (!moment) return false;
   out->moment = *moment;
   return true;
@@ -90,6 +90,9 @@ PyObject* bazi(PyObject* module, PyObject* args, PyObject* kwargs) {
                                       "solar_time", "zi_hour",  "sex",       "luck_pillars",
                                       "year",     "date"};
   PyObject* values[10] = {};
+  ResultForm form;
+  PyRef rest;
+  if (!take_result_form("bazi", &kwargs, &rest, &form)) return nullptr;
   if (!parse_arguments(args, kwargs, "bazi", names, 10, 4, values)) return nullptr;
   long long luck_pillars = 10;
   if (values[7] && !arg_int_within(values[7], "bazi", "luck_pillars", 0, 255, &luck_pillars)) {
@@ -107,7 +110,7 @@ PyObject* bazi(PyObject* module, PyObject* args, PyObject* kwargs) {
   options.date = std::move(a.date);
   return run_unlocked(state_of(module), [&] {
     return chinese::bazi(a.calendar, a.moment, options, a.longitude, a.utc_offset_minutes);
-  });
+  }, form);
 }
 
 PyObject* zi_wei(PyObject* module, PyObject* args, PyObject* kwargs) {
@@ -115,6 +118,9 @@ PyObject* zi_wei(PyObject* module, PyObject* args, PyObject* kwargs) {
                                       "solar_time", "zi_hour",  "sex",       "leap_month",
                                       "year",     "date"};
   PyObject* values[10] = {};
+  ResultForm form;
+  PyRef rest;
+  if (!take_result_form("zi_wei", &kwargs, &rest, &form)) return nullptr;
   if (!parse_arguments(args, kwargs, "zi_wei", names, 10, 4, values)) return nullptr;
   std::string leap_month = "split";
   if (values[7] && !arg_text(values[7], "zi_wei", "leap_month", &leap_month)) return nullptr;
@@ -130,7 +136,7 @@ PyObject* zi_wei(PyObject* module, PyObject* args, PyObject* kwargs) {
   options.date = std::move(a.date);
   return run_unlocked(state_of(module), [&] {
     return chinese::zi_wei(a.calendar, a.moment, options, a.longitude, a.utc_offset_minutes);
-  });
+  }, form);
 }
 
 }  // namespace
@@ -139,7 +145,7 @@ PyMethodDef bazi_method = {
     "bazi", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(bazi)),
     METH_VARARGS | METH_KEYWORDS,
     "bazi(calendar, moment, longitude, utc_offset_minutes, solar_time=True, "
-    "zi_hour=\"next_day\", sex=None, luck_pillars=10, year=None, date=None)\n--\n\n"
+    "zi_hour=\"next_day\", sex=None, luck_pillars=10, year=None, date=None, *, json=False)\n--\n\n"
     "The Four Pillars of a birth at `moment`, at `longitude` (degrees east) where civil\n"
     "time was `utc_offset_minutes` ahead of UTC, from the chart's `chinese_calendar`.\n"
     "No kernel is needed."};
@@ -148,7 +154,7 @@ PyMethodDef zi_wei_method = {
     "zi_wei", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(zi_wei)),
     METH_VARARGS | METH_KEYWORDS,
     "zi_wei(calendar, moment, longitude, utc_offset_minutes, solar_time=True, "
-    "zi_hour=\"next_day\", sex=None, leap_month=\"split\", year=None, date=None)\n--\n\n"
+    "zi_hour=\"next_day\", sex=None, leap_month=\"split\", year=None, date=None, *, json=False)\n--\n\n"
     "The Zi Wei Dou Shu chart of a birth at `moment`, at `longitude` (degrees east) where\n"
     "civil time was `utc_offset_minutes` ahead of UTC, from the chart's `chinese_calendar`.\n"
     "No kernel is needed."};

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "errors.hpp"
+#include "unlocked.hpp"
 #include "without_lock.hpp"
 
 namespace quorvane::py {
@@ -14,7 +15,25 @@ std::optional<std::string> to_text(PyObject* text) {
   return std::string(data, static_cast<size_t>(size));
 }
 
-std::optional<UtcInstant> to_instant(PyObject* moment) {
+bool find_python_helpers(ModuleState* state) {
+  if (!state->json_dumps) {
+    PyRef json = PyRef::steal(PyImport_ImportModule("json"));
+    if (!json) return false;
+    state->json_dumps = PyObject_GetAttrString(json.get(), "dumps");
+    if (!state->json_dumps) return false;
+  }
+  if (!state->utc) {
+    PyRef datetime = PyRef::steal(PyImport_ImportModule("datetime"));
+    if (!datetime) return false;
+    PyRef timezone = PyRef::steal(PyObject_GetAttrString(datetime.get(), "timezone"));
+    if (!timezone) return false;
+    state->utc = PyObject_GetAttrString(timezone.get(), "utc");
+    if (!state->utc) return false;
+  }
+  return true;
+}
+
+std::optional<UtcInstant> to_instant(ModuleState* state, PyObject* moment) {
   if (PyUnicode_Check(moment)) {
     auto text = to_text(moment);
     if (!text) return std::nullopt;
@@ -30,15 +49,9 @@ std::optional<UtcInstant> to_instant(PyObject* moment) {
   if (!tzinfo) return std::nullopt;
   PyRef value = PyRef::borrow(moment);
   if (tzinfo.get() != Py_None) {
-    PyRef datetime = PyRef::steal(PyImport_ImportModule("datetime"));
-    if (!datetime) return std::nullopt;
-    PyRef timezone = PyRef::steal(PyObject_GetAttrString(datetime.get(), "timezone"));
-    if (!timezone) return std::nullopt;
-    PyRef utc = PyRef::steal(PyObject_GetAttrString(timezone.get(), "utc"));
-    if (!utc) return std::nullopt;
     PyRef name = PyRef::steal(PyUnicode_FromString("astimezone"));
     if (!name) return std::nullopt;
-    value = PyRef::steal(PyObject_CallMethodOneArg(moment, name.get(), utc.get()));
+    value = PyRef::steal(PyObject_CallMethodOneArg(moment, name.get(), state->utc));
     if (!value) return std::nullopt;
   }
 
@@ -68,18 +81,14 @@ std::optional<UtcInstant> to_instant(PyObject* moment) {
   return instant;
 }
 
-std::optional<std::string> to_json_text(PyObject* object) {
-  PyRef json = PyRef::steal(PyImport_ImportModule("json"));
-  if (!json) return std::nullopt;
-  PyRef dumps = PyRef::steal(PyObject_GetAttrString(json.get(), "dumps"));
-  if (!dumps) return std::nullopt;
-  PyRef text = PyRef::steal(PyObject_CallOneArg(dumps.get(), object));
+std::optional<std::string> to_json_text(ModuleState* state, PyObject* object) {
+  PyRef text = PyRef::steal(PyObject_CallOneArg(state->json_dumps, object));
   if (!text) return std::nullopt;
   return to_text(text.get());
 }
 
-std::optional<Json> to_json_value(PyObject* object) {
-  auto utf8 = to_json_text(object);
+std::optional<Json> to_json_value(ModuleState* state, PyObject* object) {
+  auto utf8 = to_json_text(state, object);
   if (!utf8) return std::nullopt;
   // The text is ours now: parse it without the interpreter lock.
   auto parsed = without_lock([&] { return parse_json(*utf8); });
@@ -91,21 +100,9 @@ std::optional<Json> to_json_value(PyObject* object) {
   return std::move(*parsed).value();
 }
 
-PyObject* hand_off(ModuleState* state, const Json& record) {
-  auto text = to_compact_json(record);
+PyObject* text_object(ModuleState* state, const Expected<std::string, std::string>& text) {
   if (!text) return raise_engine_failure(state, text.error());
-  return hand_off_text(*text);
-}
-
-PyObject* hand_off_text(const std::string& text) {
-  PyRef json = PyRef::steal(PyImport_ImportModule("json"));
-  if (!json) return nullptr;
-  PyRef loads = PyRef::steal(PyObject_GetAttrString(json.get(), "loads"));
-  if (!loads) return nullptr;
-  PyRef argument =
-      PyRef::steal(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
-  if (!argument) return nullptr;
-  return PyObject_CallOneArg(loads.get(), argument.get());
+  return PyUnicode_DecodeUTF8(text->data(), static_cast<Py_ssize_t>(text->size()), "strict");
 }
 
 }  // namespace quorvane::py

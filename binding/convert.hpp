@@ -12,19 +12,14 @@
 namespace quorvane::py {
 
 // A moment: text, or a naive (UTC) or aware datetime.
-std::optional<UtcInstant> to_instant(PyObject* moment);
+std::optional<UtcInstant> to_instant(ModuleState* state, PyObject* moment);
 
 // The json.dumps text of any Python object (repeated keys kept, for
 // readers that must see them).
-std::optional<std::string> to_json_text(PyObject* object);
+std::optional<std::string> to_json_text(ModuleState* state, PyObject* object);
 
 // Any Python object, through json.dumps, into a JSON value.
-std::optional<Json> to_json_value(PyObject* object);
-
-// A record's JSON, handed back as json.loads of its compact text.
-PyObject* hand_off(ModuleState* state, const Json& record);
-// The same from the compact text.
-PyObject* hand_off_text(const std::string& text);
+std::optional<Json> to_json_value(ModuleState* state, PyObject* object);
 
 // A str argument as UTF-8 text.
 std::optional<std::string> to_text(PyObject* text);

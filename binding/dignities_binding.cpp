@@ -11,16 +11,20 @@ namespace quorvane::py {
 namespace {
 
 PyObject* chart_dignities_function(PyObject* module, PyObject* args, PyObject* kwargs) {
+  ModuleState* state = state_of(module);
   static const char* const names[] = {"chart", "dignity_scheme"};
   PyObject* values[2] = {};
+  ResultForm form;
+  PyRef rest;
+  if (!take_result_form("chart_dignities", &kwargs, &rest, &form)) return nullptr;
   if (!parse_arguments(args, kwargs, "chart_dignities", names, 2, 1, values)) return nullptr;
-  auto chart = to_json_value(values[0]);
+  auto chart = to_json_value(state, values[0]);
   if (!chart) return nullptr;
   std::string scheme = "lilly";
   if (values[1] && !arg_text(values[1], "chart_dignities", "dignity_scheme", &scheme)) return nullptr;
 
   if (!warn_option_note(dignity_scheme_note(scheme))) return nullptr;
-  return run_unlocked(state_of(module), [&] { return quorvane::chart_dignities(*chart, scheme); });
+  return run_unlocked(state, [&] { return quorvane::chart_dignities(*chart, scheme); }, form);
 }
 
 }  // namespace
@@ -29,7 +33,7 @@ PyMethodDef chart_dignities_method = {
     "chart_dignities",
     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(chart_dignities_function)),
     METH_VARARGS | METH_KEYWORDS,
-    "chart_dignities(chart, dignity_scheme=\"lilly\")\n--\n\n"
+    "chart_dignities(chart, dignity_scheme=\"lilly\", *, json=False)\n--\n\n"
     "A computed chart's dignities (condition, sect, receptions) judged again under\n"
     "`dignity_scheme` (\"lilly\" or \"dorothean\"). No kernel is needed."};
 

@@ -23,13 +23,7 @@ std::optional<ElectionCriteria> to_criteria(ModuleState* state, PyObject* criter
     }
     return std::move(defaults).value();
   }
-  PyRef json = PyRef::steal(PyImport_ImportModule("json"));
-  if (!json) return std::nullopt;
-  PyRef dumps = PyRef::steal(PyObject_GetAttrString(json.get(), "dumps"));
-  if (!dumps) return std::nullopt;
-  PyRef text = PyRef::steal(PyObject_CallOneArg(dumps.get(), criteria));
-  if (!text) return std::nullopt;
-  auto utf8 = to_text(text.get());
+  auto utf8 = to_json_text(state, criteria);
   if (!utf8) return std::nullopt;
   // Text the JSON reader refuses (NaN, Infinity) fails as every JSON argument does.
   if (auto parsed = parse_json(*utf8); !parsed) {
@@ -45,10 +39,14 @@ std::optional<ElectionCriteria> to_criteria(ModuleState* state, PyObject* criter
 }
 
 PyObject* engine_election(PyObject* self, PyObject* args, PyObject* kwargs) {
+  ModuleState* state = engine_state(self);
   static const char* const names[] = {"moment",      "latitude",     "longitude",
                                       "criteria",    "house_system", "zodiac_type",
                                       "ayanamsa",    "orb_settings", "dignity_scheme"};
   PyObject* values[9] = {};
+  ResultForm form;
+  PyRef rest;
+  if (!take_result_form("election", &kwargs, &rest, &form)) return nullptr;
   if (!parse_arguments(args, kwargs, "election", names, 9, 3, values)) return nullptr;
 
   ChartRequest request;
@@ -57,24 +55,27 @@ PyObject* engine_election(PyObject* self, PyObject* args, PyObject* kwargs) {
     return nullptr;
   }
 
-  ModuleState* state = engine_state(self);
   auto criteria = to_criteria(state, values[3]);
   if (!criteria) return nullptr;
-  auto moment = to_instant(values[0]);
+  auto moment = to_instant(state, values[0]);
   if (!moment) return nullptr;
   request.moment = *moment;
-  if (!read_orb_settings(values[7], &request)) return nullptr;
+  if (!read_orb_settings(state, values[7], &request)) return nullptr;
 
   if (!warn_unknown_options(request)) return nullptr;
   const KernelSet& kernels = engine_kernels(self);
   return compute_unlocked(self,
-                          [&] { return calculate_election_chart(kernels, request, *criteria); });
+                          [&] { return calculate_election_chart(kernels, request, *criteria); }, form);
 }
 
 PyObject* engine_elections(PyObject* self, PyObject* args, PyObject* kwargs) {
+  ModuleState* state = engine_state(self);
   static const char* const names[] = {"start",    "end",          "latitude",    "longitude",
                                       "criteria", "house_system", "zodiac_type", "ayanamsa"};
   PyObject* values[8] = {};
+  ResultForm form;
+  PyRef rest;
+  if (!take_result_form("elections", &kwargs, &rest, &form)) return nullptr;
   if (!parse_arguments(args, kwargs, "elections", names, 8, 4, values)) return nullptr;
 
   ChartRequest request;
@@ -82,19 +83,18 @@ PyObject* engine_elections(PyObject* self, PyObject* args, PyObject* kwargs) {
     return nullptr;
   }
 
-  ModuleState* state = engine_state(self);
   auto criteria = to_criteria(state, values[4]);
   if (!criteria) return nullptr;
-  auto end = to_instant(values[1]);
+  auto end = to_instant(state, values[1]);
   if (!end) return nullptr;
-  auto start = to_instant(values[0]);
+  auto start = to_instant(state, values[0]);
   if (!start) return nullptr;
   request.moment = *start;
 
   if (!warn_unknown_options(request)) return nullptr;
   const KernelSet& kernels = engine_kernels(self);
   return compute_unlocked(self,
-                          [&] { return search_elections(kernels, request, *end, *criteria); });
+                          [&] { return search_elections(kernels, request, *end, *criteria); }, form);
 }
 
 }  // namespace
@@ -104,14 +104,14 @@ PyMethodDef engine_election_method = {
     METH_VARARGS | METH_KEYWORDS,
     "election($self, moment, latitude, longitude, criteria=None, house_system=\"P\", "
     "zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\", orb_settings=None, "
-    "dignity_scheme=\"lilly\")\n--\n\n"
+    "dignity_scheme=\"lilly\", *, json=False)\n--\n\n"
     "A chart with its electional assessment under the `election_data` key."};
 
 PyMethodDef engine_elections_method = {
     "elections", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(engine_elections)),
     METH_VARARGS | METH_KEYWORDS,
     "elections($self, start, end, latitude, longitude, criteria=None, house_system=\"P\", "
-    "zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\")\n--\n\n"
+    "zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\", *, json=False)\n--\n\n"
     "The best electional windows from `start` to `end` at a place."};
 
 }  // namespace quorvane::py

@@ -33,11 +33,15 @@ bool arg_house(PyObject* value, std::optional<uint8_t>* out) {
 }
 
 PyObject* engine_horary(PyObject* self, PyObject* args, PyObject* kwargs) {
+  ModuleState* state = engine_state(self);
   static const char* const names[] = {"moment",         "latitude",       "longitude",
                                       "house_system",   "zodiac_type",    "ayanamsa",
                                       "orb_settings",   "dignity_scheme", "quesited_house",
                                       "chinese_calendar"};
   PyObject* values[10] = {};
+  ResultForm form;
+  PyRef rest;
+  if (!take_result_form("horary", &kwargs, &rest, &form)) return nullptr;
   if (!parse_arguments(args, kwargs, "horary", names, 10, 3, values)) return nullptr;
 
   ChartRequest request;
@@ -51,15 +55,15 @@ PyObject* engine_horary(PyObject* self, PyObject* args, PyObject* kwargs) {
     return nullptr;
   }
 
-  auto moment = to_instant(values[0]);
+  auto moment = to_instant(state, values[0]);
   if (!moment) return nullptr;
   request.moment = *moment;
-  if (!read_orb_settings(values[6], &request)) return nullptr;
+  if (!read_orb_settings(state, values[6], &request)) return nullptr;
 
   if (!warn_unknown_options(request)) return nullptr;
   const KernelSet& kernels = engine_kernels(self);
   return compute_unlocked(self,
-                          [&] { return calculate_horary_chart(kernels, request, quesited_house); });
+                          [&] { return calculate_horary_chart(kernels, request, quesited_house); }, form);
 }
 
 }  // namespace
@@ -69,7 +73,7 @@ PyMethodDef engine_horary_method = {
     METH_VARARGS | METH_KEYWORDS,
     "horary($self, moment, latitude, longitude, house_system=\"P\", zodiac_type=\"tropical\", "
     "ayanamsa=\"galcent_0sag\", orb_settings=None, dignity_scheme=\"lilly\", "
-    "quesited_house=None, chinese_calendar=False)\n--\n\n"
+    "quesited_house=None, chinese_calendar=False, *, json=False)\n--\n\n"
     "A chart with its horary analysis under the `horary_data` key; `quesited_house`\n"
     "(1-12) is the house of the matter asked about."};
 

@@ -34,6 +34,7 @@ int module_exec(PyObject* module) {
     if (add_function(module, &definition) < 0) return -1;
   }
   if (!ensure_exception_types(state)) return -1;
+  if (!find_python_helpers(state)) return -1;
   if (PyModule_AddObjectRef(module, "EngineError", state->engine_error) < 0) return -1;
   if (PyModule_AddObjectRef(module, "EphemerisRangeError", state->range_error) < 0) return -1;
   return 0;
@@ -44,6 +45,8 @@ int module_traverse(PyObject* module, visitproc visit, void* arg) {
   Py_VISIT(state->engine_error);
   Py_VISIT(state->range_error);
   Py_VISIT(state->engine_type);
+  Py_VISIT(state->json_dumps);
+  Py_VISIT(state->utc);
   return 0;
 }
 
@@ -52,6 +55,8 @@ int module_clear(PyObject* module) {
   Py_CLEAR(state->engine_error);
   Py_CLEAR(state->range_error);
   Py_CLEAR(state->engine_type);
+  Py_CLEAR(state->json_dumps);
+  Py_CLEAR(state->utc);
   return 0;
 }
 

@@ -1,4 +1,5 @@
-// Per-module state: the exception types and the Engine type object.
+// Per-module state: the exception types, the Engine type object, and the
+// Python functions every call needs, looked up once.
 #pragma once
 
 #include "pyref.hpp"
@@ -9,6 +10,8 @@ struct ModuleState {
   PyObject* engine_error = nullptr;  // quorvane_engine.EngineError
   PyObject* range_error = nullptr;   // quorvane_engine.EphemerisRangeError
   PyObject* engine_type = nullptr;   // quorvane_engine.Engine
+  PyObject* json_dumps = nullptr;    // json.dumps, for JSON-shaped arguments
+  PyObject* utc = nullptr;           // datetime.timezone.utc, for aware moments
 };
 
 extern PyModuleDef module_definition;
@@ -25,5 +28,8 @@ inline ModuleState* state_of_type(PyTypeObject* type) {
 
 // Creates the exception types once; returns false with a Python error set.
 bool ensure_exception_types(ModuleState* state);
+
+// Looks up json.dumps and datetime.timezone.utc; false with a Python error set.
+bool find_python_helpers(ModuleState* state);
 
 }  // namespace quorvane::py

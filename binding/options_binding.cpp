@@ -2,20 +2,27 @@
 #include "args.hpp"
 #include "convert.hpp"
 #include "functions.hpp"
+#include "unlocked.hpp"
 #include "quorvane/options.hpp"
 
 namespace quorvane::py {
 namespace {
 
-PyObject* option_codes_function(PyObject* module, PyObject* /*unused*/) {
-  return hand_off(state_of(module), quorvane::option_codes());
+PyObject* option_codes_function(PyObject* module, PyObject* args, PyObject* kwargs) {
+  ResultForm form;
+  PyRef rest;
+  if (!take_result_form("option_codes", &kwargs, &rest, &form)) return nullptr;
+  if (!parse_arguments(args, kwargs, "option_codes", nullptr, 0, 0, nullptr)) return nullptr;
+  return run_unlocked(state_of(module), [] { return quorvane::option_codes(); }, form);
 }
 
 }  // namespace
 
 PyMethodDef option_codes_method = {
-    "option_codes", option_codes_function, METH_NOARGS,
-    "option_codes()\n--\n\n"
+    "option_codes",
+    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(option_codes_function)),
+    METH_VARARGS | METH_KEYWORDS,
+    "option_codes(*, json=False)\n--\n\n"
     "The accepted codes of each chart option (house_system, zodiac_type, ayanamsa,\n"
     "dignity_scheme and the orb_settings method), each with its name. Other texts\n"
     "fall back to the first code listed (galcent_0sag for the ayanamsa, aspect\n"

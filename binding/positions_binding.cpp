@@ -30,13 +30,13 @@ bool is_number(PyObject* value) {
 }
 
 // One item of `moments`: a UT Julian day, an ISO text or a datetime.
-bool read_moment(PyObject* item, size_t index, std::vector<double>* jds) {
+bool read_moment(ModuleState* state, PyObject* item, size_t index, std::vector<double>* jds) {
   double jd = 0.0;
   if (is_number(item)) {
     jd = PyFloat_AsDouble(item);
     if (jd == -1.0 && PyErr_Occurred()) return false;
   } else {
-    auto instant = to_instant(item);
+    auto instant = to_instant(state, item);
     if (!instant) return false;
     jd = instant->julian_day();
   }
@@ -84,9 +84,9 @@ bool read_day_buffer(PyObject* value, std::vector<double>* jds, bool* taken) {
   return true;
 }
 
-bool read_moments(PyObject* value, std::vector<double>* jds) {
+bool read_moments(ModuleState* state, PyObject* value, std::vector<double>* jds) {
   if (PyUnicode_Check(value) || PyFloat_Check(value) || PyLong_Check(value)) {
-    return read_moment(value, 0, jds);
+    return read_moment(state, value, 0, jds);
   }
   // Arrays first: they are numbers too, to the number protocol.
   bool taken = false;
@@ -95,13 +95,13 @@ bool read_moments(PyObject* value, std::vector<double>* jds) {
   PyRef iterator = PyRef::steal(PyObject_GetIter(value));
   if (!iterator) {
     PyErr_Clear();  // not iterable: one datetime or number, or what to_instant refuses
-    return read_moment(value, 0, jds);
+    return read_moment(state, value, 0, jds);
   }
   // Items are taken as they come: a claimed length is never trusted.
   for (size_t index = 0;; ++index) {
     PyRef item = PyRef::steal(PyIter_Next(iterator.get()));
     if (!item) return !PyErr_Occurred();
-    if (!read_moment(item.get(), index, jds)) return false;
+    if (!read_moment(state, item.get(), index, jds)) return false;
   }
 }
 
@@ -291,7 +291,7 @@ PyObject* engine_positions(PyObject* self, PyObject* args, PyObject* kwargs) {
 
   PyRef shown;
   try {
-    if (!read_moments(moments, &request.jds)) return nullptr;
+    if (!read_moments(engine_state(self), moments, &request.jds)) return nullptr;
     if (!read_bodies(bodies, &request.bodies, &shown)) return nullptr;
   } catch (const std::bad_alloc&) {
     return PyErr_NoMemory();

@@ -56,9 +56,9 @@ bool warn_unknown_options(const ChartRequest& request) {
          warn_option_note(orb_method_note(request.orb_settings ? &*request.orb_settings : nullptr));
 }
 
-bool read_orb_settings(PyObject* value, ChartRequest* request) {
+bool read_orb_settings(ModuleState* state, PyObject* value, ChartRequest* request) {
   if (value == nullptr || value == Py_None) return true;
-  auto settings = to_json_value(value);
+  auto settings = to_json_value(state, value);
   if (!settings) return false;
   request->orb_settings = std::move(*settings);
   return true;

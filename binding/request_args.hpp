@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "module_state.hpp"
 #include "pyref.hpp"
 #include "quorvane/chart.hpp"
 
@@ -34,6 +35,6 @@ bool warn_unknown_options(const ChartRequest& request);
 bool warn_option_note(const std::optional<std::string>& note);
 
 // orb_settings: omitted or None means none; else any object json.dumps takes.
-bool read_orb_settings(PyObject* value, ChartRequest* request);
+bool read_orb_settings(ModuleState* state, PyObject* value, ChartRequest* request);
 
 }  // namespace quorvane::py

@@ -10,10 +10,14 @@ namespace quorvane::py {
 namespace {
 
 PyObject* engine_transit(PyObject* self, PyObject* args, PyObject* kwargs) {
+  ModuleState* state = engine_state(self);
   static const char* const names[] = {"natal_planets", "moment",       "latitude",
                                       "longitude",     "house_system", "zodiac_type",
                                       "ayanamsa",      "orb_settings", "dignity_scheme"};
   PyObject* values[9] = {};
+  ResultForm form;
+  PyRef rest;
+  if (!take_result_form("transit", &kwargs, &rest, &form)) return nullptr;
   if (!parse_arguments(args, kwargs, "transit", names, 9, 4, values)) return nullptr;
 
   ChartRequest request;
@@ -22,16 +26,16 @@ PyObject* engine_transit(PyObject* self, PyObject* args, PyObject* kwargs) {
     return nullptr;
   }
 
-  auto natal = to_json_value(values[0]);
+  auto natal = to_json_value(state, values[0]);
   if (!natal) return nullptr;
-  auto moment = to_instant(values[1]);
+  auto moment = to_instant(state, values[1]);
   if (!moment) return nullptr;
   request.moment = *moment;
-  if (!read_orb_settings(values[7], &request)) return nullptr;
+  if (!read_orb_settings(state, values[7], &request)) return nullptr;
 
   if (!warn_unknown_options(request)) return nullptr;
   const KernelSet& kernels = engine_kernels(self);
-  return compute_unlocked(self, [&] { return calculate_transit_chart(kernels, *natal, request); });
+  return compute_unlocked(self, [&] { return calculate_transit_chart(kernels, *natal, request); }, form);
 }
 
 }  // namespace
@@ -41,7 +45,7 @@ PyMethodDef engine_transit_method = {
     METH_VARARGS | METH_KEYWORDS,
     "transit($self, natal_planets, moment, latitude, longitude, house_system=\"P\", "
     "zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\", orb_settings=None, "
-    "dignity_scheme=\"lilly\")\n--\n\n"
+    "dignity_scheme=\"lilly\", *, json=False)\n--\n\n"
     "The sky at `moment` and place, with its cross-aspects to `natal_planets`."};
 
 }  // namespace quorvane::py

@@ -1,13 +1,15 @@
-// Running an engine computation with the interpreter lock released.
+// Running an engine computation with the interpreter lock released, and
+// handing its record to Python.
 #pragma once
 
 #include <string>
 #include <type_traits>
 #include <utility>
 
-#include "convert.hpp"
+#include "args.hpp"
 #include "engine_object.hpp"
 #include "errors.hpp"
+#include "record_objects.hpp"
 #include "without_lock.hpp"
 
 namespace quorvane::py {
@@ -17,44 +19,74 @@ struct is_expected : std::false_type {};
 template <class T, class E>
 struct is_expected<Expected<T, E>> : std::true_type {};
 
-// A record's compact JSON text (a Json result is written as it is).
+template <class T>
+struct record_of {
+  using type = T;
+};
+template <class T, class E>
+struct record_of<Expected<T, E>> {
+  using type = T;
+};
+
+// A record ready to be handed over once the lock is back: itself when it
+// writes its own stream, else its Json tree, built here without the lock.
 template <class Record>
-Expected<std::string, std::string> record_text(const Record& record) {
-  return to_compact_json(to_json(record));
-}
-inline Expected<std::string, std::string> record_text(const Json& record) {
-  return to_compact_json(record);
+auto prepared(Record&& record) {
+  using Plain = std::decay_t<Record>;
+  if constexpr (std::is_same_v<Plain, Json> ||
+                requires(RecordWriter& out, const Plain& r) { write(out, r); }) {
+    return Plain(std::forward<Record>(record));
+  } else {
+    return to_json(record);
+  }
 }
 
-// Calls `compute` (giving a record, or Expected<Record, EngineError>) and
-// writes the record's JSON, both without the interpreter lock; then raises
-// the error or hands the text to Python as a dict. `compute` must touch no
-// Python object.
+// The compact text of a prepared record, as a Python str.
+PyObject* text_object(ModuleState* state, const Expected<std::string, std::string>& text);
+
+// Calls `compute` (giving a record, or Expected<Record, EngineError>)
+// without the interpreter lock; then raises the error, or hands the record
+// over in the asked form (the text is written without the lock too).
+// `compute` must touch no Python object.
 template <class Compute>
-PyObject* run_unlocked(ModuleState* state, Compute&& compute) {
+PyObject* run_unlocked(ModuleState* state, Compute&& compute,
+                       ResultForm form = ResultForm::objects) {
   using Result = std::invoke_result_t<Compute&>;
-  auto done = without_lock([&]() -> Expected<Expected<std::string, std::string>, EngineError> {
+  using Ready = decltype(prepared(std::declval<typename record_of<Result>::type>()));
+  struct Done {
+    std::optional<Ready> record;
+    std::optional<Expected<std::string, std::string>> text;
+  };
+  auto done = without_lock([&]() -> Expected<Done, EngineError> {
+    Done out;
     if constexpr (is_expected<Result>::value) {
       auto result = compute();
       if (!result) return unexpected(std::move(result).error());
-      return record_text(result.value());
+      out.record.emplace(prepared(std::move(result).value()));
     } else {
-      return record_text(compute());
+      out.record.emplace(prepared(compute()));
     }
+    if (form == ResultForm::json_text) {
+      out.text.emplace(compact_json(*out.record));
+      out.record.reset();
+    }
+    return out;
   });
   if (!done) return nullptr;
   if (!*done) return raise_engine_error(state, done->error());
-  const auto& text = done->value();
-  if (!text) return raise_engine_failure(state, text.error());
-  return hand_off_text(*text);
+  Done& result = done->value();
+  if (result.text) return text_object(state, *result.text);
+  return to_python(state, *result.record);
 }
 
 // The same for an Engine method: the kernel files are checked for changes
 // on disk before and after computing.
 template <class Compute>
-PyObject* compute_unlocked(PyObject* self, Compute&& compute) {
+PyObject* compute_unlocked(PyObject* self, Compute&& compute,
+                           ResultForm form = ResultForm::objects) {
   const KernelSet& kernels = engine_kernels(self);
-  return run_unlocked(engine_state(self), [&] { return with_unchanged_files(kernels, compute); });
+  return run_unlocked(
+      engine_state(self), [&] { return with_unchanged_files(kernels, compute); }, form);
 }
 
 }  // namespace quorvane::py

@@ -3,7 +3,7 @@
 # defaults: tests/python/test_stubs.py fails when one is missing or differs.
 import os
 from datetime import datetime
-from typing import Any, Literal, Mapping, Sequence, Union
+from typing import Any, Literal, Mapping, Sequence, Union, overload
 
 import numpy as np
 import numpy.typing as npt
@@ -14,7 +14,7 @@ __version__: str
 # ones are taken as UTC).
 _Moment = Union[str, datetime]
 # Every record comes back as plain JSON data: dicts, lists, str, numbers,
-# bools and None.
+# bools and None; with json=True, as the compact JSON text of the same data.
 _Record = dict[str, Any]
 # Structured inputs go through json.dumps: any JSON-serialisable value.
 _JsonObject = Mapping[str, Any]
@@ -68,6 +68,7 @@ class Engine:
     @property
     def coverage(self) -> Union[tuple[float, float], None]: ...
     def supports(self, jd: float) -> bool: ...
+    @overload
     def chart(
         self,
         moment: _Moment,
@@ -79,7 +80,25 @@ class Engine:
         orb_settings: Union[_JsonObject, None] = None,
         dignity_scheme: _DignityScheme = "lilly",
         chinese_calendar: bool = False,
+        *,
+        json: Literal[True],
+    ) -> str: ...
+    @overload
+    def chart(
+        self,
+        moment: _Moment,
+        latitude: float,
+        longitude: float,
+        house_system: _HouseSystem = "P",
+        zodiac_type: _ZodiacType = "tropical",
+        ayanamsa: _Ayanamsa = "galcent_0sag",
+        orb_settings: Union[_JsonObject, None] = None,
+        dignity_scheme: _DignityScheme = "lilly",
+        chinese_calendar: bool = False,
+        *,
+        json: Literal[False] = False,
     ) -> _Record: ...
+    @overload
     def horary(
         self,
         moment: _Moment,
@@ -92,7 +111,26 @@ class Engine:
         dignity_scheme: _DignityScheme = "lilly",
         quesited_house: Union[int, None] = None,
         chinese_calendar: bool = False,
+        *,
+        json: Literal[True],
+    ) -> str: ...
+    @overload
+    def horary(
+        self,
+        moment: _Moment,
+        latitude: float,
+        longitude: float,
+        house_system: _HouseSystem = "P",
+        zodiac_type: _ZodiacType = "tropical",
+        ayanamsa: _Ayanamsa = "galcent_0sag",
+        orb_settings: Union[_JsonObject, None] = None,
+        dignity_scheme: _DignityScheme = "lilly",
+        quesited_house: Union[int, None] = None,
+        chinese_calendar: bool = False,
+        *,
+        json: Literal[False] = False,
     ) -> _Record: ...
+    @overload
     def transit(
         self,
         natal_planets: _Points,
@@ -104,7 +142,25 @@ class Engine:
         ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
         dignity_scheme: _DignityScheme = "lilly",
+        *,
+        json: Literal[True],
+    ) -> str: ...
+    @overload
+    def transit(
+        self,
+        natal_planets: _Points,
+        moment: _Moment,
+        latitude: float,
+        longitude: float,
+        house_system: _HouseSystem = "P",
+        zodiac_type: _ZodiacType = "tropical",
+        ayanamsa: _Ayanamsa = "galcent_0sag",
+        orb_settings: Union[_JsonObject, None] = None,
+        dignity_scheme: _DignityScheme = "lilly",
+        *,
+        json: Literal[False] = False,
     ) -> _Record: ...
+    @overload
     def election(
         self,
         moment: _Moment,
@@ -116,7 +172,25 @@ class Engine:
         ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
         dignity_scheme: _DignityScheme = "lilly",
+        *,
+        json: Literal[True],
+    ) -> str: ...
+    @overload
+    def election(
+        self,
+        moment: _Moment,
+        latitude: float,
+        longitude: float,
+        criteria: Union[_JsonObject, Sequence[Any], None] = None,
+        house_system: _HouseSystem = "P",
+        zodiac_type: _ZodiacType = "tropical",
+        ayanamsa: _Ayanamsa = "galcent_0sag",
+        orb_settings: Union[_JsonObject, None] = None,
+        dignity_scheme: _DignityScheme = "lilly",
+        *,
+        json: Literal[False] = False,
     ) -> _Record: ...
+    @overload
     def elections(
         self,
         start: _Moment,
@@ -127,6 +201,22 @@ class Engine:
         house_system: _HouseSystem = "P",
         zodiac_type: _ZodiacType = "tropical",
         ayanamsa: _Ayanamsa = "galcent_0sag",
+        *,
+        json: Literal[True],
+    ) -> str: ...
+    @overload
+    def elections(
+        self,
+        start: _Moment,
+        end: _Moment,
+        latitude: float,
+        longitude: float,
+        criteria: Union[_JsonObject, Sequence[Any], None] = None,
+        house_system: _HouseSystem = "P",
+        zodiac_type: _ZodiacType = "tropical",
+        ayanamsa: _Ayanamsa = "galcent_0sag",
+        *,
+        json: Literal[False] = False,
     ) -> _Record: ...
     def positions(
         self,
@@ -141,6 +231,7 @@ class Engine:
         height: float = 0.0,
         correction: str = "apparent",
     ) -> dict[str, Any]: ...
+    @overload
     def planet_return(
         self,
         body: str,
@@ -153,7 +244,26 @@ class Engine:
         ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
         dignity_scheme: _DignityScheme = "lilly",
+        *,
+        json: Literal[True],
+    ) -> str: ...
+    @overload
+    def planet_return(
+        self,
+        body: str,
+        natal_longitude: float,
+        after: _Moment,
+        latitude: float,
+        longitude: float,
+        house_system: _HouseSystem = "P",
+        zodiac_type: _ZodiacType = "tropical",
+        ayanamsa: _Ayanamsa = "galcent_0sag",
+        orb_settings: Union[_JsonObject, None] = None,
+        dignity_scheme: _DignityScheme = "lilly",
+        *,
+        json: Literal[False] = False,
     ) -> _Record: ...
+    @overload
     def returns(
         self,
         body: str,
@@ -162,7 +272,22 @@ class Engine:
         end: _Moment,
         zodiac_type: _ZodiacType = "tropical",
         ayanamsa: _Ayanamsa = "galcent_0sag",
+        *,
+        json: Literal[True],
+    ) -> str: ...
+    @overload
+    def returns(
+        self,
+        body: str,
+        natal_longitude: float,
+        start: _Moment,
+        end: _Moment,
+        zodiac_type: _ZodiacType = "tropical",
+        ayanamsa: _Ayanamsa = "galcent_0sag",
+        *,
+        json: Literal[False] = False,
     ) -> _Record: ...
+    @overload
     def transit_timeline(
         self,
         natal_chart: Union[_JsonObject, _Points],
@@ -172,7 +297,23 @@ class Engine:
         orb_settings: Union[_JsonObject, None] = None,
         zodiac_type: _ZodiacType = "tropical",
         ayanamsa: _Ayanamsa = "galcent_0sag",
+        *,
+        json: Literal[True],
+    ) -> str: ...
+    @overload
+    def transit_timeline(
+        self,
+        natal_chart: Union[_JsonObject, _Points],
+        start: _Moment,
+        end: _Moment,
+        bodies: Union[Sequence[str], None] = None,
+        orb_settings: Union[_JsonObject, None] = None,
+        zodiac_type: _ZodiacType = "tropical",
+        ayanamsa: _Ayanamsa = "galcent_0sag",
+        *,
+        json: Literal[False] = False,
     ) -> _Record: ...
+    @overload
     def progressions(
         self,
         birth: _Moment,
@@ -184,7 +325,25 @@ class Engine:
         zodiac_type: _ZodiacType = "tropical",
         ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
+        *,
+        json: Literal[True],
+    ) -> str: ...
+    @overload
+    def progressions(
+        self,
+        birth: _Moment,
+        target: _Moment,
+        latitude: float,
+        longitude: float,
+        angle_method: str = "solar_arc",
+        house_system: _HouseSystem = "P",
+        zodiac_type: _ZodiacType = "tropical",
+        ayanamsa: _Ayanamsa = "galcent_0sag",
+        orb_settings: Union[_JsonObject, None] = None,
+        *,
+        json: Literal[False] = False,
     ) -> _Record: ...
+    @overload
     def solar_arc_directions(
         self,
         birth: _Moment,
@@ -195,7 +354,24 @@ class Engine:
         house_system: _HouseSystem = "P",
         zodiac_type: _ZodiacType = "tropical",
         ayanamsa: _Ayanamsa = "galcent_0sag",
+        *,
+        json: Literal[True],
+    ) -> str: ...
+    @overload
+    def solar_arc_directions(
+        self,
+        birth: _Moment,
+        start: _Moment,
+        end: _Moment,
+        latitude: float,
+        longitude: float,
+        house_system: _HouseSystem = "P",
+        zodiac_type: _ZodiacType = "tropical",
+        ayanamsa: _Ayanamsa = "galcent_0sag",
+        *,
+        json: Literal[False] = False,
     ) -> _Record: ...
+    @overload
     def composite(
         self,
         moment_a: _Moment,
@@ -208,7 +384,26 @@ class Engine:
         zodiac_type: _ZodiacType = "tropical",
         ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
+        *,
+        json: Literal[True],
+    ) -> str: ...
+    @overload
+    def composite(
+        self,
+        moment_a: _Moment,
+        latitude_a: float,
+        longitude_a: float,
+        moment_b: _Moment,
+        latitude_b: float,
+        longitude_b: float,
+        house_system: _HouseSystem = "P",
+        zodiac_type: _ZodiacType = "tropical",
+        ayanamsa: _Ayanamsa = "galcent_0sag",
+        orb_settings: Union[_JsonObject, None] = None,
+        *,
+        json: Literal[False] = False,
     ) -> _Record: ...
+    @overload
     def davison(
         self,
         moment_a: _Moment,
@@ -222,28 +417,93 @@ class Engine:
         ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
         dignity_scheme: _DignityScheme = "lilly",
+        *,
+        json: Literal[True],
+    ) -> str: ...
+    @overload
+    def davison(
+        self,
+        moment_a: _Moment,
+        latitude_a: float,
+        longitude_a: float,
+        moment_b: _Moment,
+        latitude_b: float,
+        longitude_b: float,
+        house_system: _HouseSystem = "P",
+        zodiac_type: _ZodiacType = "tropical",
+        ayanamsa: _Ayanamsa = "galcent_0sag",
+        orb_settings: Union[_JsonObject, None] = None,
+        dignity_scheme: _DignityScheme = "lilly",
+        *,
+        json: Literal[False] = False,
     ) -> _Record: ...
 
+@overload
 def synastry(
     chart_a_planets: _Points,
     chart_b_planets: _Points,
     orb_settings: Union[_JsonObject, None] = None,
+    *,
+    json: Literal[True],
+) -> str: ...
+@overload
+def synastry(
+    chart_a_planets: _Points,
+    chart_b_planets: _Points,
+    orb_settings: Union[_JsonObject, None] = None,
+    *,
+    json: Literal[False] = False,
 ) -> _Record: ...
+@overload
 def derived_chart(
-    base_chart: _JsonObject, root_house: int, custom_name: Union[str, None] = None
+    base_chart: _JsonObject, root_house: int, custom_name: Union[str, None] = None,
+    *,
+    json: Literal[True],
+) -> str: ...
+@overload
+def derived_chart(
+    base_chart: _JsonObject, root_house: int, custom_name: Union[str, None] = None,
+    *,
+    json: Literal[False] = False,
 ) -> _Record: ...
 def julian_day(moment: _Moment) -> float: ...
-def degree_qualities(longitude: float) -> _Record: ...
-def degree_quality_table() -> list[_Record]: ...
-def option_codes() -> dict[str, list[dict[str, str]]]: ...
+@overload
+def degree_qualities(longitude: float, *, json: Literal[True]) -> str: ...
+@overload
+def degree_qualities(longitude: float, *, json: Literal[False] = False) -> _Record: ...
+@overload
+def degree_quality_table(*, json: Literal[True]) -> str: ...
+@overload
+def degree_quality_table(*, json: Literal[False] = False) -> list[_Record]: ...
+@overload
+def option_codes(*, json: Literal[True]) -> str: ...
+@overload
+def option_codes(*, json: Literal[False] = False) -> dict[str, list[dict[str, str]]]: ...
+@overload
 def time_lords(
     birth: _Moment,
     sun_longitude: float,
     ascendant_longitude: float,
     start: _Moment,
     end: _Moment,
+    *,
+    json: Literal[True],
+) -> str: ...
+@overload
+def time_lords(
+    birth: _Moment,
+    sun_longitude: float,
+    ascendant_longitude: float,
+    start: _Moment,
+    end: _Moment,
+    *,
+    json: Literal[False] = False,
 ) -> _Record: ...
-def chart_dignities(chart: _JsonObject, dignity_scheme: _DignityScheme = "lilly") -> _Record: ...
+@overload
+def chart_dignities(chart: _JsonObject, dignity_scheme: _DignityScheme = "lilly", *, json: Literal[True]) -> str: ...
+@overload
+def chart_dignities(chart: _JsonObject, dignity_scheme: _DignityScheme = "lilly", *, json: Literal[False] = False) -> _Record: ...
+@overload
 def bazi(
     calendar: _JsonObject,
     moment: _Moment,
@@ -255,7 +515,25 @@ def bazi(
     luck_pillars: int = 10,
     year: Union[int, None] = None,
     date: Union[str, None] = None,
+    *,
+    json: Literal[True],
+) -> str: ...
+@overload
+def bazi(
+    calendar: _JsonObject,
+    moment: _Moment,
+    longitude: float,
+    utc_offset_minutes: float,
+    solar_time: bool = True,
+    zi_hour: str = "next_day",
+    sex: Union[str, None] = None,
+    luck_pillars: int = 10,
+    year: Union[int, None] = None,
+    date: Union[str, None] = None,
+    *,
+    json: Literal[False] = False,
 ) -> _Record: ...
+@overload
 def zi_wei(
     calendar: _JsonObject,
     moment: _Moment,
@@ -267,5 +545,22 @@ def zi_wei(
     leap_month: str = "split",
     year: Union[int, None] = None,
     date: Union[str, None] = None,
+    *,
+    json: Literal[True],
+) -> str: ...
+@overload
+def zi_wei(
+    calendar: _JsonObject,
+    moment: _Moment,
+    longitude: float,
+    utc_offset_minutes: float,
+    solar_time: bool = True,
+    zi_hour: str = "next_day",
+    sex: Union[str, None] = None,
+    leap_month: str = "split",
+    year: Union[int, None] = None,
+    date: Union[str, None] = None,
+    *,
+    json: Literal[False] = False,
 ) -> _Record: ...
 def declination_aspects(positions: Mapping[str, Any], orb: float = 1.0) -> _Record: ...

@@ -135,7 +135,6 @@ Expected<std::string, std::string> compact_json(const T& record) {
 // A record as a Json tree, for code that still works on trees.
 Json json_tree_of(void (*write_record)(RecordWriter&, const void*), const void* record);
 template <class T>
-  requires(!std::is_same_v<T, Json>)
 Json to_json_tree(const T& record) {
   return json_tree_of(
       [](RecordWriter& out, const void* r) { write_value(out, *static_cast<const T*>(r)); },

@@ -102,6 +102,7 @@ class Arguments:
             "angle_method": "solar_arc",
             "moment_a": MOMENT, "latitude_a": 51.5, "longitude_a": -0.1,
             "moment_b": "1990-07-15T05:30:00Z", "latitude_b": 48.85, "longitude_b": 2.35,
+            "json": False,
         }
         return cls(values)
 

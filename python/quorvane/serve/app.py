@@ -58,6 +58,8 @@ def default_kernels() -> list[str]:
 
 
 def as_json(result) -> bytes:
+    if isinstance(result, work.Encoded):
+        return result
     return json.dumps(result, ensure_ascii=False, allow_nan=False,
                       separators=(",", ":")).encode()
 

@@ -1,10 +1,12 @@
 """What each endpoint computes, as plain functions of an Engine and a
 request model, run on a worker thread. Each result is the engine's dict,
-with the resolved inputs under `input` where the request had a birth.
+with the resolved inputs under `input` where the request had a birth; the
+engine writes it as JSON text itself, and the inputs are put in front.
 """
 from __future__ import annotations
 
 import datetime
+import json
 from zoneinfo import ZoneInfo
 
 import quorvane_engine
@@ -27,24 +29,34 @@ def zodiac(request) -> dict:
                 ayanamsa=request.ayanamsa)
 
 
-def with_input(result: dict, inputs) -> dict:
-    # First, as quorvane.casting writes it: a saved result says when and where.
-    return {"input": inputs, **result}
+class Encoded(bytes):
+    """A response body already written as JSON."""
 
 
-def cast(engine, request, at: dict, chinese_calendar=False) -> dict:
-    return engine.chart(*sky(at), chinese_calendar=chinese_calendar, **chart_options(request))
+def with_input(text: str, inputs) -> Encoded:
+    """The engine's JSON text of a result (an object), with the inputs
+    first, as quorvane.casting writes them: a saved result says when and
+    where. Spliced as text, so the result is not written twice."""
+    front = json.dumps({"input": inputs}, ensure_ascii=False, allow_nan=False,
+                       separators=(",", ":"))
+    rest = text[1:]
+    return Encoded((front[:-1] + ("}" if rest == "}" else "," + rest)).encode())
 
 
-def chart(engine, request: ChartRequest) -> dict:
+def cast(engine, request, at: dict, chinese_calendar=False, json=False):
+    return engine.chart(*sky(at), chinese_calendar=chinese_calendar, json=json,
+                        **chart_options(request))
+
+
+def chart(engine, request: ChartRequest) -> Encoded:
     at = resolve(request)
-    return with_input(cast(engine, request, at, request.chinese_calendar), at)
+    return with_input(cast(engine, request, at, request.chinese_calendar, json=True), at)
 
 
-def horary(engine, request: HoraryRequest) -> dict:
+def horary(engine, request: HoraryRequest) -> Encoded:
     at = resolve(request)
     return with_input(engine.horary(*sky(at), quesited_house=request.quesited_house,
-                                    chinese_calendar=request.chinese_calendar,
+                                    chinese_calendar=request.chinese_calendar, json=True,
                                     **chart_options(request)), at)
 
 
@@ -56,24 +68,26 @@ def natal(engine, given: Natal, options) -> tuple[list, object]:
     return engine.chart(*sky(at), **options)["planets"], at
 
 
-def transit(engine, request: TransitRequest) -> dict:
+def transit(engine, request: TransitRequest) -> Encoded:
     options = chart_options(request)
     planets, birth = natal(engine, request.natal, options)
     at = resolve(request)
-    return with_input(engine.transit(planets, *sky(at), **options), dict(at, natal=birth))
+    return with_input(engine.transit(planets, *sky(at), json=True, **options),
+                      dict(at, natal=birth))
 
 
-def synastry(engine, request: SynastryRequest) -> dict:
+def synastry(engine, request: SynastryRequest) -> Encoded:
     options = dict(zodiac(request), orb_settings=request.orb_settings)
     a, birth_a = natal(engine, request.a, options)
     b, birth_b = natal(engine, request.b, options)
-    return with_input(quorvane_engine.synastry(a, b, orb_settings=request.orb_settings),
+    return with_input(quorvane_engine.synastry(a, b, orb_settings=request.orb_settings,
+                                               json=True),
                       {"a": birth_a, "b": birth_b})
 
 
-def election(engine, request: ElectionRequest) -> dict:
+def election(engine, request: ElectionRequest) -> Encoded:
     at = resolve(request)
-    return with_input(engine.election(*sky(at), criteria=request.criteria,
+    return with_input(engine.election(*sky(at), criteria=request.criteria, json=True,
                                       **chart_options(request)), at)
 
 
@@ -124,34 +138,34 @@ def local_criteria(criteria, start: dict, end: dict):
     return criteria
 
 
-def elections(engine, request: ElectionsRequest) -> dict:
+def elections(engine, request: ElectionsRequest) -> Encoded:
     start, end = period_at(request)
     period(start, end, limits.MAX_ELECTION_DAYS, "elections")
     criteria = local_criteria(request.criteria, start, end)
     result = engine.elections(start["utc"], end["utc"], start["latitude"], start["longitude"],
-                              criteria=criteria, **zodiac(request))
+                              criteria=criteria, json=True, **zodiac(request))
     return with_input(result, {"start": start, "end": end})
 
 
-def derived(engine, request: DerivedRequest) -> dict:
+def derived(engine, request: DerivedRequest) -> Encoded:
     at = resolve(request)
     base = cast(engine, request, at)
     return with_input(quorvane_engine.derived_chart(base, request.root_house,
-                                                    request.custom_name), at)
+                                                    request.custom_name, json=True), at)
 
 
 def longitude_of(chart: dict, name: str) -> float:
     return next(p["ecliptic_longitude"] for p in chart["planets"] if p["name"] == name)
 
 
-def time_lords(engine, request: TimeLordsRequest) -> dict:
+def time_lords(engine, request: TimeLordsRequest) -> Encoded:
     at = resolve(request)
     start, end = period_at(request)
     period(start, end, limits.MAX_TIME_LORD_YEARS * 365.25, "time lords")
     natal = engine.chart(*sky(at))
     result = quorvane_engine.time_lords(at["utc"], longitude_of(natal, "Sun"),
                                         longitude_of(natal, "Ascendant"),
-                                        start["utc"], end["utc"])
+                                        start["utc"], end["utc"], json=True)
     return with_input(result, at)
 
 
@@ -162,15 +176,15 @@ def chinese(engine, request, at: dict) -> tuple:
     return (calendar, at["utc"], at["longitude"], at["utc_offset_minutes"]), options
 
 
-def bazi(engine, request: BaziRequest) -> dict:
+def bazi(engine, request: BaziRequest) -> Encoded:
     at = resolve(request, needs_zone=True)
     args, options = chinese(engine, request, at)
-    return with_input(quorvane_engine.bazi(*args, luck_pillars=request.luck_pillars,
+    return with_input(quorvane_engine.bazi(*args, luck_pillars=request.luck_pillars, json=True,
                                            **options), at)
 
 
-def zi_wei(engine, request: ZiWeiRequest) -> dict:
+def zi_wei(engine, request: ZiWeiRequest) -> Encoded:
     at = resolve(request, needs_zone=True)
     args, options = chinese(engine, request, at)
-    return with_input(quorvane_engine.zi_wei(*args, leap_month=request.leap_month,
+    return with_input(quorvane_engine.zi_wei(*args, leap_month=request.leap_month, json=True,
                                              **options), at)
