@@ -12,20 +12,9 @@ namespace {
 
 constexpr double kMicrosPerMinute = 60'000'000.0;
 constexpr double kMicrosPerDay = 86'400'000'000.0;
-constexpr int64_t kUnixEpochDayNumber = 2440588;  // Julian day number of 1970-01-01
 constexpr uint16_t kLichun = 315;
 
 EngineError invalid(const char* message) { return EngineError::invalid_input(message); }
-
-int64_t floor_div(int64_t a, int64_t b) {
-  const int64_t q = a / b;
-  return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
-}
-
-// Julian day number of the civil date of an instant.
-int64_t day_number(UtcInstant instant) {
-  return floor_div(instant.micros(), UtcInstant::kMicrosPerDay) + kUnixEpochDayNumber;
-}
 
 // "YYYY-MM-DDTHH:MM:SS", local wall-clock time without a zone.
 std::string wall_clock(UtcInstant instant) {
