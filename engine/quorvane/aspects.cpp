@@ -151,7 +151,9 @@ OrbSettings::OrbSettings(Json value) : value_(std::move(value)) {
   }
   if (planet_table) {
     planet_orbs_.reserve(planet_table->size());
-    for (const auto& [name, orb] : planet_table->items()) planet_orbs_.emplace_back(name, py_float(orb));
+    for (const auto& [name, orb] : planet_table->items()) {
+      planet_orbs_.emplace_back(name, py_float(orb));
+    }
   }
 }
 

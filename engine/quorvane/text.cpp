@@ -179,7 +179,9 @@ std::optional<double> number_from_text(std::string_view text) {
     folded.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
   }
   constexpr double inf = std::numeric_limits<double>::infinity();
-  if (folded == "inf" || folded == "+inf" || folded == "infinity" || folded == "+infinity") return inf;
+  if (folded == "inf" || folded == "+inf" || folded == "infinity" || folded == "+infinity") {
+    return inf;
+  }
   if (folded == "-inf" || folded == "-infinity") return -inf;
   if (folded == "nan" || folded == "+nan" || folded == "-nan") {
     return std::numeric_limits<double>::quiet_NaN();

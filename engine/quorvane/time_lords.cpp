@@ -136,7 +136,10 @@ void write(RecordWriter& out, const Profection& p) {
 }
 
 void write(RecordWriter& out, const Period& p) {
-  ObjectWriter(out).field("lord", p.lord).field("start", p.start.isoformat()).field("end", p.end.isoformat());
+  ObjectWriter(out)
+      .field("lord", p.lord)
+      .field("start", p.start.isoformat())
+      .field("end", p.end.isoformat());
 }
 
 void write(RecordWriter& out, const Firdaria& f) {

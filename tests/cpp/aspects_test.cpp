@@ -321,8 +321,9 @@ TEST(OrbSettingsMerge, BadOrbsFailOnlyWhenTheSearchNeedsThem) {
   // ... and not at all under a method that ignores planet orbs.
   Json aspect_method = settings->json();
   aspect_method["method"] = "aspect";
-  EXPECT_EQ(natal({{"Sun", 0.0}, {"Moon", 3.0}, {"Vesta", 182.0}}, *OrbSettings::read(aspect_method)).size(),
-            3u);
+  EXPECT_EQ(
+      natal({{"Sun", 0.0}, {"Moon", 3.0}, {"Vesta", 182.0}}, *OrbSettings::read(aspect_method)).size(),
+      3u);
   // Cross aspects report the same errors.
   auto cross = quorvane::cross_aspects({{"Sun", 0.0}}, {{"Vesta", 0.0}}, &user);
   ASSERT_FALSE(cross.has_value());
