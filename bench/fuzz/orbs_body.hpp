@@ -239,7 +239,7 @@ inline void check_merge(const Json& user, const OrbSettings& merged) {
     FUZZ_CHECK(it.key() == d.key());
   }
   FUZZ_CHECK(out["fixed_star_orb"].is_number_float());
-  FUZZ_CHECK(merged.fixed_star_orb().has_value());
+  FUZZ_CHECK(merged.fixed_star_orb() == out["fixed_star_orb"].get<double>());
   if (!user.is_object() || user.empty()) {
     FUZZ_CHECK(out == defaults);
     return;

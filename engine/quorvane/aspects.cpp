@@ -1,20 +1,18 @@
 #include "quorvane/aspects.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <utility>
 
 #include "quorvane/pyfloat.hpp"
+#include "quorvane/text.hpp"
 #include "quorvane/zodiac.hpp"
 
 namespace quorvane {
 
 namespace {
-
-using DoubleOrError = Expected<double, EngineError>;
 
 constexpr double kMissingAspectOrb = 8.0;
 constexpr double kMissingPlanetOrb = 5.0;
@@ -30,194 +28,66 @@ EngineError not_a_number(const Json& value) {
   return EngineError::invalid_input("not a number: " + message_json(value));
 }
 
-// Length of the UTF-8 sequence starting at s[i] if it encodes a White_Space
-// code point, else 0.
-size_t whitespace_at(std::string_view s, size_t i) {
-  const auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-  const unsigned char c = byte(i);
-  if (c == ' ' || (c >= 0x09 && c <= 0x0D)) return 1;
-  if (c == 0xC2 && i + 1 < s.size() && (byte(i + 1) == 0x85 || byte(i + 1) == 0xA0)) return 2;
-  if (i + 2 >= s.size()) return 0;
-  const unsigned c1 = byte(i + 1), c2 = byte(i + 2);
-  if (c == 0xE1 && c1 == 0x9A && c2 == 0x80) return 3;  // U+1680
-  // U+2000..U+200A, U+2028, U+2029, U+202F
-  if (c == 0xE2 && c1 == 0x80 && (c2 <= 0x8A || c2 == 0xA8 || c2 == 0xA9 || c2 == 0xAF)) return 3;
-  if (c == 0xE2 && c1 == 0x81 && c2 == 0x9F) return 3;  // U+205F
-  if (c == 0xE3 && c1 == 0x80 && c2 == 0x80) return 3;  // U+3000
-  return 0;
-}
-
-std::string_view trim_whitespace(std::string_view s) {
-  size_t begin = 0;
-  while (begin < s.size()) {
-    const size_t n = whitespace_at(s, begin);
-    if (n == 0) break;
-    begin += n;
-  }
-  size_t end = s.size();
-  while (end > begin) {
-    // Step back to the start of the last code point.
-    size_t start = end - 1;
-    while (start > begin && (static_cast<unsigned char>(s[start]) & 0xC0) == 0x80) --start;
-    const size_t n = whitespace_at(s, start);
-    if (n == 0 || start + n != end) break;
-    end = start;
-  }
-  return s.substr(begin, end - begin);
-}
-
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-// A decimal literal: [+-] (digits [. [digits]] | . digits) [e [+-] digits].
-std::optional<double> parse_decimal(std::string_view s) {
-  size_t i = 0;
-  bool negative = false;
-  if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
-    negative = s[i] == '-';
-    ++i;
-  }
-  const size_t mantissa_begin = i;
-  size_t int_digits = 0, frac_digits = 0;
-  while (i < s.size() && is_digit(s[i])) ++i, ++int_digits;
-  if (i < s.size() && s[i] == '.') {
-    ++i;
-    while (i < s.size() && is_digit(s[i])) ++i, ++frac_digits;
-  }
-  if (int_digits + frac_digits == 0) return std::nullopt;
-  const size_t mantissa_end = i;
-  int64_t exponent = 0;
-  if (i < s.size() && s[i] == 'e') {
-    ++i;
-    bool exp_negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
-      exp_negative = s[i] == '-';
-      ++i;
-    }
-    if (i == s.size()) return std::nullopt;
-    for (; i < s.size() && is_digit(s[i]); ++i) {
-      // Saturate: anything this large is already out of double range.
-      if (exponent < 1'000'000'000) exponent = exponent * 10 + (s[i] - '0');
-    }
-    if (exp_negative) exponent = -exponent;
-  }
-  if (i != s.size()) return std::nullopt;
-
-  const char* first = s.data() + (negative ? mantissa_begin - 1 : mantissa_begin);
-  double value = 0.0;
-  const auto result = std::from_chars(first, s.data() + s.size(), value);
-  if (result.ec == std::errc() && result.ptr == s.data() + s.size()) return value;
-  if (result.ec != std::errc::result_out_of_range) return std::nullopt;
-
-  // Out of range: overflow to infinity or underflow to zero, decided by the
-  // decimal exponent of the leading non-zero digit.
-  int64_t lead = 0;
-  bool found = false;
-  int64_t position = static_cast<int64_t>(int_digits) - 1;
-  for (size_t k = mantissa_begin; k < mantissa_end; ++k) {
-    if (s[k] == '.') continue;
-    if (s[k] != '0') {
-      lead = position;
-      found = true;
-      break;
-    }
-    --position;
-  }
-  const double magnitude =
-      found && lead + exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
-  return negative ? -magnitude : magnitude;
-}
-
-// Resolved reading of one settings object: the method and each aspect's
-// orb, read once. Errors are stored and only reported when the search
-// reaches the value that carries them, as a sequential search would.
-struct OrbRules {
-  enum class Method { Hybrid, Weighted, Traditional, AspectOnly };
-
-  Method method = Method::AspectOnly;
-  std::vector<DoubleOrError> aspect_orbs;  // parallel to kAspectTable
-  std::array<bool, kAspectTable.size()> aspect_given{};
-  const Json* planet_orbs = nullptr;
-
-  explicit OrbRules(const Json& settings) {
-    const Json* orbs = nullptr;
-    if (settings.is_object()) {
-      if (const auto it = settings.find("method"); it != settings.end() && it->is_string()) {
-        const auto& name = it->get_ref<const std::string&>();
-        if (name == "moiety_hybrid") method = Method::Hybrid;
-        else if (name == "moiety_aspect_weighted") method = Method::Weighted;
-        else if (name == "moiety_traditional") method = Method::Traditional;
-      }
-      if (const auto it = settings.find("aspect_orbs"); it != settings.end() && it->is_object()) {
-        orbs = &*it;
-      }
-      if (const auto it = settings.find("planet_orbs"); it != settings.end() && it->is_object()) {
-        planet_orbs = &*it;
-      }
-    }
-    aspect_orbs.reserve(kAspectTable.size());
-    for (size_t k = 0; k < kAspectTable.size(); ++k) {
-      const auto it = orbs ? orbs->find(std::string(kAspectTable[k].name)) : Json::const_iterator();
-      aspect_given[k] = orbs && it != orbs->end();
-      aspect_orbs.push_back(aspect_given[k] ? py_float(*it) : DoubleOrError(kMissingAspectOrb));
-    }
-  }
-
-  bool uses_planet_orbs() const { return method != Method::AspectOnly; }
-
-  DoubleOrError planet_orb(std::string_view name) const {
-    if (!uses_planet_orbs()) return kMissingPlanetOrb;  // never consulted
-    if (planet_orbs) {
-      const auto it = planet_orbs->find(std::string(name));
-      if (it != planet_orbs->end()) return py_float(*it);
-    }
-    return kMissingPlanetOrb;
-  }
-
-  Expected<std::optional<AspectMatch>, EngineError> match(const DoubleOrError& orb1,
-                                                          const DoubleOrError& orb2,
-                                                          double separation) const {
-    for (size_t k = 0; k < kAspectTable.size(); ++k) {
-      const AspectKind& aspect = kAspectTable[k];
-      if (!aspect_orbs[k]) return unexpected(aspect_orbs[k].error());
-      const double aspect_orb = *aspect_orbs[k];
-      double allowed = aspect_orb;
-      if (uses_planet_orbs()) {
-        if (!orb1) return unexpected(orb1.error());
-        if (!orb2) return unexpected(orb2.error());
-        const double moiety = (*orb1 + *orb2) * 0.5;
-        switch (method) {
-          case Method::Hybrid:
-            allowed = std::fmin(aspect_orb, moiety);
-            break;
-          case Method::Weighted: {
-            // The conjunction orb was read (and its error reported) at k = 0.
-            const double conjunction = *aspect_orbs[0];
-            const double weight = aspect_given[k] && conjunction > 0.0
-                                      ? aspect_orb / conjunction
-                                      : aspect_weight(aspect.name);
-            allowed = moiety * weight;
-            break;
-          }
-          case Method::Traditional:
-          case Method::AspectOnly:
-            allowed = moiety;
-            break;
+// The first aspect of the table the settings allow between two points of
+// the given orbs. An orb that cannot be read fails only when the search
+// reaches it, as a search reading the settings as it goes would.
+Expected<std::optional<AspectMatch>, EngineError> match_aspect(const OrbSettings& settings,
+                                                               const OrbSettings::Orb& orb1,
+                                                               const OrbSettings::Orb& orb2,
+                                                               double separation) {
+  const bool moiety_rule = settings.uses_planet_orbs();
+  for (size_t k = 0; k < kAspectTable.size(); ++k) {
+    const AspectKind& aspect = kAspectTable[k];
+    const auto& orb = settings.aspect_orb(k);
+    if (!orb) return unexpected(orb.error());
+    const double aspect_orb = *orb;
+    double allowed = aspect_orb;
+    if (moiety_rule) {
+      if (!orb1) return unexpected(orb1.error());
+      if (!orb2) return unexpected(orb2.error());
+      const double moiety = (*orb1 + *orb2) * 0.5;
+      switch (settings.method()) {
+        case OrbMethod::Hybrid:
+          allowed = std::fmin(aspect_orb, moiety);
+          break;
+        case OrbMethod::Weighted: {
+          // The conjunction orb was read (and its error reported) at k = 0.
+          const double conjunction = *settings.aspect_orb(0);
+          const double weight = settings.aspect_given(k) && conjunction > 0.0
+                                    ? aspect_orb / conjunction
+                                    : aspect_weight(aspect.name);
+          allowed = moiety * weight;
+          break;
         }
-      }
-      const double deviation = std::fabs(separation - aspect.angle);
-      if (uses_planet_orbs()) {
-        // Rounding to hundredths moves the orb by at most 0.005, so a
-        // deviation well beyond it is decided without the (costly) rounding.
-        if (deviation > allowed + 0.01) continue;
-        allowed = pyfloat::round(allowed, 2);
-      }
-      if (allowed >= deviation) {
-        return std::optional<AspectMatch>(AspectMatch{&aspect, deviation, allowed});
+        case OrbMethod::Traditional:
+        case OrbMethod::AspectOnly:
+          allowed = moiety;
+          break;
       }
     }
-    return std::optional<AspectMatch>();
+    const double deviation = std::fabs(separation - aspect.angle);
+    if (moiety_rule) {
+      // Rounding to hundredths moves the orb by at most 0.005, so a
+      // deviation well beyond it is decided without the (costly) rounding.
+      if (deviation > allowed + 0.01) continue;
+      allowed = pyfloat::round(allowed, 2);
+    }
+    if (allowed >= deviation) {
+      return std::optional<AspectMatch>(AspectMatch{&aspect, deviation, allowed});
+    }
   }
-};
+  return std::optional<AspectMatch>();
+}
+
+OrbMethod method_from(const Json& value) {
+  if (value.is_string()) {
+    const auto& name = value.get_ref<const std::string&>();
+    if (name == "moiety_hybrid") return OrbMethod::Hybrid;
+    if (name == "moiety_aspect_weighted") return OrbMethod::Weighted;
+    if (name == "moiety_traditional") return OrbMethod::Traditional;
+  }
+  return OrbMethod::AspectOnly;  // whatever else the caller wrote
+}
 
 bool is_node_pair(std::string_view a, std::string_view b) {
   return (a == "North Node" && b == "South Node") || (a == "South Node" && b == "North Node");
@@ -260,15 +130,70 @@ double sign_of(double x) { return x > 0.0 ? 1.0 : x < 0.0 ? -1.0 : 0.0; }
 
 }  // namespace
 
-OrbSettings default_orb_settings() {
-  static const Json defaults = make_default_settings();
-  return OrbSettings(defaults);
+OrbSettings::OrbSettings(Json value) : value_(std::move(value)) {
+  const Json* aspect_table = nullptr;
+  const Json* planet_table = nullptr;
+  if (value_.is_object()) {
+    if (const auto it = value_.find("method"); it != value_.end()) method_ = method_from(*it);
+    if (const auto it = value_.find("aspect_orbs"); it != value_.end() && it->is_object()) {
+      aspect_table = &*it;
+    }
+    if (const auto it = value_.find("planet_orbs"); it != value_.end() && it->is_object()) {
+      planet_table = &*it;
+    }
+  }
+  aspect_orbs_.reserve(kAspectTable.size());
+  for (size_t k = 0; k < kAspectTable.size(); ++k) {
+    const auto it = aspect_table ? aspect_table->find(std::string(kAspectTable[k].name))
+                                 : Json::const_iterator();
+    aspect_given_[k] = aspect_table && it != aspect_table->end();
+    aspect_orbs_.push_back(aspect_given_[k] ? py_float(*it) : Orb(kMissingAspectOrb));
+  }
+  if (planet_table) {
+    planet_orbs_.reserve(planet_table->size());
+    for (const auto& [name, orb] : planet_table->items()) {
+      planet_orbs_.emplace_back(name, py_float(orb));
+    }
+  }
+}
+
+const OrbSettings::Orb& OrbSettings::planet_orb(std::string_view name) const {
+  static const Orb missing(kMissingPlanetOrb);
+  if (!uses_planet_orbs()) return missing;  // never consulted
+  for (const auto& [known, orb] : planet_orbs_) {
+    if (known == name) return orb;
+  }
+  return missing;
+}
+
+namespace {
+
+const OrbSettings& defaults() {
+  static const OrbSettings settings = *OrbSettings::read(make_default_settings());
+  return settings;
+}
+
+}  // namespace
+
+OrbSettings default_orb_settings() { return defaults(); }
+
+Expected<OrbSettings, EngineError> OrbSettings::read(Json value) {
+  double star_orb = kDefaultFixedStarOrb;
+  if (value.is_object()) {
+    if (const auto it = value.find("fixed_star_orb"); it != value.end()) {
+      auto read = py_float(*it);
+      if (!read) return unexpected(std::move(read).error());
+      star_orb = *read;
+    }
+  }
+  OrbSettings settings(std::move(value));
+  settings.fixed_star_orb_ = star_orb;
+  return settings;
 }
 
 Expected<OrbSettings, EngineError> OrbSettings::merge(const Json* user) {
-  OrbSettings merged = default_orb_settings();
-  if (user == nullptr || !user->is_object() || user->empty()) return merged;
-  Json& settings = merged.value_;
+  if (user == nullptr || !user->is_object() || user->empty()) return defaults();
+  Json settings = defaults().json();
 
   if (const auto it = user->find("method"); it != user->end()) settings["method"] = *it;
 
@@ -302,22 +227,16 @@ Expected<OrbSettings, EngineError> OrbSettings::merge(const Json* user) {
       }
     }
   }
+  OrbSettings merged(std::move(settings));
+  merged.fixed_star_orb_ = star_orb;
   return merged;
-}
-
-Expected<double, EngineError> OrbSettings::fixed_star_orb() const {
-  if (value_.is_object()) {
-    if (const auto it = value_.find("fixed_star_orb"); it != value_.end()) return py_float(*it);
-  }
-  return kDefaultFixedStarOrb;
 }
 
 Expected<std::optional<AspectMatch>, EngineError> find_aspect(const OrbSettings& settings,
                                                               std::string_view name1,
                                                               std::string_view name2,
                                                               double separation) {
-  const OrbRules rules(settings.json());
-  return rules.match(rules.planet_orb(name1), rules.planet_orb(name2), separation);
+  return match_aspect(settings, settings.planet_orb(name1), settings.planet_orb(name2), separation);
 }
 
 double separation_degrees(double longitude1, double longitude2) {
@@ -370,17 +289,16 @@ Json to_json(const CrossAspect& aspect) {
 
 Expected<std::vector<Aspect>, EngineError> natal_aspects(const std::vector<Point>& points,
                                                          const OrbSettings& settings) {
-  const OrbRules rules(settings.json());
-  std::vector<DoubleOrError> orbs;
+  std::vector<const OrbSettings::Orb*> orbs;
   orbs.reserve(points.size());
-  for (const auto& point : points) orbs.push_back(rules.planet_orb(point.name));
+  for (const auto& point : points) orbs.push_back(&settings.planet_orb(point.name));
 
   std::vector<Aspect> aspects;
   for (size_t i = 0; i < points.size(); ++i) {
     for (size_t j = i + 1; j < points.size(); ++j) {
       if (is_node_pair(points[i].name, points[j].name)) continue;
       const double separation = separation_degrees(points[i].longitude, points[j].longitude);
-      auto found = rules.match(orbs[i], orbs[j], separation);
+      auto found = match_aspect(settings, *orbs[i], *orbs[j], separation);
       if (!found) return unexpected(std::move(found).error());
       if (!*found) continue;
       Aspect aspect;
@@ -398,18 +316,17 @@ Expected<std::vector<CrossAspect>, EngineError> cross_aspects(const std::vector<
                                                               const Json* user_orb_settings) {
   auto settings = OrbSettings::merge(user_orb_settings);
   if (!settings) return unexpected(std::move(settings).error());
-  const OrbRules rules(settings->json());
-  std::vector<DoubleOrError> base_orbs;
+  std::vector<const OrbSettings::Orb*> base_orbs;
   base_orbs.reserve(base.size());
-  for (const auto& point : base) base_orbs.push_back(rules.planet_orb(point.name));
+  for (const auto& point : base) base_orbs.push_back(&settings->planet_orb(point.name));
 
   std::vector<CrossAspect> aspects;
   for (const auto& over : overlay) {
-    const DoubleOrError over_orb = rules.planet_orb(over.name);
+    const OrbSettings::Orb& over_orb = settings->planet_orb(over.name);
     for (size_t j = 0; j < base.size(); ++j) {
       if (is_node_pair(over.name, base[j].name)) continue;
       const double separation = separation_degrees(over.longitude, base[j].longitude);
-      auto found = rules.match(over_orb, base_orbs[j], separation);
+      auto found = match_aspect(*settings, over_orb, *base_orbs[j], separation);
       if (!found) return unexpected(std::move(found).error());
       if (!*found) continue;
       CrossAspect aspect;
@@ -459,23 +376,9 @@ Expected<double, EngineError> py_float(const Json& value) {
       return static_cast<double>(value.get<uint64_t>());
     case Json::value_t::number_float:
       return value.get<double>();
-    case Json::value_t::string: {
-      const std::string_view trimmed = trim_whitespace(value.get_ref<const std::string&>());
-      std::string text;
-      text.reserve(trimmed.size());
-      for (char c : trimmed) {
-        if (c == '_') continue;
-        text.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
-      }
-      constexpr double inf = std::numeric_limits<double>::infinity();
-      if (text == "inf" || text == "+inf" || text == "infinity" || text == "+infinity") return inf;
-      if (text == "-inf" || text == "-infinity") return -inf;
-      if (text == "nan" || text == "+nan" || text == "-nan") {
-        return std::numeric_limits<double>::quiet_NaN();
-      }
-      if (const auto parsed = parse_decimal(text)) return *parsed;
+    case Json::value_t::string:
+      if (const auto read = number_from_text(value.get_ref<const std::string&>())) return *read;
       return unexpected(not_a_number(value));
-    }
     default:
       return unexpected(not_a_number(value));
   }

@@ -60,24 +60,47 @@ constexpr double aspect_weight(std::string_view name) {
   return 1.0;
 }
 
-// The effective orb settings of one call: an insertion-ordered JSON object.
+// How the orb of an aspect between two points is found: from the aspect's
+// orb alone, or from the moiety (the mean of the two points' own orbs).
+enum class OrbMethod { Hybrid, Weighted, Traditional, AspectOnly };
+
+// The effective orb settings of one call, read once into typed rules. The
+// merged JSON object is kept only to be reported as it is.
 class OrbSettings {
  public:
+  using Orb = Expected<double, EngineError>;
+
   // The caller's settings merged into the defaults. An absent, non-object
-  // or empty `user` gives the defaults; orb values are copied unchecked and
-  // only fail when an aspect search first needs them.
+  // or empty `user` gives the defaults. The fixed-star orb must be a
+  // number now; aspect and planet orbs are read now but a bad one only
+  // fails when an aspect search first needs it.
   static Expected<OrbSettings, EngineError> merge(const Json* user);
 
-  // "fixed_star_orb" read as a number, 1.5 when the key is missing.
-  Expected<double, EngineError> fixed_star_orb() const;
+  // Settings read as they stand, without the defaults: a missing aspect
+  // orb is 8, a missing planet orb 5, a missing fixed-star orb 1.5.
+  static Expected<OrbSettings, EngineError> read(Json value);
+
+  OrbMethod method() const { return method_; }
+  bool uses_planet_orbs() const { return method_ != OrbMethod::AspectOnly; }
+  // The orb of kAspectTable[k], and whether the settings name it.
+  const Orb& aspect_orb(size_t k) const { return aspect_orbs_[k]; }
+  bool aspect_given(size_t k) const { return aspect_given_[k]; }
+  // The orb of a point by name; 5 for a name the settings do not know.
+  const Orb& planet_orb(std::string_view name) const;
+  double fixed_star_orb() const { return fixed_star_orb_; }
 
   // The merged object, as the chart reports it under orb_settings.
   const Json& json() const { return value_; }
 
-  explicit OrbSettings(Json value) : value_(std::move(value)) {}
-
  private:
+  explicit OrbSettings(Json value);
+
   Json value_;
+  OrbMethod method_ = OrbMethod::AspectOnly;
+  std::vector<Orb> aspect_orbs_;  // parallel to kAspectTable
+  std::array<bool, kAspectTable.size()> aspect_given_{};
+  std::vector<std::pair<std::string, Orb>> planet_orbs_;  // in the object's order
+  double fixed_star_orb_ = 1.5;
 };
 
 OrbSettings default_orb_settings();

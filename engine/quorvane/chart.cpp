@@ -145,11 +145,10 @@ Expected<Chart, EngineError> chart_without_hours(const KernelSet& kernels,
   for (const Placement& p : s.placements) points.push_back({p.name, p.ecliptic_longitude, p.speed});
   auto aspects = natal_aspects(points, *settings);
   if (!aspects) return unexpected(aspects.error());
-  auto star_orb = settings->fixed_star_orb();
-  if (!star_orb) return unexpected(star_orb.error());
   chart.aspects = std::move(aspects).value();
 
-  FixedStars stars = fixed_stars(s.cusps, points, s.sidereal, s.jd, *star_orb, s.offset);
+  FixedStars stars =
+      fixed_stars(s.cusps, points, s.sidereal, s.jd, settings->fixed_star_orb(), s.offset);
   chart.fixed_stars = Json::array();
   for (const FixedStarPosition& star : stars.positions) chart.fixed_stars.push_back(to_json(star));
   chart.aspects.insert(chart.aspects.end(), std::make_move_iterator(stars.aspects.begin()),

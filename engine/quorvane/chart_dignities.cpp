@@ -94,13 +94,12 @@ Expected<ChartDignities, EngineError> chart_dignities(const Json& chart, std::st
   return result;
 }
 
-Json to_json(const ChartDignities& d) {
-  Json out = Json::object();
-  out["dignity_scheme"] = d.dignity_scheme;
-  out["sect"] = d.sect;
-  out["conditions"] = json_list(d.conditions);
-  out["receptions"] = json_list(d.receptions);
-  return out;
+void write(RecordWriter& out, const ChartDignities& d) {
+  ObjectWriter(out)
+      .field("dignity_scheme", d.dignity_scheme)
+      .field("sect", d.sect)
+      .field("conditions", d.conditions)
+      .field("receptions", d.receptions);
 }
 
 }  // namespace quorvane

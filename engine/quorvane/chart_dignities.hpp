@@ -11,6 +11,7 @@
 #include "quorvane/expected.hpp"
 #include "quorvane/json.hpp"
 #include "quorvane/receptions.hpp"
+#include "quorvane/record_writer.hpp"
 
 namespace quorvane {
 
@@ -26,6 +27,6 @@ struct ChartDignities {
 // list or the Sun or the Ascendant cannot be read from it.
 Expected<ChartDignities, EngineError> chart_dignities(const Json& chart, std::string_view scheme_code);
 
-Json to_json(const ChartDignities& dignities);
+void write(RecordWriter& out, const ChartDignities& dignities);
 
 }  // namespace quorvane

@@ -1,6 +1,5 @@
 #include "quorvane/chiron.hpp"
 
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -8,6 +7,7 @@
 #include <numbers>
 
 #include "generated/chiron_block.hpp"
+#include "quorvane/byte_order.hpp"
 #include "quorvane/pyfloat.hpp"
 #include "quorvane/zodiac.hpp"
 
@@ -18,23 +18,16 @@ namespace {
 constexpr double kDegreesPerRadian = 180.0 / std::numbers::pi;
 constexpr std::size_t kHeaderBytes = 8 + 8 + 4;
 
-// Byte assembly keeps decoding independent of host byte order and alignment.
-uint64_t little_endian(const unsigned char* p, int bytes) {
-  uint64_t v = 0;
-  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | p[i];
-  return v;
-}
-
 }  // namespace
 
 std::optional<std::vector<double>> decode(const unsigned char* data, std::size_t size) {
   if (size < kHeaderBytes) return std::nullopt;
-  const auto count = static_cast<std::size_t>(little_endian(data + 16, 4));
+  const auto count = static_cast<std::size_t>(load_u32(data + 16));
   if (count != kCount || (size - kHeaderBytes) / 8 < count) return std::nullopt;
   std::vector<double> values(count);
   const unsigned char* p = data + kHeaderBytes;
   for (double& value : values) {
-    value = std::bit_cast<double>(little_endian(p, 8));
+    value = load_f64(p);
     p += 8;
   }
   return values;

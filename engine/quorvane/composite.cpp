@@ -91,31 +91,26 @@ Expected<DavisonChart, EngineError> davison_chart(const KernelSet& kernels,
   return result;
 }
 
-Json place_json(const BirthPlace& place) {
-  Json out = Json::object();
-  out["moment"] = place.moment.isoformat();
-  out["julian_day"] = place.moment.julian_day();
-  out["latitude"] = place.latitude;
-  out["longitude"] = place.longitude;
-  return out;
+void write(RecordWriter& out, const BirthPlace& place) {
+  ObjectWriter(out)
+      .field("moment", place.moment.isoformat())
+      .field("julian_day", place.moment.julian_day())
+      .field("latitude", place.latitude)
+      .field("longitude", place.longitude);
 }
 
-Json to_json(const CompositeChart& chart) {
-  Json out = Json::object();
-  out["midpoint"] = place_json(chart.midpoint);
-  out["zodiac_type"] = chart.zodiac_type;
-  out["ayanamsa"] = chart.ayanamsa ? Json(*chart.ayanamsa) : Json(nullptr);
-  out["planets"] = json_list(chart.planets);
-  out["houses"] = json_list(chart.houses);
-  out["aspects"] = json_list(chart.aspects);
-  return out;
+void write(RecordWriter& out, const CompositeChart& chart) {
+  ObjectWriter(out)
+      .field("midpoint", chart.midpoint)
+      .field("zodiac_type", chart.zodiac_type)
+      .field("ayanamsa", chart.ayanamsa)
+      .field("planets", chart.planets)
+      .field("houses", chart.houses)
+      .field("aspects", chart.aspects);
 }
 
-Json to_json(const DavisonChart& chart) {
-  Json out = Json::object();
-  out["midpoint"] = place_json(chart.midpoint);
-  out["chart"] = to_json(chart.chart);
-  return out;
+void write(RecordWriter& out, const DavisonChart& chart) {
+  ObjectWriter(out).field("midpoint", chart.midpoint).field("chart", chart.chart);
 }
 
 }  // namespace quorvane

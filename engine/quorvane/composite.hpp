@@ -17,6 +17,7 @@
 #include "quorvane/expected.hpp"
 #include "quorvane/instant.hpp"
 #include "quorvane/json.hpp"
+#include "quorvane/record_writer.hpp"
 
 namespace quorvane {
 
@@ -56,10 +57,9 @@ Expected<DavisonChart, EngineError> davison_chart(const KernelSet& kernels,
                                                   const ChartRequest& options,
                                                   const BirthPlace& a, const BirthPlace& b);
 
-Json to_json(const CompositeChart& chart);
-Json to_json(const DavisonChart& chart);
-
-// The place fields of a record: moment, julian_day, latitude, longitude.
-Json place_json(const BirthPlace& place);
+// The place fields: moment, julian_day, latitude, longitude.
+void write(RecordWriter& out, const BirthPlace& place);
+void write(RecordWriter& out, const CompositeChart& chart);
+void write(RecordWriter& out, const DavisonChart& chart);
 
 }  // namespace quorvane

@@ -73,7 +73,7 @@ std::optional<Condition> condition(std::string_view name, double longitude, doub
 
 Json to_json(const Condition& c) {
   Json out = Json::object();
-  out["essential"] = to_json(c.essential);
+  out["essential"] = to_json_tree(c.essential);
   out["sect"] = c.sect;
   out["in_sect"] = c.in_sect;
   out["above_horizon"] = c.above_horizon;

@@ -143,21 +143,14 @@ bool holds(std::span<const uint8_t> degrees, int64_t degree) {
   return std::find(degrees.begin(), degrees.end(), degree) != degrees.end();
 }
 
-Json runs_json(std::span<const DegreeRun> runs) {
-  Json out = Json::array();
-  for (const DegreeRun& run : runs) {
-    Json entry = Json::object();
-    entry["quality"] = run.quality;
-    entry["end"] = run.end;
-    out.push_back(std::move(entry));
-  }
-  return out;
+void write_runs(RecordWriter& out, std::span<const DegreeRun> runs) {
+  write_list(out, runs, [](RecordWriter& w, const DegreeRun& run) {
+    ObjectWriter(w).field("quality", run.quality).field("end", run.end);
+  });
 }
 
-Json degrees_json(std::span<const uint8_t> degrees) {
-  Json out = Json::array();
-  for (uint8_t d : degrees) out.push_back(d);
-  return out;
+void write_degrees(RecordWriter& out, std::span<const uint8_t> degrees) {
+  write_list(out, degrees, [](RecordWriter& w, uint8_t degree) { w.unsigned_integer(degree); });
 }
 
 }  // namespace
@@ -185,33 +178,32 @@ DegreeQualities degree_qualities(double longitude) {
   return out;
 }
 
-Json to_json(const DegreeQualities& q) {
-  Json out = Json::object();
-  out["sign"] = q.sign;
-  out["degree"] = q.degree;
-  out["gender"] = q.gender;
-  out["light"] = q.light;
-  out["pitted"] = q.pitted;
-  out["azimene"] = q.azimene;
-  out["fortune"] = q.fortune;
-  return out;
+void write(RecordWriter& out, const DegreeQualities& q) {
+  ObjectWriter(out)
+      .field("sign", q.sign)
+      .field("degree", q.degree)
+      .field("gender", q.gender)
+      .field("light", q.light)
+      .field("pitted", q.pitted)
+      .field("azimene", q.azimene)
+      .field("fortune", q.fortune);
 }
 
-Json to_json(const SignDegrees& row) {
-  Json out = Json::object();
-  out["sign"] = row.sign;
-  out["gender"] = runs_json(row.gender());
-  out["light"] = runs_json(row.light());
-  out["pitted"] = degrees_json(row.pitted());
-  out["azimene"] = degrees_json(row.azimene());
-  out["fortune"] = degrees_json(row.fortune());
-  return out;
+void write(RecordWriter& out, const SignDegrees& row) {
+  ObjectWriter o(out);
+  o.field("sign", row.sign);
+  o.writer().key("gender");
+  write_runs(o.writer(), row.gender());
+  o.writer().key("light");
+  write_runs(o.writer(), row.light());
+  o.writer().key("pitted");
+  write_degrees(o.writer(), row.pitted());
+  o.writer().key("azimene");
+  write_degrees(o.writer(), row.azimene());
+  o.writer().key("fortune");
+  write_degrees(o.writer(), row.fortune());
 }
 
-Json degree_quality_table_json() {
-  Json out = Json::array();
-  for (const SignDegrees& row : kTable) out.push_back(to_json(row));
-  return out;
-}
+Json degree_quality_table_json() { return to_json_tree(kTable); }
 
 }  // namespace quorvane

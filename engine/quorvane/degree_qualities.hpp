@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "quorvane/json.hpp"
+#include "quorvane/record_writer.hpp"
 
 namespace quorvane {
 
@@ -76,8 +77,8 @@ std::span<const SignDegrees, 12> degree_quality_table();
 // longitude is read as 0° Aries.
 DegreeQualities degree_qualities(double longitude);
 
-Json to_json(const DegreeQualities& qualities);
-Json to_json(const SignDegrees& row);
+void write(RecordWriter& out, const DegreeQualities& qualities);
+void write(RecordWriter& out, const SignDegrees& row);
 // The whole table as a JSON array of twelve rows.
 Json degree_quality_table_json();
 

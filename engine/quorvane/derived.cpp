@@ -390,10 +390,6 @@ constexpr std::array<Topic, 12> kRootThemes{{
     {"Secrets & Hidden Enemies", "Segreti & Nemici Nascosti"},
 }};
 
-Json optional_text(const std::optional<std::string>& value) {
-  return value ? Json(*value) : Json(nullptr);
-}
-
 std::string compact_text(const Json& value) {
   return value.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
@@ -720,30 +716,23 @@ Expected<Synastry, EngineError> calculate_synastry(const Json& chart_a_planets,
   return Synastry{std::move(aspects).value()};
 }
 
-Json to_json(const TransitChart& chart) {
-  Json planets = Json::array();
-  for (const Placement& p : chart.transit_planets) planets.push_back(to_json(p));
-  Json houses = Json::array();
-  for (const HouseCusp& c : chart.transit_houses) houses.push_back(to_json(c));
-  Json out = Json::object();
-  out["transit_planets"] = std::move(planets);
-  out["transit_houses"] = std::move(houses);
-  out["cross_aspects"] = Json(chart.cross_aspects);
-  out["transit_datetime"] = chart.transit_datetime;
-  out["transit_lat"] = chart.transit_lat;
-  out["transit_lon"] = chart.transit_lon;
-  out["zodiac_type"] = chart.zodiac_type;
-  out["ayanamsa"] = optional_text(chart.ayanamsa);
-  out["ayanamsa_name"] = optional_text(chart.ayanamsa_name);
-  out["ayanamsa_value"] = chart.ayanamsa_value ? Json(*chart.ayanamsa_value) : Json(nullptr);
-  out["ayanamsa_formatted"] = optional_text(chart.ayanamsa_formatted);
-  return out;
+void write(RecordWriter& out, const TransitChart& chart) {
+  ObjectWriter(out)
+      .field("transit_planets", chart.transit_planets)
+      .field("transit_houses", chart.transit_houses)
+      .field("cross_aspects", chart.cross_aspects)
+      .field("transit_datetime", chart.transit_datetime)
+      .field("transit_lat", chart.transit_lat)
+      .field("transit_lon", chart.transit_lon)
+      .field("zodiac_type", chart.zodiac_type)
+      .field("ayanamsa", chart.ayanamsa)
+      .field("ayanamsa_name", chart.ayanamsa_name)
+      .field("ayanamsa_value", chart.ayanamsa_value)
+      .field("ayanamsa_formatted", chart.ayanamsa_formatted);
 }
 
-Json to_json(const Synastry& synastry) {
-  Json out = Json::object();
-  out["cross_aspects"] = Json(synastry.cross_aspects);
-  return out;
+void write(RecordWriter& out, const Synastry& synastry) {
+  ObjectWriter(out).field("cross_aspects", synastry.cross_aspects);
 }
 
 }  // namespace quorvane

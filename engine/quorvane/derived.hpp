@@ -15,6 +15,7 @@
 #include "quorvane/error.hpp"
 #include "quorvane/expected.hpp"
 #include "quorvane/json.hpp"
+#include "quorvane/record_writer.hpp"
 
 namespace quorvane {
 
@@ -47,8 +48,8 @@ Expected<Synastry, EngineError> calculate_synastry(const Json& chart_a_planets,
                                                    const Json& chart_b_planets,
                                                    const std::optional<Json>& orb_settings);
 
-Json to_json(const TransitChart& chart);
-Json to_json(const Synastry& synastry);
+void write(RecordWriter& out, const TransitChart& chart);
+void write(RecordWriter& out, const Synastry& synastry);
 
 // An English and an Italian text.
 struct Topic {
@@ -78,6 +79,8 @@ Expected<Json, EngineError> turn_items(const Json& base, std::string_view key, i
 
 // The chart dict `base` reread from radix house `root_house` (outside 1-12
 // it is 1). `custom_name`, when given and not empty, names the new chart.
+// The result stays a Json tree: most of it is the caller's own chart dict
+// copied through key by key, whatever its values hold.
 Expected<Json, EngineError> calculate_derived_chart(const Json& base, int64_t root_house,
                                                     const std::optional<std::string>& custom_name);
 

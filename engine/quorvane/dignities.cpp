@@ -136,31 +136,26 @@ EssentialDignity essential_dignity(std::string_view planet, DignityScheme scheme
   return e;
 }
 
-Json to_json(const DignityLords& lords) {
-  Json out = Json::object();
-  out["domicile"] = lords.domicile;
-  out["exaltation"] = lords.exaltation ? Json(*lords.exaltation) : Json(nullptr);
-  Json triplicity = Json::array();
-  for (std::string_view lord : lords.triplicity) triplicity.push_back(lord);
-  out["triplicity"] = std::move(triplicity);
-  out["bound"] = lords.bound;
-  out["face"] = lords.face;
-  return out;
+void write(RecordWriter& out, const DignityLords& lords) {
+  ObjectWriter o(out);
+  o.field("domicile", lords.domicile).field("exaltation", lords.exaltation);
+  o.writer().key("triplicity");
+  write_list(out, lords.triplicity, [](RecordWriter& w, std::string_view lord) { w.text(lord); });
+  o.field("bound", lords.bound).field("face", lords.face);
 }
 
-Json to_json(const EssentialDignity& e) {
-  Json out = Json::object();
-  out["domicile"] = e.domicile;
-  out["exaltation"] = e.exaltation;
-  out["triplicity"] = e.triplicity;
-  out["bound"] = e.bound;
-  out["face"] = e.face;
-  out["detriment"] = e.detriment;
-  out["fall"] = e.fall;
-  out["peregrine"] = e.peregrine;
-  out["score"] = e.score;
-  out["lords"] = to_json(e.lords);
-  return out;
+void write(RecordWriter& out, const EssentialDignity& e) {
+  ObjectWriter(out)
+      .field("domicile", e.domicile)
+      .field("exaltation", e.exaltation)
+      .field("triplicity", e.triplicity)
+      .field("bound", e.bound)
+      .field("face", e.face)
+      .field("detriment", e.detriment)
+      .field("fall", e.fall)
+      .field("peregrine", e.peregrine)
+      .field("score", e.score)
+      .field("lords", e.lords);
 }
 
 }  // namespace quorvane

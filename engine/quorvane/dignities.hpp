@@ -11,6 +11,7 @@
 
 #include "quorvane/json.hpp"
 #include "quorvane/planetary_hours.hpp"  // kChaldeanOrder, shared with the faces
+#include "quorvane/record_writer.hpp"
 #include "quorvane/zodiac.hpp"
 
 namespace quorvane {
@@ -211,7 +212,7 @@ struct EssentialDignity {
 EssentialDignity essential_dignity(std::string_view planet, DignityScheme scheme, double longitude,
                                    bool diurnal);
 
-Json to_json(const DignityLords& lords);
-Json to_json(const EssentialDignity& dignity);
+void write(RecordWriter& out, const DignityLords& lords);
+void write(RecordWriter& out, const EssentialDignity& dignity);
 
 }  // namespace quorvane

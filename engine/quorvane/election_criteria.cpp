@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "quorvane/integer_math.hpp"
 #include "quorvane/json_reader.hpp"
 
 namespace quorvane {
@@ -92,11 +93,6 @@ Expected<ElectionCriteria, EngineError> read_criteria(const Node& n) {
     return unexpected(EngineError::invalid_input("election criteria: " + criteria.error()));
   }
   return std::move(*criteria);
-}
-
-int64_t floor_mod(int64_t a, int64_t b) {
-  const int64_t r = a % b;
-  return r < 0 ? r + b : r;
 }
 
 }  // namespace

@@ -8,12 +8,6 @@
 namespace quorvane {
 namespace {
 
-int64_t floor_div(int64_t a, int64_t b) {
-  int64_t q = a / b;
-  if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
-  return q;
-}
-
 // Days since 1970-01-01 of a proleptic Gregorian date, over 400-year eras.
 int64_t days_from_civil(int64_t year, int64_t month, int64_t day) {
   const int64_t y = month <= 2 ? year - 1 : year;

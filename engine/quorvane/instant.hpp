@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "quorvane/expected.hpp"
+#include "quorvane/integer_math.hpp"
 
 namespace quorvane {
 
@@ -56,5 +57,13 @@ class UtcInstant {
  private:
   int64_t micros_ = 0;
 };
+
+// Whole days from 1970-01-01 to the UTC date of an instant.
+constexpr int64_t epoch_day(UtcInstant instant) {
+  return floor_div(instant.micros(), UtcInstant::kMicrosPerDay);
+}
+
+// The Julian day number of the UTC date of an instant.
+constexpr int64_t day_number(UtcInstant instant) { return epoch_day(instant) + 2'440'588; }
 
 }  // namespace quorvane

@@ -4,11 +4,13 @@
 
 namespace quorvane {
 
-Json moment_record(double jd) {
-  Json out = Json::object();
-  out["moment"] = instant_from_julian_day(jd).isoformat();
-  out["julian_day"] = jd;
-  return out;
+void write_moment_fields(ObjectWriter& out, double jd) {
+  out.field("moment", instant_from_julian_day(jd).isoformat()).field("julian_day", jd);
+}
+
+void write(RecordWriter& out, const MomentRecord& moment) {
+  ObjectWriter o(out);
+  write_moment_fields(o, moment.jd);
 }
 
 }  // namespace quorvane

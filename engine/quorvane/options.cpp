@@ -99,25 +99,20 @@ std::optional<std::string> orb_method_note(const Json* orb_settings) {
   return note("orb_settings method", given, kOrbMethodCodes[3], accepted(kOrbMethodCodes, false));
 }
 
-Json option_codes() {
-  const auto list = [](std::span<const OptionCode> codes) {
-    Json out = Json::array();
-    for (const OptionCode& c : codes) {
-      out.push_back(Json{{"code", std::string(c.code)}, {"name", std::string(c.name)}});
-    }
-    return out;
-  };
-  Json ayanamsas = Json::array();
-  for (const Ayanamsa& a : kAyanamsas) {
-    ayanamsas.push_back(Json{{"code", std::string(a.code)}, {"name", std::string(a.name)}});
-  }
-  Json out = Json::object();
-  out["house_system"] = list(kHouseSystemCodes);
-  out["zodiac_type"] = list(kZodiacTypeCodes);
-  out["ayanamsa"] = std::move(ayanamsas);
-  out["dignity_scheme"] = list(kDignitySchemeCodes);
-  out["orb_method"] = list(kOrbMethodCodes);
-  return out;
+void write(RecordWriter& out, const OptionCode& code) {
+  ObjectWriter(out).field("code", code.code).field("name", code.name);
 }
+
+void write(RecordWriter& out, const OptionCodes& /*all*/) {
+  ObjectWriter o(out);
+  o.field("house_system", kHouseSystemCodes).field("zodiac_type", kZodiacTypeCodes);
+  o.writer().key("ayanamsa");
+  write_list(out, kAyanamsas, [](RecordWriter& w, const Ayanamsa& a) {
+    ObjectWriter(w).field("code", a.code).field("name", a.name);
+  });
+  o.field("dignity_scheme", kDignitySchemeCodes).field("orb_method", kOrbMethodCodes);
+}
+
+Json option_codes() { return to_json_tree(OptionCodes{}); }
 
 }  // namespace quorvane

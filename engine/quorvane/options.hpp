@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "quorvane/json.hpp"
+#include "quorvane/record_writer.hpp"
 
 namespace quorvane {
 
@@ -62,6 +63,9 @@ std::optional<std::string> dignity_scheme_note(std::string_view text);
 std::optional<std::string> orb_method_note(const Json* orb_settings);
 
 // Every list above (ayanamsas with their names), keyed by option.
+struct OptionCodes {};
+void write(RecordWriter& out, const OptionCode& code);
+void write(RecordWriter& out, const OptionCodes& all);
 Json option_codes();
 
 }  // namespace quorvane

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "quorvane/almanac.hpp"
+#include "quorvane/integer_math.hpp"
 
 namespace quorvane {
 namespace {
@@ -54,12 +55,6 @@ int hour_of(double elapsed_seconds, double hour_seconds) {
 constexpr int kWeekdayRuler[7] = {6 /*Moon*/, 2 /*Mars*/,   5 /*Mercury*/, 1 /*Jupiter*/,
                                   4 /*Venus*/, 0 /*Saturn*/, 3 /*Sun*/};
 
-int64_t floor_div(int64_t a, int64_t b) {
-  int64_t q = a / b;
-  if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
-  return q;
-}
-
 }  // namespace
 
 double julian_day_from_instant(UtcInstant moment) {
@@ -83,7 +78,7 @@ SolarDay SolarDay::from_julian_days(double sunrise, double sunset, double next_s
 
 SolarDay SolarDay::fallback_day(UtcInstant moment) {
   const int64_t midnight =
-      saturating_mul(floor_div(moment.micros(), UtcInstant::kMicrosPerDay), UtcInstant::kMicrosPerDay);
+      saturating_mul(epoch_day(moment), UtcInstant::kMicrosPerDay);
   return {UtcInstant(saturating_add(midnight, 6 * kMicrosPerHour)),
           UtcInstant(saturating_add(midnight, 18 * kMicrosPerHour)),
           UtcInstant(saturating_add(midnight, 30 * kMicrosPerHour)), false,
@@ -131,7 +126,7 @@ std::string_view fallback_key(DayFallback fallback) {
 PlanetaryHours hours_in(const SolarDay& day, UtcInstant moment) {
   PlanetaryHours out;
   // The weekday of the sunrise's UTC date; 1970-01-01 was a Thursday.
-  const int64_t days = floor_div(day.sunrise.micros(), UtcInstant::kMicrosPerDay);
+  const int64_t days = epoch_day(day.sunrise);
   const int weekday = static_cast<int>(((days + 3) % 7 + 7) % 7);
   const int ruler = kWeekdayRuler[weekday];
   out.day_ruler = kChaldeanOrder[ruler];

@@ -203,41 +203,39 @@ Expected<SolarArcDirections, EngineError> solar_arc_directions(const KernelSet& 
   return result;
 }
 
-Json to_json(const ProgressedChart& chart) {
-  Json out = Json::object();
-  out["birth"] = place_json(chart.birth);
-  out["target"] = chart.target.isoformat();
-  out["progressed_moment"] = chart.progressed_moment.isoformat();
-  out["age_years"] = chart.age_years;
-  out["angle_method"] = chart.method == AngleMethod::SolarArc ? "solar_arc" : "naibod";
-  out["arc"] = chart.arc;
-  out["zodiac_type"] = chart.zodiac_type;
-  out["planets"] = json_list(chart.planets);
-  out["houses"] = json_list(chart.houses);
-  out["aspects"] = json_list(chart.aspects);
-  return out;
+void write(RecordWriter& out, const ProgressedChart& chart) {
+  ObjectWriter(out)
+      .field("birth", chart.birth)
+      .field("target", chart.target.isoformat())
+      .field("progressed_moment", chart.progressed_moment.isoformat())
+      .field("age_years", chart.age_years)
+      .field("angle_method", chart.method == AngleMethod::SolarArc ? "solar_arc" : "naibod")
+      .field("arc", chart.arc)
+      .field("zodiac_type", chart.zodiac_type)
+      .field("planets", chart.planets)
+      .field("houses", chart.houses)
+      .field("aspects", chart.aspects);
 }
 
-Json to_json(const SolarArcDirections& directions) {
-  Json out = Json::object();
-  out["birth"] = place_json(directions.birth);
-  out["start"] = moment_record(directions.start);
-  out["end"] = moment_record(directions.end);
-  out["arc"] = directions.arc;
-  out["directed"] = json_list(directions.directed);
-  Json hits = Json::array();
-  for (const DirectionHit& hit : directions.hits) {
-    Json entry = moment_record(hit.jd);
-    entry["directed"] = hit.directed;
-    entry["natal"] = hit.natal;
-    entry["aspect_type"] = hit.aspect->name;
-    entry["symbol"] = hit.aspect->symbol;
-    entry["angle"] = hit.aspect->angle;
-    entry["arc"] = hit.arc;
-    hits.push_back(std::move(entry));
-  }
-  out["hits"] = std::move(hits);
-  return out;
+void write(RecordWriter& out, const DirectionHit& hit) {
+  ObjectWriter o(out);
+  write_moment_fields(o, hit.jd);
+  o.field("directed", hit.directed)
+      .field("natal", hit.natal)
+      .field("aspect_type", hit.aspect->name)
+      .field("symbol", hit.aspect->symbol)
+      .field("angle", hit.aspect->angle)
+      .field("arc", hit.arc);
+}
+
+void write(RecordWriter& out, const SolarArcDirections& directions) {
+  ObjectWriter(out)
+      .field("birth", directions.birth)
+      .field("start", MomentRecord{directions.start})
+      .field("end", MomentRecord{directions.end})
+      .field("arc", directions.arc)
+      .field("directed", directions.directed)
+      .field("hits", directions.hits);
 }
 
 }  // namespace quorvane

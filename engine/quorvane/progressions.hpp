@@ -22,6 +22,7 @@
 #include "quorvane/error.hpp"
 #include "quorvane/expected.hpp"
 #include "quorvane/json.hpp"
+#include "quorvane/record_writer.hpp"
 
 namespace quorvane {
 
@@ -75,7 +76,8 @@ Expected<SolarArcDirections, EngineError> solar_arc_directions(const KernelSet& 
                                                                const BirthPlace& birth,
                                                                UtcInstant start, UtcInstant end);
 
-Json to_json(const ProgressedChart& chart);
-Json to_json(const SolarArcDirections& directions);
+void write(RecordWriter& out, const ProgressedChart& chart);
+void write(RecordWriter& out, const DirectionHit& hit);
+void write(RecordWriter& out, const SolarArcDirections& directions);
 
 }  // namespace quorvane

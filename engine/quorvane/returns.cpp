@@ -160,27 +160,26 @@ Expected<ReturnChart, EngineError> return_chart(const KernelSet& kernels, std::s
   return result;
 }
 
-Json to_json(const ReturnList& list) {
-  Json out = Json::object();
-  out["body"] = list.body;
-  out["natal_longitude"] = list.natal_longitude;
-  Json returns = Json::array();
-  for (const ReturnMoment& r : list.returns) {
-    Json entry = moment_record(r.jd);
-    entry["body_longitude"] = r.longitude;
-    returns.push_back(std::move(entry));
-  }
-  out["returns"] = std::move(returns);
-  return out;
+void write(RecordWriter& out, const ReturnMoment& r) {
+  ObjectWriter o(out);
+  write_moment_fields(o, r.jd);
+  o.field("body_longitude", r.longitude);
 }
 
-Json to_json(const ReturnChart& chart) {
-  Json out = moment_record(chart.jd);
-  out["body"] = chart.body;
-  out["natal_longitude"] = chart.natal_longitude;
-  out["body_longitude"] = chart.longitude;
-  out["chart"] = to_json(chart.chart);
-  return out;
+void write(RecordWriter& out, const ReturnList& list) {
+  ObjectWriter(out)
+      .field("body", list.body)
+      .field("natal_longitude", list.natal_longitude)
+      .field("returns", list.returns);
+}
+
+void write(RecordWriter& out, const ReturnChart& chart) {
+  ObjectWriter o(out);
+  write_moment_fields(o, chart.jd);
+  o.field("body", chart.body)
+      .field("natal_longitude", chart.natal_longitude)
+      .field("body_longitude", chart.longitude)
+      .field("chart", chart.chart);
 }
 
 }  // namespace quorvane

@@ -8,6 +8,7 @@
 
 #include "quorvane/chart.hpp"
 #include "quorvane/json.hpp"
+#include "quorvane/record_writer.hpp"
 
 #include "quorvane/body_longitude.hpp"
 #include "quorvane/error.hpp"
@@ -59,7 +60,8 @@ struct ReturnChart {
 Expected<ReturnChart, EngineError> return_chart(const KernelSet& kernels, std::string_view body,
                                                 double natal_longitude, const ChartRequest& request);
 
-Json to_json(const ReturnList& list);
-Json to_json(const ReturnChart& chart);
+void write(RecordWriter& out, const ReturnMoment& moment);
+void write(RecordWriter& out, const ReturnList& list);
+void write(RecordWriter& out, const ReturnChart& chart);
 
 }  // namespace quorvane

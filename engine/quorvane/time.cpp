@@ -1,13 +1,13 @@
 #include "quorvane/time.hpp"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
 #include "generated/delta_t_block.hpp"
+#include "quorvane/byte_order.hpp"
 #include "quorvane/pyfloat.hpp"
 
 namespace quorvane {
@@ -17,8 +17,7 @@ namespace {
 constexpr double kJ2000 = 2451545.0;
 constexpr double kSecondsPerDay = 86400.0;
 
-// Bounds-checked little-endian reader; byte assembly keeps it independent
-// of the host's byte order and alignment.
+// Bounds-checked reader of the little-endian block.
 class Reader {
  public:
   Reader(const unsigned char* data, std::size_t size) : data_(data), size_(size) {}
@@ -26,17 +25,15 @@ class Reader {
   bool has(std::size_t bytes) const { return bytes <= size_ - pos_; }
 
   uint32_t u32() {
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = (v << 8) | data_[pos_ + i];
+    const uint32_t v = load_u32(data_ + pos_);
     pos_ += 4;
     return v;
   }
   int32_t i32() { return static_cast<int32_t>(u32()); }
   double f64() {
-    uint64_t v = 0;
-    for (int i = 7; i >= 0; --i) v = (v << 8) | data_[pos_ + i];
+    const double v = load_f64(data_ + pos_);
     pos_ += 8;
-    return std::bit_cast<double>(v);
+    return v;
   }
 
  private:

@@ -53,14 +53,6 @@ int ascendant_sign(double longitude) {
   return std::min(static_cast<int>(std::floor(remainder_degrees(longitude) / 30.0)), 11);
 }
 
-Json period_fields(std::string_view lord, UtcInstant start, UtcInstant end) {
-  Json out = Json::object();
-  out["lord"] = lord;
-  out["start"] = start.isoformat();
-  out["end"] = end.isoformat();
-  return out;
-}
-
 }  // namespace
 
 UtcInstant years_after(UtcInstant birth, double years) {
@@ -133,31 +125,36 @@ TimeLords time_lords(UtcInstant birth, double sun_longitude, double ascendant_lo
   return out;
 }
 
-Json to_json(const TimeLords& lords) {
-  Json profections = Json::array();
-  for (const Profection& p : lords.profections) {
-    Json entry = Json::object();
-    entry["age"] = p.age;
-    entry["start"] = p.start.isoformat();
-    entry["end"] = p.end.isoformat();
-    entry["sign"] = p.sign;
-    entry["lord"] = p.lord;
-    entry["house"] = p.house;
-    profections.push_back(std::move(entry));
-  }
-  Json firdaria = Json::array();
-  for (const Firdaria& f : lords.firdaria) {
-    Json entry = period_fields(f.lord, f.start, f.end);
-    Json subs = Json::array();
-    for (const Period& s : f.sub_periods) subs.push_back(period_fields(s.lord, s.start, s.end));
-    entry["sub_periods"] = std::move(subs);
-    firdaria.push_back(std::move(entry));
-  }
-  Json out = Json::object();
-  out["diurnal"] = lords.diurnal;
-  out["profections"] = std::move(profections);
-  out["firdaria"] = std::move(firdaria);
-  return out;
+void write(RecordWriter& out, const Profection& p) {
+  ObjectWriter(out)
+      .field("age", p.age)
+      .field("start", p.start.isoformat())
+      .field("end", p.end.isoformat())
+      .field("sign", p.sign)
+      .field("lord", p.lord)
+      .field("house", p.house);
+}
+
+void write(RecordWriter& out, const Period& p) {
+  ObjectWriter(out)
+      .field("lord", p.lord)
+      .field("start", p.start.isoformat())
+      .field("end", p.end.isoformat());
+}
+
+void write(RecordWriter& out, const Firdaria& f) {
+  ObjectWriter(out)
+      .field("lord", f.lord)
+      .field("start", f.start.isoformat())
+      .field("end", f.end.isoformat())
+      .field("sub_periods", f.sub_periods);
+}
+
+void write(RecordWriter& out, const TimeLords& lords) {
+  ObjectWriter(out)
+      .field("diurnal", lords.diurnal)
+      .field("profections", lords.profections)
+      .field("firdaria", lords.firdaria);
 }
 
 }  // namespace quorvane

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "quorvane/instant.hpp"
-#include "quorvane/json.hpp"
+#include "quorvane/record_writer.hpp"
 
 namespace quorvane {
 
@@ -67,6 +67,9 @@ UtcInstant years_after(UtcInstant birth, double years);
 TimeLords time_lords(UtcInstant birth, double sun_longitude, double ascendant_longitude,
                      UtcInstant start, UtcInstant end);
 
-Json to_json(const TimeLords& lords);
+void write(RecordWriter& out, const Profection& profection);
+void write(RecordWriter& out, const Period& period);
+void write(RecordWriter& out, const Firdaria& firdaria);
+void write(RecordWriter& out, const TimeLords& lords);
 
 }  // namespace quorvane

@@ -167,10 +167,6 @@ Expected<Ok, EngineError> ingresses(const BodyTrack& body, const std::vector<dou
   return Ok{};
 }
 
-Json optional_moment(const std::optional<double>& jd) {
-  return jd ? moment_record(*jd) : Json(nullptr);
-}
-
 }  // namespace
 
 Expected<TimelineRequest, EngineError> timeline_natal(const Json& natal) {
@@ -305,52 +301,56 @@ Expected<TransitTimeline, EngineError> transit_timeline(const KernelSet& kernels
   return timeline;
 }
 
-Json to_json(const TransitTimeline& timeline) {
-  Json aspects = Json::array();
-  for (const AspectPass& p : timeline.aspects) {
-    Json out = Json::object();
-    out["body"] = p.body;
-    out["natal"] = p.natal;
-    out["aspect_type"] = p.aspect->name;
-    out["symbol"] = p.aspect->symbol;
-    out["angle"] = p.aspect->angle;
-    out["target_longitude"] = p.target;
-    out["orb"] = p.orb;
-    out["enters"] = optional_moment(p.enters);
-    Json exact = Json::array();
-    for (double jd : p.exact) exact.push_back(moment_record(jd));
-    out["exact"] = std::move(exact);
-    out["leaves"] = optional_moment(p.leaves);
-    aspects.push_back(std::move(out));
-  }
-  const auto ingress_list = [](const std::vector<Ingress>& list, bool houses) {
-    Json result = Json::array();
-    for (const Ingress& i : list) {
-      Json out = moment_record(i.jd);
-      out["body"] = i.body;
-      if (houses) out["house"] = i.index;
-      else out["sign"] = kSigns[static_cast<size_t>(i.index)].name;
-      out["retrograde"] = i.retrograde;
-      result.push_back(std::move(out));
-    }
-    return result;
+void write(RecordWriter& out, const AspectPass& p) {
+  const auto moment = [](const std::optional<double>& jd) {
+    return jd ? std::optional<MomentRecord>(MomentRecord{*jd}) : std::nullopt;
   };
-  Json stations = Json::array();
-  for (const StationMoment& s : timeline.stations) {
-    Json out = moment_record(s.jd);
-    out["body"] = s.body;
-    out["station"] = s.turns_retrograde ? "retrograde" : "direct";
-    out["longitude"] = s.longitude;
-    stations.push_back(std::move(out));
-  }
-  Json out = Json::object();
-  out["start"] = moment_record(timeline.start);
-  out["end"] = moment_record(timeline.end);
-  out["aspects"] = std::move(aspects);
-  out["sign_ingresses"] = ingress_list(timeline.sign_ingresses, false);
-  out["house_ingresses"] = ingress_list(timeline.house_ingresses, true);
-  out["stations"] = std::move(stations);
-  return out;
+  ObjectWriter o(out);
+  o.field("body", p.body)
+      .field("natal", p.natal)
+      .field("aspect_type", p.aspect->name)
+      .field("symbol", p.aspect->symbol)
+      .field("angle", p.aspect->angle)
+      .field("target_longitude", p.target)
+      .field("orb", p.orb)
+      .field("enters", moment(p.enters));
+  o.writer().key("exact");
+  write_list(out, p.exact, [](RecordWriter& w, double jd) { write(w, MomentRecord{jd}); });
+  o.field("leaves", moment(p.leaves));
+}
+
+void write(RecordWriter& out, const StationMoment& s) {
+  ObjectWriter o(out);
+  write_moment_fields(o, s.jd);
+  o.field("body", s.body)
+      .field("station", s.turns_retrograde ? "retrograde" : "direct")
+      .field("longitude", s.longitude);
+}
+
+void write(RecordWriter& out, const TransitTimeline& timeline) {
+  // An ingress is into a sign or a house, which the list it is in tells.
+  const auto ingresses = [&out](const std::vector<Ingress>& list, bool houses) {
+    write_list(out, list, [houses](RecordWriter& w, const Ingress& i) {
+      ObjectWriter o(w);
+      write_moment_fields(o, i.jd);
+      o.field("body", i.body);
+      if (houses) {
+        o.field("house", i.index);
+      } else {
+        o.field("sign", kSigns[static_cast<size_t>(i.index)].name);
+      }
+      o.field("retrograde", i.retrograde);
+    });
+  };
+  ObjectWriter o(out);
+  o.field("start", MomentRecord{timeline.start})
+      .field("end", MomentRecord{timeline.end})
+      .field("aspects", timeline.aspects);
+  o.writer().key("sign_ingresses");
+  ingresses(timeline.sign_ingresses, false);
+  o.writer().key("house_ingresses");
+  ingresses(timeline.house_ingresses, true);
+  o.field("stations", timeline.stations);
 }
 
 }  // namespace quorvane

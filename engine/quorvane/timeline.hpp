@@ -15,6 +15,7 @@
 #include "quorvane/error.hpp"
 #include "quorvane/expected.hpp"
 #include "quorvane/json.hpp"
+#include "quorvane/record_writer.hpp"
 
 namespace quorvane {
 
@@ -72,6 +73,8 @@ Expected<TransitTimeline, EngineError> transit_timeline(const KernelSet& kernels
 // or of a bare list of points.
 Expected<TimelineRequest, EngineError> timeline_natal(const Json& natal);
 
-Json to_json(const TransitTimeline& timeline);
+void write(RecordWriter& out, const AspectPass& pass);
+void write(RecordWriter& out, const StationMoment& station);
+void write(RecordWriter& out, const TransitTimeline& timeline);
 
 }  // namespace quorvane

@@ -5,65 +5,11 @@
 #include <limits>
 
 #include "quorvane/pyfloat.hpp"
+#include "quorvane/text.hpp"
 
 namespace quorvane {
 
 namespace {
-
-constexpr char32_t kInvalid = 0xFFFFFFFF;
-
-// Decodes the UTF-8 character at the start of `text`; malformed bytes count
-// as one invalid character each so trimming never loops or over-reads.
-char32_t decode_front(std::string_view text, size_t& length) {
-  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(0);
-  length = 1;
-  if (lead < 0x80) return lead;
-  size_t count = 0;
-  char32_t cp = 0;
-  if ((lead & 0xE0) == 0xC0) {
-    count = 2;
-    cp = lead & 0x1F;
-  } else if ((lead & 0xF0) == 0xE0) {
-    count = 3;
-    cp = lead & 0x0F;
-  } else if ((lead & 0xF8) == 0xF0) {
-    count = 4;
-    cp = lead & 0x07;
-  } else {
-    return kInvalid;
-  }
-  if (text.size() < count) return kInvalid;
-  for (size_t i = 1; i < count; ++i) {
-    if ((byte(i) & 0xC0) != 0x80) return kInvalid;
-    cp = (cp << 6) | (byte(i) & 0x3F);
-  }
-  length = count;
-  return cp;
-}
-
-// The last character of `text`, found by stepping back over continuation bytes.
-char32_t decode_back(std::string_view text, size_t& length) {
-  size_t start = text.size() - 1;
-  while (start > 0 && text.size() - start < 4 &&
-         (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80)
-    --start;
-  size_t decoded = 0;
-  const char32_t cp = decode_front(text.substr(start), decoded);
-  if (cp == kInvalid || start + decoded != text.size()) {
-    length = 1;
-    return kInvalid;
-  }
-  length = decoded;
-  return cp;
-}
-
-// The Unicode White_Space property.
-bool is_unicode_space(char32_t cp) {
-  return (cp >= 0x09 && cp <= 0x0D) || cp == 0x20 || cp == 0x85 || cp == 0xA0 || cp == 0x1680 ||
-         (cp >= 0x2000 && cp <= 0x200A) || cp == 0x2028 || cp == 0x2029 || cp == 0x202F ||
-         cp == 0x205F || cp == 0x3000;
-}
 
 // Integer part with the non-finite cases pinned, so NaN formats as 0.
 int64_t integer_part(double x) {
@@ -88,21 +34,20 @@ double normalize_degrees(double degrees) {
 }
 
 std::string normalize_option_text(std::string_view text) {
-  size_t length = 0;
-  while (!text.empty() && is_unicode_space(decode_front(text, length))) text.remove_prefix(length);
-  while (!text.empty() && is_unicode_space(decode_back(text, length))) text.remove_suffix(length);
-
+  text = trim_unicode_space(text);
   std::string folded;
   folded.reserve(text.size());
-  while (!text.empty()) {
-    const char32_t cp = decode_front(text, length);
-    if (cp >= 'A' && cp <= 'Z')
-      folded.push_back(static_cast<char>(cp - 'A' + 'a'));
-    else if (cp == 0x212A)  // KELVIN SIGN
+  for (size_t i = 0; i < text.size();) {
+    size_t invalid = 0;
+    const size_t width = utf8_sequence(text, i, &invalid);
+    const std::string_view character = text.substr(i, width ? width : invalid);
+    if (width == 1 && character[0] >= 'A' && character[0] <= 'Z')
+      folded.push_back(static_cast<char>(character[0] - 'A' + 'a'));
+    else if (character == "\u212A")  // KELVIN SIGN
       folded.push_back('k');
     else
-      folded.append(text.substr(0, length));
-    text.remove_prefix(length);
+      folded.append(character);  // malformed bytes pass through unchanged
+    i += character.size();
   }
   return folded;
 }

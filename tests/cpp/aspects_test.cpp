@@ -159,7 +159,7 @@ TEST(OrbMethods, AspectWeightedScalesTheMoiety) {
   // Without "Square" in aspect_orbs the static weight 0.875 gives the same.
   Json no_square = merged(user).json();
   no_square["aspect_orbs"].erase("Square");
-  match = quorvane::find_aspect(OrbSettings(no_square), "A", "B", 98.75);
+  match = quorvane::find_aspect(*OrbSettings::read(no_square), "A", "B", 98.75);
   ASSERT_TRUE(match.has_value() && match->has_value());
   EXPECT_EQ((*match)->allowed, 8.75);
 
@@ -270,23 +270,23 @@ TEST(OrbSettingsMerge, OrbTablesMustBeObjects) {
 }
 
 TEST(OrbSettingsMerge, FixedStarOrb) {
-  EXPECT_EQ(*quorvane::default_orb_settings().fixed_star_orb(), 1.5);
+  EXPECT_EQ(quorvane::default_orb_settings().fixed_star_orb(), 1.5);
   auto settings = merged({{"fixed_star_orb", " 2_5 "}});
   EXPECT_EQ(settings.json()["fixed_star_orb"], 25.0);  // stored as a number
-  EXPECT_EQ(*settings.fixed_star_orb(), 25.0);
-  EXPECT_EQ(*merged({{"fixed_star_orb", true}}).fixed_star_orb(), 1.0);
+  EXPECT_EQ(settings.fixed_star_orb(), 25.0);
+  EXPECT_EQ(merged({{"fixed_star_orb", true}}).fixed_star_orb(), 1.0);
 
   const Json bad = {{"fixed_star_orb", "wide"}};
   auto failed = OrbSettings::merge(&bad);
   ASSERT_FALSE(failed.has_value());
   EXPECT_EQ(message_of(failed.error()), "not a number: \"wide\"");
 
-  // Settings not produced by merge: the value is read on demand.
-  auto unread = OrbSettings(Json{{"fixed_star_orb", {1}}}).fixed_star_orb();
+  // Settings read without the defaults fail on the same value.
+  auto unread = OrbSettings::read(Json{{"fixed_star_orb", {1}}});
   ASSERT_FALSE(unread.has_value());
   EXPECT_EQ(message_of(unread.error()), "not a number: [1]");
-  EXPECT_EQ(*OrbSettings(Json::object()).fixed_star_orb(), 1.5);
-  EXPECT_EQ(*OrbSettings(Json{{"fixed_star_orb", "3"}}).fixed_star_orb(), 3.0);
+  EXPECT_EQ(OrbSettings::read(Json::object())->fixed_star_orb(), 1.5);
+  EXPECT_EQ(OrbSettings::read(Json{{"fixed_star_orb", "3"}})->fixed_star_orb(), 3.0);
 }
 
 TEST(OrbSettingsMerge, TextOrbsAreReadLeniently) {
@@ -321,8 +321,9 @@ TEST(OrbSettingsMerge, BadOrbsFailOnlyWhenTheSearchNeedsThem) {
   // ... and not at all under a method that ignores planet orbs.
   Json aspect_method = settings->json();
   aspect_method["method"] = "aspect";
-  EXPECT_EQ(natal({{"Sun", 0.0}, {"Moon", 3.0}, {"Vesta", 182.0}}, OrbSettings(aspect_method)).size(),
-            3u);
+  EXPECT_EQ(
+      natal({{"Sun", 0.0}, {"Moon", 3.0}, {"Vesta", 182.0}}, *OrbSettings::read(aspect_method)).size(),
+      3u);
   // Cross aspects report the same errors.
   auto cross = quorvane::cross_aspects({{"Sun", 0.0}}, {{"Vesta", 0.0}}, &user);
   ASSERT_FALSE(cross.has_value());

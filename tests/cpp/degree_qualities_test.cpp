@@ -113,7 +113,7 @@ TEST(DegreeQualities, SingleDegreeFlags) {
 }
 
 TEST(DegreeQualities, JsonKeyOrders) {
-  const quorvane::Json one = to_json(degree_qualities(125.5));
+  const quorvane::Json one = to_json_tree(degree_qualities(125.5));
   EXPECT_EQ(one.dump(), R"({"sign":"Leo","degree":6,"gender":"feminine","light":"dark",)"
                         R"("pitted":true,"azimene":false,"fortune":false})");
   const quorvane::Json table = quorvane::degree_quality_table_json();

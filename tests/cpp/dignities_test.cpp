@@ -216,11 +216,11 @@ TEST(DignityLords, EdgesOfBoundsAndFaces) {
 }
 
 TEST(DignityLords, JsonKeysAndNulls) {
-  const Json lords = to_json(lords_at(DignityScheme::Dorothean, 100.0));
+  const Json lords = to_json_tree(lords_at(DignityScheme::Dorothean, 100.0));
   EXPECT_EQ(lords.dump(),
             R"({"domicile":"Moon","exaltation":"Jupiter","triplicity":["Venus","Mars","Moon"],)"
             R"("bound":"Venus","face":"Mercury"})");
-  EXPECT_TRUE(to_json(lords_at(DignityScheme::Lilly, 70.0))["exaltation"].is_null());
+  EXPECT_TRUE(to_json_tree(lords_at(DignityScheme::Lilly, 70.0))["exaltation"].is_null());
 }
 
 TEST(DignitiesOf, NamesInFixedOrderWhateverTheSect) {
@@ -275,7 +275,7 @@ TEST(EssentialDignity, WorkedScores) {
   e = essential_dignity("Mercury", DignityScheme::Lilly, 345.0, true);
   EXPECT_TRUE(e.bound && e.detriment && e.fall && !e.peregrine);
   EXPECT_EQ(e.score, 2 - 5 - 4);
-  EXPECT_EQ(to_json(e)["lords"]["bound"], "Mercury");
+  EXPECT_EQ(to_json_tree(e)["lords"]["bound"], "Mercury");
 }
 
 TEST(EssentialDignity, TriplicityFollowsSectAndScheme) {

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "quorvane/ephemeris/kernels.hpp"
+#include "quorvane/text.hpp"
 #include "spk_files.hpp"
 #include "support.hpp"
 

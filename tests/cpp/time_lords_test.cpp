@@ -83,7 +83,7 @@ TEST(Profections, AdvanceOneSignPerYear) {
 TEST(Profections, SpanOrderAndSpanBeforeBirth) {
   const UtcInstant a = at("2010-05-01T00:00:00Z");
   const UtcInstant b = at("2031-02-01T00:00:00Z");
-  EXPECT_EQ(to_json(day_lords(a, b)), to_json(day_lords(b, a)));
+  EXPECT_EQ(to_json_tree(day_lords(a, b)), to_json_tree(day_lords(b, a)));
 
   const TimeLords before = day_lords(at("1990-01-01T00:00:00Z"), at("1999-12-31T00:00:00Z"));
   ASSERT_EQ(before.profections.size(), 1u);
@@ -151,7 +151,7 @@ TEST(Firdaria, SpanAcrossTheEndOfTheFirstCycle) {
 }
 
 TEST(TimeLordsJson, KeyOrders) {
-  const quorvane::Json json = to_json(day_lords(kBirth, kBirth));
+  const quorvane::Json json = to_json_tree(day_lords(kBirth, kBirth));
   EXPECT_EQ(keys_of(json), (std::vector<std::string>{"diurnal", "profections", "firdaria"}));
   EXPECT_EQ(json["profections"].dump(),
             R"([{"age":0,"start":"2000-01-01T00:00:00+00:00",)"

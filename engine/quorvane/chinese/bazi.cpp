@@ -12,20 +12,9 @@ namespace {
 
 constexpr double kMicrosPerMinute = 60'000'000.0;
 constexpr double kMicrosPerDay = 86'400'000'000.0;
-constexpr int64_t kUnixEpochDayNumber = 2440588;  // Julian day number of 1970-01-01
 constexpr uint16_t kLichun = 315;
 
 EngineError invalid(const char* message) { return EngineError::invalid_input(message); }
-
-int64_t floor_div(int64_t a, int64_t b) {
-  const int64_t q = a / b;
-  return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
-}
-
-// Julian day number of the civil date of an instant.
-int64_t day_number(UtcInstant instant) {
-  return floor_div(instant.micros(), UtcInstant::kMicrosPerDay) + kUnixEpochDayNumber;
-}
 
 // "YYYY-MM-DDTHH:MM:SS", local wall-clock time without a zone.
 std::string wall_clock(UtcInstant instant) {
@@ -262,99 +251,85 @@ Expected<Bazi, EngineError> bazi(const ChineseCalendar& calendar, UtcInstant mom
   return out;
 }
 
-Json to_json(const Pillar& p) {
-  Json out = Json::object();
-  out["stem"] = p.stem;
-  out["branch"] = p.branch;
-  out["cycle"] = p.cycle;
-  out["element"] = p.element;
-  out["polarity"] = p.polarity;
-  out["branch_element"] = p.branch_element;
-  out["animal"] = p.animal;
-  out["ten_god"] = p.ten_god ? Json(*p.ten_god) : Json(nullptr);
-  Json hidden = Json::array();
-  for (const HiddenStem& h : p.hidden_stems) {
-    Json item = Json::object();
-    item["stem"] = h.stem;
-    item["element"] = h.element;
-    item["ten_god"] = h.ten_god;
-    item["weight"] = h.weight;
-    hidden.push_back(std::move(item));
-  }
-  out["hidden_stems"] = std::move(hidden);
-  out["nayin"] = p.nayin;
-  out["life_stage"] = p.life_stage;
-  return out;
+void write(RecordWriter& out, const HiddenStem& h) {
+  ObjectWriter(out)
+      .field("stem", h.stem)
+      .field("element", h.element)
+      .field("ten_god", h.ten_god)
+      .field("weight", h.weight);
 }
 
-Json to_json(const TermMoment& term) {
-  Json out = Json::object();
-  out["name"] = term.name;
-  out["utc"] = term.utc;
-  return out;
+void write(RecordWriter& out, const Pillar& p) {
+  ObjectWriter(out)
+      .field("stem", p.stem)
+      .field("branch", p.branch)
+      .field("cycle", p.cycle)
+      .field("element", p.element)
+      .field("polarity", p.polarity)
+      .field("branch_element", p.branch_element)
+      .field("animal", p.animal)
+      .field("ten_god", p.ten_god)
+      .field("hidden_stems", p.hidden_stems)
+      .field("nayin", p.nayin)
+      .field("life_stage", p.life_stage);
 }
 
-namespace {
-
-Json to_json(const ElementBalance& e) {
-  Json out = Json::object();
-  out["wood"] = e.wood;
-  out["fire"] = e.fire;
-  out["earth"] = e.earth;
-  out["metal"] = e.metal;
-  out["water"] = e.water;
-  return out;
+void write(RecordWriter& out, const TermMoment& term) {
+  ObjectWriter(out).field("name", term.name).field("utc", term.utc);
 }
 
-Json to_json(const Luck& luck) {
-  Json out = Json::object();
-  out["direction"] = luck.direction;
-  out["start_age"] = luck.start_age;
-  Json pillars = Json::array();
-  for (const LuckPillar& lp : luck.pillars) {
-    Json item = Json::object();
-    item["start_age"] = lp.start_age;
-    item["start"] = lp.start;
-    item["end"] = lp.end;
-    item["pillar"] = to_json(lp.pillar);
-    pillars.push_back(std::move(item));
-  }
-  out["pillars"] = std::move(pillars);
-  return out;
+void write(RecordWriter& out, const ElementBalance& e) {
+  ObjectWriter(out)
+      .field("wood", e.wood)
+      .field("fire", e.fire)
+      .field("earth", e.earth)
+      .field("metal", e.metal)
+      .field("water", e.water);
 }
 
-Json to_json(const BaziFlow& flow) {
-  Json out = Json::object();
-  out["date"] = flow.date;
-  out["year"] = to_json(flow.year);
-  out["month"] = to_json(flow.month);
-  out["day"] = to_json(flow.day);
-  out["month_term"] = to_json(flow.month_term);
-  return out;
+void write(RecordWriter& out, const LuckPillar& lp) {
+  ObjectWriter(out)
+      .field("start_age", lp.start_age)
+      .field("start", lp.start)
+      .field("end", lp.end)
+      .field("pillar", lp.pillar);
 }
 
-}  // namespace
+void write(RecordWriter& out, const Luck& luck) {
+  ObjectWriter(out)
+      .field("direction", luck.direction)
+      .field("start_age", luck.start_age)
+      .field("pillars", luck.pillars);
+}
 
-Json to_json(const Bazi& b) {
-  Json out = Json::object();
-  out["time_basis"] = b.time_basis;
-  out["zi_hour"] = b.zi_hour;
-  out["civil_time"] = b.civil_time;
-  out["solar_time"] = b.solar_time;
-  out["year"] = to_json(b.year);
-  out["month"] = to_json(b.month);
-  out["day"] = to_json(b.day);
-  out["hour"] = to_json(b.hour);
-  out["day_master"] = b.day_master;
-  out["day_master_element"] = b.day_master_element;
-  out["elements"] = to_json(b.elements);
-  out["month_term"] = to_json(b.month_term);
-  out["next_term"] = to_json(b.next_term);
-  out["lunar_date"] = b.lunar_date ? to_json(*b.lunar_date) : Json(nullptr);
-  out["luck"] = b.luck ? to_json(*b.luck) : Json(nullptr);
-  out["annual"] = b.annual ? to_json(*b.annual) : Json(nullptr);
-  out["flow"] = b.flow ? to_json(*b.flow) : Json(nullptr);
-  return out;
+void write(RecordWriter& out, const BaziFlow& flow) {
+  ObjectWriter(out)
+      .field("date", flow.date)
+      .field("year", flow.year)
+      .field("month", flow.month)
+      .field("day", flow.day)
+      .field("month_term", flow.month_term);
+}
+
+void write(RecordWriter& out, const Bazi& b) {
+  ObjectWriter(out)
+      .field("time_basis", b.time_basis)
+      .field("zi_hour", b.zi_hour)
+      .field("civil_time", b.civil_time)
+      .field("solar_time", b.solar_time)
+      .field("year", b.year)
+      .field("month", b.month)
+      .field("day", b.day)
+      .field("hour", b.hour)
+      .field("day_master", b.day_master)
+      .field("day_master_element", b.day_master_element)
+      .field("elements", b.elements)
+      .field("month_term", b.month_term)
+      .field("next_term", b.next_term)
+      .field("lunar_date", b.lunar_date)
+      .field("luck", b.luck)
+      .field("annual", b.annual)
+      .field("flow", b.flow);
 }
 
 }  // namespace quorvane::chinese

@@ -16,6 +16,7 @@
 #include "quorvane/expected.hpp"
 #include "quorvane/instant.hpp"
 #include "quorvane/json.hpp"
+#include "quorvane/record_writer.hpp"
 
 namespace quorvane::chinese {
 
@@ -127,8 +128,13 @@ Expected<Bazi, EngineError> bazi(const ChineseCalendar& calendar, UtcInstant mom
 // absurd longitudes or offsets cannot overflow.
 UtcInstant shifted(UtcInstant instant, double micros);
 
-Json to_json(const Pillar& pillar);
-Json to_json(const TermMoment& term);
-Json to_json(const Bazi& bazi);
+void write(RecordWriter& out, const HiddenStem& stem);
+void write(RecordWriter& out, const Pillar& pillar);
+void write(RecordWriter& out, const TermMoment& term);
+void write(RecordWriter& out, const ElementBalance& elements);
+void write(RecordWriter& out, const LuckPillar& pillar);
+void write(RecordWriter& out, const Luck& luck);
+void write(RecordWriter& out, const BaziFlow& flow);
+void write(RecordWriter& out, const Bazi& bazi);
 
 }  // namespace quorvane::chinese

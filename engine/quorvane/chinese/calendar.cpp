@@ -271,10 +271,7 @@ Expected<UtcInstant, EngineError> SolarTerm::instant() const {
 Expected<int64_t, EngineError> LunarMonth::start_day() const {
   auto parsed = UtcInstant::parse(start + "T00:00:00Z");
   if (!parsed) return unexpected(EngineError::invalid_input(parsed.error().text()));
-  const int64_t micros = parsed->micros();
-  int64_t days = micros / UtcInstant::kMicrosPerDay;
-  if (micros % UtcInstant::kMicrosPerDay < 0) --days;
-  return days + kUnixEpochDay;
+  return day_number(*parsed);
 }
 
 Expected<ChineseCalendar, EngineError> chinese_calendar(const Sky& sky, UtcInstant moment) {

@@ -140,14 +140,6 @@ std::string_view branch_name(int64_t branch) { return kBranches[static_cast<size
 
 EngineError invalid(const char* message) { return EngineError::invalid_input(message); }
 
-// Julian day number of the civil date of an instant.
-int64_t day_number_of(UtcInstant instant) {
-  const int64_t micros = instant.micros();
-  int64_t days = micros / UtcInstant::kMicrosPerDay;
-  if (micros % UtcInstant::kMicrosPerDay < 0) --days;
-  return days + 2440588;
-}
-
 // Everything a palace, a period or a horoscope needs from the natal chart.
 struct Natal {
   int life = 0;      // L
@@ -442,7 +434,7 @@ Expected<ZiWei, EngineError> zi_wei(const ChineseCalendar& calendar, UtcInstant 
   if (options.date) {
     auto midnight = UtcInstant::parse(*options.date + "T00:00:00Z");
     if (!midnight) return unexpected(invalid("date must be YYYY-MM-DD"));
-    flow_day_number = day_number_of(*midnight);
+    flow_day_number = day_number(*midnight);
     flow_day = lunar_table::lunar_date_of(flow_day_number);
     if (!flow_day) return unexpected(invalid("date is outside the lunar years 1900-2100"));
     h.year = flow_day->year;

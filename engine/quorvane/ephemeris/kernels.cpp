@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "quorvane/text.hpp"
+
 namespace quorvane {
 namespace {
 

@@ -6,7 +6,9 @@
 #include <limits>
 #include <unordered_set>
 
+#include "quorvane/byte_order.hpp"
 #include "quorvane/error.hpp"
+#include "quorvane/text.hpp"
 
 namespace quorvane {
 namespace {
@@ -14,71 +16,6 @@ namespace {
 constexpr uint64_t kRecordBytes = 1024;
 constexpr uint64_t kMaxSummaries = 25;         // 40-byte summaries after 24 bytes of control
 constexpr uint64_t kMaxSummaryRecords = 100'000;
-
-// Decodes one code point starting at `i`; returns its length, or 0 when the
-// bytes there are not the start of a valid sequence (then `valid` tells how
-// many bytes form the maximal invalid prefix).
-size_t utf8_sequence(std::string_view s, size_t i, size_t* invalid) {
-  const auto byte = [&](size_t k) { return static_cast<uint8_t>(s[k]); };
-  const uint8_t b = byte(i);
-  size_t width;
-  uint8_t low = 0x80, high = 0xBF;
-  if (b < 0x80) return 1;
-  if (b >= 0xC2 && b <= 0xDF) {
-    width = 2;
-  } else if (b >= 0xE0 && b <= 0xEF) {
-    width = 3;
-    if (b == 0xE0) low = 0xA0;
-    if (b == 0xED) high = 0x9F;  // no surrogates
-  } else if (b >= 0xF0 && b <= 0xF4) {
-    width = 4;
-    if (b == 0xF0) low = 0x90;
-    if (b == 0xF4) high = 0x8F;  // nothing above U+10FFFF
-  } else {
-    *invalid = 1;
-    return 0;
-  }
-  for (size_t k = 1; k < width; ++k) {
-    if (i + k >= s.size()) {
-      *invalid = k;
-      return 0;
-    }
-    const uint8_t c = byte(i + k);
-    const uint8_t lo = k == 1 ? low : 0x80, hi = k == 1 ? high : 0xBF;
-    if (c < lo || c > hi) {
-      *invalid = k;
-      return 0;
-    }
-  }
-  return width;
-}
-
-uint32_t code_point(std::string_view s) {
-  const auto b = [&](size_t k) { return static_cast<uint32_t>(static_cast<uint8_t>(s[k])); };
-  switch (s.size()) {
-    case 1: return b(0);
-    case 2: return ((b(0) & 0x1F) << 6) | (b(1) & 0x3F);
-    case 3: return ((b(0) & 0x0F) << 12) | ((b(1) & 0x3F) << 6) | (b(2) & 0x3F);
-    default:
-      return ((b(0) & 0x07) << 18) | ((b(1) & 0x3F) << 12) | ((b(2) & 0x3F) << 6) | (b(3) & 0x3F);
-  }
-}
-
-bool is_unicode_space(uint32_t c) {
-  return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
-         c == 0x205F || c == 0x3000;
-}
-
-// Removes trailing white space from valid UTF-8 text.
-void trim_end(std::string& text) {
-  while (!text.empty()) {
-    size_t start = text.size() - 1;
-    while (start > 0 && (static_cast<uint8_t>(text[start]) & 0xC0) == 0x80) --start;
-    if (!is_unicode_space(code_point(std::string_view(text).substr(start)))) break;
-    text.resize(start);
-  }
-}
 
 // Floor division with a remainder of the divisor's sign, computed as
 // Python does for floats so that quotient and remainder stay consistent.
@@ -108,20 +45,8 @@ class Reader {
  public:
   Reader(const uint8_t* data, bool little_endian) : data_(data), little_(little_endian) {}
 
-  int32_t i32(size_t offset) const {
-    uint32_t raw;
-    std::memcpy(&raw, data_ + offset, 4);
-    if (!little_) raw = __builtin_bswap32(raw);
-    return static_cast<int32_t>(raw);
-  }
-  double f64(size_t offset) const { return f64_from(data_ + offset, little_); }
-
-  static double f64_from(const uint8_t* p, bool little) {
-    uint64_t raw;
-    std::memcpy(&raw, p, 8);
-    if (!little) raw = __builtin_bswap64(raw);
-    return std::bit_cast<double>(raw);
-  }
+  int32_t i32(size_t offset) const { return load_i32(data_ + offset, little_); }
+  double f64(size_t offset) const { return load_f64(data_ + offset, little_); }
 
  private:
   const uint8_t* data_;
@@ -131,24 +56,6 @@ class Reader {
 static_assert(std::endian::native == std::endian::little, "the reader assumes a little-endian host");
 
 }  // namespace
-
-std::string decode_utf8_lossy(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size());
-  size_t i = 0;
-  while (i < bytes.size()) {
-    size_t invalid = 0;
-    size_t width = utf8_sequence(bytes, i, &invalid);
-    if (width) {
-      out.append(bytes.substr(i, width));
-      i += width;
-    } else {
-      out.append("\xEF\xBF\xBD");
-      i += invalid;
-    }
-  }
-  return out;
-}
 
 uint64_t saturating_u64(double value) {
   if (!(value > 0.0)) return 0;  // negatives, zero and NaN
@@ -176,7 +83,7 @@ Expected<Ok, SpkError> Spk::read_words_into(int64_t start_word, uint64_t count, 
   // Convert in place from the file's byte order.
   auto* bytes = reinterpret_cast<uint8_t*>(out);
   for (uint64_t i = 0; i < count; ++i) {
-    const double value = Reader::f64_from(bytes + 8 * i, little_endian_);
+    const double value = load_f64(bytes + 8 * i, little_endian_);
     std::memcpy(bytes + 8 * i, &value, 8);
   }
   return Ok{};
@@ -259,7 +166,7 @@ Expected<Spk, SpkError> Spk::load(std::unique_ptr<Storage> storage) {
       const int64_t end_word = summaries.i32(at + 36);
       segment.name = decode_utf8_lossy(std::string_view(
           reinterpret_cast<const char*>(pair.data() + kRecordBytes + 40 * i), 40));
-      trim_end(segment.name);
+      segment.name.resize(trim_unicode_space_end(segment.name).size());
 
       if (segment.data_type == 2 || segment.data_type == 3) {
         if (end_word < std::max<int64_t>(segment.start_word, 4)) {

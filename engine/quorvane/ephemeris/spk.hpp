@@ -66,9 +66,6 @@ class Spk {
   std::vector<Segment> segments_;
 };
 
-// Bytes as UTF-8, each invalid sequence replaced by U+FFFD.
-std::string decode_utf8_lossy(std::string_view bytes);
-
 // A double as an unsigned count: truncated, negatives and NaN become 0,
 // values too large saturate.
 uint64_t saturating_u64(double value);
