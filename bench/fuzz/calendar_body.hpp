@@ -79,7 +79,7 @@ void check_chart(const Expected<Chart, EngineError>& chart) {
     FUZZ_CHECK(is_invalid_input(chart.error()));
     return;
   }
-  auto text = to_compact_json(chinese::to_json(*chart));
+  auto text = to_compact_json(quorvane::to_json_tree(*chart));
   FUZZ_CHECK(text.has_value());
 }
 
@@ -97,7 +97,7 @@ inline void cast_charts(const chinese::ChineseCalendar& calendar, UtcInstant mom
   // Same input, same chart.
   auto b2 = chinese::bazi(calendar, moment, bazi, probe.longitude, probe.offset);
   FUZZ_CHECK(b.has_value() == b2.has_value());
-  if (b && b2) FUZZ_CHECK(chinese::to_json(*b) == chinese::to_json(*b2));
+  if (b && b2) FUZZ_CHECK(quorvane::to_json_tree(*b) == quorvane::to_json_tree(*b2));
 
   chinese::ZiWeiOptions zi_wei;
   zi_wei.solar_time = probe.solar_time;
@@ -128,7 +128,7 @@ inline void fuzz_calendar(const uint8_t* data, size_t size) {
   const chinese::ChineseCalendar& calendar = *from_value;
   if (from_text) FUZZ_CHECK(*from_text == calendar);
 
-  const Json written = chinese::to_json(calendar);
+  const Json written = quorvane::to_json_tree(calendar);
   FUZZ_CHECK(to_compact_json(written).has_value());
   auto again = chinese::read_chinese_calendar(written);
   FUZZ_CHECK(again.has_value());

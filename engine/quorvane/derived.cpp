@@ -722,13 +722,13 @@ Expected<Synastry, EngineError> calculate_synastry(const Json& chart_a_planets,
 
 Json to_json(const TransitChart& chart) {
   Json planets = Json::array();
-  for (const Placement& p : chart.transit_planets) planets.push_back(to_json(p));
+  for (const Placement& p : chart.transit_planets) planets.push_back(to_json_tree(p));
   Json houses = Json::array();
-  for (const HouseCusp& c : chart.transit_houses) houses.push_back(to_json(c));
+  for (const HouseCusp& c : chart.transit_houses) houses.push_back(to_json_tree(c));
   Json out = Json::object();
   out["transit_planets"] = std::move(planets);
   out["transit_houses"] = std::move(houses);
-  out["cross_aspects"] = Json(chart.cross_aspects);
+  out["cross_aspects"] = to_json_tree(chart.cross_aspects);
   out["transit_datetime"] = chart.transit_datetime;
   out["transit_lat"] = chart.transit_lat;
   out["transit_lon"] = chart.transit_lon;
@@ -742,7 +742,7 @@ Json to_json(const TransitChart& chart) {
 
 Json to_json(const Synastry& synastry) {
   Json out = Json::object();
-  out["cross_aspects"] = Json(synastry.cross_aspects);
+  out["cross_aspects"] = to_json_tree(synastry.cross_aspects);
   return out;
 }
 

@@ -4,11 +4,12 @@
 
 namespace quorvane {
 
-Json moment_record(double jd) {
-  Json out = Json::object();
-  out["moment"] = instant_from_julian_day(jd).isoformat();
-  out["julian_day"] = jd;
-  return out;
+void write(RecordWriter& out, const Moment& moment) {
+  ObjectWriter(out)
+      .field("moment", instant_from_julian_day(moment.julian_day).isoformat())
+      .field("julian_day", moment.julian_day);
 }
+
+Json moment_record(double jd) { return to_json_tree(Moment{jd}); }
 
 }  // namespace quorvane

@@ -3,9 +3,17 @@
 #pragma once
 
 #include "quorvane/json.hpp"
+#include "quorvane/record_writer.hpp"
 
 namespace quorvane {
 
+struct Moment {
+  double julian_day = 0.0;  // UT
+};
+
+void write(RecordWriter& out, const Moment& moment);
+
+// The same as a Json tree, for results still assembled as trees.
 Json moment_record(double jd);
 
 }  // namespace quorvane

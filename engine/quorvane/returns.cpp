@@ -179,7 +179,7 @@ Json to_json(const ReturnChart& chart) {
   out["body"] = chart.body;
   out["natal_longitude"] = chart.natal_longitude;
   out["body_longitude"] = chart.longitude;
-  out["chart"] = to_json(chart.chart);
+  out["chart"] = to_json_tree(chart.chart);
   return out;
 }
 
