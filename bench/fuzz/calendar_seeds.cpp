@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s: %s\n", text, calendar.error().text().c_str());
       continue;
     }
-    Json seed = chinese::to_json(*calendar);
+    Json seed = quorvane::to_json_tree(*calendar);
     seed["probe"] = {{"moment", text}, {"longitude", 116.4}, {"offset", 480},
                      {"sex", written % 2 ? "male" : "female"}, {"date", "2030-05-05"},
                      {"year", 2030}};

@@ -6,6 +6,7 @@
 #include <limits>
 #include <utility>
 
+#include "quorvane/body_view.hpp"
 #include "quorvane/pyfloat.hpp"
 #include "quorvane/text.hpp"
 #include "quorvane/zodiac.hpp"
@@ -239,13 +240,6 @@ Expected<std::optional<AspectMatch>, EngineError> find_aspect(const OrbSettings&
   return match_aspect(settings, settings.planet_orb(name1), settings.planet_orb(name2), separation);
 }
 
-double separation_degrees(double longitude1, double longitude2) {
-  double separation = std::fmod(std::fabs(longitude1 - longitude2), 360.0);
-  if (separation == 0.0) separation = 0.0;  // no negative zero
-  if (separation > 180.0) separation = 360.0 - separation;
-  return separation;
-}
-
 bool is_applying(const Point& a, const Point& b, double angle) {
   // Signed arc from b to a in [-180, 180); the separation is its size.
   const double arc = remainder_degrees(a.longitude - b.longitude + 180.0) - 180.0;
@@ -257,34 +251,32 @@ bool is_applying(const Point& a, const Point& b, double angle) {
   return deviation_rate < 0.0;
 }
 
-Json to_json(const Aspect& aspect) {
-  Json out = Json::object();
-  out["body1"] = aspect.body1;
-  out["body2"] = aspect.body2;
-  out["aspect_type"] = aspect.aspect_type;
-  out["symbol"] = aspect.symbol;
-  out["angle"] = aspect.angle;
-  out["orb"] = aspect.orb;
-  out["max_orb"] = aspect.max_orb;
-  if (aspect.is_major) out["is_major"] = *aspect.is_major;
-  out["is_applying"] = aspect.is_applying;
-  return out;
+void write(RecordWriter& out, const Aspect& aspect) {
+  ObjectWriter o(out);
+  o.field("body1", aspect.body1)
+      .field("body2", aspect.body2)
+      .field("aspect_type", aspect.aspect_type)
+      .field("symbol", aspect.symbol)
+      .field("angle", aspect.angle)
+      .field("orb", aspect.orb)
+      .field("max_orb", aspect.max_orb);
+  if (aspect.is_major) o.field("is_major", *aspect.is_major);
+  o.field("is_applying", aspect.is_applying);
 }
 
-Json to_json(const CrossAspect& aspect) {
-  Json out = Json::object();
-  out["body1"] = aspect.body1;
-  out["body1_source"] = aspect.body1_source;
-  out["body2"] = aspect.body2;
-  out["body2_source"] = aspect.body2_source;
-  out["aspect_type"] = aspect.aspect_type;
-  out["symbol"] = aspect.symbol;
-  out["angle"] = aspect.angle;
-  out["orb"] = aspect.orb;
-  out["max_orb"] = aspect.max_orb;
-  out["is_major"] = aspect.is_major;
-  out["is_applying"] = aspect.is_applying;
-  return out;
+void write(RecordWriter& out, const CrossAspect& aspect) {
+  ObjectWriter(out)
+      .field("body1", aspect.body1)
+      .field("body1_source", aspect.body1_source)
+      .field("body2", aspect.body2)
+      .field("body2_source", aspect.body2_source)
+      .field("aspect_type", aspect.aspect_type)
+      .field("symbol", aspect.symbol)
+      .field("angle", aspect.angle)
+      .field("orb", aspect.orb)
+      .field("max_orb", aspect.max_orb)
+      .field("is_major", aspect.is_major)
+      .field("is_applying", aspect.is_applying);
 }
 
 Expected<std::vector<Aspect>, EngineError> natal_aspects(const std::vector<Point>& points,
@@ -297,7 +289,7 @@ Expected<std::vector<Aspect>, EngineError> natal_aspects(const std::vector<Point
   for (size_t i = 0; i < points.size(); ++i) {
     for (size_t j = i + 1; j < points.size(); ++j) {
       if (is_node_pair(points[i].name, points[j].name)) continue;
-      const double separation = separation_degrees(points[i].longitude, points[j].longitude);
+      const double separation = angular_separation(points[i].longitude, points[j].longitude);
       auto found = match_aspect(settings, *orbs[i], *orbs[j], separation);
       if (!found) return unexpected(std::move(found).error());
       if (!*found) continue;
@@ -325,7 +317,7 @@ Expected<std::vector<CrossAspect>, EngineError> cross_aspects(const std::vector<
     const OrbSettings::Orb& over_orb = settings->planet_orb(over.name);
     for (size_t j = 0; j < base.size(); ++j) {
       if (is_node_pair(over.name, base[j].name)) continue;
-      const double separation = separation_degrees(over.longitude, base[j].longitude);
+      const double separation = angular_separation(over.longitude, base[j].longitude);
       auto found = match_aspect(*settings, over_orb, *base_orbs[j], separation);
       if (!found) return unexpected(std::move(found).error());
       if (!*found) continue;

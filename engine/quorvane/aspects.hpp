@@ -12,6 +12,7 @@
 #include "quorvane/error.hpp"
 #include "quorvane/expected.hpp"
 #include "quorvane/json.hpp"
+#include "quorvane/record_writer.hpp"
 
 namespace quorvane {
 
@@ -132,9 +133,6 @@ Expected<std::optional<AspectMatch>, EngineError> find_aspect(const OrbSettings&
                                                               std::string_view name2,
                                                               double separation);
 
-// The angular distance of two longitudes, in [0, 180] for finite input.
-double separation_degrees(double longitude1, double longitude2);
-
 struct Aspect {
   std::string body1;
   std::string body2;
@@ -161,11 +159,8 @@ struct CrossAspect {
   bool is_applying = false;
 };
 
-Json to_json(const Aspect& aspect);
-Json to_json(const CrossAspect& aspect);
-// So that lists of records convert with Json(list).
-inline void to_json(Json& out, const Aspect& aspect) { out = to_json(aspect); }
-inline void to_json(Json& out, const CrossAspect& aspect) { out = to_json(aspect); }
+void write(RecordWriter& out, const Aspect& aspect);
+void write(RecordWriter& out, const CrossAspect& aspect);
 
 // Aspects within one chart, pairs i < j in list order; the two lunar nodes
 // never aspect each other.

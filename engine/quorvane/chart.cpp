@@ -2,16 +2,9 @@
 
 #include <algorithm>
 
-#include "quorvane/chinese/calendar.hpp"
-#include "quorvane/condition.hpp"
 #include "quorvane/dignities.hpp"
-#include "quorvane/fixed_stars.hpp"
 #include "quorvane/houses.hpp"
-#include "quorvane/lots.hpp"
-#include "quorvane/lunar.hpp"
 #include "quorvane/planets.hpp"
-#include "quorvane/receptions.hpp"
-#include "quorvane/temperament.hpp"
 
 namespace quorvane {
 
@@ -42,17 +35,6 @@ constexpr Glyph kGlyphs[] = {
     {"Midheaven", "MC"},
 };
 
-const Placement* find_placement(const std::vector<Placement>& list, std::string_view name) {
-  for (const Placement& p : list) {
-    if (p.name == name) return &p;
-  }
-  return nullptr;
-}
-
-Json optional_text(const std::optional<std::string>& value) {
-  return value ? Json(*value) : Json(nullptr);
-}
-
 }  // namespace
 
 std::string_view symbol_of(std::string_view name) {
@@ -62,17 +44,21 @@ std::string_view symbol_of(std::string_view name) {
   return {};
 }
 
-std::vector<Placement> placements(std::vector<PlacedBody> bodies, const std::array<double, 12>& cusps,
+BodyView view_of(const Placement& p) {
+  return {p.name, p.ecliptic_longitude, p.speed, p.is_retrograde};
+}
+
+std::vector<Placement> placements(std::vector<BodyView> bodies, const std::array<double, 12>& cusps,
                                   double ascendant, double midheaven) {
   bodies.push_back({"Ascendant", ascendant, 0.0, false});
   bodies.push_back({"Midheaven", midheaven, 0.0, false});
   std::vector<Placement> result;
   result.reserve(bodies.size());
-  for (PlacedBody& body : bodies) {
+  for (const BodyView& body : bodies) {
     const LongitudeSplit split = split_longitude(body.longitude);
     Placement p;
     p.symbol = std::string(symbol_of(body.name));
-    p.name = std::move(body.name);
+    p.name = std::string(body.name);
     p.sign = split.sign;
     p.degree = split.degree;
     p.minute = split.minute;
@@ -107,7 +93,7 @@ Expected<Sky, EngineError> sky(const KernelSet& kernels, const ChartRequest& req
   result.cusps = houses.cusps;
   result.houses = house_cusp_records(houses.cusps);
 
-  std::vector<PlacedBody> placed;
+  std::vector<BodyView> placed;
   placed.reserve(bodies->bodies.size() + 2);
   for (const BodyPosition& b : bodies->bodies) {
     placed.push_back({b.name, b.longitude, b.speed, b.retrograde});
@@ -128,14 +114,14 @@ Expected<Chart, EngineError> chart_without_hours(const KernelSet& kernels,
   Sky& s = *first;
 
   Chart chart;
-  const Placement* sun = find_placement(s.placements, "Sun");
-  const Placement* ascendant = find_placement(s.placements, "Ascendant");
+  const Placement* sun = first_named(s.placements, "Sun");
+  const Placement* ascendant = first_named(s.placements, "Ascendant");
   if (sun && ascendant) {
     const double sun_longitude = sun->ecliptic_longitude;
     const double asc_longitude = ascendant->ecliptic_longitude;
     for (Placement& p : s.placements) {
       auto c = condition(p.name, p.ecliptic_longitude, p.speed, scheme, sun_longitude, asc_longitude);
-      if (c) p.condition = to_json(*c);
+      p.condition = c;
     }
     chart.sect = std::string(chart_sect(sun_longitude, asc_longitude));
   }
@@ -149,26 +135,23 @@ Expected<Chart, EngineError> chart_without_hours(const KernelSet& kernels,
 
   FixedStars stars =
       fixed_stars(s.cusps, points, s.sidereal, s.jd, settings->fixed_star_orb(), s.offset);
-  chart.fixed_stars = Json::array();
-  for (const FixedStarPosition& star : stars.positions) chart.fixed_stars.push_back(to_json(star));
+  chart.fixed_stars = std::move(stars.positions);
   chart.aspects.insert(chart.aspects.end(), std::make_move_iterator(stars.aspects.begin()),
                        std::make_move_iterator(stars.aspects.end()));
-  chart.arabic_parts = Json::array();
-  for (const Lot& lot : arabic_parts(points, s.cusps)) chart.arabic_parts.push_back(to_json(lot));
-  chart.temperament = to_json(temperament(s.placements, chart.aspects));
-  const auto moon = lunar_status(s.placements);
-  chart.lunar_status = moon ? to_json(*moon) : Json::object();
+  chart.arabic_parts = arabic_parts(points, s.cusps);
+  chart.temperament = temperament(s.placements, chart.aspects);
+  chart.lunar_status = lunar_status(s.placements);
 
-  std::vector<JudgedBody> judged;
+  std::vector<BodyView> judged;
   judged.reserve(s.placements.size());
-  for (const Placement& p : s.placements) judged.push_back({p.name, p.ecliptic_longitude, p.speed});
+  for (const Placement& p : s.placements) judged.push_back(view_of(p));
   for (const Reception& r : receptions(judged, chart.aspects, scheme)) {
-    chart.receptions.push_back(to_json(r));
+    chart.receptions.push_back(to_json_tree(r));
   }
-  for (const AntisciaContact& c : antiscia(points)) chart.antiscia.push_back(to_json(c));
+  chart.antiscia = antiscia(points);
 
   for (const Glyph& glyph : kGlyphs) {
-    if (!find_placement(s.placements, glyph.name)) {
+    if (!first_named(s.placements, glyph.name)) {
       chart.unavailable_bodies.emplace_back(glyph.name);
     }
   }
@@ -185,7 +168,7 @@ Expected<Chart, EngineError> chart_without_hours(const KernelSet& kernels,
   if (request.chinese_calendar) {
     auto calendar = chinese::chinese_calendar(chinese::Sky(kernels), request.moment);
     if (!calendar) return unexpected(calendar.error());
-    chart.chinese_calendar = chinese::to_json(*calendar);
+    chart.chinese_calendar = std::move(calendar).value();
   }
   chart.house_system = request.house_system;
   chart.zodiac_type = std::string(s.zodiac);
@@ -203,62 +186,66 @@ Expected<Chart, EngineError> calculate_chart(const KernelSet& kernels, const Cha
   return chart;
 }
 
-Json to_json(const Placement& p) {
+void write(RecordWriter& out, const Placement& p) {
   const SignInfo& sign = kSigns[p.sign];
-  Json out = Json::object();
-  out["name"] = p.name;
-  out["symbol"] = p.symbol;
-  out["sign"] = sign.name;
-  out["sign_symbol"] = sign.glyph;
-  out["degree"] = p.degree;
-  out["minute"] = p.minute;
-  out["ecliptic_longitude"] = p.ecliptic_longitude;
-  out["house"] = p.house;
-  out["speed"] = p.speed;
-  out["is_retrograde"] = p.is_retrograde;
-  out["symbolic_degree"] = p.symbolic_degree;
-  if (p.condition) out["condition"] = *p.condition;
-  return out;
+  ObjectWriter o(out);
+  o.field("name", p.name)
+      .field("symbol", p.symbol)
+      .field("sign", sign.name)
+      .field("sign_symbol", sign.glyph)
+      .field("degree", p.degree)
+      .field("minute", p.minute)
+      .field("ecliptic_longitude", p.ecliptic_longitude)
+      .field("house", p.house)
+      .field("speed", p.speed)
+      .field("is_retrograde", p.is_retrograde)
+      .field("symbolic_degree", p.symbolic_degree);
+  if (p.condition) o.field("condition", *p.condition);
 }
 
-Json to_json(const HouseCusp& c) {
+void write(RecordWriter& out, const HouseCusp& c) {
   const SignInfo& sign = kSigns[c.sign];
-  Json out = Json::object();
-  out["house_number"] = c.house_number;
-  out["sign"] = sign.name;
-  out["sign_symbol"] = sign.glyph;
-  out["degree"] = c.degree;
-  out["minute"] = c.minute;
-  out["ecliptic_longitude"] = c.ecliptic_longitude;
-  out["symbolic_degree"] = c.symbolic_degree;
-  return out;
+  ObjectWriter o(out);
+  o.field("house_number", c.house_number)
+      .field("sign", sign.name)
+      .field("sign_symbol", sign.glyph)
+      .field("degree", c.degree)
+      .field("minute", c.minute)
+      .field("ecliptic_longitude", c.ecliptic_longitude)
+      .field("symbolic_degree", c.symbolic_degree);
 }
 
-Json to_json(const Chart& chart) {
-  Json out = Json::object();
-  out["house_system"] = chart.house_system;
-  out["zodiac_type"] = chart.zodiac_type;
-  out["ayanamsa"] = optional_text(chart.ayanamsa);
-  out["ayanamsa_name"] = optional_text(chart.ayanamsa_name);
-  out["ayanamsa_value"] = chart.ayanamsa_value ? Json(*chart.ayanamsa_value) : Json(nullptr);
-  out["ayanamsa_formatted"] = optional_text(chart.ayanamsa_formatted);
-  out["precession_rate_arcsec_yr"] = chart.precession_rate_arcsec_yr;
-  out["orb_settings"] = chart.orb_settings;
-  out["planets"] = json_list(chart.planets);
-  out["unavailable_bodies"] = chart.unavailable_bodies;
-  out["houses"] = json_list(chart.houses);
-  out["aspects"] = json_list(chart.aspects);
-  out["fixed_stars"] = chart.fixed_stars;
-  out["arabic_parts"] = chart.arabic_parts;
-  out["temperament"] = chart.temperament;
-  out["lunar_status"] = chart.lunar_status;
-  out["sect"] = optional_text(chart.sect);
-  out["dignity_scheme"] = chart.dignity_scheme;
-  out["receptions"] = chart.receptions;
-  out["antiscia"] = chart.antiscia;
-  if (chart.planetary_hours) out["planetary_hours"] = to_json(*chart.planetary_hours);
-  if (chart.chinese_calendar) out["chinese_calendar"] = *chart.chinese_calendar;
-  return out;
+void write(RecordWriter& out, const Chart& chart) {
+  ObjectWriter o(out);
+  o.field("house_system", chart.house_system)
+      .field("zodiac_type", chart.zodiac_type)
+      .field("ayanamsa", chart.ayanamsa)
+      .field("ayanamsa_name", chart.ayanamsa_name)
+      .field("ayanamsa_value", chart.ayanamsa_value)
+      .field("ayanamsa_formatted", chart.ayanamsa_formatted)
+      .field("precession_rate_arcsec_yr", chart.precession_rate_arcsec_yr)
+      .field("orb_settings", chart.orb_settings)
+      .field("planets", chart.planets)
+      .field("unavailable_bodies", chart.unavailable_bodies)
+      .field("houses", chart.houses)
+      .field("aspects", chart.aspects)
+      .field("fixed_stars", chart.fixed_stars)
+      .field("arabic_parts", chart.arabic_parts)
+      .field("temperament", chart.temperament);
+  o.writer().key("lunar_status");
+  if (chart.lunar_status) {
+    write(out, *chart.lunar_status);
+  } else {
+    // A chart without a Moon shows an empty status.
+    out.begin_object();
+    out.end_object();
+  }
+  o.field("sect", chart.sect)
+      .field("dignity_scheme", chart.dignity_scheme)
+      .field("receptions", chart.receptions)
+      .field("antiscia", chart.antiscia);
+  if (chart.planetary_hours) o.field("planetary_hours", *chart.planetary_hours);
+  if (chart.chinese_calendar) o.field("chinese_calendar", *chart.chinese_calendar);
 }
 
 }  // namespace quorvane

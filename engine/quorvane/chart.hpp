@@ -9,12 +9,21 @@
 #include <vector>
 
 #include "quorvane/aspects.hpp"
+#include "quorvane/body_view.hpp"
+#include "quorvane/chinese/calendar.hpp"
+#include "quorvane/condition.hpp"
 #include "quorvane/ephemeris/kernels.hpp"
 #include "quorvane/error.hpp"
 #include "quorvane/expected.hpp"
 #include "quorvane/instant.hpp"
+#include "quorvane/fixed_stars.hpp"
 #include "quorvane/json.hpp"
+#include "quorvane/lots.hpp"
+#include "quorvane/lunar.hpp"
 #include "quorvane/planetary_hours.hpp"
+#include "quorvane/receptions.hpp"
+#include "quorvane/record_writer.hpp"
+#include "quorvane/temperament.hpp"
 #include "quorvane/zodiac.hpp"
 
 namespace quorvane {
@@ -42,7 +51,7 @@ struct Placement {
   double speed = 0.0;
   bool is_retrograde = false;
   int64_t symbolic_degree = 1;
-  std::optional<Json> condition;  // omitted from the dict when absent
+  std::optional<Condition> condition;  // omitted from the dict when absent
 };
 
 struct HouseCusp {
@@ -83,38 +92,33 @@ struct Chart {
   std::vector<std::string> unavailable_bodies;
   std::vector<HouseCusp> houses;
   std::vector<Aspect> aspects;
-  Json fixed_stars = Json::array();
-  Json arabic_parts = Json::array();
-  Json temperament = Json::object();
-  Json lunar_status = Json::object();
+  std::vector<FixedStarPosition> fixed_stars;
+  std::vector<Lot> arabic_parts;
+  Temperament temperament;
+  std::optional<LunarStatus> lunar_status;  // written as {} when absent
   std::optional<std::string> sect;
   std::string dignity_scheme;
   Json receptions = Json::array();
-  Json antiscia = Json::array();
-  std::optional<PlanetaryHours> planetary_hours;
-  std::optional<Json> chinese_calendar;
+  std::vector<AntisciaContact> antiscia;
+  std::optional<PlanetaryHours> planetary_hours;           // omitted when absent
+  std::optional<chinese::ChineseCalendar> chinese_calendar;  // omitted when absent
 };
 
 // The glyph of a body or point; empty for any other name.
 std::string_view symbol_of(std::string_view name);
 
-// A body with its longitude, as placements are built from.
-struct PlacedBody {
-  std::string name;
-  double longitude;
-  double speed;
-  bool retrograde;
-};
-
 Expected<Sky, EngineError> sky(const KernelSet& kernels, const ChartRequest& request);
-std::vector<Placement> placements(std::vector<PlacedBody> bodies, const std::array<double, 12>& cusps,
+std::vector<Placement> placements(std::vector<BodyView> bodies, const std::array<double, 12>& cusps,
                                   double ascendant, double midheaven);
 Expected<Chart, EngineError> chart_without_hours(const KernelSet& kernels,
                                                  const ChartRequest& request);
 Expected<Chart, EngineError> calculate_chart(const KernelSet& kernels, const ChartRequest& request);
 
-Json to_json(const Placement& placement);
-Json to_json(const HouseCusp& cusp);
-Json to_json(const Chart& chart);
+// The placement's view for lookups and judgements; borrows its name.
+BodyView view_of(const Placement& placement);
+
+void write(RecordWriter& out, const Placement& placement);
+void write(RecordWriter& out, const HouseCusp& cusp);
+void write(RecordWriter& out, const Chart& chart);
 
 }  // namespace quorvane

@@ -24,8 +24,9 @@ const Json* member(const Json& object, const char* key) {
   return it == object.end() ? nullptr : &*it;
 }
 
-std::vector<JudgedBody> read_bodies(const Json& planets) {
-  std::vector<JudgedBody> bodies;
+// The views borrow their names from `planets`.
+std::vector<BodyView> read_bodies(const Json& planets) {
+  std::vector<BodyView> bodies;
   for (const Json& entry : planets) {
     const Json* name = member(entry, "name");
     const Json* longitude = member(entry, "ecliptic_longitude");
@@ -59,13 +60,6 @@ std::vector<Aspect> read_aspects(const Json* aspects) {
   return result;
 }
 
-const JudgedBody* first_named(const std::vector<JudgedBody>& bodies, std::string_view name) {
-  for (const JudgedBody& body : bodies) {
-    if (body.name == name) return &body;
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 Expected<ChartDignities, EngineError> chart_dignities(const Json& chart, std::string_view scheme_code) {
@@ -74,9 +68,9 @@ Expected<ChartDignities, EngineError> chart_dignities(const Json& chart, std::st
   if (!planets || !planets->is_array()) {
     return unexpected(EngineError::invalid_input("the chart has no planets"));
   }
-  const std::vector<JudgedBody> bodies = read_bodies(*planets);
-  const JudgedBody* sun = first_named(bodies, "Sun");
-  const JudgedBody* ascendant = first_named(bodies, "Ascendant");
+  const std::vector<BodyView> bodies = read_bodies(*planets);
+  const BodyView* sun = first_named(bodies, "Sun");
+  const BodyView* ascendant = first_named(bodies, "Ascendant");
   if (!sun || !ascendant) {
     return unexpected(EngineError::invalid_input("the chart needs the Sun and the Ascendant"));
   }
@@ -85,10 +79,10 @@ Expected<ChartDignities, EngineError> chart_dignities(const Json& chart, std::st
   ChartDignities result;
   result.dignity_scheme = scheme.name();
   result.sect = chart_sect(sun->longitude, ascendant->longitude);
-  for (const JudgedBody& body : bodies) {
+  for (const BodyView& body : bodies) {
     auto c = condition(body.name, body.longitude, body.speed, scheme, sun->longitude,
                        ascendant->longitude);
-    if (c) result.conditions.push_back({body.name, std::move(*c)});
+    if (c) result.conditions.push_back({std::string(body.name), std::move(*c)});
   }
   result.receptions = receptions(bodies, aspects, scheme);
   return result;

@@ -2,21 +2,11 @@
 
 #include <cmath>
 
+#include "quorvane/body_view.hpp"
 #include "quorvane/zodiac.hpp"
 
 namespace quorvane {
 namespace {
-
-const PlanetTraits* traits_of(std::string_view name) {
-  for (const PlanetTraits& entry : kPlanetTraits) {
-    if (entry.name == name) return &entry;
-  }
-  return nullptr;
-}
-
-Json optional_text(const std::optional<std::string_view>& value) {
-  return value ? Json(*value) : Json(nullptr);
-}
 
 }  // namespace
 
@@ -30,8 +20,7 @@ std::string_view chart_sect(double sun, double ascendant) {
 
 std::optional<std::string_view> solar_phase(std::string_view planet, double longitude, double sun) {
   if (planet == "Sun") return std::nullopt;
-  double d = std::fmod(std::fabs(longitude - sun), 360.0);
-  if (d > 180.0) d = 360.0 - d;
+  const double d = angular_separation(longitude, sun);
   if (d <= kCazimiOrb) return "cazimi";
   if (d < kCombustOrb) return "combust";
   if (d < kUnderBeamsOrb) return "under_beams";
@@ -40,7 +29,7 @@ std::optional<std::string_view> solar_phase(std::string_view planet, double long
 
 std::optional<Condition> condition(std::string_view name, double longitude, double speed,
                                    DignityScheme scheme, double sun, double ascendant) {
-  const PlanetTraits* planet = traits_of(name);
+  const PlanetTraits* planet = first_named(kPlanetTraits, name);
   if (!planet) return std::nullopt;
   const bool diurnal = is_diurnal_chart(sun, ascendant);
 
@@ -71,23 +60,19 @@ std::optional<Condition> condition(std::string_view name, double longitude, doub
   return c;
 }
 
-Json to_json(const Condition& c) {
-  Json out = Json::object();
-  out["essential"] = to_json_tree(c.essential);
-  out["sect"] = c.sect;
-  out["in_sect"] = c.in_sect;
-  out["above_horizon"] = c.above_horizon;
-  out["solar_phase"] = optional_text(c.solar_phase);
-  out["orientality"] = optional_text(c.orientality);
-  out["motion"] = c.motion;
-  return out;
+void write(RecordWriter& out, const Condition& c) {
+  ObjectWriter(out)
+      .field("essential", c.essential)
+      .field("sect", c.sect)
+      .field("in_sect", c.in_sect)
+      .field("above_horizon", c.above_horizon)
+      .field("solar_phase", c.solar_phase)
+      .field("orientality", c.orientality)
+      .field("motion", c.motion);
 }
 
-Json to_json(const PlanetCondition& pc) {
-  Json out = Json::object();
-  out["name"] = pc.name;
-  out["condition"] = to_json(pc.condition);
-  return out;
+void write(RecordWriter& out, const PlanetCondition& pc) {
+  ObjectWriter(out).field("name", pc.name).field("condition", pc.condition);
 }
 
 }  // namespace quorvane

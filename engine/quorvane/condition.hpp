@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "quorvane/dignities.hpp"
-#include "quorvane/json.hpp"
+#include "quorvane/record_writer.hpp"
 
 namespace quorvane {
 
@@ -70,7 +70,7 @@ std::optional<std::string_view> solar_phase(std::string_view planet, double long
 std::optional<Condition> condition(std::string_view name, double longitude, double speed,
                                    DignityScheme scheme, double sun, double ascendant);
 
-Json to_json(const Condition& condition);
-Json to_json(const PlanetCondition& condition);
+void write(RecordWriter& out, const Condition& condition);
+void write(RecordWriter& out, const PlanetCondition& condition);
 
 }  // namespace quorvane

@@ -399,13 +399,13 @@ Json to_json(const ElectionData& data) {
   Json excluded = Json::array();
   for (std::string_view reason : data.excluded_by) excluded.push_back(reason);
   out["excluded_by"] = std::move(excluded);
-  out["planetary_hours"] = to_json(data.planetary_hours);
+  out["planetary_hours"] = to_json_tree(data.planetary_hours);
   out["moon_status"] = to_json(data.moon_status);
   return out;
 }
 
 Json to_json(const ElectionChart& chart) {
-  Json out = to_json(chart.chart);
+  Json out = to_json_tree(chart.chart);
   out["election_data"] = to_json(chart.election_data);
   return out;
 }

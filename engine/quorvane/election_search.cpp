@@ -111,7 +111,7 @@ Expected<SampledChart, EngineError> Sampler::chart(UtcInstant moment, HouseSyste
   const Anchor& a = **first;
   const Anchor& b = **second;
 
-  std::vector<PlacedBody> bodies;
+  std::vector<BodyView> bodies;
   bodies.reserve(a.bodies.size() + 2);
   for (const BodyPosition& body : a.bodies) {
     if (u == 0.0) {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "quorvane/body_view.hpp"
 #include "quorvane/pyfloat.hpp"
 #include "quorvane/zodiac.hpp"
 
@@ -23,8 +24,7 @@ FixedStars fixed_stars(std::span<const double> cusps, const std::vector<Point>& 
 
     bool matched = false;
     for (const Point& point : points) {
-      double d = std::fmod(std::fabs(longitude - point.longitude), 360.0);
-      if (d > 180.0) d = 360.0 - d;
+      const double d = angular_separation(longitude, point.longitude);
       // Written as orb >= d so that a NaN on either side never matches.
       if (!(orb >= d)) continue;
       matched = true;
@@ -56,21 +56,20 @@ FixedStars fixed_stars(std::span<const double> cusps, const std::vector<Point>& 
   return result;
 }
 
-Json to_json(const FixedStarPosition& position) {
+void write(RecordWriter& out, const FixedStarPosition& position) {
   const SignInfo& sign = kSigns[position.sign];
-  Json out = Json::object();
-  out["name"] = position.star->name;
-  out["symbol"] = kStarSymbol;
-  out["sign"] = sign.name;
-  out["sign_symbol"] = sign.glyph;
-  out["degree"] = position.degree;
-  out["minute"] = position.minute;
-  out["ecliptic_longitude"] = position.ecliptic_longitude;
-  out["ecliptic_latitude"] = position.star->latitude;
-  out["house"] = position.house;
-  out["magnitude"] = position.star->magnitude;
-  out["symbolic_degree"] = position.symbolic_degree;
-  return out;
+  ObjectWriter(out)
+      .field("name", position.star->name)
+      .field("symbol", kStarSymbol)
+      .field("sign", sign.name)
+      .field("sign_symbol", sign.glyph)
+      .field("degree", position.degree)
+      .field("minute", position.minute)
+      .field("ecliptic_longitude", position.ecliptic_longitude)
+      .field("ecliptic_latitude", position.star->latitude)
+      .field("house", position.house)
+      .field("magnitude", position.star->magnitude)
+      .field("symbolic_degree", position.symbolic_degree);
 }
 
 }  // namespace quorvane

@@ -9,7 +9,7 @@
 
 #include "quorvane/aspects.hpp"
 #include "quorvane/catalog.hpp"
-#include "quorvane/json.hpp"
+#include "quorvane/record_writer.hpp"
 
 namespace quorvane {
 
@@ -41,6 +41,6 @@ struct FixedStars {
 FixedStars fixed_stars(std::span<const double> cusps, const std::vector<Point>& points,
                        bool sidereal, double jd, double orb, double ayanamsa);
 
-Json to_json(const FixedStarPosition& position);
+void write(RecordWriter& out, const FixedStarPosition& position);
 
 }  // namespace quorvane

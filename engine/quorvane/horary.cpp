@@ -315,7 +315,7 @@ Json to_json(const MoonStatus& m) {
 
 Json to_json(const HoraryData& d) {
   Json out = Json::object();
-  out["planetary_hours"] = to_json(d.planetary_hours);
+  out["planetary_hours"] = to_json_tree(d.planetary_hours);
   out["ascendant_sign"] = d.ascendant_sign;
   out["ascendant_degree"] = d.ascendant_degree;
   out["traditional_asc_ruler"] = d.traditional_asc_ruler;
@@ -328,7 +328,7 @@ Json to_json(const HoraryData& d) {
 }
 
 Json to_json(const HoraryChart& h) {
-  Json out = to_json(h.chart);
+  Json out = to_json_tree(h.chart);
   out["horary_data"] = to_json(h.horary_data);
   return out;
 }

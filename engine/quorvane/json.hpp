@@ -16,14 +16,6 @@ namespace quorvane {
 
 using Json = nlohmann::ordered_json;
 
-// A JSON array of the records' to_json forms, in order.
-template <class Range>
-Json json_list(const Range& records) {
-  Json out = Json::array();
-  for (const auto& record : records) out.push_back(to_json(record));
-  return out;
-}
-
 // The deepest nesting of arrays and objects a reader accepts. Real inputs
 // nest a few levels; the limit keeps a crafted one from overflowing the
 // stack in code that walks values recursively (copying, writing, freeing).

@@ -1,16 +1,10 @@
 #include "quorvane/lots.hpp"
 
+#include "quorvane/body_view.hpp"
 #include "quorvane/zodiac.hpp"
 
 namespace quorvane {
 namespace {
-
-const Point* find_point(const std::vector<Point>& points, std::string_view name) {
-  for (const Point& p : points) {
-    if (p.name == name) return &p;
-  }
-  return nullptr;
-}
 
 // Earlier lots shadow points of the same name; an unknown name counts as 0.
 double operand(std::string_view name, const std::vector<Lot>& lots,
@@ -18,7 +12,7 @@ double operand(std::string_view name, const std::vector<Lot>& lots,
   for (const Lot& lot : lots) {
     if (lot.definition->name == name) return lot.ecliptic_longitude;
   }
-  if (const Point* p = find_point(points, name)) return p->longitude;
+  if (const Point* p = first_named(points, name)) return p->longitude;
   if (name == "House 8" && cusps.size() > 7) return cusps[7];
   return 0.0;
 }
@@ -27,8 +21,8 @@ double operand(std::string_view name, const std::vector<Lot>& lots,
 
 std::vector<Lot> arabic_parts(const std::vector<Point>& points, std::span<const double> cusps) {
   std::vector<Lot> lots;
-  const Point* sun = find_point(points, "Sun");
-  if (!sun || !find_point(points, "Ascendant")) return lots;
+  const Point* sun = first_named(points, "Sun");
+  if (!sun || !first_named(points, "Ascendant")) return lots;
 
   const bool diurnal = !cusps.empty() && determine_house(cusps, sun->longitude) > 6;
   const std::string_view sect = diurnal ? "Day" : "Night";
@@ -57,21 +51,20 @@ std::vector<Lot> arabic_parts(const std::vector<Point>& points, std::span<const 
   return lots;
 }
 
-Json to_json(const Lot& lot) {
+void write(RecordWriter& out, const Lot& lot) {
   const SignInfo& sign = kSigns[lot.sign];
-  Json out = Json::object();
-  out["name"] = lot.definition->name;
-  out["symbol"] = lot.definition->symbol;
-  out["sign"] = sign.name;
-  out["sign_symbol"] = sign.glyph;
-  out["degree"] = lot.degree;
-  out["minute"] = lot.minute;
-  out["ecliptic_longitude"] = lot.ecliptic_longitude;
-  out["house"] = lot.house;
-  out["formula_used"] = lot.formula_used;
-  out["is_diurnal"] = lot.is_diurnal;
-  out["symbolic_degree"] = lot.symbolic_degree;
-  return out;
+  ObjectWriter(out)
+      .field("name", lot.definition->name)
+      .field("symbol", lot.definition->symbol)
+      .field("sign", sign.name)
+      .field("sign_symbol", sign.glyph)
+      .field("degree", lot.degree)
+      .field("minute", lot.minute)
+      .field("ecliptic_longitude", lot.ecliptic_longitude)
+      .field("house", lot.house)
+      .field("formula_used", lot.formula_used)
+      .field("is_diurnal", lot.is_diurnal)
+      .field("symbolic_degree", lot.symbolic_degree);
 }
 
 }  // namespace quorvane

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "quorvane/aspects.hpp"
-#include "quorvane/json.hpp"
+#include "quorvane/record_writer.hpp"
 
 namespace quorvane {
 
@@ -54,6 +54,6 @@ struct Lot {
 // diurnal when the Sun lies in houses 7 to 12 of the given cusps.
 std::vector<Lot> arabic_parts(const std::vector<Point>& points, std::span<const double> cusps);
 
-Json to_json(const Lot& lot);
+void write(RecordWriter& out, const Lot& lot);
 
 }  // namespace quorvane

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "quorvane/chart.hpp"
 #include "quorvane/pyfloat.hpp"
 #include "quorvane/zodiac.hpp"
 
@@ -68,13 +69,9 @@ std::size_t mansion_index(double longitude) {
 }
 
 std::optional<LunarStatus> lunar_status(const std::vector<Placement>& placements) {
-  const Placement* moon = nullptr;
-  const Placement* sun = nullptr;
-  for (const Placement& p : placements) {
-    if (!moon && p.name == "Moon") moon = &p;
-    if (!sun && p.name == "Sun") sun = &p;
-  }
+  const Placement* moon = first_named(placements, "Moon");
   if (!moon) return std::nullopt;
+  const Placement* sun = first_named(placements, "Sun");
 
   const double sun_longitude = sun ? sun->ecliptic_longitude : 0.0;
   const double e = normalize_degrees(moon->ecliptic_longitude - sun_longitude);
@@ -98,37 +95,35 @@ std::optional<LunarStatus> lunar_status(const std::vector<Placement>& placements
   return status;
 }
 
-Json to_json(const LunarMansion& mansion) {
-  Json out = Json::object();
-  out["number"] = mansion.number;
-  out["arabic"] = mansion.arabic;
-  out["name"] = mansion.name;
-  out["sign"] = mansion.sign;
-  out["degree_start"] = mansion.degree_start;
-  out["degree_end"] = mansion.degree_end;
-  return out;
+void write(RecordWriter& out, const LunarMansion& mansion) {
+  ObjectWriter(out)
+      .field("number", mansion.number)
+      .field("arabic", mansion.arabic)
+      .field("name", mansion.name)
+      .field("sign", mansion.sign)
+      .field("degree_start", mansion.degree_start)
+      .field("degree_end", mansion.degree_end);
 }
 
-Json to_json(const LunarStatus& status) {
-  Json out = Json::object();
-  out["phase_key"] = status.phase->key;
-  out["phase_name"] = status.phase->name;
-  out["phase_quarter"] = status.phase->quarter;
-  out["glyph"] = status.phase->glyph;
-  out["elongation"] = status.elongation;
-  out["illumination_percentage"] = status.illumination_percentage;
-  out["moon_age_days"] = status.moon_age_days;
-  out["is_waxing"] = status.is_waxing;
-  out["moon_sign"] = kSigns[status.moon_sign].name;
-  out["moon_degree"] = status.moon_degree;
-  out["moon_minute"] = status.moon_minute;
-  out["moon_longitude"] = status.moon_longitude;
-  out["moon_house"] = status.moon_house;
-  out["moon_speed"] = status.moon_speed;
-  out["speed_status"] = status.speed_status;
-  out["essential_dignity"] = status.essential_dignity;
-  out["lunar_mansion"] = to_json(*status.lunar_mansion);
-  return out;
+void write(RecordWriter& out, const LunarStatus& status) {
+  ObjectWriter(out)
+      .field("phase_key", status.phase->key)
+      .field("phase_name", status.phase->name)
+      .field("phase_quarter", status.phase->quarter)
+      .field("glyph", status.phase->glyph)
+      .field("elongation", status.elongation)
+      .field("illumination_percentage", status.illumination_percentage)
+      .field("moon_age_days", status.moon_age_days)
+      .field("is_waxing", status.is_waxing)
+      .field("moon_sign", kSigns[status.moon_sign].name)
+      .field("moon_degree", status.moon_degree)
+      .field("moon_minute", status.moon_minute)
+      .field("moon_longitude", status.moon_longitude)
+      .field("moon_house", status.moon_house)
+      .field("moon_speed", status.moon_speed)
+      .field("speed_status", status.speed_status)
+      .field("essential_dignity", status.essential_dignity)
+      .field("lunar_mansion", *status.lunar_mansion);
 }
 
 }  // namespace quorvane

@@ -8,10 +8,11 @@
 #include <vector>
 
 #include "quorvane/catalog.hpp"
-#include "quorvane/chart.hpp"
-#include "quorvane/json.hpp"
+#include "quorvane/record_writer.hpp"
 
 namespace quorvane {
+
+struct Placement;  // a chart's placement (chart.hpp)
 
 struct LunarPhase {
   std::string_view key;
@@ -49,7 +50,7 @@ struct LunarStatus {
 // taken from 0 degrees.
 std::optional<LunarStatus> lunar_status(const std::vector<Placement>& placements);
 
-Json to_json(const LunarMansion& mansion);
-Json to_json(const LunarStatus& status);
+void write(RecordWriter& out, const LunarMansion& mansion);
+void write(RecordWriter& out, const LunarStatus& status);
 
 }  // namespace quorvane

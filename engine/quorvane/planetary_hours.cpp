@@ -157,18 +157,17 @@ PlanetaryHours hours_in(const SolarDay& day, UtcInstant moment) {
   return out;
 }
 
-Json to_json(const PlanetaryHours& hours) {
-  Json out = Json::object();
-  out["is_day"] = hours.is_day;
-  out["day_ruler"] = std::string(hours.day_ruler);
-  out["hour_ruler"] = std::string(hours.hour_ruler);
-  out["hour_number"] = hours.hour_number;
-  out["hour_type"] = std::string(hours.hour_type);
-  out["sunrise"] = hours.sunrise;
-  out["sunset"] = hours.sunset;
+void write(RecordWriter& out, const PlanetaryHours& hours) {
   const std::string_view fallback = fallback_key(hours.fallback);
-  out["fallback"] = fallback.empty() ? Json(nullptr) : Json(std::string(fallback));
-  return out;
+  ObjectWriter(out)
+      .field("is_day", hours.is_day)
+      .field("day_ruler", hours.day_ruler)
+      .field("hour_ruler", hours.hour_ruler)
+      .field("hour_number", hours.hour_number)
+      .field("hour_type", hours.hour_type)
+      .field("sunrise", hours.sunrise)
+      .field("sunset", hours.sunset)
+      .field("fallback", fallback.empty() ? std::nullopt : std::optional(fallback));
 }
 
 }  // namespace quorvane

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "quorvane/instant.hpp"
-#include "quorvane/json.hpp"
+#include "quorvane/record_writer.hpp"
 
 namespace quorvane {
 
@@ -80,6 +80,6 @@ inline constexpr std::string_view kChaldeanOrder[7] = {"Saturn", "Jupiter", "Mar
 
 PlanetaryHours hours_in(const SolarDay& day, UtcInstant moment);
 
-Json to_json(const PlanetaryHours& hours);
+void write(RecordWriter& out, const PlanetaryHours& hours);
 
 }  // namespace quorvane

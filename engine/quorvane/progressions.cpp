@@ -45,8 +45,8 @@ double age_in_years(UtcInstant birth, double jd) {
   return (jd - birth.julian_day()) / kProgressionYearDays;
 }
 
-std::vector<PlacedBody> bodies_of(const std::vector<Placement>& placements, double shift) {
-  std::vector<PlacedBody> out;
+std::vector<BodyView> bodies_of(const std::vector<Placement>& placements, double shift) {
+  std::vector<BodyView> out;
   for (const Placement& p : placements) {
     if (p.name == "Ascendant" || p.name == "Midheaven") continue;
     out.push_back({p.name, normalize_degrees(p.ecliptic_longitude + shift), p.speed, p.is_retrograde});

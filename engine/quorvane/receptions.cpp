@@ -15,18 +15,12 @@ bool by_domicile_or_exaltation(const std::vector<std::string_view>& names) {
   });
 }
 
-// Angular distance of two longitudes, folded into [0, 180]; NaN stays NaN.
-double distance(double a, double b) {
-  double d = std::fmod(std::fabs(a - b), 360.0);
-  return d > 180.0 ? 360.0 - d : d;
-}
-
 constexpr std::string_view kAntisciaPoints[] = {"Sun",     "Moon",   "Mercury",   "Venus",    "Mars",
                                                 "Jupiter", "Saturn", "Ascendant", "Midheaven"};
 
 }  // namespace
 
-std::vector<Reception> receptions(std::span<const JudgedBody> bodies, std::span<const Aspect> aspects,
+std::vector<Reception> receptions(std::span<const BodyView> bodies, std::span<const Aspect> aspects,
                                   DignityScheme scheme) {
   struct Selected {
     std::string_view name;  // static, from the Chaldean order
@@ -35,12 +29,7 @@ std::vector<Reception> receptions(std::span<const JudgedBody> bodies, std::span<
   std::vector<Selected> selected;
   selected.reserve(7);
   for (std::string_view name : kChaldeanOrder) {
-    for (const JudgedBody& body : bodies) {
-      if (body.name == name) {
-        selected.push_back({name, body.longitude});
-        break;
-      }
-    }
+    if (const BodyView* body = first_named(bodies, name)) selected.push_back({name, body->longitude});
   }
 
   std::vector<Reception> result;
@@ -80,12 +69,12 @@ std::vector<AntisciaContact> antiscia(std::span<const Point> points) {
     const double contra = normalize_degrees(360.0 - a);
     for (size_t j = i + 1; j < kept.size(); ++j) {
       const double b = kept[j]->longitude;
-      const double d_antiscion = distance(antiscion, b);
+      const double d_antiscion = angular_separation(antiscion, b);
       if (d_antiscion <= kAntisciaOrb) {
         result.push_back(
             {kept[i]->name, kept[j]->name, "antiscion", pyfloat::round(d_antiscion, 2)});
       }
-      const double d_contra = distance(contra, b);
+      const double d_contra = angular_separation(contra, b);
       if (d_contra <= kAntisciaOrb) {
         result.push_back(
             {kept[i]->name, kept[j]->name, "contra_antiscion", pyfloat::round(d_contra, 2)});
@@ -95,25 +84,17 @@ std::vector<AntisciaContact> antiscia(std::span<const Point> points) {
   return result;
 }
 
-Json to_json(const Reception& r) {
-  Json out = Json::object();
-  out["planet"] = r.planet;
-  out["receiver"] = r.receiver;
-  Json dignities = Json::array();
-  for (std::string_view name : r.dignities) dignities.push_back(name);
-  out["dignities"] = std::move(dignities);
-  out["mutual"] = r.mutual;
-  out["aspect"] = r.aspect ? Json(*r.aspect) : Json(nullptr);
-  return out;
+void write(RecordWriter& out, const Reception& r) {
+  ObjectWriter(out)
+      .field("planet", r.planet)
+      .field("receiver", r.receiver)
+      .field("dignities", r.dignities)
+      .field("mutual", r.mutual)
+      .field("aspect", r.aspect);
 }
 
-Json to_json(const AntisciaContact& c) {
-  Json out = Json::object();
-  out["body1"] = c.body1;
-  out["body2"] = c.body2;
-  out["kind"] = c.kind;
-  out["orb"] = c.orb;
-  return out;
+void write(RecordWriter& out, const AntisciaContact& c) {
+  ObjectWriter(out).field("body1", c.body1).field("body2", c.body2).field("kind", c.kind).field("orb", c.orb);
 }
 
 }  // namespace quorvane

@@ -10,16 +10,10 @@
 
 #include "quorvane/aspects.hpp"
 #include "quorvane/dignities.hpp"
-#include "quorvane/json.hpp"
+#include "quorvane/body_view.hpp"
+#include "quorvane/record_writer.hpp"
 
 namespace quorvane {
-
-// A body as these judgements see it.
-struct JudgedBody {
-  std::string name;
-  double longitude = 0.0;  // degrees
-  double speed = 0.0;      // degrees a day
-};
 
 struct Reception {
   std::string_view planet;    // whose place is judged
@@ -32,7 +26,7 @@ struct Reception {
 // Every ordered pair of distinct traditional planets (the first body of each
 // name, in Chaldean order) where the receiver holds some dignity at the
 // planet's place. Only the two names and the type of an aspect are read.
-std::vector<Reception> receptions(std::span<const JudgedBody> bodies, std::span<const Aspect> aspects,
+std::vector<Reception> receptions(std::span<const BodyView> bodies, std::span<const Aspect> aspects,
                                   DignityScheme scheme);
 
 struct AntisciaContact {
@@ -48,7 +42,7 @@ inline constexpr double kAntisciaOrb = 1.0;
 // Contacts among the seven planets and the two angles, pairs in chart order.
 std::vector<AntisciaContact> antiscia(std::span<const Point> points);
 
-Json to_json(const Reception& reception);
-Json to_json(const AntisciaContact& contact);
+void write(RecordWriter& out, const Reception& reception);
+void write(RecordWriter& out, const AntisciaContact& contact);
 
 }  // namespace quorvane

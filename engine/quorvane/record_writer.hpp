@@ -141,4 +141,12 @@ Json to_json_tree(const T& record) {
       &record);
 }
 
+// A Json array of the records' trees, in order.
+template <class Range>
+Json json_list(const Range& records) {
+  Json out = Json::array();
+  for (const auto& record : records) out.push_back(to_json_tree(record));
+  return out;
+}
+
 }  // namespace quorvane

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string_view>
 
+#include "quorvane/body_view.hpp"
+#include "quorvane/chart.hpp"
 #include "quorvane/dignities.hpp"
 #include "quorvane/pyfloat.hpp"
 #include "quorvane/zodiac.hpp"
@@ -89,13 +91,6 @@ class Tally {
   std::vector<TemperamentFactor> breakdown_;
 };
 
-const Placement* find(const std::vector<Placement>& placements, std::string_view name) {
-  for (const Placement& p : placements) {
-    if (p.name == name) return &p;
-  }
-  return nullptr;
-}
-
 std::string joined(std::initializer_list<std::string_view> parts) {
   std::string out;
   for (std::string_view part : parts) out.append(part);
@@ -114,15 +109,15 @@ double share(double part, double total) { return pyfloat::round(100.0 * part / t
 
 Temperament temperament(const std::vector<Placement>& placements, const std::vector<Aspect>& aspects) {
   Tally tally;
-  const Placement* ascendant = find(placements, "Ascendant");
-  const Placement* sun = find(placements, "Sun");
-  const Placement* moon = find(placements, "Moon");
+  const Placement* ascendant = first_named(placements, "Ascendant");
+  const Placement* sun = first_named(placements, "Sun");
+  const Placement* moon = first_named(placements, "Moon");
 
   if (ascendant) {
     const SignInfo& sign = kSigns[ascendant->sign];
     tally.add("Ascendant Sign", sign_with_element(*ascendant), 4, element_qualities(sign.element));
     const std::string_view lord = domicile_ruler(ascendant->sign);
-    if (const Placement* ruler = find(placements, lord)) {
+    if (const Placement* ruler = first_named(placements, lord)) {
       tally.add("Lord of Ascendant Nature", std::string(lord), 3,
                 planet_nature(lord).value_or(Qualities{}));
       const SignInfo& ruler_sign = kSigns[ruler->sign];
@@ -190,49 +185,37 @@ Temperament temperament(const std::vector<Placement>& placements, const std::vec
   return t;
 }
 
-namespace {
-
-Json qualities_json(const Qualities& q) {
-  Json out = Json::object();
-  out["hot"] = q.hot;
-  out["cold"] = q.cold;
-  out["wet"] = q.wet;
-  out["dry"] = q.dry;
-  return out;
+void write(RecordWriter& out, const Qualities& q) {
+  ObjectWriter(out).field("hot", q.hot).field("cold", q.cold).field("wet", q.wet).field("dry", q.dry);
 }
 
-Json scores_json(const TemperamentScores& s) {
-  Json out = Json::object();
-  out["choleric"] = s.choleric;
-  out["sanguine"] = s.sanguine;
-  out["phlegmatic"] = s.phlegmatic;
-  out["melancholic"] = s.melancholic;
-  return out;
+void write(RecordWriter& out, const TemperamentScores& s) {
+  ObjectWriter(out)
+      .field("choleric", s.choleric)
+      .field("sanguine", s.sanguine)
+      .field("phlegmatic", s.phlegmatic)
+      .field("melancholic", s.melancholic);
 }
 
-}  // namespace
+void write(RecordWriter& out, const TemperamentFactor& f) {
+  ObjectWriter(out)
+      .field("factor", f.factor)
+      .field("details", f.details)
+      .field("hot", f.amounts.hot)
+      .field("cold", f.amounts.cold)
+      .field("wet", f.amounts.wet)
+      .field("dry", f.amounts.dry);
+}
 
-Json to_json(const Temperament& t) {
-  Json out = Json::object();
-  out["primary_temperament"] = t.primary_temperament;
-  out["secondary_temperament"] = t.secondary_temperament;
-  out["scores"] = scores_json(t.scores);
-  out["percentages"] = scores_json(t.percentages);
-  out["qualities"] = qualities_json(t.qualities);
-  out["quality_percentages"] = qualities_json(t.quality_percentages);
-  Json breakdown = Json::array();
-  for (const TemperamentFactor& f : t.breakdown) {
-    Json factor = Json::object();
-    factor["factor"] = f.factor;
-    factor["details"] = f.details;
-    factor["hot"] = f.amounts.hot;
-    factor["cold"] = f.amounts.cold;
-    factor["wet"] = f.amounts.wet;
-    factor["dry"] = f.amounts.dry;
-    breakdown.push_back(std::move(factor));
-  }
-  out["breakdown"] = std::move(breakdown);
-  return out;
+void write(RecordWriter& out, const Temperament& t) {
+  ObjectWriter(out)
+      .field("primary_temperament", t.primary_temperament)
+      .field("secondary_temperament", t.secondary_temperament)
+      .field("scores", t.scores)
+      .field("percentages", t.percentages)
+      .field("qualities", t.qualities)
+      .field("quality_percentages", t.quality_percentages)
+      .field("breakdown", t.breakdown);
 }
 
 }  // namespace quorvane

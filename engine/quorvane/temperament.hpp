@@ -6,10 +6,11 @@
 #include <vector>
 
 #include "quorvane/aspects.hpp"
-#include "quorvane/chart.hpp"
-#include "quorvane/json.hpp"
+#include "quorvane/record_writer.hpp"
 
 namespace quorvane {
+
+struct Placement;  // a chart's placement (chart.hpp)
 
 struct Qualities {
   double hot = 0.0;
@@ -47,6 +48,9 @@ struct Temperament {
 // testimonies that need it.
 Temperament temperament(const std::vector<Placement>& placements, const std::vector<Aspect>& aspects);
 
-Json to_json(const Temperament& temperament);
+void write(RecordWriter& out, const Qualities& qualities);
+void write(RecordWriter& out, const TemperamentScores& scores);
+void write(RecordWriter& out, const TemperamentFactor& factor);
+void write(RecordWriter& out, const Temperament& temperament);
 
 }  // namespace quorvane

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <tuple>
 
+#include "quorvane/body_view.hpp"
 #include "quorvane/pyfloat.hpp"
 #include "support.hpp"
 
@@ -110,7 +111,7 @@ TEST(NatalAspects, SeparationWrapsAndIgnoresWholeTurns) {
   EXPECT_EQ(aspects[5].body2, "Venus");
   EXPECT_EQ(aspects[5].orb, 0.0);
   EXPECT_FALSE(std::signbit(aspects[5].orb));
-  EXPECT_EQ(quorvane::separation_degrees(0.0, 540.0), 180.0);
+  EXPECT_EQ(quorvane::angular_separation(0.0, 540.0), 180.0);
   // Non-finite longitudes (py_float accepts "nan") simply match nothing.
   EXPECT_TRUE(natal({{"Sun", std::nan("")}, {"Moon", 0.0}}).empty());
   EXPECT_TRUE(natal({{"Sun", HUGE_VAL}, {"Moon", 0.0}}).empty());
@@ -336,20 +337,20 @@ TEST(OrbSettingsMerge, BadOrbsFailOnlyWhenTheSearchNeedsThem) {
 TEST(AspectRecords, KeyOrderAndOptionalMajorFlag) {
   auto aspects = natal({{"Sun", 10.0}, {"Moon", 17.0}});
   ASSERT_EQ(aspects.size(), 1u);
-  EXPECT_EQ(to_json(aspects[0]).dump(),
+  EXPECT_EQ(to_json_tree(aspects[0]).dump(),
             "{\"body1\":\"Sun\",\"body2\":\"Moon\",\"aspect_type\":\"Conjunction\",\"symbol\":\""
             "\u260C\",\"angle\":0.0,\"orb\":7.0,\"max_orb\":8.0,\"is_major\":true,"
             "\"is_applying\":false}");
 
   Aspect star{"Regulus", "Sun", "Conjunction", "\u260C", 0.0, 0.25, 1.5, std::nullopt, true};
-  EXPECT_EQ(to_json(star).dump(),
+  EXPECT_EQ(to_json_tree(star).dump(),
             "{\"body1\":\"Regulus\",\"body2\":\"Sun\",\"aspect_type\":\"Conjunction\",\"symbol\":"
             "\"\u260C\",\"angle\":0.0,\"orb\":0.25,\"max_orb\":1.5,\"is_applying\":true}");
 
   auto cross = quorvane::cross_aspects({{"Mars", 100.0}}, {{"Venus", 10.0}}, nullptr);
   ASSERT_TRUE(cross.has_value());
   ASSERT_EQ(cross->size(), 1u);
-  EXPECT_EQ(Json(*cross).dump(),
+  EXPECT_EQ(to_json_tree(*cross).dump(),
             "[{\"body1\":\"Venus\",\"body1_source\":\"overlay\",\"body2\":\"Mars\",\"body2_source\":"
             "\"base\",\"aspect_type\":\"Square\",\"symbol\":\"\u25A1\",\"angle\":90.0,\"orb\":0.0,"
             "\"max_orb\":7.0,\"is_major\":true,\"is_applying\":false}]");
@@ -749,9 +750,9 @@ TEST(AspectMotion, ApplyingMatchesTheDeviationAMomentLater) {
     const Point a{"A", longitude(rng), speed(rng)};
     Point b{"B", longitude(rng), i % 5 == 0 ? 0.0 : speed(rng)};
     for (const auto& aspect : quorvane::kAspectTable) {
-      const double now = std::fabs(quorvane::separation_degrees(a.longitude, b.longitude) - aspect.angle);
+      const double now = std::fabs(quorvane::angular_separation(a.longitude, b.longitude) - aspect.angle);
       const double later = std::fabs(
-          quorvane::separation_degrees(a.longitude + a.speed * step, b.longitude + b.speed * step) -
+          quorvane::angular_separation(a.longitude + a.speed * step, b.longitude + b.speed * step) -
           aspect.angle);
       if (std::fabs(later - now) < 1e-9) continue;  // too close to exact or a standstill
       const bool expected = later < now;

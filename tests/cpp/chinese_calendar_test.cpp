@@ -310,13 +310,13 @@ TEST(ChineseCalendarOfMoment, ChartCarriesTheCalendarDict) {
   auto plain = quorvane::chart_without_hours(*kernels, request);
   ASSERT_TRUE(plain);
   EXPECT_FALSE(plain->chinese_calendar.has_value());
-  EXPECT_FALSE(quorvane::to_json(*plain).contains("chinese_calendar"));
+  EXPECT_FALSE(quorvane::to_json_tree(*plain).contains("chinese_calendar"));
 
   request.chinese_calendar = true;
   auto chart = quorvane::calculate_chart(*kernels, request);
   ASSERT_TRUE(chart);
   ASSERT_TRUE(chart->chinese_calendar.has_value());
-  const Json dict = quorvane::to_json(*chart);
+  const Json dict = quorvane::to_json_tree(*chart);
   EXPECT_EQ(std::prev(dict.end()).key(), "chinese_calendar");
   // The dict written into the chart reads back as the record.
   auto record = chinese_calendar(sky, request.moment);
@@ -349,7 +349,7 @@ std::string read_error(const std::string& text) {
 
 TEST(ChineseCalendarReader, ObjectAndArrayFormsReadBack) {
   const ChineseCalendar c = sample();
-  const Json dict = to_json(c);
+  const Json dict = quorvane::to_json_tree(c);
   EXPECT_EQ(dict.dump(),
             "{\"equation_of_time\":-14.180312002749034,\"solar_terms\":[{\"name\":\"lichun\","
             "\"longitude\":315,\"jie\":true,\"utc\":\"2024-02-04T08:27:08+00:00\"},{\"name\":"

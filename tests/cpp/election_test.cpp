@@ -19,7 +19,7 @@ using quorvane::ElectionData;
 using quorvane::ElectionFactor;
 using quorvane::EngineError;
 using quorvane::KernelSet;
-using quorvane::PlacedBody;
+using quorvane::BodyView;
 using quorvane::Placement;
 using quorvane::PlanetaryHours;
 using quorvane::UtcInstant;
@@ -47,7 +47,7 @@ struct HandChart {
   std::vector<Placement> placements;
 };
 
-HandChart hand_chart(std::vector<PlacedBody> bodies, double ascendant) {
+HandChart hand_chart(std::vector<BodyView> bodies, double ascendant) {
   HandChart chart;
   for (int i = 0; i < 12; ++i) chart.cusps[i] = std::fmod(ascendant + 30.0 * i, 360.0);
   chart.placements = quorvane::placements(std::move(bodies), chart.cusps, ascendant,

@@ -110,7 +110,7 @@ TEST(FixedStarConjunctions, AspectRecord) {
   EXPECT_EQ(a.max_orb, 1.0);
   EXPECT_TRUE(a.is_applying);
   EXPECT_FALSE(a.is_major.has_value());
-  EXPECT_EQ(to_json(a).dump(),
+  EXPECT_EQ(to_json_tree(a).dump(),
             R"({"body1":"Regulus","body2":"Moon","aspect_type":"Conjunction","symbol":"☌",)"
             R"("angle":0.0,"orb":0.83,"max_orb":1.0,"is_applying":true})");
 }
@@ -164,7 +164,7 @@ TEST(FixedStarConjunctions, PositionRecord) {
   EXPECT_EQ(p.minute, 11);
   EXPECT_EQ(p.symbolic_degree, 12);
   EXPECT_EQ(p.house, 3);
-  const Json json = to_json(p);
+  const Json json = to_json_tree(p);
   EXPECT_EQ(json["name"], "Aldebaran");
   EXPECT_EQ(json["symbol"], "\u2605");
   EXPECT_EQ(json["ecliptic_latitude"], -5.4676);

@@ -122,11 +122,11 @@ TEST(Lots, RecordFieldsAndKeyOrder) {
   const auto cusps = equal_cusps(15.0);
   const auto lots = arabic_parts({{"Sun", 200}, {"Moon", 40.5}, {"Ascendant", 15}}, cusps);
   // Fortune: 15 + 40.5 - 200 = 215.5, 5 Scorpio 30 in house 7.
-  EXPECT_EQ(to_json(lots[0]).dump(),
+  EXPECT_EQ(to_json_tree(lots[0]).dump(),
             R"({"name":"Fortune","symbol":"⊗","sign":"Scorpio","sign_symbol":"♏","degree":5,)"
             R"("minute":30,"ecliptic_longitude":215.5,"house":7,)"
             R"j("formula_used":"ASC + Moon - Sun (Day)","is_diurnal":true,"symbolic_degree":6})j");
-  EXPECT_EQ(to_json(lots[1])["symbol"], "\U0001F715");
+  EXPECT_EQ(to_json_tree(lots[1])["symbol"], "\U0001F715");
 }
 
 }  // namespace

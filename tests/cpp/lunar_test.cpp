@@ -22,7 +22,7 @@ struct Body {
 };
 
 std::vector<Placement> chart_of(std::vector<Body> bodies) {
-  std::vector<PlacedBody> placed;
+  std::vector<BodyView> placed;
   for (const Body& b : bodies) placed.push_back({b.name, b.longitude, b.speed, false});
   return placements(std::move(placed), kCusps, 0.0, 270.0);
 }
@@ -115,7 +115,7 @@ TEST(LunarMansions, StatusCarriesTheMansionRecord) {
   ASSERT_NE(s.lunar_mansion, nullptr);
   EXPECT_EQ(s.lunar_mansion->number, 28);
   EXPECT_EQ(s.lunar_mansion->arabic, "Batn al-Hut");
-  const Json json = to_json(*s.lunar_mansion);
+  const Json json = quorvane::to_json_tree(*s.lunar_mansion);
   EXPECT_EQ(json.dump(),
             R"({"number":28,"arabic":"Batn al-Hut","name":"The Belly of the Fish",)"
             R"("sign":"Pisces - Aries","degree_start":347.14,"degree_end":360.0})");
@@ -144,7 +144,7 @@ TEST(LunarStatusFields, MoonPlacementFields) {
   EXPECT_EQ(s.moon_degree, 5);
   EXPECT_EQ(s.moon_minute, 30);
   EXPECT_EQ(s.moon_house, 4);
-  const Json json = to_json(s);
+  const Json json = quorvane::to_json_tree(s);
   EXPECT_EQ(json["moon_sign"], "Cancer");
   EXPECT_EQ(json["lunar_mansion"]["number"], 8);
 }

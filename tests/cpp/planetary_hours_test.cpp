@@ -156,7 +156,7 @@ TEST(PlanetaryHours, WeekdayIsTheSunrisesUtcDate) {
 
 TEST(PlanetaryHours, JsonKeysAndTexts) {
   const SolarDay day = day_of("2024-03-03", 6, 18, 6);
-  const std::string text = quorvane::to_json(hours_in(day, plus(day.sunrise, 90 * kMinute))).dump();
+  const std::string text = quorvane::to_json_tree(hours_in(day, plus(day.sunrise, 90 * kMinute))).dump();
   EXPECT_EQ(text,
             "{\"is_day\":true,\"day_ruler\":\"Sun\",\"hour_ruler\":\"Venus\",\"hour_number\":2,"
             "\"hour_type\":\"Day\",\"sunrise\":\"2024-03-03T06:00:00+00:00\","

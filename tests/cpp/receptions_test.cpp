@@ -32,7 +32,7 @@ const Reception* find(const std::vector<Reception>& list, std::string_view plane
 
 TEST(Receptions, LightsInEachOthersSigns) {
   // Sun at 10° Leo and Moon at 10° Cancer: each at home, no reception.
-  std::vector<JudgedBody> bodies = {{"Sun", 130.0, 1.0}, {"Moon", 100.0, 13.0}};
+  std::vector<BodyView> bodies = {{"Sun", 130.0, 1.0}, {"Moon", 100.0, 13.0}};
   EXPECT_TRUE(receptions(bodies, {}, DignityScheme::Lilly).empty());
 
   // Swapped: mutual by domicile, listed from each side, the Sun first.
@@ -48,7 +48,7 @@ TEST(Receptions, LightsInEachOthersSigns) {
   EXPECT_EQ(list[1].planet, "Moon");
   EXPECT_EQ(list[1].dignities, (Names{"domicile", "triplicity"}));
   EXPECT_TRUE(list[1].mutual);
-  EXPECT_EQ(to_json(list[1]).dump(),
+  EXPECT_EQ(quorvane::to_json_tree(list[1]).dump(),
             R"({"planet":"Moon","receiver":"Sun","dignities":["domicile","triplicity"],)"
             R"("mutual":true,"aspect":"Semi-Sextile"})");
 }
@@ -56,14 +56,14 @@ TEST(Receptions, LightsInEachOthersSigns) {
 TEST(Receptions, OnlyDomicileAndExaltationMakeItMutual) {
   // Mars at 5° Sagittarius (Jupiter's sign) and Jupiter at 5° Aries (Mars'
   // sign): mutual by domicile.
-  auto list = receptions(std::vector<JudgedBody>{{"Mars", 245.0, 0.5}, {"Jupiter", 5.0, 0.1}}, {},
+  auto list = receptions(std::vector<BodyView>{{"Mars", 245.0, 0.5}, {"Jupiter", 5.0, 0.1}}, {},
                          DignityScheme::Lilly);
   ASSERT_NE(find(list, "Mars", "Jupiter"), nullptr);
   EXPECT_TRUE(find(list, "Mars", "Jupiter")->mutual);
 
   // Domicile one way, exaltation the other: the Moon at 15° Capricorn
   // (Saturn's sign), Saturn at 5° Taurus (the Moon's exaltation).
-  list = receptions(std::vector<JudgedBody>{{"Moon", 285.0, 13.0}, {"Saturn", 35.0, 0.03}}, {},
+  list = receptions(std::vector<BodyView>{{"Moon", 285.0, 13.0}, {"Saturn", 35.0, 0.03}}, {},
                     DignityScheme::Lilly);
   ASSERT_NE(find(list, "Moon", "Saturn"), nullptr);
   ASSERT_NE(find(list, "Saturn", "Moon"), nullptr);
@@ -73,7 +73,7 @@ TEST(Receptions, OnlyDomicileAndExaltationMakeItMutual) {
 
   // Triplicity both ways is never mutual: Venus at 25° Capricorn and the
   // Moon at 25° Virgo, earth signs ruled by neither.
-  list = receptions(std::vector<JudgedBody>{{"Venus", 295.0, 1.0}, {"Moon", 175.0, 13.0}}, {},
+  list = receptions(std::vector<BodyView>{{"Venus", 295.0, 1.0}, {"Moon", 175.0, 13.0}}, {},
                     DignityScheme::Lilly);
   ASSERT_NE(find(list, "Venus", "Moon"), nullptr);
   ASSERT_NE(find(list, "Moon", "Venus"), nullptr);
@@ -85,7 +85,7 @@ TEST(Receptions, OnlyDomicileAndExaltationMakeItMutual) {
 }
 
 TEST(Receptions, ChaldeanOrderFirstBodyOfEachName) {
-  const std::vector<JudgedBody> bodies = {
+  const std::vector<BodyView> bodies = {
       {"Moon", 10.0, 13.0},  {"Ascendant", 130.0, 0.0}, {"Sun", 250.0, 1.0},
       {"Saturn", 100.0, 0.03}, {"Mars", 130.0, 0.5},     {"Saturn", 280.0, 0.03},
       {"Uranus", 5.0, 0.01}};
@@ -121,7 +121,7 @@ TEST(Antiscia, MirrorsOverTheSolsticesAndEquinoxes) {
   ASSERT_EQ(contacts.size(), 1u);
   EXPECT_EQ(contacts[0].kind, "antiscion");
   EXPECT_EQ(contacts[0].orb, 0.0);
-  EXPECT_EQ(to_json(contacts[0]).dump(),
+  EXPECT_EQ(quorvane::to_json_tree(contacts[0]).dump(),
             R"({"body1":"Sun","body2":"Saturn","kind":"antiscion","orb":0.0})");
 
   // Mars at 359.5: its contra point is 0.5, 0.3 from Venus.

@@ -21,7 +21,7 @@ struct Body {
 std::vector<Placement> chart_of(std::vector<Body> bodies, std::optional<double> ascendant) {
   std::array<double, 12> cusps{};
   for (int i = 0; i < 12; ++i) cusps[i] = normalize_degrees(ascendant.value_or(0.0) + 30.0 * i);
-  std::vector<PlacedBody> placed;
+  std::vector<BodyView> placed;
   for (const Body& b : bodies) placed.push_back({b.name, b.longitude, 1.0, false});
   std::vector<Placement> out = placements(std::move(placed), cusps, ascendant.value_or(0.0),
                                           normalize_degrees(ascendant.value_or(0.0) + 270.0));

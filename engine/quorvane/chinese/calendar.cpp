@@ -324,31 +324,28 @@ Expected<ChineseCalendar, EngineError> chinese_calendar(const Sky& sky, UtcInsta
   return calendar;
 }
 
-Json to_json(const SolarTerm& term) {
-  Json out = Json::object();
-  out["name"] = term.name;
-  out["longitude"] = term.longitude;
-  out["jie"] = term.jie;
-  out["utc"] = term.utc;
-  return out;
+void write(RecordWriter& out, const SolarTerm& term) {
+  ObjectWriter(out)
+      .field("name", term.name)
+      .field("longitude", term.longitude)
+      .field("jie", term.jie)
+      .field("utc", term.utc);
 }
 
-Json to_json(const LunarMonth& month) {
-  Json out = Json::object();
-  out["year"] = month.year;
-  out["month"] = month.month;
-  out["leap"] = month.leap;
-  out["start"] = month.start;
-  out["days"] = month.days;
-  return out;
+void write(RecordWriter& out, const LunarMonth& month) {
+  ObjectWriter(out)
+      .field("year", month.year)
+      .field("month", month.month)
+      .field("leap", month.leap)
+      .field("start", month.start)
+      .field("days", month.days);
 }
 
-Json to_json(const ChineseCalendar& calendar) {
-  Json out = Json::object();
-  out["equation_of_time"] = calendar.equation_of_time;
-  out["solar_terms"] = json_list(calendar.solar_terms);
-  out["lunar_months"] = json_list(calendar.lunar_months);
-  return out;
+void write(RecordWriter& out, const ChineseCalendar& calendar) {
+  ObjectWriter(out)
+      .field("equation_of_time", calendar.equation_of_time)
+      .field("solar_terms", calendar.solar_terms)
+      .field("lunar_months", calendar.lunar_months);
 }
 
 // ---------------------------------------------------------------------------

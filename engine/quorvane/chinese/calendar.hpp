@@ -14,6 +14,7 @@
 #include "quorvane/expected.hpp"
 #include "quorvane/instant.hpp"
 #include "quorvane/json.hpp"
+#include "quorvane/record_writer.hpp"
 
 namespace quorvane::chinese {
 
@@ -108,11 +109,11 @@ struct ChineseCalendar {
 
 Expected<ChineseCalendar, EngineError> chinese_calendar(const Sky& sky, UtcInstant moment);
 
-Json to_json(const SolarTerm& term);
-Json to_json(const LunarMonth& month);
-Json to_json(const ChineseCalendar& calendar);
+void write(RecordWriter& out, const SolarTerm& term);
+void write(RecordWriter& out, const LunarMonth& month);
+void write(RecordWriter& out, const ChineseCalendar& calendar);
 
-// Reads a calendar dict back: an object with the keys of to_json (other
+// Reads a calendar dict back: an object with the keys it is written with (other
 // keys ignored) or an array of the fields in order, at every level. The
 // error is invalid input with the reader's message, e.g. "missing field
 // `utc`". `utc` and `start` are kept as text, parsed only when asked.
