@@ -9,6 +9,7 @@
 #include "engine_object.hpp"
 #include "errors.hpp"
 #include "without_lock.hpp"
+#include "quorvane/record_writer.hpp"
 
 namespace quorvane::py {
 
@@ -20,7 +21,7 @@ struct is_expected<Expected<T, E>> : std::true_type {};
 // A record's compact JSON text (a Json result is written as it is).
 template <class Record>
 Expected<std::string, std::string> record_text(const Record& record) {
-  return to_compact_json(to_json(record));
+  return compact_json(record);
 }
 inline Expected<std::string, std::string> record_text(const Json& record) {
   return to_compact_json(record);

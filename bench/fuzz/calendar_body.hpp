@@ -21,6 +21,7 @@
 #include "quorvane/chinese/ziwei.hpp"
 #include "quorvane/aspects.hpp"
 #include "quorvane/json.hpp"
+#include "quorvane/record_writer.hpp"
 
 namespace quorvane::fuzz {
 
@@ -79,7 +80,7 @@ void check_chart(const Expected<Chart, EngineError>& chart) {
     FUZZ_CHECK(is_invalid_input(chart.error()));
     return;
   }
-  auto text = to_compact_json(chinese::to_json(*chart));
+  auto text = compact_json(*chart);
   FUZZ_CHECK(text.has_value());
 }
 

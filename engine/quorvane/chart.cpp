@@ -11,6 +11,7 @@
 #include "quorvane/lunar.hpp"
 #include "quorvane/planets.hpp"
 #include "quorvane/receptions.hpp"
+#include "quorvane/record_writer.hpp"
 #include "quorvane/temperament.hpp"
 
 namespace quorvane {
@@ -163,9 +164,7 @@ Expected<Chart, EngineError> chart_without_hours(const KernelSet& kernels,
   std::vector<JudgedBody> judged;
   judged.reserve(s.placements.size());
   for (const Placement& p : s.placements) judged.push_back({p.name, p.ecliptic_longitude, p.speed});
-  for (const Reception& r : receptions(judged, chart.aspects, scheme)) {
-    chart.receptions.push_back(to_json(r));
-  }
+  chart.receptions = receptions(judged, chart.aspects, scheme);
   for (const AntisciaContact& c : antiscia(points)) chart.antiscia.push_back(to_json(c));
 
   for (const Glyph& glyph : kGlyphs) {
@@ -255,7 +254,7 @@ Json to_json(const Chart& chart) {
   out["lunar_status"] = chart.lunar_status;
   out["sect"] = optional_text(chart.sect);
   out["dignity_scheme"] = chart.dignity_scheme;
-  out["receptions"] = chart.receptions;
+  out["receptions"] = to_json_tree(chart.receptions);
   out["antiscia"] = chart.antiscia;
   if (chart.planetary_hours) out["planetary_hours"] = to_json(*chart.planetary_hours);
   if (chart.chinese_calendar) out["chinese_calendar"] = *chart.chinese_calendar;

@@ -15,6 +15,7 @@
 #include "quorvane/instant.hpp"
 #include "quorvane/json.hpp"
 #include "quorvane/planetary_hours.hpp"
+#include "quorvane/receptions.hpp"
 #include "quorvane/zodiac.hpp"
 
 namespace quorvane {
@@ -89,7 +90,7 @@ struct Chart {
   Json lunar_status = Json::object();
   std::optional<std::string> sect;
   std::string dignity_scheme;
-  Json receptions = Json::array();
+  std::vector<Reception> receptions;
   Json antiscia = Json::array();
   std::optional<PlanetaryHours> planetary_hours;
   std::optional<Json> chinese_calendar;
