@@ -21,6 +21,7 @@
 #include "quorvane/chinese/ziwei.hpp"
 #include "quorvane/aspects.hpp"
 #include "quorvane/json.hpp"
+#include "quorvane/record_writer.hpp"
 
 namespace quorvane::fuzz {
 

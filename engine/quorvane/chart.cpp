@@ -5,6 +5,9 @@
 #include "quorvane/dignities.hpp"
 #include "quorvane/houses.hpp"
 #include "quorvane/planets.hpp"
+#include "quorvane/receptions.hpp"
+#include "quorvane/record_writer.hpp"
+#include "quorvane/temperament.hpp"
 
 namespace quorvane {
 
@@ -145,9 +148,7 @@ Expected<Chart, EngineError> chart_without_hours(const KernelSet& kernels,
   std::vector<BodyView> judged;
   judged.reserve(s.placements.size());
   for (const Placement& p : s.placements) judged.push_back(view_of(p));
-  for (const Reception& r : receptions(judged, chart.aspects, scheme)) {
-    chart.receptions.push_back(to_json_tree(r));
-  }
+  chart.receptions = receptions(judged, chart.aspects, scheme);
   chart.antiscia = antiscia(points);
 
   for (const Glyph& glyph : kGlyphs) {

@@ -98,7 +98,7 @@ struct Chart {
   std::optional<LunarStatus> lunar_status;  // written as {} when absent
   std::optional<std::string> sect;
   std::string dignity_scheme;
-  Json receptions = Json::array();
+  std::vector<Reception> receptions;
   std::vector<AntisciaContact> antiscia;
   std::optional<PlanetaryHours> planetary_hours;           // omitted when absent
   std::optional<chinese::ChineseCalendar> chinese_calendar;  // omitted when absent

@@ -3,7 +3,6 @@
 // and the caller's hard exclusions that the moment violates.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -18,8 +17,8 @@
 #include "quorvane/expected.hpp"
 #include "quorvane/horary.hpp"
 #include "quorvane/instant.hpp"
-#include "quorvane/json.hpp"
 #include "quorvane/planetary_hours.hpp"
+#include "quorvane/record_writer.hpp"
 
 namespace quorvane {
 
@@ -49,36 +48,6 @@ struct ElectionChart {
   ElectionData election_data;
 };
 
-// What a purpose asks for: its natural significator, the house of the
-// matter and the two planetary hours that favour it.
-struct PurposeRules {
-  std::optional<std::string_view> significator;
-  std::optional<uint8_t> house;
-  std::array<std::string_view, 2> favoured_hours;
-};
-const PurposeRules& purpose_rules(Purpose purpose);
-
-// A ruling planet's role and the magnitudes of its condition rules:
-// dignity, angular, dark house, retrograde or combust.
-struct ConditionRole {
-  std::string_view prefix;  // "ASC_RULER_", "HOUSE_RULER_", "SIGNIFICATOR_"
-  double dignity;
-  double angular;
-  double dark_house;
-  double affliction;
-};
-inline constexpr ConditionRole kAscRulerRole{"ASC_RULER_", 6, 4, 5, 6};
-inline constexpr ConditionRole kHouseRulerRole{"HOUSE_RULER_", 5, 3, 4, 5};
-inline constexpr ConditionRole kSignificatorRole{"SIGNIFICATOR_", 4, 2, 3, 4};
-
-// The condition rules of one ruling planet, appended to `factors`.
-void condition(const ConditionRole& role, const Placement& planet, const Placement* sun,
-               bool skip_retrograde, std::vector<ElectionFactor>& factors);
-
-// Lilly's degree qualities of the Moon's ("Moon") or the Ascendant's
-// ("Ascendant") degree, appended to `factors`.
-void degree_factors(std::string_view point, double longitude, std::vector<ElectionFactor>& factors);
-
 // "unfavourable" below 45, "mixed" below 65, else "favourable".
 std::string_view verdict_of(double score);
 
@@ -94,8 +63,8 @@ Expected<ElectionChart, EngineError> calculate_election_chart(const KernelSet& k
                                                               const ChartRequest& request,
                                                               const ElectionCriteria& criteria);
 
-Json to_json(const ElectionFactor& factor);
-Json to_json(const ElectionData& data);
-Json to_json(const ElectionChart& chart);
+void write(RecordWriter& out, const ElectionFactor& factor);
+void write(RecordWriter& out, const ElectionData& data);
+void write(RecordWriter& out, const ElectionChart& chart);
 
 }  // namespace quorvane

@@ -187,26 +187,22 @@ CriteriaSummary ElectionCriteria::Resolved::summary() const {
   return s;
 }
 
-Json to_json(const CriteriaSummary& s) {
-  Json out = Json::object();
-  out["purpose"] = purpose_name(s.purpose);
-  out["avoid_void_moon"] = s.avoid_void_moon;
-  out["avoid_mercury_retrograde"] = s.avoid_mercury_retrograde;
-  out["avoid_venus_retrograde"] = s.avoid_venus_retrograde;
-  out["daytime_only"] = s.daytime_only;
-  if (s.local_hours) {
-    Json hours = Json::object();
-    hours["from"] = s.local_hours->from;
-    hours["to"] = s.local_hours->to;
-    out["local_hours"] = std::move(hours);
-  } else {
-    out["local_hours"] = nullptr;
-  }
-  out["step_minutes"] = s.step_minutes;
-  out["min_score"] = s.min_score;
-  out["max_results"] = s.max_results;
-  out["natal"] = s.natal;
-  return out;
+void write(RecordWriter& out, const HourRange& hours) {
+  ObjectWriter(out).field("from", hours.from).field("to", hours.to);
+}
+
+void write(RecordWriter& out, const CriteriaSummary& s) {
+  ObjectWriter(out)
+      .field("purpose", purpose_name(s.purpose))
+      .field("avoid_void_moon", s.avoid_void_moon)
+      .field("avoid_mercury_retrograde", s.avoid_mercury_retrograde)
+      .field("avoid_venus_retrograde", s.avoid_venus_retrograde)
+      .field("daytime_only", s.daytime_only)
+      .field("local_hours", s.local_hours)
+      .field("step_minutes", s.step_minutes)
+      .field("min_score", s.min_score)
+      .field("max_results", s.max_results)
+      .field("natal", s.natal);
 }
 
 }  // namespace quorvane

@@ -14,6 +14,7 @@
 #include "quorvane/expected.hpp"
 #include "quorvane/instant.hpp"
 #include "quorvane/json.hpp"
+#include "quorvane/record_writer.hpp"
 
 namespace quorvane {
 
@@ -57,7 +58,8 @@ struct CriteriaSummary {
   bool natal = false;
 };
 
-Json to_json(const CriteriaSummary& summary);
+void write(RecordWriter& out, const HourRange& hours);
+void write(RecordWriter& out, const CriteriaSummary& summary);
 
 // The criteria as the caller gave them; every field has its default.
 struct ElectionCriteria {

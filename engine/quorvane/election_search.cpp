@@ -270,36 +270,33 @@ Expected<ElectionSearch, EngineError> search_elections(const KernelSet& kernels,
   return result;
 }
 
-Json to_json(const ElectionWindow& w) {
-  Json out = Json::object();
-  out["start"] = w.start.isoformat();
-  out["end"] = w.end.isoformat();
-  out["best"] = w.best.isoformat();
-  out["score"] = w.score;
-  out["verdict"] = w.verdict;
-  out["factors"] = json_list(w.factors);
-  return out;
+void write(RecordWriter& out, const ElectionWindow& w) {
+  ObjectWriter(out)
+      .field("start", w.start.isoformat())
+      .field("end", w.end.isoformat())
+      .field("best", w.best.isoformat())
+      .field("score", w.score)
+      .field("verdict", w.verdict)
+      .field("factors", w.factors);
 }
 
-Json to_json(const Exclusions& e) {
-  Json out = Json::object();
-  out["void_moon"] = e.void_moon;
-  out["mercury_retrograde"] = e.mercury_retrograde;
-  out["venus_retrograde"] = e.venus_retrograde;
-  out["night"] = e.night;
-  out["outside_hours"] = e.outside_hours;
-  return out;
+void write(RecordWriter& out, const Exclusions& e) {
+  ObjectWriter(out)
+      .field("void_moon", e.void_moon)
+      .field("mercury_retrograde", e.mercury_retrograde)
+      .field("venus_retrograde", e.venus_retrograde)
+      .field("night", e.night)
+      .field("outside_hours", e.outside_hours);
 }
 
-Json to_json(const ElectionSearch& s) {
-  Json out = Json::object();
-  out["start"] = s.start.isoformat();
-  out["end"] = s.end.isoformat();
-  out["windows"] = json_list(s.windows);
-  out["evaluated"] = s.evaluated;
-  out["excluded"] = to_json(s.excluded);
-  out["criteria"] = to_json(s.criteria);
-  return out;
+void write(RecordWriter& out, const ElectionSearch& s) {
+  ObjectWriter(out)
+      .field("start", s.start.isoformat())
+      .field("end", s.end.isoformat())
+      .field("windows", s.windows)
+      .field("evaluated", s.evaluated)
+      .field("excluded", s.excluded)
+      .field("criteria", s.criteria);
 }
 
 }  // namespace quorvane

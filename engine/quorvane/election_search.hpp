@@ -20,9 +20,9 @@
 #include "quorvane/expected.hpp"
 #include "quorvane/houses.hpp"
 #include "quorvane/instant.hpp"
-#include "quorvane/json.hpp"
 #include "quorvane/planetary_hours.hpp"
 #include "quorvane/planets.hpp"
+#include "quorvane/record_writer.hpp"
 
 namespace quorvane {
 
@@ -114,8 +114,8 @@ Expected<ElectionSearch, EngineError> search_elections(const KernelSet& kernels,
                                                        const ChartRequest& request, UtcInstant end,
                                                        const ElectionCriteria& criteria);
 
-Json to_json(const ElectionWindow& window);
-Json to_json(const Exclusions& excluded);
-Json to_json(const ElectionSearch& search);
+void write(RecordWriter& out, const ElectionWindow& window);
+void write(RecordWriter& out, const Exclusions& excluded);
+void write(RecordWriter& out, const ElectionSearch& search);
 
 }  // namespace quorvane

@@ -8,6 +8,7 @@
 #include "quorvane/condition.hpp"
 #include "quorvane/dignities.hpp"
 #include "quorvane/pyfloat.hpp"
+#include "quorvane/record_extension.hpp"
 #include "quorvane/zodiac.hpp"
 
 namespace quorvane {
@@ -95,23 +96,6 @@ AscendantPlace ascendant_of(const Chart& chart) {
 }
 
 }  // namespace
-
-Json to_json(const ApplyingAspect& a) {
-  Json out = Json::object();
-  out["planet"] = a.planet;
-  out["aspect"] = a.aspect;
-  out["degrees_to_exact"] = a.degrees_to_exact;
-  out["target_sign"] = a.target_sign;
-  return out;
-}
-
-Json to_json(const SeparatingAspect& a) {
-  Json out = Json::object();
-  out["planet"] = a.planet;
-  out["aspect"] = a.aspect;
-  out["degrees_ago"] = a.degrees_ago;
-  return out;
-}
 
 MoonStatus moon_status(const Placement& moon, std::span<const Placement> placements) {
   const double lambda = moon.ecliptic_longitude;
@@ -268,7 +252,7 @@ Expected<HoraryData, EngineError> horary_data(const KernelSet& kernels, const Ch
   input.jd = jd;
   input.ayanamsa = ayanamsa;
   input.ascendant_sign = asc.sign;
-  input.receptions = &chart.receptions;
+  input.receptions = chart.receptions;
   data.judgment = judge(kernels, input);
   return data;
 }
@@ -289,48 +273,63 @@ Expected<HoraryChart, EngineError> calculate_horary_chart(const KernelSet& kerne
   return HoraryChart{std::move(chart).value(), std::move(data).value()};
 }
 
-Json to_json(const Stricture& s) {
-  Json out = Json::object();
-  out["code"] = s.code;
-  out["severity"] = s.severity;
-  out["message"] = s.message;
-  return out;
+void write(RecordWriter& out, const Stricture& s) {
+  ObjectWriter(out).field("code", s.code).field("severity", s.severity).field("message", s.message);
 }
 
-Json to_json(const MoonStatus& m) {
-  Json out = Json::object();
-  out["void_of_course"] = m.void_of_course;
-  out["degrees_to_next_sign"] = m.degrees_to_next_sign;
-  out["hours_to_next_sign"] = m.hours_to_next_sign;
-  out["next_sign"] = m.next_sign;
-  out["speed_status"] = m.speed_status;
-  out["applying_aspects"] = json_list(m.applying_aspects);
-  out["next_applying_aspect"] =
-      m.applying_aspects.empty() ? Json(nullptr) : to_json(m.applying_aspects.front());
-  out["last_aspect"] =
-      m.separating_aspects.empty() ? Json(nullptr) : to_json(m.separating_aspects.front());
-  out["separating_aspects"] = json_list(m.separating_aspects);
-  return out;
+void write(RecordWriter& out, const ApplyingAspect& a) {
+  ObjectWriter(out)
+      .field("planet", a.planet)
+      .field("aspect", a.aspect)
+      .field("degrees_to_exact", a.degrees_to_exact)
+      .field("target_sign", a.target_sign);
 }
 
-Json to_json(const HoraryData& d) {
-  Json out = Json::object();
-  out["planetary_hours"] = to_json_tree(d.planetary_hours);
-  out["ascendant_sign"] = d.ascendant_sign;
-  out["ascendant_degree"] = d.ascendant_degree;
-  out["traditional_asc_ruler"] = d.traditional_asc_ruler;
-  out["modern_asc_ruler"] = d.modern_asc_ruler;
-  out["is_radical"] = d.is_radical;
-  out["strictures"] = json_list(d.strictures);
-  out["moon_status"] = to_json(d.moon_status);
-  out["judgment"] = to_json(d.judgment);
-  return out;
+void write(RecordWriter& out, const SeparatingAspect& a) {
+  ObjectWriter(out)
+      .field("planet", a.planet)
+      .field("aspect", a.aspect)
+      .field("degrees_ago", a.degrees_ago);
 }
 
-Json to_json(const HoraryChart& h) {
-  Json out = to_json_tree(h.chart);
-  out["horary_data"] = to_json(h.horary_data);
-  return out;
+void write(RecordWriter& out, const MoonStatus& m) {
+  ObjectWriter o(out);
+  o.field("void_of_course", m.void_of_course)
+      .field("degrees_to_next_sign", m.degrees_to_next_sign)
+      .field("hours_to_next_sign", m.hours_to_next_sign)
+      .field("next_sign", m.next_sign)
+      .field("speed_status", m.speed_status)
+      .field("applying_aspects", m.applying_aspects);
+  o.writer().key("next_applying_aspect");
+  if (m.applying_aspects.empty()) {
+    out.null();
+  } else {
+    write(out, m.applying_aspects.front());
+  }
+  o.writer().key("last_aspect");
+  if (m.separating_aspects.empty()) {
+    out.null();
+  } else {
+    write(out, m.separating_aspects.front());
+  }
+  o.field("separating_aspects", m.separating_aspects);
+}
+
+void write(RecordWriter& out, const HoraryData& d) {
+  ObjectWriter(out)
+      .field("planetary_hours", d.planetary_hours)
+      .field("ascendant_sign", d.ascendant_sign)
+      .field("ascendant_degree", d.ascendant_degree)
+      .field("traditional_asc_ruler", d.traditional_asc_ruler)
+      .field("modern_asc_ruler", d.modern_asc_ruler)
+      .field("is_radical", d.is_radical)
+      .field("strictures", d.strictures)
+      .field("moon_status", d.moon_status)
+      .field("judgment", d.judgment);
+}
+
+void write(RecordWriter& out, const HoraryChart& h) {
+  write_with_field(out, h.chart, "horary_data", h.horary_data);
 }
 
 }  // namespace quorvane

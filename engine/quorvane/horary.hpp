@@ -14,9 +14,9 @@
 #include "quorvane/ephemeris/kernels.hpp"
 #include "quorvane/error.hpp"
 #include "quorvane/expected.hpp"
-#include "quorvane/json.hpp"
 #include "quorvane/judgment.hpp"
 #include "quorvane/planetary_hours.hpp"
+#include "quorvane/record_writer.hpp"
 
 namespace quorvane {
 
@@ -95,11 +95,11 @@ Expected<HoraryChart, EngineError> calculate_horary_chart(const KernelSet& kerne
                                                           const ChartRequest& request,
                                                           std::optional<uint8_t> quesited_house);
 
-Json to_json(const Stricture& stricture);
-Json to_json(const ApplyingAspect& aspect);
-Json to_json(const SeparatingAspect& aspect);
-Json to_json(const MoonStatus& status);
-Json to_json(const HoraryData& data);
-Json to_json(const HoraryChart& chart);
+void write(RecordWriter& out, const Stricture& stricture);
+void write(RecordWriter& out, const ApplyingAspect& aspect);
+void write(RecordWriter& out, const SeparatingAspect& aspect);
+void write(RecordWriter& out, const MoonStatus& status);
+void write(RecordWriter& out, const HoraryData& data);
+void write(RecordWriter& out, const HoraryChart& chart);
 
 }  // namespace quorvane

@@ -74,58 +74,118 @@ std::optional<double> turn_of(const KernelSet& kernels, const JudgmentInput& inp
   return station_within(speed_at, input.jd, significator.speed, days);
 }
 
-Json optional_text(const std::optional<std::string_view>& value) {
-  return value ? Json(*value) : Json(nullptr);
+// The lord of the Ascendant for the querent, the lord of the quesited
+// house's cusp for the matter.
+Judgment significators(const JudgmentInput& input) {
+  Judgment j;
+  j.quesited_house = input.quesited_house;
+  j.querent = traditional_ruler(input.ascendant_sign).value_or("Mars");
+  if (input.quesited_house) {
+    const size_t h = *input.quesited_house;
+    if (h >= 1 && h <= 12 && h <= input.cusp_signs.size()) {
+      j.quesited = traditional_ruler(input.cusp_signs[h - 1]);
+    }
+  }
+  j.same_significator = j.quesited && *j.quesited == j.querent;
+  return j;
 }
 
-Json to_json(const Perfection& p) {
-  Json out = Json::object();
-  out["applying"] = p.applying;
-  out["to"] = p.to;
-  out["aspect"] = p.aspect;
-  out["degrees"] = p.degrees;
-  out["days"] = p.days;
-  return out;
+// The Moon, co-significator of the querent, applying to the quesited.
+std::optional<Perfection> moon_perfection(std::span<const Placement> placements,
+                                          const MovingBody& quesited) {
+  if (quesited.name == "Moon") return std::nullopt;
+  const Placement* moon_place = first_named(placements, "Moon");
+  if (!moon_place) return std::nullopt;
+  const MovingBody moon = body_of("Moon", *moon_place);
+  const auto timing = next_aspect(moon, quesited);
+  if (!timing) return std::nullopt;
+  return perfection_of(moon, quesited, *timing);
 }
 
-Json to_json(const Prohibition& p) {
-  Json out = Json::object();
-  out["by"] = p.by;
-  out["significator"] = p.significator;
-  out["aspect"] = p.aspect;
-  out["days"] = p.days;
-  return out;
+std::vector<Reception> receptions_between(std::span<const Reception> receptions,
+                                          std::string_view a, std::string_view b) {
+  std::vector<Reception> joining;
+  for (const Reception& r : receptions) {
+    if ((r.planet == a && r.receiver == b) || (r.planet == b && r.receiver == a)) {
+      joining.push_back(r);
+    }
+  }
+  return joining;
 }
 
-Json to_json(const Refranation& r) {
-  Json out = Json::object();
-  out["planet"] = r.planet;
-  out["aspect"] = r.aspect;
-  out["days"] = r.days;
-  return out;
+// The traditional planets besides the two significators, in Chaldean order.
+std::vector<MovingBody> other_planets(std::span<const Placement> placements,
+                                      const MovingBody& querent, const MovingBody& quesited) {
+  std::vector<MovingBody> others;
+  for (std::string_view name : kChaldeanOrder) {
+    if (name == querent.name || name == quesited.name) continue;
+    if (const Placement* p = first_named(placements, name)) others.push_back(body_of(name, *p));
+  }
+  return others;
 }
 
-Json to_json(const Translation& t) {
-  Json out = Json::object();
-  out["by"] = t.by;
-  out["from"] = t.from;
-  out["from_aspect"] = t.from_aspect;
-  out["to"] = t.to;
-  out["to_aspect"] = t.to_aspect;
-  return out;
+// Without perfection: a faster planet translating the light of one
+// significator to the other, or a slower one collecting both.
+void light_carried(const MovingBody& querent, const MovingBody& quesited,
+                   std::span<const MovingBody> others, Judgment& j) {
+  const double fastest = std::max(std::fabs(querent.speed), std::fabs(quesited.speed));
+  const double slowest = std::min(std::fabs(querent.speed), std::fabs(quesited.speed));
+  for (const MovingBody& b : others) {
+    const double speed = std::fabs(b.speed);
+    if (speed > fastest) {
+      const auto left_querent = last_aspect(b, querent);
+      const auto to_quesited = next_aspect(b, quesited);
+      if (left_querent && to_quesited) {
+        j.translation.push_back(
+            {b.name, querent.name, left_querent->aspect, quesited.name, to_quesited->aspect});
+      }
+      const auto left_quesited = last_aspect(b, quesited);
+      const auto to_querent = next_aspect(b, querent);
+      if (left_quesited && to_querent) {
+        j.translation.push_back(
+            {b.name, quesited.name, left_quesited->aspect, querent.name, to_querent->aspect});
+      }
+    } else if (speed < slowest) {
+      const auto from_querent = next_aspect(querent, b);
+      const auto from_quesited = next_aspect(quesited, b);
+      if (from_querent && from_quesited) {
+        j.collection.push_back({b.name, from_querent->aspect, from_quesited->aspect});
+      }
+    }
+  }
 }
 
-Json to_json(const Collection& c) {
-  Json out = Json::object();
-  out["by"] = c.by;
-  out["querent_aspect"] = c.querent_aspect;
-  out["quesited_aspect"] = c.quesited_aspect;
-  return out;
+// The earliest aspect another planet perfects with either significator
+// before the significators perfect (`days` from now).
+std::optional<Prohibition> prohibition(const MovingBody& querent, const MovingBody& quesited,
+                                       std::span<const MovingBody> others, double days) {
+  std::optional<Prohibition> found;
+  std::optional<AspectTiming> earliest;
+  for (const MovingBody& b : others) {
+    for (const MovingBody* s : {&querent, &quesited}) {
+      const auto timing = next_aspect(b, *s);
+      if (!timing || !(timing->days < days)) continue;
+      if (!earliest || timing->days < earliest->days) {
+        earliest = timing;
+        found = Prohibition{b.name, s->name, timing->aspect, 0.0};
+      }
+    }
+  }
+  if (found) found->days = pyfloat::round(earliest->days, 2);
+  return found;
 }
 
-template <class T>
-Json optional_record(const std::optional<T>& value) {
-  return value ? to_json(*value) : Json(nullptr);
+// A significator turning direction before the perfection; the earlier turn
+// wins, the querent's on a tie.
+std::optional<Refranation> refranation(const KernelSet& kernels, const JudgmentInput& input,
+                                       const MovingBody& querent, const MovingBody& quesited,
+                                       const Perfection& perfection) {
+  const auto querent_turn = turn_of(kernels, input, querent, perfection.days);
+  const auto quesited_turn = turn_of(kernels, input, quesited, perfection.days);
+  if (!querent_turn && !quesited_turn) return std::nullopt;
+  const bool quesited_first = quesited_turn && (!querent_turn || *quesited_turn < *querent_turn);
+  return Refranation{quesited_first ? quesited.name : querent.name, perfection.aspect,
+                     pyfloat::round(quesited_first ? *quesited_turn : *querent_turn, 1)};
 }
 
 }  // namespace
@@ -179,16 +239,7 @@ std::optional<double> station_within(const SpeedAt& speed_at, double jd, double 
 }
 
 Judgment judge(const KernelSet& kernels, const JudgmentInput& input) {
-  Judgment j;
-  j.quesited_house = input.quesited_house;
-  j.querent = traditional_ruler(input.ascendant_sign).value_or("Mars");
-  if (input.quesited_house) {
-    const size_t h = *input.quesited_house;
-    if (h >= 1 && h <= 12 && h <= input.cusp_signs.size()) {
-      j.quesited = traditional_ruler(input.cusp_signs[h - 1]);
-    }
-  }
-  j.same_significator = j.quesited && *j.quesited == j.querent;
+  Judgment j = significators(input);
   if (!j.quesited) return j;
   const Placement* quesited_place = first_named(input.placements, *j.quesited);
   const Placement* querent_place = first_named(input.placements, j.querent);
@@ -196,116 +247,73 @@ Judgment judge(const KernelSet& kernels, const JudgmentInput& input) {
   const MovingBody quesited = body_of(*j.quesited, *quesited_place);
   const MovingBody querent = body_of(j.querent, *querent_place);
 
-  if (quesited.name != "Moon") {
-    if (const Placement* moon_place = first_named(input.placements, "Moon")) {
-      const MovingBody moon = body_of("Moon", *moon_place);
-      if (auto timing = next_aspect(moon, quesited)) {
-        j.moon_perfection = perfection_of(moon, quesited, *timing);
-      }
-    }
-  }
+  j.moon_perfection = moon_perfection(input.placements, quesited);
   if (j.same_significator) return j;
-
-  if (input.receptions && input.receptions->is_array()) {
-    for (const Json& r : *input.receptions) {
-      if (!r.is_object()) continue;
-      const auto planet = r.find("planet");
-      const auto receiver = r.find("receiver");
-      if (planet == r.end() || receiver == r.end() || !planet->is_string() ||
-          !receiver->is_string()) {
-        continue;
-      }
-      const std::string& a = planet->get_ref<const std::string&>();
-      const std::string& b = receiver->get_ref<const std::string&>();
-      if ((a == querent.name && b == quesited.name) || (a == quesited.name && b == querent.name)) {
-        j.receptions.push_back(r);
-      }
-    }
-  }
-
+  j.receptions = receptions_between(input.receptions, querent.name, quesited.name);
   if (auto timing = next_aspect(querent, quesited)) {
     j.perfection = perfection_of(querent, quesited, *timing);
   }
-
-  std::vector<MovingBody> others;
-  for (std::string_view name : kChaldeanOrder) {
-    if (name == querent.name || name == quesited.name) continue;
-    if (const Placement* p = first_named(input.placements, name)) others.push_back(body_of(name, *p));
-  }
-
+  const std::vector<MovingBody> others = other_planets(input.placements, querent, quesited);
   if (!j.perfection) {
-    const double fastest = std::max(std::fabs(querent.speed), std::fabs(quesited.speed));
-    const double slowest = std::min(std::fabs(querent.speed), std::fabs(quesited.speed));
-    for (const MovingBody& b : others) {
-      const double speed = std::fabs(b.speed);
-      if (speed > fastest) {
-        const auto left_querent = last_aspect(b, querent);
-        const auto to_quesited = next_aspect(b, quesited);
-        if (left_querent && to_quesited) {
-          j.translation.push_back(
-              {b.name, querent.name, left_querent->aspect, quesited.name, to_quesited->aspect});
-        }
-        const auto left_quesited = last_aspect(b, quesited);
-        const auto to_querent = next_aspect(b, querent);
-        if (left_quesited && to_querent) {
-          j.translation.push_back(
-              {b.name, quesited.name, left_quesited->aspect, querent.name, to_querent->aspect});
-        }
-      } else if (speed < slowest) {
-        const auto from_querent = next_aspect(querent, b);
-        const auto from_quesited = next_aspect(quesited, b);
-        if (from_querent && from_quesited) {
-          j.collection.push_back({b.name, from_querent->aspect, from_quesited->aspect});
-        }
-      }
-    }
+    light_carried(querent, quesited, others, j);
     return j;
   }
-
-  const double days = j.perfection->days;
-  std::optional<AspectTiming> earliest;
-  for (const MovingBody& b : others) {
-    for (const MovingBody* s : {&querent, &quesited}) {
-      const auto timing = next_aspect(b, *s);
-      if (!timing || !(timing->days < days)) continue;
-      if (!earliest || timing->days < earliest->days) {
-        earliest = timing;
-        j.prohibition = Prohibition{b.name, s->name, timing->aspect, 0.0};
-      }
-    }
-  }
-  if (j.prohibition) j.prohibition->days = pyfloat::round(earliest->days, 2);
-
-  const auto querent_turn = turn_of(kernels, input, querent, days);
-  const auto quesited_turn = turn_of(kernels, input, quesited, days);
-  const bool quesited_first = quesited_turn && (!querent_turn || *quesited_turn < *querent_turn);
-  if (querent_turn || quesited_turn) {
-    j.refranation = Refranation{quesited_first ? quesited.name : querent.name,
-                                j.perfection->aspect,
-                                pyfloat::round(quesited_first ? *quesited_turn : *querent_turn, 1)};
-  }
+  j.prohibition = prohibition(querent, quesited, others, j.perfection->days);
+  j.refranation = refranation(kernels, input, querent, quesited, *j.perfection);
   return j;
 }
 
-Json to_json(const Judgment& j) {
-  Json out = Json::object();
-  out["quesited_house"] = j.quesited_house ? Json(*j.quesited_house) : Json(nullptr);
-  out["querent"] = j.querent;
-  out["co_significator"] = j.co_significator;
-  out["quesited"] = optional_text(j.quesited);
-  out["same_significator"] = j.same_significator;
-  out["perfection"] = optional_record(j.perfection);
-  out["moon_perfection"] = optional_record(j.moon_perfection);
-  out["prohibition"] = optional_record(j.prohibition);
-  out["refranation"] = optional_record(j.refranation);
-  Json translation = Json::array();
-  for (const Translation& t : j.translation) translation.push_back(to_json(t));
-  out["translation"] = std::move(translation);
-  Json collection = Json::array();
-  for (const Collection& c : j.collection) collection.push_back(to_json(c));
-  out["collection"] = std::move(collection);
-  out["receptions"] = j.receptions;
-  return out;
+void write(RecordWriter& out, const Perfection& p) {
+  ObjectWriter(out)
+      .field("applying", p.applying)
+      .field("to", p.to)
+      .field("aspect", p.aspect)
+      .field("degrees", p.degrees)
+      .field("days", p.days);
+}
+
+void write(RecordWriter& out, const Prohibition& p) {
+  ObjectWriter(out)
+      .field("by", p.by)
+      .field("significator", p.significator)
+      .field("aspect", p.aspect)
+      .field("days", p.days);
+}
+
+void write(RecordWriter& out, const Refranation& r) {
+  ObjectWriter(out).field("planet", r.planet).field("aspect", r.aspect).field("days", r.days);
+}
+
+void write(RecordWriter& out, const Translation& t) {
+  ObjectWriter(out)
+      .field("by", t.by)
+      .field("from", t.from)
+      .field("from_aspect", t.from_aspect)
+      .field("to", t.to)
+      .field("to_aspect", t.to_aspect);
+}
+
+void write(RecordWriter& out, const Collection& c) {
+  ObjectWriter(out)
+      .field("by", c.by)
+      .field("querent_aspect", c.querent_aspect)
+      .field("quesited_aspect", c.quesited_aspect);
+}
+
+void write(RecordWriter& out, const Judgment& j) {
+  ObjectWriter(out)
+      .field("quesited_house", j.quesited_house)
+      .field("querent", j.querent)
+      .field("co_significator", j.co_significator)
+      .field("quesited", j.quesited)
+      .field("same_significator", j.same_significator)
+      .field("perfection", j.perfection)
+      .field("moon_perfection", j.moon_perfection)
+      .field("prohibition", j.prohibition)
+      .field("refranation", j.refranation)
+      .field("translation", j.translation)
+      .field("collection", j.collection)
+      .field("receptions", j.receptions);
 }
 
 }  // namespace quorvane

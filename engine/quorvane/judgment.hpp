@@ -12,7 +12,8 @@
 
 #include "quorvane/chart.hpp"
 #include "quorvane/ephemeris/kernels.hpp"
-#include "quorvane/json.hpp"
+#include "quorvane/receptions.hpp"
+#include "quorvane/record_writer.hpp"
 
 namespace quorvane {
 
@@ -85,7 +86,7 @@ struct Judgment {
   std::optional<Refranation> refranation;
   std::vector<Translation> translation;
   std::vector<Collection> collection;
-  Json receptions = Json::array();  // the chart's reception objects joining the significators
+  std::vector<Reception> receptions;  // the chart's receptions joining the significators
 };
 
 // Sign names of cusp longitudes, Aries for a non-finite one.
@@ -108,13 +109,18 @@ struct JudgmentInput {
   double jd = 0.0;        // UT Julian day of the chart
   double ayanamsa = 0.0;  // degrees, 0 for a tropical chart
   std::string_view ascendant_sign;
-  const Json* receptions = nullptr;  // the chart's reception list
+  std::span<const Reception> receptions;  // the chart's
 };
 
 // Never fails: a failed position lookup during the refranation scan just
 // ends that scan.
 Judgment judge(const KernelSet& kernels, const JudgmentInput& input);
 
-Json to_json(const Judgment& judgment);
+void write(RecordWriter& out, const Perfection& perfection);
+void write(RecordWriter& out, const Prohibition& prohibition);
+void write(RecordWriter& out, const Refranation& refranation);
+void write(RecordWriter& out, const Translation& translation);
+void write(RecordWriter& out, const Collection& collection);
+void write(RecordWriter& out, const Judgment& judgment);
 
 }  // namespace quorvane

@@ -238,11 +238,11 @@ TEST(ElectionCriteriaResolve, SummaryReportsTheEffectiveSettings) {
       R"({"purpose": "contract", "step_minutes": 1, "min_score": 150, "max_results": 0,
           "local_hours": [22, 6], "natal": []})");
   EXPECT_TRUE(r.has_natal);
-  EXPECT_EQ(quorvane::to_json(r.summary()).dump(),
+  EXPECT_EQ(quorvane::to_json_tree(r.summary()).dump(),
             R"({"purpose":"contract","avoid_void_moon":true,"avoid_mercury_retrograde":true,)"
             R"("avoid_venus_retrograde":false,"daytime_only":false,"local_hours":{"from":22,"to":6},)"
             R"("step_minutes":5,"min_score":100.0,"max_results":1,"natal":true})");
-  EXPECT_EQ(quorvane::to_json(resolved("null").summary()).dump(),
+  EXPECT_EQ(quorvane::to_json_tree(resolved("null").summary()).dump(),
             R"({"purpose":"general","avoid_void_moon":true,"avoid_mercury_retrograde":false,)"
             R"("avoid_venus_retrograde":false,"daytime_only":false,"local_hours":null,)"
             R"("step_minutes":10,"min_score":60.0,"max_results":20,"natal":false})");

@@ -117,7 +117,7 @@ TEST(MoonStatus, SeparatingSinceSheEnteredHerSign) {
   ASSERT_EQ(s.separating_aspects.size(), 1u);
   EXPECT_EQ(s.separating_aspects[0].aspect, "Sextile");
   EXPECT_EQ(s.separating_aspects[0].degrees_ago, 0.0);
-  EXPECT_EQ(quorvane::to_json(s)["last_aspect"]["planet"], "Jupiter");
+  EXPECT_EQ(quorvane::to_json_tree(s)["last_aspect"]["planet"], "Jupiter");
 
   // Exactly on the aspect: neither.
   const Placement exact = moon_at(65.0, 13.0);
@@ -227,7 +227,7 @@ TEST(Strictures, TheMoon) {
   EXPECT_EQ(late.strictures[1].message,
             "Moon in the last degrees of Gemini (28\u00B0): she has little left to do in her sign.");
   EXPECT_EQ(late.moon_status.next_sign, "Cancer");
-  EXPECT_EQ(quorvane::to_json(late.moon_status)["next_applying_aspect"], nullptr);
+  EXPECT_EQ(quorvane::to_json_tree(late.moon_status)["next_applying_aspect"], nullptr);
 
   // No Moon, no horary chart.
   auto failed = quorvane::horary_data(KernelSet(), chart_of({kSun}, 100.0), hour_of("Sun", true),
@@ -323,7 +323,7 @@ TEST(HoraryChart, AddsHoursAndHoraryDataToTheChart) {
   auto chart = quorvane::calculate_chart(*kernels, request);
   ASSERT_TRUE(chart);
 
-  quorvane::Json out = quorvane::to_json(*horary);
+  quorvane::Json out = quorvane::to_json_tree(*horary);
   quorvane::Json data = out["horary_data"];
   out.erase("horary_data");
   EXPECT_EQ(out, quorvane::to_json_tree(*chart));

@@ -184,7 +184,7 @@ std::vector<std::string_view> whole_signs(int first) {
 struct Case {
   std::vector<Placement> placements;
   std::vector<std::string_view> cusps;
-  Json receptions = Json::array();
+  std::vector<quorvane::Reception> receptions;
   std::optional<uint8_t> house;
 
   Judgment judge(const KernelSet& kernels = KernelSet()) const {
@@ -194,14 +194,14 @@ struct Case {
     in.cusp_signs = cusps;
     in.jd = 2451545.0;
     in.ascendant_sign = cusps.empty() ? std::string_view("Aries") : cusps.front();
-    in.receptions = &receptions;
+    in.receptions = receptions;
     return quorvane::judge(kernels, in);
   }
 };
 
 TEST(Judge, Significators) {
   Case aries{{body("Mars", 5, 0.6), body("Venus", 100, 1.1), body("Moon", 200, 13)},
-             whole_signs(0), Json::array(), 7};
+             whole_signs(0), {}, 7};
   Judgment j = aries.judge();
   EXPECT_EQ(j.querent, "Mars");
   EXPECT_EQ(j.co_significator, "Moon");
@@ -209,7 +209,7 @@ TEST(Judge, Significators) {
   EXPECT_FALSE(j.same_significator);
 
   // Cancer rising with Aries on the 10th.
-  Case cancer{{body("Moon", 95, 13), body("Mars", 200, 0.6)}, whole_signs(3), Json::array(), 10};
+  Case cancer{{body("Moon", 95, 13), body("Mars", 200, 0.6)}, whole_signs(3), {}, 10};
   j = cancer.judge();
   EXPECT_EQ(j.querent, "Moon");
   EXPECT_EQ(j.quesited, "Mars");
@@ -225,20 +225,20 @@ TEST(Judge, NoQuesitedLeavesEverythingEmpty) {
                                    body("Moon", 2, 13)};
   for (std::optional<uint8_t> house : {std::optional<uint8_t>(13), std::optional<uint8_t>(0),
                                        std::optional<uint8_t>()}) {
-    Case c{sky, whole_signs(0), Json::array(), house};
+    Case c{sky, whole_signs(0), {}, house};
     const Judgment j = c.judge();
     EXPECT_EQ(j.quesited_house, house);
     EXPECT_FALSE(j.quesited);
     EXPECT_FALSE(j.moon_perfection);
     EXPECT_FALSE(j.perfection);
-    EXPECT_EQ(quorvane::to_json(j)["quesited_house"],
+    EXPECT_EQ(quorvane::to_json_tree(j)["quesited_house"],
               house ? Json(*house) : Json(nullptr));
   }
   // House 7 when the chart has only six cusps.
-  Case short_list{sky, {"Aries", "Taurus", "Gemini", "Cancer", "Leo", "Virgo"}, Json::array(), 7};
+  Case short_list{sky, {"Aries", "Taurus", "Gemini", "Cancer", "Leo", "Virgo"}, {}, 7};
   EXPECT_FALSE(short_list.judge().quesited);
   // A quesited with no placement: the lord is named but nothing is judged.
-  Case missing{{body("Mars", 5, 0.6), body("Moon", 2, 13)}, whole_signs(0), Json::array(), 7};
+  Case missing{{body("Mars", 5, 0.6), body("Moon", 2, 13)}, whole_signs(0), {}, 7};
   const Judgment j = missing.judge();
   EXPECT_EQ(j.quesited, "Venus");
   EXPECT_FALSE(j.moon_perfection);
@@ -246,7 +246,7 @@ TEST(Judge, NoQuesitedLeavesEverythingEmpty) {
 
 TEST(Judge, SameSignificatorOnlyJudgesTheMoon) {
   Case c{{body("Mars", 20, 0.6), body("Moon", 5, 13), body("Venus", 21, 1.2)},
-         whole_signs(0), Json::array(), 1};
+         whole_signs(0), {}, 1};
   const Judgment j = c.judge();
   EXPECT_TRUE(j.same_significator);
   ASSERT_TRUE(j.moon_perfection);
@@ -260,14 +260,14 @@ TEST(Judge, SameSignificatorOnlyJudgesTheMoon) {
 
   // The Moon as quesited (Cancer on the 4th of an Aries chart) has no
   // perfection with herself.
-  Case moon{{body("Mars", 20, 0.6), body("Moon", 5, 13)}, whole_signs(0), Json::array(), 4};
+  Case moon{{body("Mars", 20, 0.6), body("Moon", 5, 13)}, whole_signs(0), {}, 4};
   EXPECT_EQ(moon.judge().quesited, "Moon");
   EXPECT_FALSE(moon.judge().moon_perfection);
 }
 
 TEST(Judge, PerfectionAppliesFromTheFasterBody) {
   // Mars (querent) at 5° Aries, Venus (quesited) at 1° Aries, faster.
-  Case c{{body("Mars", 5, 0.5), body("Venus", 1, 1.5)}, whole_signs(0), Json::array(), 7};
+  Case c{{body("Mars", 5, 0.5), body("Venus", 1, 1.5)}, whole_signs(0), {}, 7};
   Judgment j = c.judge();
   ASSERT_TRUE(j.perfection);
   EXPECT_EQ(j.perfection->applying, "Venus");
@@ -285,16 +285,17 @@ TEST(Judge, PerfectionAppliesFromTheFasterBody) {
 }
 
 TEST(Judge, ReceptionsBetweenTheSignificators) {
-  Json receptions = Json::parse(R"([
-    {"planet": "Mars", "receiver": "Venus", "dignities": ["domicile"], "mutual": false, "aspect": null},
-    {"planet": "Mars", "receiver": "Sun", "dignities": ["face"], "mutual": false, "aspect": null},
-    {"planet": "Venus", "receiver": "Mars", "dignities": ["bound"], "mutual": false, "aspect": null}
-  ])");
+  const std::vector<quorvane::Reception> receptions = {
+      {"Mars", "Venus", {"domicile"}, false, std::nullopt},
+      {"Mars", "Sun", {"face"}, false, std::nullopt},
+      {"Venus", "Mars", {"bound"}, false, "Square"},
+  };
   Case c{{body("Mars", 35, 0.5), body("Venus", 5, 1.2)}, whole_signs(0), receptions, 7};
   const Judgment j = c.judge();
   ASSERT_EQ(j.receptions.size(), 2u);
-  EXPECT_EQ(j.receptions[0]["receiver"], "Venus");
-  EXPECT_EQ(j.receptions[1]["planet"], "Venus");
+  EXPECT_EQ(j.receptions[0].receiver, "Venus");
+  EXPECT_EQ(j.receptions[1].planet, "Venus");
+  EXPECT_EQ(j.receptions[1].aspect, "Square");
 }
 
 TEST(Judge, TranslationOfLight) {
@@ -302,7 +303,7 @@ TEST(Judge, TranslationOfLight) {
   // within their signs. Mercury, faster than both, left Mars' conjunction
   // 1.33 days ago and reaches Venus' sextile in 5.7 days, still in Aries.
   Case c{{body("Mars", 10, 0.5), body("Venus", 80, 0.6), body("Mercury", 12, 2.0)},
-         whole_signs(0), Json::array(), 7};
+         whole_signs(0), {}, 7};
   Judgment j = c.judge();
   ASSERT_FALSE(j.perfection);
   ASSERT_EQ(j.translation.size(), 1u);
@@ -342,7 +343,7 @@ TEST(Judge, CollectionOfLight) {
   // Mars and Venus never meet in their signs; slow Saturn at 25° Aries
   // receives Mars' conjunction and Venus' sextile.
   Case c{{body("Mars", 10, 0.5), body("Venus", 80, 0.6), body("Saturn", 25, 0.03)},
-         whole_signs(0), Json::array(), 7};
+         whole_signs(0), {}, 7};
   const Judgment j = c.judge();
   ASSERT_FALSE(j.perfection);
   ASSERT_EQ(j.collection.size(), 1u);
@@ -358,7 +359,7 @@ TEST(Judge, ProhibitionIsTheEarliestInterference) {
   // at 2° Aries overtakes Mars first, in 1.5 days.
   Case c{{body("Mars", 5, 1.0), body("Venus", 15, 0.2), body("Mercury", 2, 3.0),
           body("Jupiter", 106, 0.1)},
-         whole_signs(0), Json::array(), 7};
+         whole_signs(0), {}, 7};
   const Judgment j = c.judge();
   ASSERT_TRUE(j.perfection);
   EXPECT_DOUBLE_EQ(j.perfection->days, 12.5);

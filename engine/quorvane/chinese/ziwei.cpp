@@ -143,6 +143,7 @@ EngineError invalid(const char* message) { return EngineError::invalid_input(mes
 // Everything a palace, a period or a horoscope needs from the natal chart.
 struct Natal {
   int life = 0;      // L
+  int body = 0;      // the body palace's branch
   int hour = 0;      // H
   int month = 0;     // effective month m
   int year_stem = 0;
@@ -326,43 +327,27 @@ int effective_month(int month, bool leap, uint32_t day, bool split) {
   return wrap(m - 1, 12) + 1;
 }
 
-}  // namespace
-
-int zi_wei_branch(int bureau, int day) {
-  const int q = (bureau + day - 1) / bureau;
-  const int r = q * bureau - day;
-  return r % 2 == 0 ? wrap(q + 1 + r, 12) : wrap(q + 1 - r, 12);
-}
-
-Expected<ZiWei, EngineError> zi_wei(const ChineseCalendar& calendar, UtcInstant moment,
-                                    const ZiWeiOptions& options, double longitude,
-                                    double utc_offset_minutes) {
-  bool split = true;
-  if (options.leap_month == "same") {
-    split = false;
-  } else if (!options.leap_month.empty() && options.leap_month != "split") {
+// Under "split" (the default) the second half of a leap month counts as
+// the next month; under "same" as its own.
+Expected<bool, EngineError> split_leap_months(const ZiWeiOptions& options) {
+  if (options.leap_month == "same") return false;
+  if (!options.leap_month.empty() && options.leap_month != "split") {
     return unexpected(invalid("leap_month must be \"split\" or \"same\""));
   }
-  auto sex = read_sex(options.sex);
-  if (!sex) return unexpected(std::move(sex.error()));
-  const std::optional<bool> male = *sex;
+  return true;
+}
 
-  BaziOptions birth_options;
-  birth_options.solar_time = options.solar_time;
-  birth_options.zi_hour = options.zi_hour;
-  auto birth = bazi(calendar, moment, birth_options, longitude, utc_offset_minutes);
-  if (!birth) return unexpected(std::move(birth.error()));
-  if (!birth->lunar_date) return unexpected(invalid("the calendar does not cover the birth date"));
-  const LunarDate& date = *birth->lunar_date;
-
+// The life and body palaces, the bureau and the placed stars of a birth on
+// lunar `date` in `hour` (a branch index).
+Natal natal_of(const LunarDate& date, int hour, bool split, std::optional<bool> male) {
   Natal n;
-  n.hour = birth->hour.branch_index();
+  n.hour = hour;
   n.month = effective_month(date.month, date.leap, date.day, split);
   const int cycle = year_cycle(date.year);
   n.year_stem = cycle % 10;
   n.year_branch = cycle % 12;
   n.life = wrap(n.month + 1 - n.hour, 12);
-  const int body = wrap(n.month + 1 + n.hour, 12);
+  n.body = wrap(n.month + 1 + n.hour, 12);
   n.yin_stem = (2 * (n.year_stem % 5) + 2) % 10;
 
   // The bureau is the element of the life palace's nayin.
@@ -371,63 +356,72 @@ Expected<ZiWei, EngineError> zi_wei(const ChineseCalendar& calendar, UtcInstant 
   for (const BureauInfo& b : kBureaus) {
     if (b.element == element) n.bureau = b;
   }
-
-  const int day = static_cast<int>(date.day);
-  n.stars = place_stars(n.bureau.number, day, n.month, n.hour, n.year_stem, n.year_branch);
+  n.stars = place_stars(n.bureau.number, static_cast<int>(date.day), n.month, n.hour, n.year_stem,
+                        n.year_branch);
   if (male) n.forward = *male == is_yang(n.year_stem);
-  const std::vector<MinorStar> minor = place_minor_stars(n, day, body);
-  const int lu_cun = *n.star_branch("lu_cun");
+  return n;
+}
+
+// The palace `k` places from the life palace, with its stars, limits and gods.
+ZiWeiPalace palace_of(const Natal& n, int k, const std::vector<MinorStar>& minor,
+                      std::optional<bool> male) {
+  const int b = wrap(n.life - k, 12);
+  const auto& birth_transformations = kTransformations[static_cast<size_t>(n.year_stem)];
   const int small_limit_start = wrap(10 - 3 * (n.year_branch % 4), 12);
   const int jiangqian_start = kJiangqianStart[static_cast<size_t>(n.year_branch % 4)];
-
-  ZiWei out;
-  out.time_basis = birth->time_basis;
-  out.zi_hour = birth->zi_hour;
-  out.lunar_date = date;
-  out.month = n.month;
-  out.hour_branch = kBranches[static_cast<size_t>(n.hour)];
-  out.life_palace = kBranches[static_cast<size_t>(n.life)];
-  out.body_palace = kBranches[static_cast<size_t>(body)];
-  out.bureau = {n.bureau.element, n.bureau.number};
-  out.life_master = kLifeMasters[static_cast<size_t>(n.life)];
-  out.body_master = kBodyMasters[static_cast<size_t>(n.year_branch % 6)];
-  const auto& birth_transformations = kTransformations[static_cast<size_t>(n.year_stem)];
-
-  for (int k = 0; k < 12; ++k) {
-    const int b = wrap(n.life - k, 12);
-    ZiWeiPalace palace;
-    palace.name = kPalaceNames[static_cast<size_t>(k)];
-    palace.branch = kBranches[static_cast<size_t>(b)];
-    palace.stem = kStems[static_cast<size_t>(n.stem_at(b))];
-    palace.is_body = b == body;
-    for (const PlacedStar& star : n.stars) {
-      if (star.branch != b) continue;
-      ZiWeiStar z{star.name, star.kind, brightness(star.name, b), std::nullopt};
-      for (size_t i = 0; i < 4; ++i) {
-        if (birth_transformations[i] == star.name) z.transformation = kTransformationKinds[i];
-      }
-      palace.stars.push_back(z);
+  ZiWeiPalace palace;
+  palace.name = kPalaceNames[static_cast<size_t>(k)];
+  palace.branch = kBranches[static_cast<size_t>(b)];
+  palace.stem = kStems[static_cast<size_t>(n.stem_at(b))];
+  palace.is_body = b == n.body;
+  for (const PlacedStar& star : n.stars) {
+    if (star.branch != b) continue;
+    ZiWeiStar z{star.name, star.kind, brightness(star.name, b), std::nullopt};
+    for (size_t i = 0; i < 4; ++i) {
+      if (birth_transformations[i] == star.name) z.transformation = kTransformationKinds[i];
     }
-    palace.decade = n.decade(b);
-    if (male) {
-      const int t = *male ? wrap(b - small_limit_start, 12) : wrap(small_limit_start - b, 12);
-      for (int age = t + 1; age <= t + 109; age += 12) palace.small_limit_ages.push_back(age);
-    }
-    for (const MinorStar& star : minor) {
-      if (star.branch == b) palace.minor_stars.push_back(star.name);
-    }
-    palace.gods.life_stage = n.directed_god(kLifeStages, n.bureau.birth, b);
-    palace.gods.boshi = n.directed_god(kBoshi, lu_cun, b);
-    palace.gods.suiqian = kSuiqian[static_cast<size_t>(wrap(b - n.year_branch, 12))];
-    palace.gods.jiangqian = kJiangqian[static_cast<size_t>(wrap(b - jiangqian_start, 12))];
-    palace.flying = n.transformations(n.stem_at(b));
-    out.palaces.push_back(std::move(palace));
+    palace.stars.push_back(z);
   }
-  out.transformations = n.transformations(n.year_stem);
-  if (n.forward) out.decade_direction = *n.forward ? "forward" : "backward";
+  palace.decade = n.decade(b);
+  if (male) {
+    const int t = *male ? wrap(b - small_limit_start, 12) : wrap(small_limit_start - b, 12);
+    for (int age = t + 1; age <= t + 109; age += 12) palace.small_limit_ages.push_back(age);
+  }
+  for (const MinorStar& star : minor) {
+    if (star.branch == b) palace.minor_stars.push_back(star.name);
+  }
+  palace.gods.life_stage = n.directed_god(kLifeStages, n.bureau.birth, b);
+  palace.gods.boshi = n.directed_god(kBoshi, *n.star_branch("lu_cun"), b);
+  palace.gods.suiqian = kSuiqian[static_cast<size_t>(wrap(b - n.year_branch, 12))];
+  palace.gods.jiangqian = kJiangqian[static_cast<size_t>(wrap(b - jiangqian_start, 12))];
+  palace.flying = n.transformations(n.stem_at(b));
+  return palace;
+}
 
-  if (!options.year && !options.date) return out;
+// The decade running at the nominal age, or before the first decade the
+// palace a child passes through.
+void running_decade(const Natal& n, std::optional<bool> male, ZiWeiHoroscope& h) {
+  for (int k = 0; k < 12 && !h.decade; ++k) {
+    const int b = wrap(n.life - k, 12);
+    const auto range = n.decade(b);
+    if (range && range->start <= h.nominal_age && h.nominal_age <= range->end) {
+      h.decade = n.period(b, n.stem_at(b), b);
+    }
+  }
+  if (!h.decade && male && 1 <= h.nominal_age && h.nominal_age < 7 &&
+      h.nominal_age < n.bureau.number) {
+    const int k = kChildhoodPalaces[static_cast<size_t>(h.nominal_age - 1)];
+    const int b = wrap(n.life - k, 12);
+    h.decade = n.period(b, n.stem_at(b), b);
+    h.childhood = true;
+  }
+}
 
+// The horoscope of the options' year or date for the chart `z` of a birth
+// in lunar year `birth_year`.
+Expected<ZiWeiHoroscope, EngineError> horoscope_of(const Natal& n, const ZiWei& z,
+                                                   int32_t birth_year, const ZiWeiOptions& options,
+                                                   bool split, std::optional<bool> male) {
   ZiWeiHoroscope h;
   std::optional<lunar_table::LunarDay> flow_day;
   int64_t flow_day_number = 0;
@@ -443,27 +437,14 @@ Expected<ZiWei, EngineError> zi_wei(const ChineseCalendar& calendar, UtcInstant 
   } else {
     h.year = *options.year;
   }
-  h.nominal_age = int64_t{h.year} - date.year + 1;
+  h.nominal_age = int64_t{h.year} - birth_year + 1;
   const int flow_cycle = year_cycle(h.year);
   const int flow_stem = flow_cycle % 10;
   const int flow_branch = flow_cycle % 12;
 
-  for (int k = 0; k < 12 && !h.decade; ++k) {
-    const int b = wrap(n.life - k, 12);
-    const auto range = n.decade(b);
-    if (range && range->start <= h.nominal_age && h.nominal_age <= range->end) {
-      h.decade = n.period(b, n.stem_at(b), b);
-    }
-  }
-  if (!h.decade && male && 1 <= h.nominal_age && h.nominal_age < 7 &&
-      h.nominal_age < n.bureau.number) {
-    const int k = kChildhoodPalaces[static_cast<size_t>(h.nominal_age - 1)];
-    const int b = wrap(n.life - k, 12);
-    h.decade = n.period(b, n.stem_at(b), b);
-    h.childhood = true;
-  }
+  running_decade(n, male, h);
   if (male) {
-    for (const ZiWeiPalace& palace : out.palaces) {
+    for (const ZiWeiPalace& palace : z.palaces) {
       bool found = false;
       for (int age : palace.small_limit_ages) found = found || age == h.nominal_age;
       if (found) {
@@ -484,137 +465,149 @@ Expected<ZiWei, EngineError> zi_wei(const ChineseCalendar& calendar, UtcInstant 
     const int dc = day_cycle(flow_day_number);
     h.daily = n.period(wrap(int64_t{flow_day->day} + month_branch - 1, 12), dc % 10, dc % 12);
   }
-  out.horoscope = std::move(h);
-  return out;
-}
-
-namespace {
-
-Json optional_text(const std::optional<std::string_view>& text) {
-  return text ? Json(*text) : Json(nullptr);
-}
-
-Json to_json(const std::vector<ZiWeiTransformation>& list) {
-  Json out = Json::array();
-  for (const ZiWeiTransformation& t : list) {
-    Json item = Json::object();
-    item["kind"] = t.kind;
-    item["star"] = t.star;
-    item["palace"] = t.palace;
-    out.push_back(std::move(item));
-  }
-  return out;
-}
-
-Json to_json(const std::vector<ZiWeiGod>& gods) {
-  Json out = Json::array();
-  for (const ZiWeiGod& g : gods) {
-    Json item = Json::object();
-    item["god"] = g.god;
-    item["branch"] = g.branch;
-    out.push_back(std::move(item));
-  }
-  return out;
-}
-
-Json to_json(const ZiWeiPeriod& p) {
-  Json out = Json::object();
-  out["branch"] = p.branch;
-  out["stem"] = p.stem;
-  out["palaces"] = to_json(p.palaces);
-  out["transformations"] = to_json(p.transformations);
-  Json stars = Json::array();
-  for (const ZiWeiFlowStar& s : p.stars) {
-    Json item = Json::object();
-    item["star"] = s.star;
-    item["branch"] = s.branch;
-    stars.push_back(std::move(item));
-  }
-  out["stars"] = std::move(stars);
-  return out;
-}
-
-Json optional_period(const std::optional<ZiWeiPeriod>& p) { return p ? to_json(*p) : Json(nullptr); }
-
-Json to_json(const ZiWeiPalace& p) {
-  Json out = Json::object();
-  out["name"] = p.name;
-  out["branch"] = p.branch;
-  out["stem"] = p.stem;
-  out["is_body"] = p.is_body;
-  Json stars = Json::array();
-  for (const ZiWeiStar& s : p.stars) {
-    Json item = Json::object();
-    item["star"] = s.star;
-    item["kind"] = s.kind;
-    item["brightness"] = optional_text(s.brightness);
-    item["transformation"] = optional_text(s.transformation);
-    stars.push_back(std::move(item));
-  }
-  out["stars"] = std::move(stars);
-  if (p.decade) {
-    Json range = Json::object();
-    range["start"] = p.decade->start;
-    range["end"] = p.decade->end;
-    out["decade"] = std::move(range);
-  } else {
-    out["decade"] = nullptr;
-  }
-  out["small_limit_ages"] = p.small_limit_ages;
-  Json minor = Json::array();
-  for (std::string_view name : p.minor_stars) minor.push_back(name);
-  out["minor_stars"] = std::move(minor);
-  Json gods = Json::object();
-  gods["life_stage"] = optional_text(p.gods.life_stage);
-  gods["boshi"] = optional_text(p.gods.boshi);
-  gods["suiqian"] = p.gods.suiqian;
-  gods["jiangqian"] = p.gods.jiangqian;
-  out["gods"] = std::move(gods);
-  out["flying"] = to_json(p.flying);
-  return out;
-}
-
-Json to_json(const ZiWeiHoroscope& h) {
-  Json out = Json::object();
-  out["year"] = h.year;
-  out["nominal_age"] = h.nominal_age;
-  out["decade"] = optional_period(h.decade);
-  out["childhood"] = h.childhood;
-  out["small_limit"] = optional_text(h.small_limit);
-  out["yearly"] = to_json(h.yearly);
-  out["suiqian"] = to_json(h.suiqian);
-  out["jiangqian"] = to_json(h.jiangqian);
-  out["date"] = h.date ? Json(*h.date) : Json(nullptr);
-  out["lunar_date"] = h.lunar_date ? to_json(*h.lunar_date) : Json(nullptr);
-  out["monthly"] = optional_period(h.monthly);
-  out["daily"] = optional_period(h.daily);
-  return out;
+  return h;
 }
 
 }  // namespace
 
-Json to_json(const ZiWei& z) {
-  Json out = Json::object();
-  out["time_basis"] = z.time_basis;
-  out["zi_hour"] = z.zi_hour;
-  out["lunar_date"] = to_json(z.lunar_date);
-  out["month"] = z.month;
-  out["hour_branch"] = z.hour_branch;
-  out["life_palace"] = z.life_palace;
-  out["body_palace"] = z.body_palace;
-  Json bureau = Json::object();
-  bureau["element"] = z.bureau.element;
-  bureau["number"] = z.bureau.number;
-  out["bureau"] = std::move(bureau);
-  out["life_master"] = z.life_master;
-  out["body_master"] = z.body_master;
-  Json palaces = Json::array();
-  for (const ZiWeiPalace& p : z.palaces) palaces.push_back(to_json(p));
-  out["palaces"] = std::move(palaces);
-  out["transformations"] = to_json(z.transformations);
-  out["decade_direction"] = optional_text(z.decade_direction);
-  out["horoscope"] = z.horoscope ? to_json(*z.horoscope) : Json(nullptr);
+int zi_wei_branch(int bureau, int day) {
+  const int q = (bureau + day - 1) / bureau;
+  const int r = q * bureau - day;
+  return r % 2 == 0 ? wrap(q + 1 + r, 12) : wrap(q + 1 - r, 12);
+}
+
+Expected<ZiWei, EngineError> zi_wei(const ChineseCalendar& calendar, UtcInstant moment,
+                                    const ZiWeiOptions& options, double longitude,
+                                    double utc_offset_minutes) {
+  const auto split = split_leap_months(options);
+  if (!split) return unexpected(split.error());
+  auto sex = read_sex(options.sex);
+  if (!sex) return unexpected(std::move(sex.error()));
+  const std::optional<bool> male = *sex;
+
+  BaziOptions birth_options;
+  birth_options.solar_time = options.solar_time;
+  birth_options.zi_hour = options.zi_hour;
+  auto birth = bazi(calendar, moment, birth_options, longitude, utc_offset_minutes);
+  if (!birth) return unexpected(std::move(birth.error()));
+  if (!birth->lunar_date) return unexpected(invalid("the calendar does not cover the birth date"));
+  const LunarDate& date = *birth->lunar_date;
+  const Natal n = natal_of(date, birth->hour.branch_index(), *split, male);
+
+  ZiWei out;
+  out.time_basis = birth->time_basis;
+  out.zi_hour = birth->zi_hour;
+  out.lunar_date = date;
+  out.month = n.month;
+  out.hour_branch = kBranches[static_cast<size_t>(n.hour)];
+  out.life_palace = kBranches[static_cast<size_t>(n.life)];
+  out.body_palace = kBranches[static_cast<size_t>(n.body)];
+  out.bureau = {n.bureau.element, n.bureau.number};
+  out.life_master = kLifeMasters[static_cast<size_t>(n.life)];
+  out.body_master = kBodyMasters[static_cast<size_t>(n.year_branch % 6)];
+  const std::vector<MinorStar> minor = place_minor_stars(n, static_cast<int>(date.day), n.body);
+  for (int k = 0; k < 12; ++k) out.palaces.push_back(palace_of(n, k, minor, male));
+  out.transformations = n.transformations(n.year_stem);
+  if (n.forward) out.decade_direction = *n.forward ? "forward" : "backward";
+
+  if (!options.year && !options.date) return out;
+  auto horoscope = horoscope_of(n, out, date.year, options, *split, male);
+  if (!horoscope) return unexpected(std::move(horoscope.error()));
+  out.horoscope = std::move(horoscope).value();
   return out;
+}
+
+void write(RecordWriter& out, const Bureau& b) {
+  ObjectWriter(out).field("element", b.element).field("number", b.number);
+}
+
+void write(RecordWriter& out, const ZiWeiStar& s) {
+  ObjectWriter(out)
+      .field("star", s.star)
+      .field("kind", s.kind)
+      .field("brightness", s.brightness)
+      .field("transformation", s.transformation);
+}
+
+void write(RecordWriter& out, const ZiWeiTransformation& t) {
+  ObjectWriter(out).field("kind", t.kind).field("star", t.star).field("palace", t.palace);
+}
+
+void write(RecordWriter& out, const AgeRange& r) {
+  ObjectWriter(out).field("start", r.start).field("end", r.end);
+}
+
+void write(RecordWriter& out, const ZiWeiGods& g) {
+  ObjectWriter(out)
+      .field("life_stage", g.life_stage)
+      .field("boshi", g.boshi)
+      .field("suiqian", g.suiqian)
+      .field("jiangqian", g.jiangqian);
+}
+
+void write(RecordWriter& out, const ZiWeiPalace& p) {
+  ObjectWriter(out)
+      .field("name", p.name)
+      .field("branch", p.branch)
+      .field("stem", p.stem)
+      .field("is_body", p.is_body)
+      .field("stars", p.stars)
+      .field("decade", p.decade)
+      .field("small_limit_ages", p.small_limit_ages)
+      .field("minor_stars", p.minor_stars)
+      .field("gods", p.gods)
+      .field("flying", p.flying);
+}
+
+void write(RecordWriter& out, const ZiWeiGod& g) {
+  ObjectWriter(out).field("god", g.god).field("branch", g.branch);
+}
+
+void write(RecordWriter& out, const ZiWeiFlowStar& s) {
+  ObjectWriter(out).field("star", s.star).field("branch", s.branch);
+}
+
+void write(RecordWriter& out, const ZiWeiPeriod& p) {
+  ObjectWriter(out)
+      .field("branch", p.branch)
+      .field("stem", p.stem)
+      .field("palaces", p.palaces)
+      .field("transformations", p.transformations)
+      .field("stars", p.stars);
+}
+
+void write(RecordWriter& out, const ZiWeiHoroscope& h) {
+  ObjectWriter(out)
+      .field("year", h.year)
+      .field("nominal_age", h.nominal_age)
+      .field("decade", h.decade)
+      .field("childhood", h.childhood)
+      .field("small_limit", h.small_limit)
+      .field("yearly", h.yearly)
+      .field("suiqian", h.suiqian)
+      .field("jiangqian", h.jiangqian)
+      .field("date", h.date)
+      .field("lunar_date", h.lunar_date)
+      .field("monthly", h.monthly)
+      .field("daily", h.daily);
+}
+
+void write(RecordWriter& out, const ZiWei& z) {
+  ObjectWriter(out)
+      .field("time_basis", z.time_basis)
+      .field("zi_hour", z.zi_hour)
+      .field("lunar_date", z.lunar_date)
+      .field("month", z.month)
+      .field("hour_branch", z.hour_branch)
+      .field("life_palace", z.life_palace)
+      .field("body_palace", z.body_palace)
+      .field("bureau", z.bureau)
+      .field("life_master", z.life_master)
+      .field("body_master", z.body_master)
+      .field("palaces", z.palaces)
+      .field("transformations", z.transformations)
+      .field("decade_direction", z.decade_direction)
+      .field("horoscope", z.horoscope);
 }
 
 }  // namespace quorvane::chinese

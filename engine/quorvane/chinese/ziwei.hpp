@@ -16,7 +16,7 @@
 #include "quorvane/error.hpp"
 #include "quorvane/expected.hpp"
 #include "quorvane/instant.hpp"
-#include "quorvane/json.hpp"
+#include "quorvane/record_writer.hpp"
 
 namespace quorvane::chinese {
 
@@ -136,6 +136,16 @@ Expected<ZiWei, EngineError> zi_wei(const ChineseCalendar& calendar, UtcInstant 
                                     const ZiWeiOptions& options, double longitude,
                                     double utc_offset_minutes);
 
-Json to_json(const ZiWei& chart);
+void write(RecordWriter& out, const Bureau& bureau);
+void write(RecordWriter& out, const ZiWeiStar& star);
+void write(RecordWriter& out, const ZiWeiTransformation& transformation);
+void write(RecordWriter& out, const AgeRange& range);
+void write(RecordWriter& out, const ZiWeiGods& gods);
+void write(RecordWriter& out, const ZiWeiPalace& palace);
+void write(RecordWriter& out, const ZiWeiGod& god);
+void write(RecordWriter& out, const ZiWeiFlowStar& star);
+void write(RecordWriter& out, const ZiWeiPeriod& period);
+void write(RecordWriter& out, const ZiWeiHoroscope& horoscope);
+void write(RecordWriter& out, const ZiWei& chart);
 
 }  // namespace quorvane::chinese
