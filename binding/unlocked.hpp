@@ -28,20 +28,7 @@ struct record_of<Expected<T, E>> {
   using type = T;
 };
 
-// A record ready to be handed over once the lock is back: itself when it
-// writes its own stream, else its Json tree, built here without the lock.
-template <class Record>
-auto prepared(Record&& record) {
-  using Plain = std::decay_t<Record>;
-  if constexpr (std::is_same_v<Plain, Json> ||
-                requires(RecordWriter& out, const Plain& r) { write(out, r); }) {
-    return Plain(std::forward<Record>(record));
-  } else {
-    return to_json(record);
-  }
-}
-
-// The compact text of a prepared record, as a Python str.
+// The compact text of a record, as a Python str.
 PyObject* text_object(ModuleState* state, const Expected<std::string, std::string>& text);
 
 // Calls `compute` (giving a record, or Expected<Record, EngineError>)
@@ -52,9 +39,9 @@ template <class Compute>
 PyObject* run_unlocked(ModuleState* state, Compute&& compute,
                        ResultForm form = ResultForm::objects) {
   using Result = std::invoke_result_t<Compute&>;
-  using Ready = decltype(prepared(std::declval<typename record_of<Result>::type>()));
+  using Record = typename record_of<Result>::type;
   struct Done {
-    std::optional<Ready> record;
+    std::optional<Record> record;
     std::optional<Expected<std::string, std::string>> text;
   };
   auto done = without_lock([&]() -> Expected<Done, EngineError> {
@@ -62,9 +49,9 @@ PyObject* run_unlocked(ModuleState* state, Compute&& compute,
     if constexpr (is_expected<Result>::value) {
       auto result = compute();
       if (!result) return unexpected(std::move(result).error());
-      out.record.emplace(prepared(std::move(result).value()));
+      out.record.emplace(std::move(result).value());
     } else {
-      out.record.emplace(prepared(compute()));
+      out.record.emplace(compute());
     }
     if (form == ResultForm::json_text) {
       out.text.emplace(compact_json(*out.record));

@@ -129,7 +129,7 @@ inline void fuzz_calendar(const uint8_t* data, size_t size) {
   const chinese::ChineseCalendar& calendar = *from_value;
   if (from_text) FUZZ_CHECK(*from_text == calendar);
 
-  const Json written = chinese::to_json(calendar);
+  const Json written = quorvane::to_json_tree(calendar);
   FUZZ_CHECK(to_compact_json(written).has_value());
   auto again = chinese::read_chinese_calendar(written);
   FUZZ_CHECK(again.has_value());

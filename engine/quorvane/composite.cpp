@@ -7,12 +7,6 @@
 namespace quorvane {
 namespace {
 
-const Placement* named(const std::vector<Placement>& list, std::string_view name) {
-  for (const Placement& p : list) {
-    if (p.name == name) return &p;
-  }
-  return nullptr;
-}
 
 ChartRequest at_place(const ChartRequest& options, const BirthPlace& place) {
   ChartRequest request = options;
@@ -56,17 +50,17 @@ Expected<CompositeChart, EngineError> composite_chart(const KernelSet& kernels,
   chart.zodiac_type = zodiac.sidereal ? "sidereal" : "tropical";
   if (zodiac.sidereal) chart.ayanamsa = std::string(sky_a->ayanamsa_code);
 
-  std::vector<PlacedBody> bodies;
+  std::vector<BodyView> bodies;
   for (const Placement& p : sky_a->placements) {
     if (p.name == "Ascendant" || p.name == "Midheaven") continue;
-    const Placement* q = named(sky_b->placements, p.name);
+    const Placement* q = first_named(sky_b->placements, p.name);
     if (!q) continue;
     const double speed = 0.5 * (p.speed + q->speed);
     bodies.push_back({p.name, nearer_midpoint(p.ecliptic_longitude, q->ecliptic_longitude), speed,
                       speed < 0.0 && (p.is_retrograde || q->is_retrograde)});
   }
-  const double midheaven = nearer_midpoint(named(sky_a->placements, "Midheaven")->ecliptic_longitude,
-                                           named(sky_b->placements, "Midheaven")->ecliptic_longitude);
+  const double midheaven = nearer_midpoint(first_named(sky_a->placements, "Midheaven")->ecliptic_longitude,
+                                           first_named(sky_b->placements, "Midheaven")->ecliptic_longitude);
   const HouseResult houses = houses_for_midheaven(HouseSystem::from_code(options.house_system),
                                                   midheaven, jd, chart.midpoint.latitude,
                                                   zodiac.offset(jd));

@@ -53,8 +53,7 @@ template <class T, size_t N>
 struct is_list<std::array<T, N>> : std::true_type {};
 
 // One value of any kind a record holds: numbers, text, optionals (null when
-// empty), vectors and arrays (lists), Json, and records with a write() (or,
-// not yet described as a stream, a to_json()).
+// empty), vectors and arrays (lists), Json, and records with a write().
 template <class T>
 void write_value(RecordWriter& out, const T& value) {
   if constexpr (std::is_same_v<T, bool>) {
@@ -79,10 +78,8 @@ void write_value(RecordWriter& out, const T& value) {
     out.begin_array();
     for (const auto& item : value) write_value(out, item);
     out.end_array();
-  } else if constexpr (requires { write(out, value); }) {
-    write(out, value);  // a record's own description, found by argument lookup
   } else {
-    write_json(out, to_json(value));  // a record still described as a Json tree
+    write(out, value);  // a record's own description, found by argument lookup
   }
 }
 

@@ -9,16 +9,15 @@ LunarDate lunar_date(int32_t year, uint8_t month, bool leap, uint32_t day) {
           kAnimals[branch]};
 }
 
-Json to_json(const LunarDate& date) {
-  Json out = Json::object();
-  out["year"] = date.year;
-  out["month"] = date.month;
-  out["leap"] = date.leap;
-  out["day"] = date.day;
-  out["year_stem"] = date.year_stem;
-  out["year_branch"] = date.year_branch;
-  out["animal"] = date.animal;
-  return out;
+void write(RecordWriter& out, const LunarDate& date) {
+  ObjectWriter(out)
+      .field("year", date.year)
+      .field("month", date.month)
+      .field("leap", date.leap)
+      .field("day", date.day)
+      .field("year_stem", date.year_stem)
+      .field("year_branch", date.year_branch)
+      .field("animal", date.animal);
 }
 
 }  // namespace quorvane::chinese

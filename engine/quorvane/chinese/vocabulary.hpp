@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "quorvane/json.hpp"
+#include "quorvane/record_writer.hpp"
 
 namespace quorvane::chinese {
 
@@ -127,6 +127,6 @@ struct LunarDate {
 
 LunarDate lunar_date(int32_t year, uint8_t month, bool leap, uint32_t day);
 
-Json to_json(const LunarDate& date);
+void write(RecordWriter& out, const LunarDate& date);
 
 }  // namespace quorvane::chinese
