@@ -2,19 +2,13 @@
 
 #include <algorithm>
 
+#include "quorvane/body_view.hpp"
 #include "quorvane/election_rules.hpp"
 #include "quorvane/pyfloat.hpp"
 #include "quorvane/record_extension.hpp"
 
 namespace quorvane {
 namespace {
-
-const Placement* first_named(std::span<const Placement> placements, std::string_view name) {
-  for (const Placement& p : placements) {
-    if (p.name == name) return &p;
-  }
-  return nullptr;
-}
 
 // The caller's hard exclusions that the moment violates.
 std::vector<std::string_view> exclusions(const ElectedMoment& m, UtcInstant moment) {

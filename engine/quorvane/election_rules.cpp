@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "quorvane/body_view.hpp"
 #include "quorvane/degree_qualities.hpp"
 #include "quorvane/dignities.hpp"
 #include "quorvane/zodiac.hpp"
@@ -33,24 +34,11 @@ bool is_hard(std::string_view aspect) {
   return aspect == "Conjunction" || aspect == "Square" || aspect == "Opposition";
 }
 
-// The distance between two longitudes, folded to 0..180.
-double separation(double a, double b) {
-  const double d = std::fmod(std::fabs(a - b), 360.0);
-  return d > 180.0 ? 360.0 - d : d;
-}
-
 // Within the Sun's beams but not in his heart: combust.
 bool combust_distance(double d) { return 17.0 / 60.0 < d && d < 8.5; }
 
 bool rules_or_exalted(std::string_view planet, uint8_t sign) {
   return kSignRulers[sign].domicile == planet || kSignRulers[sign].exaltation == planet;
-}
-
-const Placement* first_named(std::span<const Placement> placements, std::string_view name) {
-  for (const Placement& p : placements) {
-    if (p.name == name) return &p;
-  }
-  return nullptr;
 }
 
 const NatalPoint* first_natal(const std::vector<NatalPoint>& points, std::string_view name) {
@@ -64,7 +52,7 @@ const NatalPoint* first_natal(const std::vector<NatalPoint>& points, std::string
 std::optional<std::string_view> natal_aspect(double chart_longitude, double natal_longitude) {
   static constexpr std::pair<double, std::string_view> kAspects[] = {
       {0, "Conjunction"}, {60, "Sextile"}, {90, "Square"}, {120, "Trine"}, {180, "Opposition"}};
-  const double d = separation(chart_longitude, natal_longitude);
+  const double d = angular_separation(chart_longitude, natal_longitude);
   for (const auto& [angle, name] : kAspects) {
     if (std::fabs(d - angle) <= 3.0) return name;
   }
@@ -108,7 +96,7 @@ void condition(const ConditionRules& role, const Placement& planet, const Placem
   }
   if (!skip_retrograde && planet.is_retrograde) add(role.retrograde);
   if (sun && planet.name != "Sun" &&
-      combust_distance(separation(planet.ecliptic_longitude, sun->ecliptic_longitude))) {
+      combust_distance(angular_separation(planet.ecliptic_longitude, sun->ecliptic_longitude))) {
     add(role.combust);
   }
 }
@@ -174,7 +162,7 @@ void moon_rules(const ElectedMoment& m, std::vector<ElectionFactor>& factors) {
   };
   if (m.moon_status.void_of_course) moon_factor(Rule::MoonVoid);
   if (m.sun) {
-    if (combust_distance(separation(moon.ecliptic_longitude, m.sun->ecliptic_longitude))) {
+    if (combust_distance(angular_separation(moon.ecliptic_longitude, m.sun->ecliptic_longitude))) {
       moon_factor(Rule::MoonCombust);
     } else if (normalize_degrees(moon.ecliptic_longitude - m.sun->ecliptic_longitude) < 180.0) {
       moon_factor(Rule::MoonWaxing);

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 
+#include "quorvane/body_view.hpp"
 #include "quorvane/zodiac.hpp"
 
 namespace quorvane {
@@ -60,13 +61,6 @@ bool never_retrograde(std::string_view name) {
   return name == "Sun" || name == "Moon" || name == "Lilith";
 }
 
-const BodyPosition* find_body(const std::vector<BodyPosition>& bodies, std::string_view name) {
-  for (const BodyPosition& b : bodies) {
-    if (name == b.name) return &b;
-  }
-  return nullptr;
-}
-
 uint32_t* count_for(Exclusions& excluded, std::string_view reason) {
   if (reason == "void_moon") return &excluded.void_moon;
   if (reason == "mercury_retrograde") return &excluded.mercury_retrograde;
@@ -118,7 +112,7 @@ Expected<SampledChart, EngineError> Sampler::chart(UtcInstant moment, HouseSyste
       bodies.push_back({body.name, body.longitude, body.speed, body.retrograde});
       continue;
     }
-    const BodyPosition* next = find_body(b.bodies, body.name);
+    const BodyPosition* next = first_named(b.bodies, body.name);
     if (!next) continue;
     const Interpolated at = interpolate(body, *next, u);
     bodies.push_back({body.name, at.longitude, at.speed, at.speed < 0.0 && !never_retrograde(body.name)});

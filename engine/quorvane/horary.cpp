@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "quorvane/body_view.hpp"
 #include "quorvane/condition.hpp"
 #include "quorvane/dignities.hpp"
 #include "quorvane/pyfloat.hpp"
@@ -46,13 +47,6 @@ constexpr RadicalLords kRadicalLords[] = {
 // Degrees in a sign that make an Ascendant or the Moon early or late.
 constexpr int64_t kEarlyBelow = 3;
 constexpr int64_t kLateAbove = 26;
-
-const Placement* first_named(std::span<const Placement> placements, std::string_view name) {
-  for (const Placement& p : placements) {
-    if (p.name == name) return &p;
-  }
-  return nullptr;
-}
 
 bool is_moon_partner(std::string_view name) {
   return std::find(std::begin(kMoonPartners), std::end(kMoonPartners), name) !=

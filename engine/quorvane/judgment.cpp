@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "quorvane/body_view.hpp"
 #include "quorvane/dignities.hpp"
 #include "quorvane/planets.hpp"
 #include "quorvane/pyfloat.hpp"
@@ -37,13 +38,6 @@ double days_left_in_sign(double longitude, double speed) {
   if (speed > 0.0) return (30.0 - r) / speed;
   if (speed < 0.0) return r / -speed;
   return std::numeric_limits<double>::infinity();
-}
-
-const Placement* first_named(std::span<const Placement> placements, std::string_view name) {
-  for (const Placement& p : placements) {
-    if (p.name == name) return &p;
-  }
-  return nullptr;
 }
 
 MovingBody body_of(std::string_view name, const Placement& p) {
