@@ -49,13 +49,15 @@ class TestSignatures:
     def test_bazi(self):
         assert str(inspect.signature(q.bazi)) == (
             "(calendar, moment, longitude, utc_offset_minutes, solar_time=True, "
-            "zi_hour='next_day', sex=None, luck_pillars=10, year=None, date=None)")
+            "zi_hour='next_day', sex=None, luck_pillars=10, year=None, date=None, "
+            "*, json=False)")
         assert "No kernel is needed." in q.bazi.__doc__
 
     def test_zi_wei(self):
         assert str(inspect.signature(q.zi_wei)) == (
             "(calendar, moment, longitude, utc_offset_minutes, solar_time=True, "
-            "zi_hour='next_day', sex=None, leap_month='split', year=None, date=None)")
+            "zi_hour='next_day', sex=None, leap_month='split', year=None, date=None, "
+            "*, json=False)")
         assert "No kernel is needed." in q.zi_wei.__doc__
 
 

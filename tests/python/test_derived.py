@@ -26,13 +26,14 @@ def test_signatures_and_docstrings():
     assert str(inspect.signature(q.Engine.transit)) == (
         "(self, /, natal_planets, moment, latitude, longitude, house_system='P', "
         "zodiac_type='tropical', ayanamsa='galcent_0sag', orb_settings=None, "
-        "dignity_scheme='lilly')")
+        "dignity_scheme='lilly', *, json=False)")
     assert q.Engine.transit.__doc__ == (
         "The sky at `moment` and place, with its cross-aspects to `natal_planets`.")
     assert str(inspect.signature(q.synastry)) == (
-        "(chart_a_planets, chart_b_planets, orb_settings=None)")
+        "(chart_a_planets, chart_b_planets, orb_settings=None, *, json=False)")
     assert q.synastry.__doc__ == "Cross-aspects from chart B's planets (overlay) to chart A's (base)."
-    assert str(inspect.signature(q.derived_chart)) == "(base_chart, root_house, custom_name=None)"
+    assert str(inspect.signature(q.derived_chart)) == (
+        "(base_chart, root_house, custom_name=None, *, json=False)")
     assert q.derived_chart.__doc__ == (
         "A derived (turned) chart from a chart dict: radix house `root_house` becomes house 1.")
 

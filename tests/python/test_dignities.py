@@ -56,7 +56,8 @@ def other(scheme):
 
 
 def test_signature_and_docstring():
-    assert str(inspect.signature(q.chart_dignities)) == "(chart, dignity_scheme='lilly')"
+    assert str(inspect.signature(q.chart_dignities)) == (
+        "(chart, dignity_scheme='lilly', *, json=False)")
     assert q.chart_dignities.__doc__ == (
         "A computed chart's dignities (condition, sect, receptions) judged again under\n"
         "`dignity_scheme` (\"lilly\" or \"dorothean\"). No kernel is needed.")

@@ -20,12 +20,12 @@ def years_after(birth, years):
 
 def test_signatures_and_docstrings():
     assert str(inspect.signature(q.time_lords)) == (
-        "(birth, sun_longitude, ascendant_longitude, start, end)")
+        "(birth, sun_longitude, ascendant_longitude, start, end, *, json=False)")
     assert "profections and firdaria" in q.time_lords.__doc__
-    assert str(inspect.signature(q.degree_qualities)) == "(longitude)"
+    assert str(inspect.signature(q.degree_qualities)) == "(longitude, *, json=False)"
     assert q.degree_qualities.__doc__ == (
         "Lilly's qualities of the degree an ecliptic longitude falls in.")
-    assert str(inspect.signature(q.degree_quality_table)) == "()"
+    assert str(inspect.signature(q.degree_quality_table)) == "(*, json=False)"
     assert q.degree_quality_table.__doc__ == (
         "Lilly's table of the degree qualities, one dict per sign from Aries.")
 
