@@ -3,8 +3,8 @@
 #include <cmath>
 #include <new>
 #include <stdexcept>
+#include <cstring>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "errors.hpp"
@@ -14,14 +14,82 @@ namespace {
 
 constexpr const char* kInvalidText = "a result holds text that is not valid UTF-8";
 
+// One str per distinct text of a result: keys repeat in every record of a
+// list, and names and sign texts in most. An open-addressed table on the
+// text's FNV-1a hash (the texts are short); the views point into each
+// str's own UTF-8, which lives as long as the table holds the str.
+class TextTable {
+ public:
+  TextTable() : slots_(256) {}
+  ~TextTable() {
+    for (const Slot& slot : slots_) Py_XDECREF(slot.object);
+  }
+  TextTable(const TextTable&) = delete;
+  TextTable& operator=(const TextTable&) = delete;
+
+  // The str of `text` (borrowed), or null with `*invalid` set for text
+  // that is not UTF-8, or null with a Python error set.
+  PyObject* find(std::string_view text, bool* invalid) {
+    const uint64_t hash = fnv1a(text);
+    size_t i = hash & (slots_.size() - 1);
+    for (;; i = (i + 1) & (slots_.size() - 1)) {
+      const Slot& slot = slots_[i];
+      if (!slot.object) break;
+      if (slot.hash == hash && slot.text.size() == text.size() &&
+          std::memcmp(slot.text.data(), text.data(), text.size()) == 0) {
+        return slot.object;
+      }
+    }
+    PyObject* object = PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()),
+                                            "strict");
+    if (!object) {
+      if (PyErr_ExceptionMatches(PyExc_UnicodeDecodeError)) {
+        PyErr_Clear();
+        *invalid = true;
+      }
+      return nullptr;
+    }
+    Py_ssize_t size = 0;
+    const char* utf8 = PyUnicode_AsUTF8AndSize(object, &size);
+    if (!utf8) {
+      Py_DECREF(object);
+      return nullptr;
+    }
+    slots_[i] = {hash, std::string_view(utf8, static_cast<size_t>(size)), object};
+    if (++used_ * 2 > slots_.size()) grow();
+    return object;
+  }
+
+ private:
+  struct Slot {
+    uint64_t hash = 0;
+    std::string_view text;
+    PyObject* object = nullptr;
+  };
+  std::vector<Slot> slots_;  // a power of two, at most half full
+  size_t used_ = 0;
+
+  static uint64_t fnv1a(std::string_view text) {
+    uint64_t hash = 14695981039346656037ull;
+    for (const char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    return hash;
+  }
+  void grow() {
+    std::vector<Slot> old(slots_.size() * 2);
+    old.swap(slots_);
+    for (const Slot& slot : old) {
+      if (!slot.object) continue;
+      size_t i = slot.hash & (slots_.size() - 1);
+      while (slots_[i].object) i = (i + 1) & (slots_.size() - 1);
+      slots_[i] = slot;
+    }
+  }
+};
+
 // Builds the objects from the writer's stream. After the first failure it
 // takes no more values; the Python error (if any) stays set.
 class ObjectBuilder final : public RecordWriter {
  public:
-  ~ObjectBuilder() override {
-    for (auto& [text, key] : keys_) Py_DECREF(key);
-  }
-
   // The finished root, or null (the reason in failed_ / invalid_text_).
   PyRef take_root() { return failed_ ? PyRef() : std::move(root_); }
   bool invalid_text() const { return invalid_text_; }
@@ -32,7 +100,7 @@ class ObjectBuilder final : public RecordWriter {
   void end_array() override { open_.pop_back(); }
   void key(std::string_view name) override {
     if (failed_) return;
-    key_ = key_object(name);
+    key_ = texts_.find(name, &invalid_text_);
     if (!key_) failed_ = true;
   }
   void null() override { place(Py_NewRef(Py_None)); }
@@ -44,44 +112,16 @@ class ObjectBuilder final : public RecordWriter {
   }
   void text(std::string_view value) override {
     if (failed_) return;
-    PyObject* object =
-        PyUnicode_DecodeUTF8(value.data(), static_cast<Py_ssize_t>(value.size()), "strict");
-    if (!object && PyErr_ExceptionMatches(PyExc_UnicodeDecodeError)) {
-      PyErr_Clear();
-      invalid_text_ = true;
-    }
-    place(object);
+    place(Py_XNewRef(texts_.find(value, &invalid_text_)));
   }
 
  private:
   PyRef root_;
   std::vector<PyObject*> open_;  // borrowed: each is held by its parent (or the root)
-  PyObject* key_ = nullptr;      // borrowed from keys_
-  // Keys repeat in every record of a list: one str each. The views point
-  // into the keys' own UTF-8, which lives as long as the key.
-  std::unordered_map<std::string_view, PyObject*> keys_;
+  PyObject* key_ = nullptr;      // borrowed from texts_
+  TextTable texts_;
   bool failed_ = false;
   bool invalid_text_ = false;
-
-  PyObject* key_object(std::string_view name) {
-    if (auto found = keys_.find(name); found != keys_.end()) return found->second;
-    PyObject* key = PyUnicode_DecodeUTF8(name.data(), static_cast<Py_ssize_t>(name.size()), "strict");
-    if (!key) {
-      if (PyErr_ExceptionMatches(PyExc_UnicodeDecodeError)) {
-        PyErr_Clear();
-        invalid_text_ = true;
-      }
-      return nullptr;
-    }
-    Py_ssize_t size = 0;
-    const char* utf8 = PyUnicode_AsUTF8AndSize(key, &size);
-    if (!utf8) {
-      Py_DECREF(key);
-      return nullptr;
-    }
-    keys_.emplace(std::string_view(utf8, static_cast<size_t>(size)), key);
-    return key;
-  }
 
   // Adds a new reference to the innermost open container (or makes it the
   // root); false when nothing was added.
