@@ -143,16 +143,6 @@ bool holds(std::span<const uint8_t> degrees, int64_t degree) {
   return std::find(degrees.begin(), degrees.end(), degree) != degrees.end();
 }
 
-void write_runs(RecordWriter& out, std::span<const DegreeRun> runs) {
-  write_list(out, runs, [](RecordWriter& w, const DegreeRun& run) {
-    ObjectWriter(w).field("quality", run.quality).field("end", run.end);
-  });
-}
-
-void write_degrees(RecordWriter& out, std::span<const uint8_t> degrees) {
-  write_list(out, degrees, [](RecordWriter& w, uint8_t degree) { w.unsigned_integer(degree); });
-}
-
 }  // namespace
 
 std::span<const SignDegrees, 12> degree_quality_table() { return kTable; }
@@ -189,19 +179,18 @@ void write(RecordWriter& out, const DegreeQualities& q) {
       .field("fortune", q.fortune);
 }
 
+void write(RecordWriter& out, const DegreeRun& run) {
+  ObjectWriter(out).field("quality", run.quality).field("end", run.end);
+}
+
 void write(RecordWriter& out, const SignDegrees& row) {
-  ObjectWriter o(out);
-  o.field("sign", row.sign);
-  o.writer().key("gender");
-  write_runs(o.writer(), row.gender());
-  o.writer().key("light");
-  write_runs(o.writer(), row.light());
-  o.writer().key("pitted");
-  write_degrees(o.writer(), row.pitted());
-  o.writer().key("azimene");
-  write_degrees(o.writer(), row.azimene());
-  o.writer().key("fortune");
-  write_degrees(o.writer(), row.fortune());
+  ObjectWriter(out)
+      .field("sign", row.sign)
+      .field("gender", row.gender())
+      .field("light", row.light())
+      .field("pitted", row.pitted())
+      .field("azimene", row.azimene())
+      .field("fortune", row.fortune());
 }
 
 Json degree_quality_table_json() { return to_json_tree(kTable); }

@@ -78,6 +78,7 @@ std::span<const SignDegrees, 12> degree_quality_table();
 DegreeQualities degree_qualities(double longitude);
 
 void write(RecordWriter& out, const DegreeQualities& qualities);
+void write(RecordWriter& out, const DegreeRun& run);
 void write(RecordWriter& out, const SignDegrees& row);
 // The whole table as a JSON array of twelve rows.
 Json degree_quality_table_json();

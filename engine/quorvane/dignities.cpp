@@ -137,11 +137,12 @@ EssentialDignity essential_dignity(std::string_view planet, DignityScheme scheme
 }
 
 void write(RecordWriter& out, const DignityLords& lords) {
-  ObjectWriter o(out);
-  o.field("domicile", lords.domicile).field("exaltation", lords.exaltation);
-  o.writer().key("triplicity");
-  write_list(out, lords.triplicity, [](RecordWriter& w, std::string_view lord) { w.text(lord); });
-  o.field("bound", lords.bound).field("face", lords.face);
+  ObjectWriter(out)
+      .field("domicile", lords.domicile)
+      .field("exaltation", lords.exaltation)
+      .field("triplicity", lords.triplicity)
+      .field("bound", lords.bound)
+      .field("face", lords.face);
 }
 
 void write(RecordWriter& out, const EssentialDignity& e) {

@@ -8,6 +8,7 @@
 #include <concepts>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -51,9 +52,11 @@ template <class T, class A>
 struct is_list<std::vector<T, A>> : std::true_type {};
 template <class T, size_t N>
 struct is_list<std::array<T, N>> : std::true_type {};
+template <class T, size_t N>
+struct is_list<std::span<T, N>> : std::true_type {};
 
 // One value of any kind a record holds: numbers, text, optionals (null when
-// empty), vectors and arrays (lists), Json, and records with a write().
+// empty), vectors, arrays and spans (lists), Json, and records with a write().
 template <class T>
 void write_value(RecordWriter& out, const T& value) {
   if constexpr (std::is_same_v<T, bool>) {
@@ -113,9 +116,6 @@ void write_list(RecordWriter& out, const Range& items, Item&& item) {
   out.end_array();
 }
 
-template <class T>
-concept Writable = requires(RecordWriter& out, const T& value) { write_value(out, value); };
-
 // The compact JSON text of a record: no whitespace, shortest round-trip
 // numbers (a whole double keeps its ".0"), non-finite numbers as null, text
 // as UTF-8 with only the characters JSON requires escaped. The error names
@@ -136,14 +136,6 @@ Json to_json_tree(const T& record) {
   return json_tree_of(
       [](RecordWriter& out, const void* r) { write_value(out, *static_cast<const T*>(r)); },
       &record);
-}
-
-// A Json array of the records' trees, in order.
-template <class Range>
-Json json_list(const Range& records) {
-  Json out = Json::array();
-  for (const auto& record : records) out.push_back(to_json_tree(record));
-  return out;
 }
 
 }  // namespace quorvane
