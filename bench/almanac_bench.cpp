@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "quorvane/almanac.hpp"
-#include "quorvane/time.hpp"
+#include "quorvane/astronomy/almanac.hpp"
+#include "quorvane/time/time_scales.hpp"
 
 namespace {
 

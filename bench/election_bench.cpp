@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "quorvane/election.hpp"
-#include "quorvane/election_search.hpp"
+#include "quorvane/election/election.hpp"
+#include "quorvane/election/election_search.hpp"
 
 namespace {
 

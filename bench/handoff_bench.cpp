@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "quorvane/chart.hpp"
-#include "quorvane/record_writer.hpp"
+#include "quorvane/chart/chart.hpp"
+#include "quorvane/records/record_writer.hpp"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "quorvane/chart.hpp"
+#include "quorvane/chart/chart.hpp"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "quorvane/planets.hpp"
+#include "quorvane/astronomy/planets.hpp"
 
 namespace {
 

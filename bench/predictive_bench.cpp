@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "quorvane/planets.hpp"
-#include "quorvane/returns.hpp"
-#include "quorvane/timeline.hpp"
+#include "quorvane/astronomy/planets.hpp"
+#include "quorvane/predictive/returns.hpp"
+#include "quorvane/predictive/timeline.hpp"
 
 namespace {
 

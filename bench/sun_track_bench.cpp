@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "quorvane/almanac.hpp"
-#include "quorvane/sun_track.hpp"
-#include "quorvane/time.hpp"
+#include "quorvane/astronomy/almanac.hpp"
+#include "quorvane/astronomy/sun_track.hpp"
+#include "quorvane/time/time_scales.hpp"
 
 namespace {
 

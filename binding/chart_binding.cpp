@@ -4,7 +4,7 @@
 #include "engine_object.hpp"
 #include "request_args.hpp"
 #include "unlocked.hpp"
-#include "quorvane/chart.hpp"
+#include "quorvane/chart/chart.hpp"
 
 namespace quorvane::py {
 namespace {

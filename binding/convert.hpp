@@ -6,8 +6,8 @@
 #include <string>
 
 #include "module_state.hpp"
-#include "quorvane/instant.hpp"
-#include "quorvane/json.hpp"
+#include "quorvane/records/json.hpp"
+#include "quorvane/time/instant.hpp"
 
 namespace quorvane::py {
 

@@ -7,7 +7,7 @@
 #include "args.hpp"
 #include "columns.hpp"
 #include "functions.hpp"
-#include "quorvane/declinations.hpp"
+#include "quorvane/astronomy/declinations.hpp"
 
 namespace quorvane::py {
 namespace {

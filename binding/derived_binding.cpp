@@ -4,8 +4,9 @@
 #include "convert.hpp"
 #include "functions.hpp"
 #include "unlocked.hpp"
-#include "quorvane/derived.hpp"
-#include "quorvane/options.hpp"
+#include "quorvane/predictive/transit_synastry.hpp"
+#include "quorvane/traditional/derived_chart.hpp"
+#include "quorvane/zodiac/options.hpp"
 #include "request_args.hpp"
 
 namespace quorvane::py {

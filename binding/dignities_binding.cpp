@@ -3,8 +3,8 @@
 #include "convert.hpp"
 #include "functions.hpp"
 #include "unlocked.hpp"
-#include "quorvane/chart_dignities.hpp"
-#include "quorvane/options.hpp"
+#include "quorvane/traditional/chart_dignities.hpp"
+#include "quorvane/zodiac/options.hpp"
 #include "request_args.hpp"
 
 namespace quorvane::py {

@@ -5,8 +5,8 @@
 #include "errors.hpp"
 #include "request_args.hpp"
 #include "unlocked.hpp"
-#include "quorvane/election.hpp"
-#include "quorvane/election_search.hpp"
+#include "quorvane/election/election.hpp"
+#include "quorvane/election/election_search.hpp"
 
 namespace quorvane::py {
 namespace {

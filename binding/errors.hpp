@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "module_state.hpp"
-#include "quorvane/error.hpp"
+#include "quorvane/base/error.hpp"
 
 namespace quorvane::py {
 

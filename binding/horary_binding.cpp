@@ -4,7 +4,7 @@
 #include "engine_object.hpp"
 #include "request_args.hpp"
 #include "unlocked.hpp"
-#include "quorvane/horary.hpp"
+#include "quorvane/horary/horary.hpp"
 
 namespace quorvane::py {
 namespace {

@@ -3,7 +3,7 @@
 #include "convert.hpp"
 #include "functions.hpp"
 #include "unlocked.hpp"
-#include "quorvane/options.hpp"
+#include "quorvane/zodiac/options.hpp"
 
 namespace quorvane::py {
 namespace {

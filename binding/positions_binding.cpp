@@ -14,8 +14,8 @@
 #include "errors.hpp"
 #include "request_args.hpp"
 #include "without_lock.hpp"
-#include "quorvane/positions.hpp"
-#include "quorvane/zodiac.hpp"
+#include "quorvane/astronomy/positions.hpp"
+#include "quorvane/zodiac/zodiac.hpp"
 
 namespace quorvane::py {
 namespace {

@@ -8,10 +8,10 @@
 #include "engine_object.hpp"
 #include "request_args.hpp"
 #include "unlocked.hpp"
-#include "quorvane/composite.hpp"
-#include "quorvane/progressions.hpp"
-#include "quorvane/returns.hpp"
-#include "quorvane/timeline.hpp"
+#include "quorvane/predictive/composite.hpp"
+#include "quorvane/predictive/progressions.hpp"
+#include "quorvane/predictive/returns.hpp"
+#include "quorvane/predictive/timeline.hpp"
 
 namespace quorvane::py {
 namespace {

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "module_state.hpp"
-#include "quorvane/record_writer.hpp"
+#include "quorvane/records/record_writer.hpp"
 
 namespace quorvane::py {
 

@@ -4,7 +4,7 @@
 
 #include "args.hpp"
 #include "convert.hpp"
-#include "quorvane/options.hpp"
+#include "quorvane/zodiac/options.hpp"
 
 namespace quorvane::py {
 

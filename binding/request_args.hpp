@@ -7,7 +7,7 @@
 
 #include "module_state.hpp"
 #include "pyref.hpp"
-#include "quorvane/chart.hpp"
+#include "quorvane/chart/chart.hpp"
 
 namespace quorvane::py {
 

@@ -4,8 +4,8 @@
 #include "convert.hpp"
 #include "functions.hpp"
 #include "unlocked.hpp"
-#include "quorvane/degree_qualities.hpp"
-#include "quorvane/time_lords.hpp"
+#include "quorvane/predictive/time_lords.hpp"
+#include "quorvane/traditional/degree_qualities.hpp"
 
 namespace quorvane::py {
 namespace {

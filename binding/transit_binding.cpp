@@ -4,7 +4,7 @@
 #include "engine_object.hpp"
 #include "request_args.hpp"
 #include "unlocked.hpp"
-#include "quorvane/derived.hpp"
+#include "quorvane/predictive/transit_synastry.hpp"
 
 namespace quorvane::py {
 namespace {

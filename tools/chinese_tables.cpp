@@ -17,7 +17,7 @@
 #include <string>
 
 #include "quorvane/chinese/calendar.hpp"
-#include "quorvane/instant.hpp"
+#include "quorvane/time/instant.hpp"
 
 using namespace quorvane;
 

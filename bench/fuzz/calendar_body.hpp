@@ -19,9 +19,9 @@
 #include "quorvane/chinese/bazi.hpp"
 #include "quorvane/chinese/calendar.hpp"
 #include "quorvane/chinese/ziwei.hpp"
-#include "quorvane/aspects.hpp"
-#include "quorvane/json.hpp"
-#include "quorvane/record_writer.hpp"
+#include "quorvane/records/json.hpp"
+#include "quorvane/records/record_writer.hpp"
+#include "quorvane/zodiac/aspects.hpp"
 
 namespace quorvane::fuzz {
 

@@ -14,8 +14,8 @@
 #include <string_view>
 
 #include "bench/fuzz/fuzz_check.hpp"
-#include "quorvane/election_criteria.hpp"
-#include "quorvane/json.hpp"
+#include "quorvane/election/election_criteria.hpp"
+#include "quorvane/records/json.hpp"
 
 namespace quorvane::fuzz {
 

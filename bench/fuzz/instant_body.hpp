@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "bench/fuzz/fuzz_check.hpp"
-#include "quorvane/instant.hpp"
+#include "quorvane/time/instant.hpp"
 
 namespace quorvane::fuzz {
 

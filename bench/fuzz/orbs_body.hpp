@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "bench/fuzz/fuzz_check.hpp"
-#include "quorvane/aspects.hpp"
-#include "quorvane/json.hpp"
-#include "quorvane/pyfloat.hpp"
+#include "quorvane/base/pyfloat.hpp"
+#include "quorvane/records/json.hpp"
+#include "quorvane/zodiac/aspects.hpp"
 
 namespace quorvane::fuzz {
 

@@ -1,4 +1,4 @@
-#include "quorvane/almanac.hpp"
+#include "quorvane/astronomy/almanac.hpp"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "quorvane/time.hpp"
+#include "quorvane/time/time_scales.hpp"
 #include "support.hpp"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "quorvane/aspects.hpp"
+#include "quorvane/zodiac/aspects.hpp"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,8 @@
 #include <sstream>
 #include <tuple>
 
-#include "quorvane/body_view.hpp"
-#include "quorvane/pyfloat.hpp"
+#include "quorvane/base/pyfloat.hpp"
+#include "quorvane/zodiac/body_view.hpp"
 #include "support.hpp"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "quorvane/chart.hpp"
-#include "quorvane/time.hpp"
+#include "quorvane/chart/chart.hpp"
+#include "quorvane/time/time_scales.hpp"
 #include "support.hpp"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "quorvane/chiron.hpp"
+#include "quorvane/astronomy/chiron.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "quorvane/condition.hpp"
+#include "quorvane/traditional/condition.hpp"
 
 #include <gtest/gtest.h>
 

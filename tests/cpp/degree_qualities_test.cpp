@@ -1,4 +1,4 @@
-#include "quorvane/degree_qualities.hpp"
+#include "quorvane/traditional/degree_qualities.hpp"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "quorvane/zodiac.hpp"
+#include "quorvane/zodiac/zodiac.hpp"
 
 namespace {
 

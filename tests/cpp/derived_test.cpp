@@ -1,4 +1,6 @@
-#include "quorvane/derived.hpp"
+#include "quorvane/predictive/transit_synastry.hpp"
+#include "quorvane/traditional/derived_chart.hpp"
+#include "quorvane/traditional/derived_topics.hpp"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +9,7 @@
 #include <set>
 #include <string>
 
-#include "quorvane/zodiac.hpp"
+#include "quorvane/zodiac/zodiac.hpp"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "quorvane/dignities.hpp"
+#include "quorvane/traditional/dignities.hpp"
 
 #include <gtest/gtest.h>
 

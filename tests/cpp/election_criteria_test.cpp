@@ -1,4 +1,4 @@
-#include "quorvane/election_criteria.hpp"
+#include "quorvane/election/election_criteria.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "quorvane/election.hpp"
+#include "quorvane/election/election.hpp"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "quorvane/election_search.hpp"
-#include "quorvane/planets.hpp"
+#include "quorvane/astronomy/planets.hpp"
+#include "quorvane/election/election_search.hpp"
+#include "quorvane/time/julian_day.hpp"
 #include "support.hpp"
 
 namespace {

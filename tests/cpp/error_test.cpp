@@ -1,4 +1,4 @@
-#include "quorvane/error.hpp"
+#include "quorvane/base/error.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "quorvane/fixed_stars.hpp"
+#include "quorvane/zodiac/fixed_stars.hpp"
 
 #include <cmath>
 #include <sstream>
@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "quorvane/catalog.hpp"
-#include "quorvane/zodiac.hpp"
+#include "quorvane/zodiac/catalog.hpp"
+#include "quorvane/zodiac/zodiac.hpp"
 #include "support.hpp"
 
 namespace quorvane {

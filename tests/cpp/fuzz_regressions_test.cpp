@@ -16,8 +16,8 @@
 #include "bench/fuzz/criteria_body.hpp"
 #include "bench/fuzz/instant_body.hpp"
 #include "bench/fuzz/orbs_body.hpp"
-#include "quorvane/election_criteria.hpp"
-#include "quorvane/instant.hpp"
+#include "quorvane/election/election_criteria.hpp"
+#include "quorvane/time/instant.hpp"
 
 void quorvane::fuzz::check_failed(const char* condition, const char* file, int line) {
   ADD_FAILURE_AT(file, line) << "fuzz check failed: " << condition;

@@ -1,4 +1,4 @@
-#include "quorvane/horary.hpp"
+#include "quorvane/horary/horary.hpp"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "quorvane/zodiac.hpp"
+#include "quorvane/zodiac/zodiac.hpp"
 #include "support.hpp"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "quorvane/houses.hpp"
+#include "quorvane/zodiac/houses.hpp"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <random>
 #include <string>
 
-#include "quorvane/vector.hpp"
-#include "quorvane/zodiac.hpp"
+#include "quorvane/base/vector.hpp"
+#include "quorvane/zodiac/zodiac.hpp"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "quorvane/instant.hpp"
+#include "quorvane/time/instant.hpp"
 
 #include <gtest/gtest.h>
 

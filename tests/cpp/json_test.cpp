@@ -1,11 +1,11 @@
-#include "quorvane/json.hpp"
+#include "quorvane/records/json.hpp"
 
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 
-#include "quorvane/json_reader.hpp"
+#include "quorvane/records/json_reader.hpp"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "quorvane/judgment.hpp"
+#include "quorvane/horary/judgment.hpp"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "quorvane/planets.hpp"
-#include "quorvane/zodiac.hpp"
+#include "quorvane/astronomy/planets.hpp"
+#include "quorvane/zodiac/zodiac.hpp"
 #include "support.hpp"
 
 namespace {

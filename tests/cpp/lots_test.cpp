@@ -1,4 +1,4 @@
-#include "quorvane/lots.hpp"
+#include "quorvane/traditional/lots.hpp"
 
 #include <array>
 #include <map>
@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "quorvane/zodiac.hpp"
+#include "quorvane/zodiac/zodiac.hpp"
 
 namespace quorvane {
 namespace {

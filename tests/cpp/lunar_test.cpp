@@ -1,4 +1,4 @@
-#include "quorvane/lunar.hpp"
+#include "quorvane/traditional/lunar.hpp"
 
 #include <cmath>
 #include <limits>
@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "quorvane/chart.hpp"
+#include "quorvane/chart/chart.hpp"
 
 namespace quorvane {
 namespace {

@@ -1,8 +1,9 @@
-#include "quorvane/planetary_hours.hpp"
+#include "quorvane/traditional/planetary_hours.hpp"
 
 #include <gtest/gtest.h>
 
-#include "quorvane/almanac.hpp"
+#include "quorvane/astronomy/almanac.hpp"
+#include "quorvane/time/julian_day.hpp"
 #include "support.hpp"
 
 #include <cstdint>

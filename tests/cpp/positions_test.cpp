@@ -1,4 +1,4 @@
-#include "quorvane/positions.hpp"
+#include "quorvane/astronomy/positions.hpp"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 #include <random>
 #include <string>
 
-#include "quorvane/json.hpp"
-#include "quorvane/time.hpp"
-#include "quorvane/zodiac.hpp"
+#include "quorvane/records/json.hpp"
+#include "quorvane/time/time_scales.hpp"
+#include "quorvane/zodiac/zodiac.hpp"
 #include "support.hpp"
 
 namespace {

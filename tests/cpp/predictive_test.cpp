@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "quorvane/body_longitude.hpp"
-#include "quorvane/returns.hpp"
-#include "quorvane/sampled_track.hpp"
-#include "quorvane/timeline.hpp"
-#include "quorvane/zodiac.hpp"
+#include "quorvane/astronomy/body_longitude.hpp"
+#include "quorvane/astronomy/sampled_track.hpp"
+#include "quorvane/predictive/returns.hpp"
+#include "quorvane/predictive/timeline.hpp"
+#include "quorvane/zodiac/zodiac.hpp"
 #include "support.hpp"
 
 namespace {
@@ -38,17 +38,17 @@ TEST(SampledTrack, ReadsEveryBodyAwayFromTheSunAsTheExactPositions) {
   std::uniform_real_distribution<double> start(2415020.0, 2488070.0);  // 1900 to 2100
   for (int round = 0; round < 3; ++round) {
     const double from = start(rng), to = from + 200.0;
-    for (const KernelBodyName& body : kKernelBodyNames) {
-      auto tracks = sample_tracks(source, std::span<const int32_t>(&body.code, 1), from, to,
-                                  sampling_step(body.code));
+    for (const Body& body : kKernelBodies) {
+      auto tracks = sample_tracks(source, std::span<const int32_t>(&body.naif_code, 1), from, to,
+                                  sampling_step(body.naif_code));
       ASSERT_TRUE(tracks.has_value());
       std::uniform_real_distribution<double> moment(from, to);
       for (int k = 0; k < 40; ++k) {
         const double t = moment(rng);
         const double read = normalize_degrees(tracks->front().at(t));
-        const double at = exact(source, body.code, t);
+        const double at = exact(source, body.naif_code, t);
         // Near the Sun the searches use the positions themselves.
-        if (body.code != 10 && std::fabs(signed_difference(exact(source, 10, t), at)) < 4.0) continue;
+        if (body.naif_code != 10 && std::fabs(signed_difference(exact(source, 10, t), at)) < 4.0) continue;
         EXPECT_LT(std::fabs(signed_difference(read, at)), 2e-3 * kArcsecond) << body.name << " at " << t;
       }
     }
@@ -63,21 +63,21 @@ TEST(Returns, EachIsExactAndAFineScanFindsNoOther) {
   std::uniform_real_distribution<double> degrees(0.0, 360.0);
   for (const char* zodiac : {"tropical", "sidereal"}) {
     const LongitudeSource source(*kernels, ZodiacChoice::from_texts(zodiac, "lahiri"));
-    for (const KernelBodyName& body : kKernelBodyNames) {
+    for (const Body& body : kKernelBodies) {
       const double from = start(rng), to = from + 120.0, natal = degrees(rng);
-      auto found = return_moments(source, body.code, natal, from, to);
+      auto found = return_moments(source, body.naif_code, natal, from, to);
       ASSERT_TRUE(found.has_value());
       for (double jd : *found) {
-        EXPECT_LT(std::fabs(signed_difference(exact(source, body.code, jd), natal)),
+        EXPECT_LT(std::fabs(signed_difference(exact(source, body.naif_code, jd), natal)),
                   0.01 * kArcsecond) << body.name;
       }
       // Brute force: sign changes of the offset from natal at a quarter-day
       // step (0.05 day for the Moon), away from the wrap at 180 degrees.
-      const double step = body.code == 301 ? 0.05 : 0.25;
+      const double step = body.naif_code == 301 ? 0.05 : 0.25;
       size_t expected = 0;
-      double previous = signed_difference(exact(source, body.code, from), natal);
+      double previous = signed_difference(exact(source, body.naif_code, from), natal);
       for (double t = from + step; t <= to; t += step) {
-        const double now = signed_difference(exact(source, body.code, t), natal);
+        const double now = signed_difference(exact(source, body.naif_code, t), natal);
         if ((previous < 0.0) != (now < 0.0) && std::fabs(now - previous) < 90.0) ++expected;
         previous = now;
       }

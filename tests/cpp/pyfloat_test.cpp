@@ -1,4 +1,4 @@
-#include "quorvane/pyfloat.hpp"
+#include "quorvane/base/pyfloat.hpp"
 
 #include <gtest/gtest.h>
 

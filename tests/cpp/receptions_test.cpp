@@ -1,4 +1,4 @@
-#include "quorvane/receptions.hpp"
+#include "quorvane/traditional/receptions.hpp"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "quorvane/chart_dignities.hpp"
+#include "quorvane/traditional/chart_dignities.hpp"
 
 namespace {
 

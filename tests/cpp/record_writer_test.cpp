@@ -1,4 +1,4 @@
-#include "quorvane/record_writer.hpp"
+#include "quorvane/records/record_writer.hpp"
 
 #include <gtest/gtest.h>
 

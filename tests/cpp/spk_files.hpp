@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "quorvane/json.hpp"
+#include "quorvane/records/json.hpp"
 #include "support.hpp"
 
 namespace quorvane::testing {

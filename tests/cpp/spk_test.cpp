@@ -12,8 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "quorvane/base/text.hpp"
 #include "quorvane/ephemeris/kernels.hpp"
-#include "quorvane/text.hpp"
 #include "spk_files.hpp"
 #include "support.hpp"
 

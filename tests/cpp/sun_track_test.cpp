@@ -1,7 +1,7 @@
 // The fitted Sun-up test against the exact one: its error stays inside the
 // proven bound, its answers are the exact test's, and the checks would see
 // a bound that is too small.
-#include "quorvane/sun_track.hpp"
+#include "quorvane/astronomy/sun_track.hpp"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 #include <random>
 #include <vector>
 
-#include "quorvane/almanac.hpp"
-#include "quorvane/time.hpp"
+#include "quorvane/astronomy/almanac.hpp"
+#include "quorvane/time/time_scales.hpp"
 #include "support.hpp"
 
 namespace {

@@ -1,12 +1,12 @@
-#include "quorvane/temperament.hpp"
+#include "quorvane/traditional/temperament.hpp"
 
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "quorvane/chart.hpp"
-#include "quorvane/zodiac.hpp"
+#include "quorvane/chart/chart.hpp"
+#include "quorvane/zodiac/zodiac.hpp"
 
 namespace quorvane {
 namespace {

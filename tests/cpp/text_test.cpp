@@ -1,4 +1,4 @@
-#include "quorvane/text.hpp"
+#include "quorvane/base/text.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "quorvane/time_lords.hpp"
+#include "quorvane/predictive/time_lords.hpp"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "quorvane/planetary_hours.hpp"
-#include "quorvane/zodiac.hpp"
+#include "quorvane/traditional/planetary_hours.hpp"
+#include "quorvane/zodiac/zodiac.hpp"
 
 namespace {
 

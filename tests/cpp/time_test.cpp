@@ -1,4 +1,4 @@
-#include "quorvane/time.hpp"
+#include "quorvane/time/time_scales.hpp"
 
 #include <gtest/gtest.h>
 

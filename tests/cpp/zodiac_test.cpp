@@ -1,4 +1,4 @@
-#include "quorvane/zodiac.hpp"
+#include "quorvane/zodiac/zodiac.hpp"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <sstream>
 #include <vector>
 
-#include "quorvane/pyfloat.hpp"
+#include "quorvane/base/pyfloat.hpp"
 #include "support.hpp"
 
 namespace {

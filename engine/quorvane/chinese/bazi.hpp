@@ -10,13 +10,13 @@
 #include <string_view>
 #include <vector>
 
+#include "quorvane/base/error.hpp"
+#include "quorvane/base/expected.hpp"
 #include "quorvane/chinese/calendar.hpp"
 #include "quorvane/chinese/vocabulary.hpp"
-#include "quorvane/error.hpp"
-#include "quorvane/expected.hpp"
-#include "quorvane/instant.hpp"
-#include "quorvane/json.hpp"
-#include "quorvane/record_writer.hpp"
+#include "quorvane/records/json.hpp"
+#include "quorvane/records/record_writer.hpp"
+#include "quorvane/time/instant.hpp"
 
 namespace quorvane::chinese {
 

@@ -10,8 +10,8 @@
 
 #include "quorvane/ephemeris/observe.hpp"
 #include "quorvane/frames/frames.hpp"
-#include "quorvane/json_reader.hpp"
-#include "quorvane/time.hpp"
+#include "quorvane/records/json_reader.hpp"
+#include "quorvane/time/time_scales.hpp"
 
 namespace quorvane::chinese {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "quorvane/instant.hpp"
+#include "quorvane/time/instant.hpp"
 
 namespace quorvane::chinese::jie_table {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "quorvane/record_writer.hpp"
+#include "quorvane/records/record_writer.hpp"
 
 namespace quorvane::chinese {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "quorvane/text.hpp"
+#include "quorvane/base/text.hpp"
 
 namespace quorvane {
 namespace {

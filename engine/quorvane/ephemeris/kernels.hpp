@@ -11,11 +11,11 @@
 #include <utility>
 #include <vector>
 
+#include "quorvane/base/error.hpp"
+#include "quorvane/base/expected.hpp"
+#include "quorvane/base/vector.hpp"
 #include "quorvane/ephemeris/spk.hpp"
-#include "quorvane/error.hpp"
-#include "quorvane/expected.hpp"
-#include "quorvane/time.hpp"
-#include "quorvane/vector.hpp"
+#include "quorvane/time/time_scales.hpp"
 
 namespace quorvane {
 

@@ -13,7 +13,6 @@ constexpr double kTwiceSunGm = 2.65424880035974e20;  // m^3/s^2
 constexpr double kLightSquared = 89875517873681764.0;  // m^2/s^2
 constexpr double kEarthRadiusAu = 0.000042635209780429045;
 constexpr double kTiny = std::numeric_limits<double>::min();  // smallest positive normal
-constexpr int32_t kEarth = 399;
 
 struct Deflector {
   int32_t code;
@@ -144,7 +143,7 @@ Expected<Vec3, SpkError> apparent_place(const Kernel& kernel, const Observer& ob
 }
 
 Expected<Observer, SpkError> geocentre(const Kernel& kernel, const Time& time) {
-  auto earth = kernel.barycentric(kEarth, time);
+  auto earth = kernel.barycentric(kEarthCode, time);
   if (!earth) return unexpected(earth.error());
   return Observer{std::nullopt, earth->position, earth->velocity};
 }
@@ -152,7 +151,7 @@ Expected<Observer, SpkError> geocentre(const Kernel& kernel, const Time& time) {
 Expected<Observer, SpkError> on_earth(const Kernel& kernel, const Time& time,
                                       const Mat3& to_celestial, const Vec3& fixed_position,
                                       const Vec3& fixed_velocity) {
-  auto earth = kernel.barycentric(kEarth, time);
+  auto earth = kernel.barycentric(kEarthCode, time);
   if (!earth) return unexpected(earth.error());
   const Vec3 gcrs = to_celestial * fixed_position;
   return Observer{gcrs, earth->position + gcrs, earth->velocity + to_celestial * fixed_velocity};

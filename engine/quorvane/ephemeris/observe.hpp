@@ -4,10 +4,10 @@
 
 #include <optional>
 
+#include "quorvane/base/expected.hpp"
+#include "quorvane/base/vector.hpp"
 #include "quorvane/ephemeris/kernels.hpp"
-#include "quorvane/expected.hpp"
-#include "quorvane/time.hpp"
-#include "quorvane/vector.hpp"
+#include "quorvane/time/time_scales.hpp"
 
 namespace quorvane {
 
@@ -22,6 +22,11 @@ struct Astrometric {
   Vec3 position;      // observer to target at the retarded time, au
   double light_time;  // days
 };
+
+// The NAIF codes of the bodies the engine names in its own computations.
+inline constexpr int32_t kSunCode = 10;
+inline constexpr int32_t kMoonCode = 301;
+inline constexpr int32_t kEarthCode = 399;
 
 // Speed of light in au/day.
 inline constexpr double kLightAuPerDay = 173.14463267424034;

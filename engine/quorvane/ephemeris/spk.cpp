@@ -6,9 +6,9 @@
 #include <limits>
 #include <unordered_set>
 
-#include "quorvane/byte_order.hpp"
-#include "quorvane/error.hpp"
-#include "quorvane/text.hpp"
+#include "quorvane/base/byte_order.hpp"
+#include "quorvane/base/error.hpp"
+#include "quorvane/base/text.hpp"
 
 namespace quorvane {
 namespace {

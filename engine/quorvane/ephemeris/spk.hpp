@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "quorvane/ephemeris/spk_error.hpp"
+#include "quorvane/base/expected.hpp"
+#include "quorvane/base/spk_error.hpp"
 #include "quorvane/ephemeris/storage.hpp"
-#include "quorvane/expected.hpp"
 
 namespace quorvane {
 

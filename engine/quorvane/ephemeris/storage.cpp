@@ -9,7 +9,7 @@
 #include <limits>
 #include <optional>
 
-#include "quorvane/error.hpp"
+#include "quorvane/base/error.hpp"
 
 namespace quorvane {
 namespace {

@@ -20,8 +20,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "quorvane/ephemeris/spk_error.hpp"
-#include "quorvane/expected.hpp"
+#include "quorvane/base/expected.hpp"
+#include "quorvane/base/spk_error.hpp"
 
 namespace quorvane {
 

@@ -2,8 +2,8 @@
 // obliquity and Greenwich sidereal time.
 #pragma once
 
-#include "quorvane/time.hpp"
-#include "quorvane/vector.hpp"
+#include "quorvane/base/vector.hpp"
+#include "quorvane/time/time_scales.hpp"
 
 namespace quorvane {
 

@@ -1,0 +1,430 @@
+#include "quorvane/astronomy/positions.hpp"
+
+#include <array>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+#include "quorvane/astronomy/chiron.hpp"
+#include "quorvane/astronomy/lunar_orbit.hpp"
+#include "quorvane/base/pyfloat.hpp"
+#include "quorvane/ephemeris/observe.hpp"
+#include "quorvane/frames/frames.hpp"
+#include "quorvane/zodiac/zodiac.hpp"
+
+namespace quorvane {
+namespace {
+
+constexpr double kDegrees = 180.0 / std::numbers::pi;
+constexpr double kRadians = std::numbers::pi / 180.0;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr size_t kMaxChain = 8;
+
+// WGS84, and the Earth's rotation rate (rad/day) for the site's velocity.
+constexpr double kEquatorialRadiusAu = 6378.137 / kAuKm;
+constexpr double kOneMinusFlatteningSquared = 0.9933056200098587;
+constexpr double kEarthRotationPerDay = 6.30038736;
+
+struct NamedBody {
+  std::string_view name;
+  PositionBody body;
+};
+
+// The chart's bodies first, in chart order (Mars to Pluto are system
+// barycentres there), then the osculating points.
+constexpr NamedBody kNamedBodies[] = {
+    {"Sun", {PointKind::kernel_body, 10}},
+    {"Moon", {PointKind::kernel_body, 301}},
+    {"Mercury", {PointKind::kernel_body, 199}},
+    {"Venus", {PointKind::kernel_body, 299}},
+    {"Mars", {PointKind::kernel_body, 4}},
+    {"Jupiter", {PointKind::kernel_body, 5}},
+    {"Saturn", {PointKind::kernel_body, 6}},
+    {"Uranus", {PointKind::kernel_body, 7}},
+    {"Neptune", {PointKind::kernel_body, 8}},
+    {"Pluto", {PointKind::kernel_body, 9}},
+    {"North Node", {PointKind::mean_node, 0}},
+    {"South Node", {PointKind::mean_south_node, 0}},
+    {"Chiron", {PointKind::chiron, 0}},
+    {"Lilith", {PointKind::mean_apogee, 0}},
+    {"True Node", {PointKind::true_node, 0}},
+    {"True South Node", {PointKind::true_south_node, 0}},
+    {"True Lilith", {PointKind::osculating_apogee, 0}},
+};
+constexpr size_t kChartBodyCount = 14;
+
+// One body seen at one instant, tropical, degrees and au.
+struct Sample {
+  double longitude = kNaN;
+  double latitude = kNaN;
+  double distance = kNaN;
+  double right_ascension = kNaN;
+  double declination = kNaN;
+};
+
+struct Instant {
+  Time time;
+  double jd;  // UT
+  Orientation orientation;
+  State earth;
+  Observer observer;
+};
+
+Sample sample_of(const Instant& at, const Vec3& gcrs) {
+  const Vec3 v = at.orientation.true_ecliptic * gcrs;
+  const Vec3 q = at.orientation.true_equator * gcrs;
+  return {normalize_degrees(std::atan2(v[1], v[0]) * kDegrees),
+          std::atan2(v[2], std::hypot(v[0], v[1])) * kDegrees, length(v),
+          normalize_degrees(std::atan2(q[1], q[0]) * kDegrees),
+          std::atan2(q[2], std::hypot(q[0], q[1])) * kDegrees};
+}
+
+// A point given on the ecliptic of date, with its equatorial place.
+Sample ecliptic_sample(const Instant& at, double longitude, double latitude, double distance) {
+  const double l = longitude * kRadians, b = latitude * kRadians;
+  const Vec3 ecliptic{std::cos(b) * std::cos(l), std::cos(b) * std::sin(l), std::sin(b)};
+  const Vec3 q = at.orientation.true_equator * (transpose(at.orientation.true_ecliptic) * ecliptic);
+  return {longitude, latitude, distance, normalize_degrees(std::atan2(q[1], q[0]) * kDegrees),
+          std::atan2(q[2], std::hypot(q[0], q[1])) * kDegrees};
+}
+
+bool holds_target(const Kernel& kernel, int32_t code) {
+  for (const Segment& segment : kernel.spk().segments()) {
+    if (segment.target == code) return true;
+  }
+  return false;
+}
+
+// A body beyond the span of the kernel holding it is out of range like a
+// moment beyond every kernel, with that kernel's span.
+EngineError body_failure(const KernelSet& set, const PositionBody& body, double jd,
+                         SpkError error) {
+  if (!std::holds_alternative<SpkNotCovered>(error.kind)) return EngineError::spk(std::move(error));
+  for (const Kernel& k : set.kernels()) {
+    if (holds_target(k, body.code)) {
+      return EngineError::out_of_range(jd, std::make_pair(k.start(), k.end()));
+    }
+  }
+  return EngineError::out_of_range(jd, set.coverage());
+}
+
+// The segment for a target covering the TDB day, else the first one for it.
+const Segment* segment_for(const Kernel& kernel, int32_t target, const Time& time) {
+  const double et = (time.whole - 2451545.0 + time.tdb_fraction) * 86400.0;
+  const Segment* first = nullptr;
+  for (const Segment& segment : kernel.spk().segments()) {
+    if (segment.target != target) continue;
+    if (segment.start_et <= et && et <= segment.end_et) return &segment;
+    if (!first) first = &segment;
+  }
+  return first;
+}
+
+// Where the states of the batch come from: the kernel chosen for the moment,
+// and for a body it lacks (an asteroid kernel, say), the kernel that holds
+// that body, chained on to the chosen one's barycentre.
+struct Sources {
+  const KernelSet& set;
+  const Kernel& kernel;
+
+  Expected<State, SpkError> barycentric(int32_t code, const Time& time) const {
+    if (code == 0 || kernel.has_body(code)) return kernel.barycentric(code, time);
+    State sum;
+    int32_t body = code;
+    const Kernel* holder = nullptr;
+    for (const Kernel& k : set.kernels()) {
+      if (holds_target(k, code)) {
+        holder = &k;
+        break;
+      }
+    }
+    if (!holder) return unexpected(SpkError::no_segment(code, 0));
+    for (size_t links = 0; body != 0; ++links) {
+      if (links == kMaxChain) {
+        return unexpected(SpkError::malformed(format("segment chain for %d loops", code)));
+      }
+      const Segment* segment = segment_for(*holder, body, time);
+      if (!segment) break;
+      auto part = holder->spk().segment_state_split(*segment, time.whole, time.tdb_fraction);
+      if (!part) return unexpected(std::move(part).error());
+      const auto& s = *part;
+      sum.position = sum.position + Vec3{s[0] / kAuKm, s[1] / kAuKm, s[2] / kAuKm};
+      sum.velocity = sum.velocity + Vec3{s[3] * 86400.0 / kAuKm, s[4] * 86400.0 / kAuKm,
+                                         s[5] * 86400.0 / kAuKm};
+      body = segment->center;
+    }
+    if (body == 0) return sum;
+    auto rest = kernel.barycentric(body, time);
+    if (!rest) return unexpected(rest.error());
+    return State{sum.position + rest->position, sum.velocity + rest->velocity};
+  }
+
+  // Light time as observe_from solves it, over any of the sources.
+  Expected<Astrometric, SpkError> observe(const Observer& observer, int32_t code,
+                                          const Time& time) const {
+    if (code == 0 || kernel.has_body(code)) return observe_from(kernel, observer, code, time);
+    auto state = barycentric(code, time);
+    if (!state) return unexpected(state.error());
+    Vec3 r = state->position - observer.position;
+    double light_time = length(r) / kLightAuPerDay;
+    for (int refinement = 0; refinement < 10 && std::abs(light_time) >= 1e-12; ++refinement) {
+      if (refinement == 9) {
+        return unexpected(SpkError::malformed("light-travel time failed to converge"));
+      }
+      Time retarded = time;
+      retarded.tdb_fraction = time.tdb_fraction - light_time;
+      retarded.tt_fraction =
+          retarded.tdb_fraction - tdb_minus_tt(retarded.whole + retarded.tdb_fraction) / 86400.0;
+      retarded.ut1_fraction = 0.0;
+      state = barycentric(code, retarded);
+      if (!state) return unexpected(state.error());
+      r = state->position - observer.position;
+      const double next = length(r) / kLightAuPerDay;
+      const bool converged = std::abs(next - light_time) < 1e-12;
+      light_time = next;
+      if (converged) break;
+    }
+    return Astrometric{observer, r, light_time};
+  }
+};
+
+// The site relative to the geocentre in GCRS, and its velocity from the
+// Earth's turn (polar motion neglected).
+Observer topocentric(const GeodeticSite& site, const Instant& at) {
+  const double phi = site.latitude * kRadians, lambda = site.longitude * kRadians;
+  const double height = site.height / 1000.0 / kAuKm;
+  const double c = 1.0 / std::sqrt(std::cos(phi) * std::cos(phi) +
+                                   kOneMinusFlatteningSquared * std::sin(phi) * std::sin(phi));
+  const double s = kOneMinusFlatteningSquared * c;
+  const Vec3 fixed{(kEquatorialRadiusAu * c + height) * std::cos(phi) * std::cos(lambda),
+                   (kEquatorialRadiusAu * c + height) * std::cos(phi) * std::sin(lambda),
+                   (kEquatorialRadiusAu * s + height) * std::sin(phi)};
+  const Vec3 turning{-kEarthRotationPerDay * fixed[1], kEarthRotationPerDay * fixed[0], 0.0};
+  const Mat3 spin = rotation_z(at.orientation.gast * (std::numbers::pi / 12.0));
+  const Mat3 to_celestial = transpose(spin * at.orientation.true_equator);
+  const Vec3 gcrs = to_celestial * fixed;
+  return Observer{gcrs, at.earth.position + gcrs, at.earth.velocity + to_celestial * turning};
+}
+
+Expected<Instant, EngineError> instant_at(const Sources& sources, const Time& time, double jd,
+                                          const PositionsRequest& request) {
+  Instant at{time, jd, orientation_2000a(time), {}, {}};
+  auto earth = sources.kernel.barycentric(kEarthCode, time);
+  if (!earth) return unexpected(EngineError::spk(earth.error()));
+  at.earth = *earth;
+  switch (request.centre) {
+    case PositionCentre::geocentric:
+      at.observer = Observer{std::nullopt, earth->position, earth->velocity};
+      break;
+    case PositionCentre::topocentric:
+      at.observer = topocentric(request.site, at);
+      break;
+    case PositionCentre::heliocentric: {
+      auto sun = sources.kernel.barycentric(kSunCode, time);
+      if (!sun) return unexpected(EngineError::spk(sun.error()));
+      at.observer = Observer{std::nullopt, sun->position, sun->velocity};
+      break;
+    }
+  }
+  return at;
+}
+
+Expected<Sample, SpkError> kernel_sample(const Sources& sources, const Instant& at, int32_t code,
+                                         const PositionsRequest& request) {
+  if (request.correction == PositionCorrection::geometric) {
+    auto state = sources.barycentric(code, at.time);
+    if (!state) return unexpected(state.error());
+    return sample_of(at, state->position - at.observer.position);
+  }
+  auto astrometric = sources.observe(at.observer, code, at.time);
+  if (!astrometric) return unexpected(astrometric.error());
+  // Deflection and aberration belong to an observer at the Earth.
+  if (request.correction == PositionCorrection::astrometric ||
+      request.centre == PositionCentre::heliocentric) {
+    return sample_of(at, astrometric->position);
+  }
+  auto seen = apparent(sources.kernel, *astrometric, at.time);
+  if (!seen) return unexpected(seen.error());
+  return sample_of(at, *seen);
+}
+
+Expected<OsculatingOrbit, SpkError> lunar_orbit_at(const Sources& sources, const Instant& at) {
+  auto moon = sources.kernel.barycentric(kMoonCode, at.time);
+  if (!moon) return unexpected(moon.error());
+  const Mat3& m = at.orientation.true_ecliptic;
+  return osculating_orbit(m * (moon->position - at.earth.position),
+                          m * (moon->velocity - at.earth.velocity));
+}
+
+Expected<Sample, SpkError> body_sample(const Sources& sources, const Instant& at,
+                                       const PositionBody& body, const PositionsRequest& request) {
+  switch (body.kind) {
+    case PointKind::kernel_body:
+      return kernel_sample(sources, at, body.code, request);
+    case PointKind::mean_node:
+      return ecliptic_sample(at, mean_lunar_node(at.jd), 0.0, 0.00257);
+    case PointKind::mean_south_node:
+      return ecliptic_sample(at, normalize_degrees(mean_lunar_node(at.jd) + 180.0), 0.0, 0.00257);
+    case PointKind::mean_apogee:
+      return ecliptic_sample(at, mean_lunar_apogee(at.jd, 0.0), 0.0, 0.0027);
+    case PointKind::chiron: {
+      auto chiron = chiron::position(at.jd, 0.0);
+      if (!chiron) return Sample{};
+      return ecliptic_sample(at, chiron->longitude, 0.0, 0.0);
+    }
+    case PointKind::true_node:
+    case PointKind::true_south_node:
+    case PointKind::osculating_apogee: {
+      auto orbit = lunar_orbit_at(sources, at);
+      if (!orbit) return unexpected(orbit.error());
+      OrbitPoint p = body.kind == PointKind::osculating_apogee ? orbit->apogee : orbit->node;
+      if (body.kind == PointKind::true_south_node) {
+        p.longitude = normalize_degrees(p.longitude + 180.0);
+      }
+      return ecliptic_sample(at, p.longitude, p.latitude, p.distance);
+    }
+  }
+  return Sample{};
+}
+
+double turn_per_day(double later, double now) {
+  return (normalize_degrees(later - now + 180.0) - 180.0) * 24.0;
+}
+
+struct Row {
+  double longitude, longitude_speed;
+};
+
+// Longitude and its speed as the chart states them: the mean points and
+// Chiron carry their own fixed speeds, the rest move over the hour.
+Row chart_longitude(const PositionBody& body, double jd, double offset, const Sample& now,
+                    const Sample& later) {
+  switch (body.kind) {
+    case PointKind::mean_node:
+      return {normalize_degrees(now.longitude - offset), -0.05295};
+    case PointKind::mean_south_node:
+      return {normalize_degrees(normalize_degrees(mean_lunar_node(jd) - offset) + 180.0),
+              -0.05295};
+    case PointKind::mean_apogee:
+      return {mean_lunar_apogee(jd, offset), 0.1114};
+    case PointKind::chiron: {
+      auto chiron = chiron::position(jd, offset);
+      if (!chiron) return {kNaN, kNaN};
+      return {chiron->longitude, chiron->speed};
+    }
+    default:
+      return {normalize_degrees(now.longitude - offset), turn_per_day(later.longitude, now.longitude)};
+  }
+}
+
+}  // namespace
+
+std::optional<PositionBody> position_body(std::string_view name) {
+  for (const NamedBody& named : kNamedBodies) {
+    if (named.name == name) return named.body;
+  }
+  return std::nullopt;
+}
+
+const std::vector<std::string_view>& chart_body_names() {
+  static const std::vector<std::string_view> names = [] {
+    std::vector<std::string_view> out;
+    for (size_t i = 0; i < kChartBodyCount; ++i) out.push_back(kNamedBodies[i].name);
+    return out;
+  }();
+  return names;
+}
+
+Expected<PositionColumns, PositionsFailure> positions(const KernelSet& kernels,
+                                                      const PositionsRequest& request) {
+  for (const PositionBody& body : request.bodies) {
+    if (body.kind != PointKind::kernel_body || body.code == 0) continue;
+    bool held = false;
+    for (const Kernel& k : kernels.kernels()) held = held || holds_target(k, body.code);
+    if (!held) {
+      return unexpected(PositionsFailure{
+          std::nullopt,
+          EngineError::invalid_input(format("no loaded kernel holds body %d", body.code))});
+    }
+  }
+
+  const size_t n = request.jds.size(), b = request.bodies.size();
+  PositionColumns out;
+  out.moments = n;
+  out.bodies = b;
+  for (auto* column : {&out.longitude, &out.latitude, &out.distance, &out.longitude_speed,
+                       &out.latitude_speed, &out.distance_speed, &out.right_ascension,
+                       &out.declination, &out.right_ascension_speed, &out.declination_speed}) {
+    column->assign(n * b, kNaN);
+  }
+  out.ayanamsa.assign(n, 0.0);
+  out.obliquity.assign(n, kNaN);
+  out.sidereal_time.assign(n, kNaN);
+  const Ayanamsa& entry = ayanamsa(request.ayanamsa);
+
+  std::vector<Sample> now(b), later(b);
+  // An hourly table's second instant is the next moment's first: kept.
+  std::optional<Instant> kept;
+  const Kernel* kept_kernel = nullptr;
+  for (size_t i = 0; i < n; ++i) {
+    const auto fail = [i](EngineError error) {
+      return unexpected(PositionsFailure{i, std::move(error)});
+    };
+    const double jd = request.jds[i];
+    // The chart's two instants and its choice of kernel for them.
+    const Time t0 = Time::from_ut1(jd);
+    const Time t1 = Time::from_ut1(t0.whole + t0.ut1_fraction + 1.0 / 24.0);
+    auto chosen = choose_kernel(kernels, jd);
+    if (!chosen) return fail(chosen.error());
+    const Sources sources{kernels, **chosen};
+    const bool reuse = kept && kept_kernel == *chosen && kept->jd == jd;
+    std::optional<Instant> first;
+    if (reuse) {
+      first = *kept;
+      now.swap(later);
+    } else {
+      auto at = instant_at(sources, t0, jd, request);
+      if (!at) return fail(at.error());
+      first = *at;
+    }
+    auto second = instant_at(sources, t1, t1.whole + t1.ut1_fraction, request);
+    if (!second) return fail(second.error());
+
+    for (size_t j = 0; j < b; ++j) {
+      if (!reuse) {
+        auto s0 = body_sample(sources, *first, request.bodies[j], request);
+        if (!s0) return fail(body_failure(kernels, request.bodies[j], jd, s0.error()));
+        now[j] = *s0;
+      }
+      auto s1 = body_sample(sources, *second, request.bodies[j], request);
+      if (!s1) return fail(body_failure(kernels, request.bodies[j], jd, s1.error()));
+      later[j] = *s1;
+    }
+    kept = *second;
+    kept_kernel = *chosen;
+
+    const double offset = request.sidereal ? pyfloat::round(ayanamsa_degrees(entry, jd), 6) : 0.0;
+    out.ayanamsa[i] = offset;
+    out.obliquity[i] = (first->orientation.mean_obliquity + first->orientation.deps) * kDegrees;
+    out.sidereal_time[i] = first->orientation.gast;
+    for (size_t j = 0; j < b; ++j) {
+      const size_t k = i * b + j;
+      const Sample& s0 = now[j];
+      const Sample& s1 = later[j];
+      const Row row = chart_longitude(request.bodies[j], jd, offset, s0, s1);
+      out.longitude[k] = row.longitude;
+      out.longitude_speed[k] = row.longitude_speed;
+      out.latitude[k] = s0.latitude;
+      out.distance[k] = s0.distance;
+      out.latitude_speed[k] = (s1.latitude - s0.latitude) * 24.0;
+      out.distance_speed[k] = (s1.distance - s0.distance) * 24.0;
+      out.right_ascension[k] = s0.right_ascension;
+      out.declination[k] = s0.declination;
+      out.right_ascension_speed[k] = turn_per_day(s1.right_ascension, s0.right_ascension);
+      out.declination_speed[k] = (s1.declination - s0.declination) * 24.0;
+    }
+  }
+  return out;
+}
+
+}  // namespace quorvane

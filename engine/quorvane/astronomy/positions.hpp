@@ -1,0 +1,98 @@
+// Raw positions of many bodies at many moments, as columns: what an
+// ephemeris table is printed from. Geocentric apparent positions come from
+// the chart bodies' own pipeline (light time, deflection, aberration, the
+// full nutation series, speeds over the following hour), so a chart and
+// these columns agree to the bit.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "quorvane/base/error.hpp"
+#include "quorvane/base/expected.hpp"
+#include "quorvane/ephemeris/kernels.hpp"
+
+namespace quorvane {
+
+enum class PositionCentre { geocentric, topocentric, heliocentric };
+
+// What the light does on its way: everything (the chart's apparent place),
+// light time only, or nothing (the body where it is at the moment itself).
+enum class PositionCorrection { apparent, astrometric, geometric };
+
+// A place on the WGS84 ellipsoid: geodetic degrees (east positive), metres.
+struct GeodeticSite {
+  double latitude = 0.0;
+  double longitude = 0.0;
+  double height = 0.0;
+};
+
+enum class PointKind {
+  kernel_body,      // any NAIF code some loaded kernel holds
+  mean_node,        // the chart's "North Node"
+  mean_south_node,  // the chart's "South Node"
+  true_node,        // ascending node of the osculating lunar orbit
+  true_south_node,
+  mean_apogee,        // the chart's "Lilith"
+  osculating_apogee,  // apogee of the osculating lunar orbit
+  chiron,             // the chart's table, 1849 to 2150
+};
+
+struct PositionBody {
+  PointKind kind = PointKind::kernel_body;
+  int32_t code = 0;  // NAIF code of a kernel body
+};
+
+// A body by its name: the chart's names ("Sun" ... "Lilith") and "True
+// Node", "True South Node", "True Lilith". Nothing for other names.
+std::optional<PositionBody> position_body(std::string_view name);
+
+// The chart's fourteen bodies in chart order: the default list.
+const std::vector<std::string_view>& chart_body_names();
+
+struct PositionsRequest {
+  std::vector<double> jds;  // UT Julian days
+  std::vector<PositionBody> bodies;
+  bool sidereal = false;
+  std::string ayanamsa;  // code, as for charts
+  PositionCentre centre = PositionCentre::geocentric;
+  GeodeticSite site;  // used when topocentric
+  PositionCorrection correction = PositionCorrection::apparent;
+};
+
+// Row-major columns: entry [moment * bodies + body]. Degrees, au, and
+// their changes per day over the hour that follows each moment.
+struct PositionColumns {
+  size_t moments = 0;
+  size_t bodies = 0;
+  std::vector<double> longitude;  // [0, 360), less the ayanamsa when sidereal
+  std::vector<double> latitude;
+  std::vector<double> distance;
+  std::vector<double> longitude_speed;
+  std::vector<double> latitude_speed;
+  std::vector<double> distance_speed;
+  std::vector<double> right_ascension;  // [0, 360), true equator and equinox of date
+  std::vector<double> declination;
+  std::vector<double> right_ascension_speed;
+  std::vector<double> declination_speed;
+  // One per moment.
+  std::vector<double> ayanamsa;       // degrees taken off (0 when tropical)
+  std::vector<double> obliquity;      // true obliquity of the ecliptic, degrees
+  std::vector<double> sidereal_time;  // Greenwich apparent sidereal time, hours
+};
+
+// The error of a batch, with the index of the moment that failed (none when
+// the request itself is wrong, such as a body no kernel holds).
+struct PositionsFailure {
+  std::optional<size_t> moment;
+  EngineError error;
+};
+
+Expected<PositionColumns, PositionsFailure> positions(const KernelSet& kernels,
+                                                      const PositionsRequest& request);
+
+}  // namespace quorvane

@@ -1,0 +1,158 @@
+#include "quorvane/chart/chart.hpp"
+
+#include <algorithm>
+
+#include "quorvane/astronomy/bodies.hpp"
+#include "quorvane/astronomy/planets.hpp"
+#include "quorvane/records/record_writer.hpp"
+#include "quorvane/traditional/dignities.hpp"
+#include "quorvane/traditional/receptions.hpp"
+#include "quorvane/traditional/temperament.hpp"
+#include "quorvane/zodiac/houses.hpp"
+
+namespace quorvane {
+
+Expected<Sky, EngineError> sky(const KernelSet& kernels, const ChartRequest& request) {
+  Sky result;
+  result.sidereal = zodiac_type_from_text(request.zodiac_type) == ZodiacType::Sidereal;
+  result.zodiac = result.sidereal ? "sidereal" : "tropical";
+  result.jd = request.moment.julian_day();
+  result.ayanamsa = ayanamsa_info(request.ayanamsa, result.jd);
+  result.ayanamsa_code = result.ayanamsa.code;
+  result.offset = result.sidereal ? result.ayanamsa.value : 0.0;
+
+  auto bodies = planets_and_sidereal_time(kernels, result.jd, result.offset);
+  if (!bodies) return unexpected(bodies.error());
+
+  const HouseSystem system = HouseSystem::from_code(request.house_system);
+  // The bodies' first instant already carries the apparent sidereal time
+  // with the full nutation series.
+  const HouseResult houses = houses_at_sidereal_time(system, result.jd, bodies->sidereal_time,
+                                                     request.latitude, request.longitude,
+                                                     result.offset);
+  result.cusps = houses.cusps;
+  result.houses = house_cusp_records(houses.cusps);
+
+  std::vector<BodyView> placed;
+  placed.reserve(bodies->bodies.size() + 2);
+  for (const BodyPosition& b : bodies->bodies) {
+    placed.push_back({b.name, b.longitude, b.speed, b.retrograde});
+  }
+  result.placements = placements(std::move(placed), houses.cusps, houses.ascendant, houses.midheaven);
+  return result;
+}
+
+Expected<Chart, EngineError> chart_without_hours(const KernelSet& kernels,
+                                                 const ChartRequest& request) {
+  auto settings =
+      OrbSettings::merge(request.orb_settings ? &*request.orb_settings : nullptr);
+  if (!settings) return unexpected(settings.error());
+  const DignityScheme scheme = DignityScheme::from_code(request.dignity_scheme);
+
+  auto first = sky(kernels, request);
+  if (!first) return unexpected(first.error());
+  Sky& s = *first;
+
+  Chart chart;
+  const Placement* sun = first_named(s.placements, "Sun");
+  const Placement* ascendant = first_named(s.placements, "Ascendant");
+  if (sun && ascendant) {
+    const double sun_longitude = sun->ecliptic_longitude;
+    const double asc_longitude = ascendant->ecliptic_longitude;
+    for (Placement& p : s.placements) {
+      auto c = condition(p.name, p.ecliptic_longitude, p.speed, scheme, sun_longitude, asc_longitude);
+      p.condition = c;
+    }
+    chart.sect = std::string(chart_sect(sun_longitude, asc_longitude));
+  }
+
+  std::vector<Point> points;
+  points.reserve(s.placements.size());
+  for (const Placement& p : s.placements) points.push_back({p.name, p.ecliptic_longitude, p.speed});
+  auto aspects = natal_aspects(points, *settings);
+  if (!aspects) return unexpected(aspects.error());
+  chart.aspects = std::move(aspects).value();
+
+  FixedStars stars =
+      fixed_stars(s.cusps, points, s.sidereal, s.jd, settings->fixed_star_orb(), s.offset);
+  chart.fixed_stars = std::move(stars.positions);
+  chart.aspects.insert(chart.aspects.end(), std::make_move_iterator(stars.aspects.begin()),
+                       std::make_move_iterator(stars.aspects.end()));
+  chart.arabic_parts = arabic_parts(points, s.cusps);
+  chart.temperament = temperament(s.placements, chart.aspects);
+  chart.lunar_status = lunar_status(s.placements);
+
+  std::vector<BodyView> judged;
+  judged.reserve(s.placements.size());
+  for (const Placement& p : s.placements) judged.push_back(view_of(p));
+  chart.receptions = receptions(judged, chart.aspects, scheme);
+  chart.antiscia = antiscia(points);
+
+  for (const Body& body : kBodies) {
+    if (!first_named(s.placements, body.name)) chart.unavailable_bodies.emplace_back(body.name);
+  }
+  std::sort(chart.unavailable_bodies.begin(), chart.unavailable_bodies.end());
+
+  if (s.sidereal) {
+    chart.ayanamsa = std::string(s.ayanamsa.code);
+    chart.ayanamsa_name = std::string(s.ayanamsa.name);
+    chart.ayanamsa_value = s.ayanamsa.value;
+    chart.ayanamsa_formatted = s.ayanamsa.formatted;
+  }
+  chart.precession_rate_arcsec_yr = s.ayanamsa.precession_rate_arcsec_yr;
+  chart.orb_settings = settings->json();
+  if (request.chinese_calendar) {
+    auto calendar = chinese::chinese_calendar(chinese::Sky(kernels), request.moment);
+    if (!calendar) return unexpected(calendar.error());
+    chart.chinese_calendar = std::move(calendar).value();
+  }
+  chart.house_system = request.house_system;
+  chart.zodiac_type = std::string(s.zodiac);
+  chart.dignity_scheme = std::string(scheme.name());
+  chart.planets = std::move(s.placements);
+  chart.houses = std::move(s.houses);
+  return chart;
+}
+
+Expected<Chart, EngineError> calculate_chart(const KernelSet& kernels, const ChartRequest& request) {
+  auto chart = chart_without_hours(kernels, request);
+  if (!chart) return chart;
+  const SolarDay day = solar_day(kernels, request.moment, request.latitude, request.longitude);
+  chart->planetary_hours = hours_in(day, request.moment);
+  return chart;
+}
+
+void write(RecordWriter& out, const Chart& chart) {
+  ObjectWriter o(out);
+  o.field("house_system", chart.house_system)
+      .field("zodiac_type", chart.zodiac_type)
+      .field("ayanamsa", chart.ayanamsa)
+      .field("ayanamsa_name", chart.ayanamsa_name)
+      .field("ayanamsa_value", chart.ayanamsa_value)
+      .field("ayanamsa_formatted", chart.ayanamsa_formatted)
+      .field("precession_rate_arcsec_yr", chart.precession_rate_arcsec_yr)
+      .field("orb_settings", chart.orb_settings)
+      .field("planets", chart.planets)
+      .field("unavailable_bodies", chart.unavailable_bodies)
+      .field("houses", chart.houses)
+      .field("aspects", chart.aspects)
+      .field("fixed_stars", chart.fixed_stars)
+      .field("arabic_parts", chart.arabic_parts)
+      .field("temperament", chart.temperament);
+  o.writer().key("lunar_status");
+  if (chart.lunar_status) {
+    write(out, *chart.lunar_status);
+  } else {
+    // A chart without a Moon shows an empty status.
+    out.begin_object();
+    out.end_object();
+  }
+  o.field("sect", chart.sect)
+      .field("dignity_scheme", chart.dignity_scheme)
+      .field("receptions", chart.receptions)
+      .field("antiscia", chart.antiscia);
+  if (chart.planetary_hours) o.field("planetary_hours", *chart.planetary_hours);
+  if (chart.chinese_calendar) o.field("chinese_calendar", *chart.chinese_calendar);
+}
+
+}  // namespace quorvane

@@ -1,0 +1,89 @@
+// Chart assembly: the Chart record every chart-producing call returns, in
+// the key order of the chart dict, and the stages that build it.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "quorvane/base/error.hpp"
+#include "quorvane/base/expected.hpp"
+#include "quorvane/chinese/calendar.hpp"
+#include "quorvane/ephemeris/kernels.hpp"
+#include "quorvane/records/json.hpp"
+#include "quorvane/records/record_writer.hpp"
+#include "quorvane/time/instant.hpp"
+#include "quorvane/traditional/condition.hpp"
+#include "quorvane/traditional/lots.hpp"
+#include "quorvane/traditional/lunar.hpp"
+#include "quorvane/traditional/placement.hpp"
+#include "quorvane/traditional/planetary_hours.hpp"
+#include "quorvane/traditional/receptions.hpp"
+#include "quorvane/traditional/temperament.hpp"
+#include "quorvane/zodiac/aspects.hpp"
+#include "quorvane/zodiac/body_view.hpp"
+#include "quorvane/zodiac/fixed_stars.hpp"
+#include "quorvane/zodiac/zodiac.hpp"
+
+namespace quorvane {
+
+struct ChartRequest {
+  std::string house_system = "P";
+  std::string zodiac_type = "tropical";
+  std::string ayanamsa = "galcent_0sag";
+  std::string dignity_scheme = "lilly";
+  std::optional<Json> orb_settings;
+  UtcInstant moment;
+  double latitude = 0.0;   // degrees, north positive
+  double longitude = 0.0;  // degrees, east positive
+  bool chinese_calendar = false;
+};
+
+// The first stage of every chart: positions, houses and placements.
+struct Sky {
+  AyanamsaInfo ayanamsa;
+  std::array<double, 12> cusps{};
+  std::vector<HouseCusp> houses;
+  std::vector<Placement> placements;
+  std::string_view zodiac;  // "tropical" or "sidereal"
+  std::string_view ayanamsa_code;
+  double jd = 0.0;
+  bool sidereal = false;
+  double offset = 0.0;  // the ayanamsa subtracted from every longitude
+};
+
+struct Chart {
+  std::string house_system;
+  std::string zodiac_type;
+  std::optional<std::string> ayanamsa;
+  std::optional<std::string> ayanamsa_name;
+  std::optional<double> ayanamsa_value;
+  std::optional<std::string> ayanamsa_formatted;
+  double precession_rate_arcsec_yr = 0.0;
+  Json orb_settings = Json::object();
+  std::vector<Placement> planets;
+  std::vector<std::string> unavailable_bodies;
+  std::vector<HouseCusp> houses;
+  std::vector<Aspect> aspects;
+  std::vector<FixedStarPosition> fixed_stars;
+  std::vector<Lot> arabic_parts;
+  Temperament temperament;
+  std::optional<LunarStatus> lunar_status;  // written as {} when absent
+  std::optional<std::string> sect;
+  std::string dignity_scheme;
+  std::vector<Reception> receptions;
+  std::vector<AntisciaContact> antiscia;
+  std::optional<PlanetaryHours> planetary_hours;           // omitted when absent
+  std::optional<chinese::ChineseCalendar> chinese_calendar;  // omitted when absent
+};
+
+Expected<Sky, EngineError> sky(const KernelSet& kernels, const ChartRequest& request);
+Expected<Chart, EngineError> chart_without_hours(const KernelSet& kernels,
+                                                 const ChartRequest& request);
+Expected<Chart, EngineError> calculate_chart(const KernelSet& kernels, const ChartRequest& request);
+
+void write(RecordWriter& out, const Chart& chart);
+
+}  // namespace quorvane

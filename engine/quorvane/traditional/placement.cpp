@@ -1,0 +1,76 @@
+#include "quorvane/traditional/placement.hpp"
+
+#include "quorvane/astronomy/bodies.hpp"
+#include "quorvane/zodiac/zodiac.hpp"
+
+namespace quorvane {
+
+std::vector<HouseCusp> house_cusp_records(const std::array<double, 12>& cusps) {
+  std::vector<HouseCusp> records;
+  records.reserve(12);
+  for (int i = 0; i < 12; ++i) {
+    const LongitudeSplit split = split_longitude(cusps[i]);
+    records.push_back({static_cast<uint8_t>(i + 1), split.sign, split.degree, split.minute,
+                       cusps[i], split.symbolic_degree});
+  }
+  return records;
+}
+
+BodyView view_of(const Placement& p) {
+  return {p.name, p.ecliptic_longitude, p.speed, p.is_retrograde};
+}
+
+std::vector<Placement> placements(std::vector<BodyView> bodies, const std::array<double, 12>& cusps,
+                                  double ascendant, double midheaven) {
+  bodies.push_back({"Ascendant", ascendant, 0.0, false});
+  bodies.push_back({"Midheaven", midheaven, 0.0, false});
+  std::vector<Placement> result;
+  result.reserve(bodies.size());
+  for (const BodyView& body : bodies) {
+    const LongitudeSplit split = split_longitude(body.longitude);
+    Placement p;
+    p.symbol = std::string(symbol_of(body.name));
+    p.name = std::string(body.name);
+    p.sign = split.sign;
+    p.degree = split.degree;
+    p.minute = split.minute;
+    p.ecliptic_longitude = body.longitude;
+    p.house = determine_house(cusps, body.longitude);
+    p.speed = body.speed;
+    p.is_retrograde = body.retrograde;
+    p.symbolic_degree = split.symbolic_degree;
+    result.push_back(std::move(p));
+  }
+  return result;
+}
+
+void write(RecordWriter& out, const Placement& p) {
+  const SignInfo& sign = kSigns[p.sign];
+  ObjectWriter o(out);
+  o.field("name", p.name)
+      .field("symbol", p.symbol)
+      .field("sign", sign.name)
+      .field("sign_symbol", sign.glyph)
+      .field("degree", p.degree)
+      .field("minute", p.minute)
+      .field("ecliptic_longitude", p.ecliptic_longitude)
+      .field("house", p.house)
+      .field("speed", p.speed)
+      .field("is_retrograde", p.is_retrograde)
+      .field("symbolic_degree", p.symbolic_degree);
+  if (p.condition) o.field("condition", *p.condition);
+}
+
+void write(RecordWriter& out, const HouseCusp& c) {
+  const SignInfo& sign = kSigns[c.sign];
+  ObjectWriter o(out);
+  o.field("house_number", c.house_number)
+      .field("sign", sign.name)
+      .field("sign_symbol", sign.glyph)
+      .field("degree", c.degree)
+      .field("minute", c.minute)
+      .field("ecliptic_longitude", c.ecliptic_longitude)
+      .field("symbolic_degree", c.symbolic_degree);
+}
+
+}  // namespace quorvane

@@ -1,0 +1,55 @@
+// A body or point placed in a chart (sign, degree, house, motion and, in
+// charts that judge it, its condition) and a house cusp, as every chart
+// record holds them.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "quorvane/records/record_writer.hpp"
+#include "quorvane/traditional/condition.hpp"
+#include "quorvane/zodiac/body_view.hpp"
+
+namespace quorvane {
+
+struct Placement {
+  std::string name;
+  std::string symbol;
+  uint8_t sign = 0;
+  int64_t degree = 0;
+  int64_t minute = 0;
+  double ecliptic_longitude = 0.0;
+  uint8_t house = 1;
+  double speed = 0.0;
+  bool is_retrograde = false;
+  int64_t symbolic_degree = 1;
+  std::optional<Condition> condition;  // omitted from the dict when absent
+};
+
+struct HouseCusp {
+  uint8_t house_number = 1;
+  uint8_t sign = 0;
+  int64_t degree = 0;
+  int64_t minute = 0;
+  double ecliptic_longitude = 0.0;
+  int64_t symbolic_degree = 1;
+};
+
+// The twelve cusp records of house cusps 1 to 12 (ecliptic longitudes).
+std::vector<HouseCusp> house_cusp_records(const std::array<double, 12>& cusps);
+
+// The placements of `bodies` and of the two angles among twelve cusps.
+std::vector<Placement> placements(std::vector<BodyView> bodies, const std::array<double, 12>& cusps,
+                                  double ascendant, double midheaven);
+
+// The placement's view for lookups and judgements; borrows its name.
+BodyView view_of(const Placement& placement);
+
+void write(RecordWriter& out, const Placement& placement);
+void write(RecordWriter& out, const HouseCusp& cusp);
+
+}  // namespace quorvane

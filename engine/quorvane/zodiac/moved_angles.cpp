@@ -1,0 +1,37 @@
+#include "quorvane/zodiac/moved_angles.hpp"
+
+#include <cmath>
+#include <numbers>
+
+#include "quorvane/zodiac/zodiac.hpp"
+
+namespace quorvane {
+namespace {
+
+constexpr double kRadians = std::numbers::pi / 180.0;
+
+}  // namespace
+
+double ecliptic_right_ascension(double longitude, double jd) {
+  const double lambda = longitude * kRadians;
+  const double epsilon = mean_obliquity_iau1980(jd) * kRadians;
+  return normalize_degrees(std::atan2(std::sin(lambda) * std::cos(epsilon), std::cos(lambda)) /
+                           kRadians);
+}
+
+HouseResult houses_for_ramc(HouseSystem system, double ramc, double jd, double latitude,
+                            double ayanamsa) {
+  HouseResult result = houses_at_ramc(system, normalize_degrees(ramc), latitude, mean_obliquity_iau1980(jd));
+  for (double& cusp : result.cusps) cusp = normalize_degrees(cusp - ayanamsa);
+  result.ascendant = normalize_degrees(result.ascendant - ayanamsa);
+  result.midheaven = normalize_degrees(result.midheaven - ayanamsa);
+  return result;
+}
+
+HouseResult houses_for_midheaven(HouseSystem system, double midheaven, double jd, double latitude,
+                                 double ayanamsa) {
+  const double ramc = ecliptic_right_ascension(normalize_degrees(midheaven + ayanamsa), jd);
+  return houses_for_ramc(system, ramc, jd, latitude, ayanamsa);
+}
+
+}  // namespace quorvane

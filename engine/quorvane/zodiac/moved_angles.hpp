@@ -1,0 +1,24 @@
+// Houses cast from angles that belong to no moment and place: a Midheaven
+// or an RAMC moved by a progression, or the midpoint Midheaven of a
+// composite chart.
+#pragma once
+
+#include "quorvane/zodiac/houses.hpp"
+
+namespace quorvane {
+
+// Right ascension (degrees) of the ecliptic point at tropical longitude
+// `longitude`, under the houses' mean obliquity of UT Julian day `jd`.
+double ecliptic_right_ascension(double longitude, double jd);
+
+// The houses whose RAMC is `ramc` (degrees) at `latitude`, with the mean
+// obliquity of `jd`, every cusp and angle reduced by `ayanamsa`.
+HouseResult houses_for_ramc(HouseSystem system, double ramc, double jd, double latitude,
+                            double ayanamsa);
+
+// The same for the Midheaven `midheaven` (degrees, in the zodiac that
+// `ayanamsa` reduces to): its RAMC is its right ascension.
+HouseResult houses_for_midheaven(HouseSystem system, double midheaven, double jd, double latitude,
+                                 double ayanamsa);
+
+}  // namespace quorvane
