@@ -6,9 +6,7 @@
     quorvane transit "2025-01-01 00:00" --place London --natal @natal.json
     quorvane place Springfield
 
-A readable table by default, `--json` for the exact dict. Subcommands whose
-engine function is missing from the installed module say so and fail,
-instead of the whole command breaking.
+A readable table by default, `--json` for the exact dict.
 """
 from __future__ import annotations
 
@@ -112,24 +110,16 @@ def add_place(parser: argparse.ArgumentParser, *moments: str) -> None:
                        help="which reading of a time the clocks showed twice")
 
 
-def option_codes(option: str) -> list:
-    """The engine's accepted codes of an option ([] from a module without the list)."""
-    listing = getattr(quorvane_engine, "option_codes", None)
-    return listing().get(option, []) if listing else []
-
-
 def code_option(option: str, named: bool = True):
     """An argparse type taking one of the engine's codes of `option`, in any case,
     and its help text listing them."""
-    codes = option_codes(option)
+    codes = quorvane_engine.option_codes()[option]
     shown = ", ".join(f"{c['code']} {c['name']}" if named else c["code"] for c in codes)
 
     def read(text: str) -> str:
         for code in codes:
             if text.lower() == code["code"].lower():
                 return code["code"]
-        if not codes:  # the engine decides
-            return text
         raise argparse.ArgumentTypeError(f"unknown code {text!r}; valid: {shown}")
     return read, shown
 
@@ -181,8 +171,6 @@ def build_parser() -> argparse.ArgumentParser:
     commands = parser.add_subparsers(dest="command", metavar="COMMAND", required=True)
 
     def command(name: str, help_text: str) -> argparse.ArgumentParser:
-        if not available(name):
-            help_text += " (not available in this build)"
         sub = commands.add_parser(name, help=help_text, description=help_text, epilog=EPILOG,
                                   formatter_class=argparse.RawDescriptionHelpFormatter)
         add_common(sub)
@@ -271,35 +259,6 @@ def open_engine(args) -> quorvane_engine.Engine:
     return quorvane_engine.Engine(paths)
 
 
-# Where each command's engine function lives; commands land one by one.
-FUNCTIONS = {
-    "chart": ("Engine", "chart"),
-    "horary": ("Engine", "horary"),
-    "transit": ("Engine", "transit"),
-    "election": ("Engine", "election"),
-    "elections": ("Engine", "elections"),
-    "bazi": (None, "bazi"),
-    "zi-wei": (None, "zi_wei"),
-    "ephemeris": ("Engine", "positions"),
-}
-
-
-def function_of(command: str):
-    owner, name = FUNCTIONS[command]
-    return getattr(quorvane_engine.Engine if owner else quorvane_engine, name, None)
-
-
-def available(command: str) -> bool:
-    return function_of(command) is not None
-
-
-def require(command: str):
-    function = function_of(command)
-    if function is None:
-        raise Failure(f"{command} is not available in this build", NOT_AVAILABLE)
-    return function
-
-
 def chart_options(args) -> dict:
     return dict(house_system=args.house_system, zodiac_type=args.zodiac_type,
                 ayanamsa=args.ayanamsa, orb_settings=args.orb_settings,
@@ -322,7 +281,6 @@ def run_chart(args):
 
 
 def run_horary(args):
-    require("horary")
     return casting.horary(args.moment, engine=open_engine(args), **where(args),
                           quesited_house=args.quesited_house, **chart_options(args))
 
@@ -344,7 +302,6 @@ def birth_chart(args, engine) -> dict:
 
 
 def run_transit(args):
-    require("transit")
     engine = open_engine(args)
     natal = birth_chart(args, engine) if args.birth else args.natal
     return casting.transit(natal, args.moment, engine=engine, **where(args),
@@ -352,22 +309,20 @@ def run_transit(args):
 
 
 def run_election(args):
-    require("election")
     return casting.election(args.moment, engine=open_engine(args), **where(args),
                             criteria=args.criteria, **chart_options(args))
 
 
 def run_elections(args):
-    elections = require("elections")
     engine = open_engine(args)
     start = casting.birth(args.start, **where(args))
     end = casting.birth(args.end, **where(args))
     show = sys.stderr.isatty() if args.progress is None else args.progress
     with Progress("searching elections", sys.stderr, enabled=show):
-        found = elections(engine, start["utc"], end["utc"], start["latitude"],
-                          start["longitude"], criteria=args.criteria,
-                          house_system=args.house_system, zodiac_type=args.zodiac_type,
-                          ayanamsa=args.ayanamsa)
+        found = engine.elections(start["utc"], end["utc"], start["latitude"],
+                                 start["longitude"], criteria=args.criteria,
+                                 house_system=args.house_system, zodiac_type=args.zodiac_type,
+                                 ayanamsa=args.ayanamsa)
     return {"input": {"start": start, "end": end}, **found}
 
 
@@ -377,13 +332,11 @@ def chinese_options(args) -> dict:
 
 
 def run_bazi(args):
-    require("bazi")
     return casting.bazi(args.moment, engine=open_engine(args), **where(args),
                         luck_pillars=args.luck_pillars, **chinese_options(args))
 
 
 def run_zi_wei(args):
-    require("zi-wei")
     return casting.zi_wei(args.moment, engine=open_engine(args), **where(args),
                           leap_month=args.leap_month, **chinese_options(args))
 
@@ -731,8 +684,6 @@ def fail(message: str, status: int) -> int:
 
 # Returns, timelines, progressions, directions, composite and Davison charts.
 from quorvane import predictive_cli  # noqa: E402  (it builds on the helpers above)
-
-FUNCTIONS.update(predictive_cli.FUNCTIONS)
 COMMANDS.update(predictive_cli.COMMANDS)
 
 if __name__ == "__main__":

@@ -89,22 +89,19 @@ def natal_longitude(engine, args) -> float:
 
 
 def run_return(args):
-    planet_return = base.require("return")
     engine = base.open_engine(args)
     latitude, longitude = args.at if args.at else (args.latitude, args.longitude)
-    return planet_return(engine, args.body, natal_longitude(engine, args), args.after,
-                         latitude, longitude, **base.chart_options(args))
+    return engine.planet_return(args.body, natal_longitude(engine, args), args.after,
+                                latitude, longitude, **base.chart_options(args))
 
 
 def run_returns(args):
-    returns = base.require("returns")
     engine = base.open_engine(args)
-    return returns(engine, args.body, natal_longitude(engine, args), args.start, args.end,
-                   zodiac_type=args.zodiac_type, ayanamsa=args.ayanamsa)
+    return engine.returns(args.body, natal_longitude(engine, args), args.start, args.end,
+                          zodiac_type=args.zodiac_type, ayanamsa=args.ayanamsa)
 
 
 def run_timeline(args):
-    timeline = base.require("timeline")
     engine = base.open_engine(args)
     if args.birth:
         birth, lat, lon = args.birth
@@ -117,24 +114,22 @@ def run_timeline(args):
     else:
         natal = args.natal
     bodies = [b.strip() for b in args.bodies.split(",")] if args.bodies else None
-    return timeline(engine, natal, args.start, args.end, bodies=bodies,
-                    orb_settings=args.orb_settings, zodiac_type=args.zodiac_type,
-                    ayanamsa=args.ayanamsa)
+    return engine.transit_timeline(natal, args.start, args.end, bodies=bodies,
+                                   orb_settings=args.orb_settings,
+                                   zodiac_type=args.zodiac_type, ayanamsa=args.ayanamsa)
 
 
 def run_progressions(args):
-    progressions = base.require("progressions")
-    return progressions(base.open_engine(args), args.birth, args.target, args.latitude,
-                        args.longitude, angle_method=args.angles,
-                        house_system=args.house_system, zodiac_type=args.zodiac_type,
-                        ayanamsa=args.ayanamsa, orb_settings=args.orb_settings)
+    return base.open_engine(args).progressions(
+        args.birth, args.target, args.latitude, args.longitude, angle_method=args.angles,
+        house_system=args.house_system, zodiac_type=args.zodiac_type, ayanamsa=args.ayanamsa,
+        orb_settings=args.orb_settings)
 
 
 def run_directions(args):
-    directions = base.require("directions")
-    return directions(base.open_engine(args), args.birth, args.start, args.end, args.latitude,
-                      args.longitude, house_system=args.house_system,
-                      zodiac_type=args.zodiac_type, ayanamsa=args.ayanamsa)
+    return base.open_engine(args).solar_arc_directions(
+        args.birth, args.start, args.end, args.latitude, args.longitude,
+        house_system=args.house_system, zodiac_type=args.zodiac_type, ayanamsa=args.ayanamsa)
 
 
 def two_births(args) -> list:
@@ -143,26 +138,14 @@ def two_births(args) -> list:
 
 
 def run_composite(args):
-    composite = base.require("composite")
-    return composite(base.open_engine(args), *two_births(args), house_system=args.house_system,
-                     zodiac_type=args.zodiac_type, ayanamsa=args.ayanamsa,
-                     orb_settings=args.orb_settings)
+    return base.open_engine(args).composite(
+        *two_births(args), house_system=args.house_system, zodiac_type=args.zodiac_type,
+        ayanamsa=args.ayanamsa, orb_settings=args.orb_settings)
 
 
 def run_davison(args):
-    davison = base.require("davison")
-    return davison(base.open_engine(args), *two_births(args), **base.chart_options(args))
+    return base.open_engine(args).davison(*two_births(args), **base.chart_options(args))
 
-
-FUNCTIONS = {
-    "return": ("Engine", "planet_return"),
-    "returns": ("Engine", "returns"),
-    "timeline": ("Engine", "transit_timeline"),
-    "progressions": ("Engine", "progressions"),
-    "directions": ("Engine", "solar_arc_directions"),
-    "composite": ("Engine", "composite"),
-    "davison": ("Engine", "davison"),
-}
 
 COMMANDS = {
     "return": run_return,
