@@ -14,7 +14,7 @@ import quorvane_engine as q
 
 PYTHON_DIR = pathlib.Path(__file__).resolve().parents[2] / "python"
 sys.path.insert(0, str(PYTHON_DIR))
-from quorvane import cli as quorvane_cli  # noqa: E402
+from quorvane.cli.common import Progress  # noqa: E402
 
 MOMENT, LAT, LON = "2024-03-20T12:00Z", 51.48, -0.0
 BIRTH = "1990-05-17T02:30Z"
@@ -240,7 +240,7 @@ def test_bazi_table_puts_the_pillars_in_rows(engine):
 class TestProgress:
     def test_reports_elapsed_time_then_clears_its_line(self):
         stream = io.StringIO()
-        with quorvane_cli.Progress("searching", stream, interval=0.01):
+        with Progress("searching", stream, interval=0.01):
             time.sleep(0.1)
         text = stream.getvalue()
         assert text.count("\rsearching ") >= 2
@@ -248,7 +248,7 @@ class TestProgress:
 
     def test_silent_when_disabled(self):
         stream = io.StringIO()
-        with quorvane_cli.Progress("searching", stream, enabled=False, interval=0.01):
+        with Progress("searching", stream, enabled=False, interval=0.01):
             time.sleep(0.05)
         assert stream.getvalue() == ""
 

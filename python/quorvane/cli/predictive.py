@@ -9,8 +9,9 @@ Davison charts.
 from __future__ import annotations
 
 import argparse
+import functools
 
-from quorvane import cli as base
+from . import common as base
 
 
 def add_birth(parser: argparse.ArgumentParser) -> None:
@@ -26,8 +27,8 @@ def add_two_births(parser: argparse.ArgumentParser) -> None:
         parser.add_argument(f"longitude_{side}", type=float, help="degrees east")
 
 
-def add_commands(command) -> None:
-    """Adds the subcommands through the main parser's `command(name, help)`."""
+def add_commands(commands) -> None:
+    command = functools.partial(base.subcommand, commands)
     sub = command("return", "the next return of a body to its natal place, with its chart")
     sub.add_argument("body", help="Sun, Moon, Mercury ... Pluto")
     add_birth(sub)
