@@ -1,18 +1,15 @@
 """The chart wheels of the service: SVG from `quorvane.wheel`, PNG through
-its converter. A build without them answers 501."""
+its converter. Without the converter (the draw extra) a PNG answers 501."""
 from __future__ import annotations
 
+from quorvane import wheel
 from quorvane.options import chart_options
 from quorvane.serve import work
-from quorvane.serve.inputs import Unavailable, resolve, sky
+from quorvane.serve.inputs import resolve, sky
 
 
-def wheel_module():
-    try:
-        from quorvane import wheel
-    except ImportError:
-        raise Unavailable("chart wheels are not available in this build") from None
-    return wheel
+class Unavailable(Exception):
+    """PNG output asked of an installation without its converter."""
 
 
 def options(request) -> dict:
@@ -20,13 +17,11 @@ def options(request) -> dict:
 
 
 def wheel_svg(engine, request) -> str:
-    wheel = wheel_module()
     chart = work.cast(engine, request, resolve(request))
     return wheel.natal_svg(chart, **options(request))
 
 
 def bi_wheel_svg(engine, request) -> str:
-    wheel = wheel_module()
     if request.natal.birth is None:
         raise ValueError("natal: a bi-wheel needs the birth, for the natal houses")
     settings = chart_options(request)
@@ -38,6 +33,6 @@ def bi_wheel_svg(engine, request) -> str:
 
 def png(svg: str) -> bytes:
     try:
-        return wheel_module().to_png(svg)
+        return wheel.to_png(svg)
     except RuntimeError as error:  # no converter installed
         raise Unavailable(str(error)) from None
