@@ -84,14 +84,18 @@ def chart_command(commands, name: str, help_text: str) -> argparse.ArgumentParse
     return sub
 
 
+def cast(function, args, **options):
+    """One of `quorvane.casting`'s functions of the command's moment and place."""
+    return function(args.moment, engine=open_engine(args), **where(args), **options)
+
+
 def run_chart(args):
-    return casting.natal(args.moment, engine=open_engine(args), **where(args),
-                         chinese_calendar=args.chinese_calendar, **chart_options(args))
+    return cast(casting.natal, args, chinese_calendar=args.chinese_calendar,
+                **chart_options(args))
 
 
 def run_horary(args):
-    return casting.horary(args.moment, engine=open_engine(args), **where(args),
-                          quesited_house=args.quesited_house, **chart_options(args))
+    return cast(casting.horary, args, quesited_house=args.quesited_house, **chart_options(args))
 
 
 def run_transit(args):
@@ -102,8 +106,7 @@ def run_transit(args):
 
 
 def run_election(args):
-    return casting.election(args.moment, engine=open_engine(args), **where(args),
-                            criteria=args.criteria, **chart_options(args))
+    return cast(casting.election, args, criteria=args.criteria, **chart_options(args))
 
 
 def run_elections(args):
@@ -124,13 +127,11 @@ def chinese_options(args) -> dict:
 
 
 def run_bazi(args):
-    return casting.bazi(args.moment, engine=open_engine(args), **where(args),
-                        luck_pillars=args.luck_pillars, **chinese_options(args))
+    return cast(casting.bazi, args, luck_pillars=args.luck_pillars, **chinese_options(args))
 
 
 def run_zi_wei(args):
-    return casting.zi_wei(args.moment, engine=open_engine(args), **where(args),
-                          leap_month=args.leap_month, **chinese_options(args))
+    return cast(casting.zi_wei, args, leap_month=args.leap_month, **chinese_options(args))
 
 
 def run_place(args):
