@@ -1,9 +1,10 @@
 """Writes docs/reference.md: every function and method of quorvane_engine
 with its signature and summary, and every key of every result dict, taken
-from real calls over the JPL DE440 kernel; then the same for the birth-data
-functions of the pure-Python package quorvane. tests/python/test_reference.py
-regenerates it and fails when the committed file differs, so the reference
-cannot drift from the code.
+from real calls over the JPL DE440 kernel (a chart within another result
+points at Engine.chart's keys rather than repeating them); then the same
+for the birth-data functions of the pure-Python package quorvane.
+tests/python/test_reference.py regenerates it and fails when the committed
+file differs, so the reference cannot drift from the code.
 
 Usage: python tools/gen_reference.py [--check]
 """
@@ -131,6 +132,62 @@ def key_paths(value, path, seen):
         for item in value:
             key_paths(item, path + "[]", seen)
     return seen
+
+
+# Asked for with chinese_calendar=True: a chart without it is still whole.
+OPTIONAL_IN_CHART = (".chinese_calendar",)
+# Fewer keys than this under a path read as well as a pointer to them.
+FEWEST_SHARED = 4
+
+
+def dotted(paths):
+    """Key paths with a leading dot, so the top level is a path ("") like any other."""
+    return {"." + path: types for path, types in paths.items()}
+
+
+def below(paths, path):
+    """The key paths under `path`, relative to it."""
+    return {p[len(path):] for p in paths
+            if p.startswith(path) and p[len(path):len(path) + 1] in (".", "[")}
+
+
+def keys_of(paths, path):
+    """The keys right under `path`."""
+    return {p for p in below(paths, path) if p[0] == "." and not any(c in p[1:] for c in ".[")}
+
+
+def key_line(path, types):
+    return f"- `{path}`: {' or '.join(sorted(types))}"
+
+
+def key_lines(paths, chart):
+    """The lines of a result's key paths, where a whole chart (every key of
+    one, whatever lists the sample leaves empty), or a part with exactly the
+    keys of a part of the chart, points at `Engine.chart` instead of
+    repeating its keys."""
+    paths, chart = dotted(paths), dotted(chart)
+    every = below(chart, "")
+    whole = keys_of(chart, "") - set(OPTIONAL_IN_CHART)
+    parts = [(below(chart, c), c) for c in chart]
+    lines, covered = [], set()
+    for path in [""] + list(paths):
+        if path in covered:
+            continue
+        inner = below(paths, path)
+        if whole <= keys_of(paths, path):
+            if path:
+                lines.append(f"- `{path[1:]}`: as `Engine.chart`")
+            else:  # the result is a chart, with its own block
+                lines.append("- as `Engine.chart`, with these keys besides:")
+            covered |= {path + p for p in inner & every}
+            continue
+        same = next((c for keys, c in parts if keys == inner), None)
+        if len(inner) >= FEWEST_SHARED and same is not None:
+            lines.append(f"- `{path[1:]}`: as `{same[1:]}` of `Engine.chart`")
+            covered |= {path + p for p in inner}
+        elif path:
+            lines.append(key_line(path[1:], paths[path]))
+    return lines
 
 
 def summary(obj):
@@ -271,13 +328,14 @@ def render():
     lines += ["", "## What some keys mean", "", *MEANINGS]
     lines += ["", "## Result keys", "",
               "Key paths of each result (`[]` marks the items of a list), with the JSON",
-              "types seen in a sample call.", ""]
+              "types seen in a sample call. A chart within another result, and a part with",
+              "the keys of a part of a chart, point at `Engine.chart` instead.", ""]
     engine = q.Engine([de440_path()])
-    for title, value in samples(engine):
-        lines += [f"### {title}", ""]
-        for path, types in key_paths(value, "", {}).items():
-            lines.append(f"- `{path}`: {' or '.join(sorted(types))}")
-        lines.append("")
+    (title, value), *results = samples(engine)
+    chart = key_paths(value, "", {})  # Engine.chart's, listed in full
+    lines += [f"### {title}", ""] + [key_line(p, t) for p, t in chart.items()] + [""]
+    for title, value in results:
+        lines += [f"### {title}", "", *key_lines(key_paths(value, "", {}), chart), ""]
     return "\n".join(lines + package_section() + pictures_section() + service_section())
 
 
@@ -312,9 +370,7 @@ def package_section():
     key_paths(quorvane.birth("1990-07-14T12:30Z", latitude=40.7, longitude=-74.0), "", seen)
     lines += ["", "### quorvane.birth", "",
               "The same dict is the `input` of every chart the package casts.", ""]
-    for path, types in seen.items():
-        lines.append(f"- `{path}`: {' or '.join(sorted(types))}")
-    lines.append("")
+    lines += [key_line(path, types) for path, types in seen.items()] + [""]
     return lines
 
 

@@ -26,8 +26,8 @@ from fastapi.exceptions import RequestValidationError
 from fastapi.responses import FileResponse, JSONResponse, Response
 from fastapi.staticfiles import StaticFiles
 
+from quorvane.places import search as search_places
 from quorvane.serve import limits, pictures, schemas, work
-from quorvane.serve.inputs import Unavailable, places_module
 from quorvane.serve.models import (
     BaziRequest, BiWheelRequest, ChartRequest, DerivedRequest, ElectionRequest,
     ElectionsRequest, HoraryRequest, SynastryRequest, TimeLordsRequest, TransitRequest,
@@ -70,7 +70,7 @@ def encoded(compute: Callable[[], object], encode=as_json) -> tuple[bytes, float
     started = time.perf_counter()
     try:
         result = compute()
-    except (Unavailable, ImportError) as error:  # an extra this build lacks
+    except ImportError as error:  # an extra this installation lacks (places, zones)
         raise Refused(501, str(error)) from None
     except quorvane_engine.EphemerisRangeError as error:
         raise Refused(422, str(error)) from None
@@ -81,7 +81,7 @@ def encoded(compute: Callable[[], object], encode=as_json) -> tuple[bytes, float
     computed = time.perf_counter()
     try:
         body = encode(result)
-    except Unavailable as error:
+    except pictures.Unavailable as error:
         raise Refused(501, str(error)) from None
     return body, computed - started, time.perf_counter() - computed
 
@@ -202,7 +202,7 @@ def create_app(kernels: Optional[Sequence[str]] = None, threads: int = THREADS) 
     async def places(q: str = Query(min_length=1, max_length=limits.MAX_QUERY_CHARS),
                      limit: int = Query(10, ge=1, le=limits.MAX_PLACES)):
         def search():
-            return [p.as_dict() for p in places_module().search(q, limit)]
+            return [p.as_dict() for p in search_places(q, limit)]
 
         return await holder["service"].answer(search)
 
@@ -229,9 +229,9 @@ def warm_places(ready: threading.Event):
     Larger places first (a known name stops there), then all of them (a
     name found nowhere walks both). Searches wait while it builds."""
     try:
-        places_module().search("London", 1)
-        places_module().search("no such place at all", 1)
-    except (Unavailable, ImportError, ValueError):
+        search_places("London", 1)
+        search_places("no such place at all", 1)
+    except (ImportError, ValueError):
         pass
     ready.set()
 

@@ -13,18 +13,6 @@ import quorvane_engine
 from quorvane import casting
 
 
-class Unavailable(Exception):
-    """A feature this build does not have."""
-
-
-def places_module():
-    try:
-        from quorvane import places
-    except ImportError:
-        raise Unavailable("place search is not available in this build") from None
-    return places
-
-
 def plain_utc(when, latitude, longitude) -> dict:
     return {"local_time": None, "timezone": None, "zone_abbreviation": None,
             "utc_offset": None, "utc_offset_minutes": None, "utc": when.moment,

@@ -1,17 +1,15 @@
 """The chart wheels of the service: SVG from `quorvane.wheel`, PNG through
-its converter. A build without them answers 501."""
+its converter. Without the converter (the draw extra) a PNG answers 501."""
 from __future__ import annotations
 
+from quorvane import wheel
+from quorvane.options import chart_options
 from quorvane.serve import work
-from quorvane.serve.inputs import Unavailable, resolve, sky
+from quorvane.serve.inputs import resolve, sky
 
 
-def wheel_module():
-    try:
-        from quorvane import wheel
-    except ImportError:
-        raise Unavailable("chart wheels are not available in this build") from None
-    return wheel
+class Unavailable(Exception):
+    """PNG output asked of an installation without its converter."""
 
 
 def options(request) -> dict:
@@ -19,24 +17,22 @@ def options(request) -> dict:
 
 
 def wheel_svg(engine, request) -> str:
-    wheel = wheel_module()
     chart = work.cast(engine, request, resolve(request))
     return wheel.natal_svg(chart, **options(request))
 
 
 def bi_wheel_svg(engine, request) -> str:
-    wheel = wheel_module()
     if request.natal.birth is None:
         raise ValueError("natal: a bi-wheel needs the birth, for the natal houses")
-    chart_options = work.chart_options(request)
+    settings = chart_options(request)
     at = resolve(request.natal.birth)
-    natal = engine.chart(*sky(at), **chart_options)
-    transit = engine.transit(natal["planets"], *sky(resolve(request)), **chart_options)
+    natal = engine.chart(*sky(at), **settings)
+    transit = engine.transit(natal["planets"], *sky(resolve(request)), **settings)
     return wheel.bi_wheel_svg(natal, transit, **options(request))
 
 
 def png(svg: str) -> bytes:
     try:
-        return wheel_module().to_png(svg)
+        return wheel.to_png(svg)
     except RuntimeError as error:  # no converter installed
         raise Unavailable(str(error)) from None

@@ -11,22 +11,12 @@ from zoneinfo import ZoneInfo
 
 import quorvane_engine
 
+from quorvane.options import chart_options, zodiac_options
 from quorvane.serve import limits
 from quorvane.serve.inputs import period_at, resolve, sky
 from quorvane.serve.models import (
     BaziRequest, ChartRequest, DerivedRequest, ElectionRequest, ElectionsRequest,
     HoraryRequest, Natal, SynastryRequest, TimeLordsRequest, TransitRequest, ZiWeiRequest)
-
-
-def chart_options(request) -> dict:
-    return dict(house_system=request.house_system, zodiac_type=request.zodiac_type,
-                ayanamsa=request.ayanamsa, orb_settings=request.orb_settings,
-                dignity_scheme=request.dignity_scheme)
-
-
-def zodiac(request) -> dict:
-    return dict(house_system=request.house_system, zodiac_type=request.zodiac_type,
-                ayanamsa=request.ayanamsa)
 
 
 class Encoded(bytes):
@@ -77,7 +67,7 @@ def transit(engine, request: TransitRequest) -> Encoded:
 
 
 def synastry(engine, request: SynastryRequest) -> Encoded:
-    options = dict(zodiac(request), orb_settings=request.orb_settings)
+    options = dict(zodiac_options(request), orb_settings=request.orb_settings)
     a, birth_a = natal(engine, request.a, options)
     b, birth_b = natal(engine, request.b, options)
     return with_input(quorvane_engine.synastry(a, b, orb_settings=request.orb_settings,
@@ -143,7 +133,7 @@ def elections(engine, request: ElectionsRequest) -> Encoded:
     period(start, end, limits.MAX_ELECTION_DAYS, "elections")
     criteria = local_criteria(request.criteria, start, end)
     result = engine.elections(start["utc"], end["utc"], start["latitude"], start["longitude"],
-                              criteria=criteria, json=True, **zodiac(request))
+                              criteria=criteria, json=True, **zodiac_options(request))
     return with_input(result, {"start": start, "end": end})
 
 

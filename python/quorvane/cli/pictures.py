@@ -1,17 +1,25 @@
 """The picture options of the command line: --svg, --png and how they look.
 
-Kept apart from `quorvane.cli` so that the commands only say which of
-them draw: `add_options(parser)` when building, `write(args, result)`
-after computing.
+The commands that draw get them once their own arguments are in
+(`add_options`); `write(args, result)` draws after computing.
 """
 from __future__ import annotations
 
 import argparse
 
+from .common import NOT_AVAILABLE, Failure, birth_chart, open_engine
+
 THEMES = ("light", "dark")
+# The commands with a picture: a wheel for the charts, a grid for the Chinese ones.
+DRAWN = ("chart", "transit", "bazi", "zi-wei")
 
 
-def add_options(parser: argparse.ArgumentParser) -> None:
+def add_options(commands) -> None:
+    for name in DRAWN:
+        add_picture_options(commands.choices[name])
+
+
+def add_picture_options(parser: argparse.ArgumentParser) -> None:
     group = parser.add_argument_group("pictures")
     group.add_argument("--svg", metavar="PATH", help="also draw the chart as SVG into PATH")
     group.add_argument("--png", metavar="PATH", help="also draw the chart as PNG into PATH")
@@ -33,8 +41,7 @@ def aspects_option(text: str):
 def natal_chart_for_transit(args):
     """The natal chart a transit is drawn round: --natal's chart dict, or --birth's chart."""
     if getattr(args, "birth", None):
-        from . import cli
-        return cli.birth_chart(args, cli.open_engine(args))
+        return birth_chart(args, open_engine(args))
     natal = args.natal
     if isinstance(natal, dict) and "houses" in natal and "planets" in natal:
         return natal
@@ -43,7 +50,7 @@ def natal_chart_for_transit(args):
 
 
 def svg_of(args, result) -> str:
-    from . import wheel
+    from .. import wheel
     options = dict(theme=args.theme, title=args.title)
     if args.command == "bazi":
         return wheel.bazi_svg(result, width=args.size, **options)
@@ -64,11 +71,10 @@ def write(args, result) -> bool:
     if args.svg:
         write_file(args.svg, svg.encode("utf-8"))
     if args.png:
-        from .svg import to_png
+        from ..svg import to_png
         try:
             png = to_png(svg)
         except RuntimeError as missing:  # no cairosvg here
-            from .cli import NOT_AVAILABLE, Failure
             raise Failure(str(missing), NOT_AVAILABLE) from None
         write_file(args.png, png)
     return True

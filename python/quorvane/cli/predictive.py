@@ -9,8 +9,10 @@ Davison charts.
 from __future__ import annotations
 
 import argparse
+import functools
 
-from quorvane import cli as base
+from ..options import chart_options, zodiac_options
+from . import common as base
 
 
 def add_birth(parser: argparse.ArgumentParser) -> None:
@@ -26,8 +28,8 @@ def add_two_births(parser: argparse.ArgumentParser) -> None:
         parser.add_argument(f"longitude_{side}", type=float, help="degrees east")
 
 
-def add_commands(command) -> None:
-    """Adds the subcommands through the main parser's `command(name, help)`."""
+def add_commands(commands) -> None:
+    command = functools.partial(base.subcommand, commands)
     sub = command("return", "the next return of a body to its natal place, with its chart")
     sub.add_argument("body", help="Sun, Moon, Mercury ... Pluto")
     add_birth(sub)
@@ -89,22 +91,19 @@ def natal_longitude(engine, args) -> float:
 
 
 def run_return(args):
-    planet_return = base.require("return")
     engine = base.open_engine(args)
     latitude, longitude = args.at if args.at else (args.latitude, args.longitude)
-    return planet_return(engine, args.body, natal_longitude(engine, args), args.after,
-                         latitude, longitude, **base.chart_options(args))
+    return engine.planet_return(args.body, natal_longitude(engine, args), args.after,
+                                latitude, longitude, **chart_options(args))
 
 
 def run_returns(args):
-    returns = base.require("returns")
     engine = base.open_engine(args)
-    return returns(engine, args.body, natal_longitude(engine, args), args.start, args.end,
-                   zodiac_type=args.zodiac_type, ayanamsa=args.ayanamsa)
+    return engine.returns(args.body, natal_longitude(engine, args), args.start, args.end,
+                          zodiac_type=args.zodiac_type, ayanamsa=args.ayanamsa)
 
 
 def run_timeline(args):
-    timeline = base.require("timeline")
     engine = base.open_engine(args)
     if args.birth:
         birth, lat, lon = args.birth
@@ -113,28 +112,24 @@ def run_timeline(args):
         except ValueError:
             raise base.Failure(f"--birth: latitude and longitude must be numbers, not "
                                f"{args.birth[1]!r} {args.birth[2]!r}") from None
-        natal = engine.chart(base.moment(birth), lat, lon, **base.chart_options(args))
+        natal = engine.chart(base.moment(birth), lat, lon, **chart_options(args))
     else:
         natal = args.natal
     bodies = [b.strip() for b in args.bodies.split(",")] if args.bodies else None
-    return timeline(engine, natal, args.start, args.end, bodies=bodies,
-                    orb_settings=args.orb_settings, zodiac_type=args.zodiac_type,
-                    ayanamsa=args.ayanamsa)
+    return engine.transit_timeline(natal, args.start, args.end, bodies=bodies,
+                                   orb_settings=args.orb_settings,
+                                   zodiac_type=args.zodiac_type, ayanamsa=args.ayanamsa)
 
 
 def run_progressions(args):
-    progressions = base.require("progressions")
-    return progressions(base.open_engine(args), args.birth, args.target, args.latitude,
-                        args.longitude, angle_method=args.angles,
-                        house_system=args.house_system, zodiac_type=args.zodiac_type,
-                        ayanamsa=args.ayanamsa, orb_settings=args.orb_settings)
+    return base.open_engine(args).progressions(
+        args.birth, args.target, args.latitude, args.longitude, angle_method=args.angles,
+        orb_settings=args.orb_settings, **zodiac_options(args))
 
 
 def run_directions(args):
-    directions = base.require("directions")
-    return directions(base.open_engine(args), args.birth, args.start, args.end, args.latitude,
-                      args.longitude, house_system=args.house_system,
-                      zodiac_type=args.zodiac_type, ayanamsa=args.ayanamsa)
+    return base.open_engine(args).solar_arc_directions(
+        args.birth, args.start, args.end, args.latitude, args.longitude, **zodiac_options(args))
 
 
 def two_births(args) -> list:
@@ -143,26 +138,13 @@ def two_births(args) -> list:
 
 
 def run_composite(args):
-    composite = base.require("composite")
-    return composite(base.open_engine(args), *two_births(args), house_system=args.house_system,
-                     zodiac_type=args.zodiac_type, ayanamsa=args.ayanamsa,
-                     orb_settings=args.orb_settings)
+    return base.open_engine(args).composite(*two_births(args), orb_settings=args.orb_settings,
+                                            **zodiac_options(args))
 
 
 def run_davison(args):
-    davison = base.require("davison")
-    return davison(base.open_engine(args), *two_births(args), **base.chart_options(args))
+    return base.open_engine(args).davison(*two_births(args), **chart_options(args))
 
-
-FUNCTIONS = {
-    "return": ("Engine", "planet_return"),
-    "returns": ("Engine", "returns"),
-    "timeline": ("Engine", "transit_timeline"),
-    "progressions": ("Engine", "progressions"),
-    "directions": ("Engine", "solar_arc_directions"),
-    "composite": ("Engine", "composite"),
-    "davison": ("Engine", "davison"),
-}
 
 COMMANDS = {
     "return": run_return,

@@ -19,7 +19,7 @@ import sys
 
 import quorvane_engine
 
-HELP = "a table of positions from one date to another (an ephemeris)"
+from .common import open_engine, subcommand
 
 SIGNS = "\u2648\u2649\u264a\u264b\u264c\u264d\u264e\u264f\u2650\u2651\u2652\u2653"
 J2000 = datetime.datetime(2000, 1, 1, 12, tzinfo=datetime.timezone.utc)
@@ -30,7 +30,9 @@ COLUMNS = ("longitude", "latitude", "distance", "longitude_speed", "latitude_spe
            "distance_speed", "right_ascension", "declination")
 
 
-def add_arguments(parser) -> None:
+def add_commands(commands) -> None:
+    parser = subcommand(commands, "ephemeris",
+                        "a table of positions from one date to another (an ephemeris)")
     parser.add_argument("start", help="first moment: a UTC date or date-time (2025-01-01)")
     parser.add_argument("end", help="last moment (included when a step lands on it)")
     parser.add_argument("--step", default="1d", type=step_days,
@@ -122,8 +124,6 @@ def chunks(engine, days: list[float], args, progress: ProgressLine):
 
 
 def run(args):
-    from quorvane.cli import open_engine
-
     engine = open_engine(args)
     start = quorvane_engine.julian_day(moment_text(args.start))
     end = quorvane_engine.julian_day(moment_text(args.end))
@@ -160,3 +160,6 @@ def run(args):
                          for j in range(len(names)))
                 out.write(f"{date_of(jd)} " + "".join(f"{c:>10}" for c in cells) + "\n")
     return None
+
+
+COMMANDS = {"ephemeris": run}  # prints its rows itself, as they come

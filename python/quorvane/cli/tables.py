@@ -1,0 +1,221 @@
+"""The readable text of a result: tables of planets, houses and aspects for
+the charts, and for any other dict its scalars, then its nested blocks and
+lists as tables. `--json` prints the exact dict instead.
+"""
+from __future__ import annotations
+
+def number(value) -> str:
+    if isinstance(value, bool) or value is None:
+        return {True: "yes", False: "no", None: "-"}[value]
+    if isinstance(value, float):
+        text = f"{value:.4f}".rstrip("0").rstrip(".")
+        return "0" if text == "-0" else text
+    return str(value)
+
+
+def cell(value) -> str:
+    """One table cell: scalars as they read, lists joined, a record by its first values."""
+    if isinstance(value, list):
+        return ", ".join(cell(v) for v in value)
+    if isinstance(value, dict):
+        # A pillar reads "geng wu", a term "lixia 1990-05-05T...", a star its name.
+        firsts = [v for v in value.values() if not isinstance(v, (dict, list))][:2]
+        return " ".join(number(v) for v in firsts)
+    return number(value)
+
+
+def is_number(value) -> bool:
+    return isinstance(value, (int, float)) and not isinstance(value, bool)
+
+
+def table(headers, rows) -> list[str]:
+    """Columns padded to their widest cell; numbers to the right."""
+    texts = [[cell(v) for v in row] for row in rows]
+    widths = [max([len(h)] + [len(r[i]) for r in texts]) for i, h in enumerate(headers)]
+    lines = ["  ".join(h.ljust(w) for h, w in zip(headers, widths)).rstrip(),
+             "  ".join("-" * w for w in widths)]
+    for row, text in zip(rows, texts):
+        lines.append("  ".join(t.rjust(w) if is_number(v) else t.ljust(w)
+                               for v, t, w in zip(row, text, widths)).rstrip())
+    return lines
+
+
+def record_table(items: list) -> list[str]:
+    """A list of dicts as a table, with the keys of the first as columns."""
+    keys = list(items[0])
+    return table(keys, [[item.get(k) for k in keys] for item in items])
+
+
+def is_records(value) -> bool:
+    return isinstance(value, list) and bool(value) and all(isinstance(v, dict) for v in value)
+
+
+def render(value: dict, path: str = "") -> list[str]:
+    """Any result dict: scalar lines, then nested blocks and lists as tables.
+
+    Neighbouring dicts with the same keys (the four BaZi pillars, say) share
+    one table, a row each. Nested blocks are headed by their key path.
+    """
+    scalars, blocks = [], []
+    keys = list(value)
+    i = 0
+    while i < len(keys):
+        key, item = keys[i], value[keys[i]]
+        if isinstance(item, dict) and item:
+            group = [key]
+            while (i + len(group) < len(keys)
+                   and isinstance(value[keys[i + len(group)]], dict)
+                   and list(value[keys[i + len(group)]]) == list(item)):
+                group.append(keys[i + len(group)])
+            if len(group) > 1:
+                rows = [dict({"": g}, **value[g]) for g in group]
+                blocks.append((path + "/".join(group), record_table(rows)))
+            else:
+                blocks.append((path + key, render(item, f"{path}{key}.")))
+            i += len(group)
+            continue
+        if is_records(item):
+            blocks.append((path + key, record_table(item)))
+        else:
+            scalars.append((key, cell(item)))
+        i += 1
+    width = max((len(k) for k, _ in scalars), default=0)
+    lines = [f"{k.ljust(width)}  {v}" for k, v in scalars]
+    for heading, body in blocks:
+        if lines:
+            lines.append("")
+        lines += [f"[{heading}]"] + body
+    return lines
+
+
+def position(item: dict) -> str:
+    return f"{item['degree']:>2}°{item['minute']:02d}'"
+
+
+def planet_table(placements: list) -> list[str]:
+    return table(
+        ["body", "sign", "position", "longitude", "house", "speed", "retrograde"],
+        [[f"{p.get('symbol', '')} {p['name']}".strip(), p["sign"], position(p),
+          p["ecliptic_longitude"], p.get("house"), p.get("speed"), p.get("is_retrograde")]
+         for p in placements])
+
+
+def house_table(cusps: list) -> list[str]:
+    return table(["house", "sign", "position", "longitude"],
+                 [[h["house_number"], h["sign"], position(h), h["ecliptic_longitude"]]
+                  for h in cusps])
+
+
+def aspect_table(aspects: list) -> list[str]:
+    # Whether each aspect applies is in --json; the table keeps to the geometry.
+    return table(["body", "aspect", "body", "orb", "max orb"],
+                 [[a["body1"], a["aspect_type"], a["body2"], a["orb"], a.get("max_orb")]
+                  for a in aspects])
+
+
+def zodiac_text(result: dict) -> str:
+    zodiac = result["zodiac_type"]
+    if result.get("ayanamsa_name"):
+        zodiac += f" ({result['ayanamsa_name']}, {result['ayanamsa_formatted']})"
+    return zodiac
+
+
+def chart_lines(chart: dict) -> list[str]:
+    lines = [f"house system  {chart['house_system']}", f"zodiac        {zodiac_text(chart)}",
+             f"sect          {chart.get('sect') or '-'}"]
+    hours = chart.get("planetary_hours")
+    if hours:
+        lines.append(f"hour          {hours['hour_ruler']} (hour {hours['hour_number']}, "
+                     f"day of {hours['day_ruler']})")
+    lunar = chart.get("lunar_status")
+    if lunar:
+        lines.append(f"moon          {lunar['phase_name']}, "
+                     f"{number(lunar['illumination_percentage'])}% lit")
+    lines += ["", "[planets]"] + planet_table(chart["planets"])
+    if chart.get("unavailable_bodies"):
+        lines.append("unavailable: " + cell(chart["unavailable_bodies"]))
+    lines += ["", "[houses]"] + house_table(chart["houses"])
+    if chart.get("aspects"):
+        lines += ["", "[aspects]"] + aspect_table(chart["aspects"])
+    if chart.get("arabic_parts"):
+        lines += ["", "[lots]"] + table(
+            ["lot", "sign", "position", "house"],
+            [[p["name"], p["sign"], position(p), p.get("house")] for p in chart["arabic_parts"]])
+    return lines
+
+
+def transit_lines(transit: dict) -> list[str]:
+    lines = [f"moment  {transit['transit_datetime']}",
+             f"place   {number(transit['transit_lat'])}, {number(transit['transit_lon'])}",
+             f"zodiac  {zodiac_text(transit)}",
+             "", "[transit_planets]"] + planet_table(transit["transit_planets"])
+    lines += ["", "[transit_houses]"] + house_table(transit["transit_houses"])
+    lines += ["", "[cross_aspects] transit body, aspect, natal body"]
+    return lines + aspect_table(transit["cross_aspects"])
+
+
+def elections_lines(search: dict) -> list[str]:
+    # The factors of each window are in --json; the table keeps to the ranking.
+    windows = search.get("windows") or []
+    brief = {k: v for k, v in search.items() if k != "windows"}
+    lines = render(brief)
+    lines += ["", "[windows] best first"]
+    if not windows:
+        return lines + ["no acceptable window"]
+    return lines + table(["best", "score", "verdict", "from", "to"],
+                         [[w.get("best"), w.get("score"), w.get("verdict"), w.get("start"),
+                           w.get("end")] for w in windows])
+
+
+def moment_lines(inputs: dict, label: str = "") -> list[str]:
+    """When and where a result was cast, as `quorvane.birth` resolved it."""
+    zone = " ".join(filter(None, [inputs["zone_abbreviation"], inputs["timezone"]]))
+    offset = ", ".join(filter(None, ["UTC" + inputs["utc_offset"], zone]))
+    local = inputs["local_time"].replace("T", " ")
+    lines = [f"{label}local time  {local} ({offset})",
+             f"{label}utc         {inputs['utc']} (JD {number(inputs['julian_day'])})"]
+    place = inputs.get("place")
+    where_text = f"{number(inputs['latitude'])}, {number(inputs['longitude'])}"
+    if place:
+        label_text = ", ".join(p for p in (place["name"], place["admin1"], place["country"]) if p)
+        where_text = f"{label_text} ({where_text})"
+    return lines + [f"{label}place       {where_text}"]
+
+
+def input_lines(inputs: dict) -> list[str]:
+    if "local_time" in inputs:
+        return moment_lines(inputs)
+    return [line for key, value in inputs.items() for line in moment_lines(value, f"{key} ")]
+
+
+def place_lines(found: list) -> list[str]:
+    return table(["place", "region", "country", "latitude", "longitude", "zone", "population"],
+                 [[p["name"], p["admin1"] or p["admin1_code"], p["country"], p["latitude"],
+                   p["longitude"], p["timezone"], p["population"]] for p in found])
+
+
+CHART_KEYS = {"house_system", "planets", "houses"}
+PLACE_KEYS = {"name", "country", "timezone", "population"}
+
+
+def text_lines(result) -> list[str]:
+    if isinstance(result, dict) and isinstance(result.get("input"), dict):
+        rest = {k: v for k, v in result.items() if k != "input"}
+        return input_lines(result["input"]) + [""] + text_lines(rest)
+    if is_records(result) and PLACE_KEYS <= result[0].keys():
+        return place_lines(result)
+    if isinstance(result, dict) and CHART_KEYS <= result.keys():
+        lines = chart_lines(result)
+        # Horary and election charts: the chart, then their own block.
+        for key in ("horary_data", "election_data"):
+            if isinstance(result.get(key), dict):
+                lines += ["", f"[{key}]"] + render(result[key], key + ".")
+        return lines
+    if isinstance(result, dict) and "transit_planets" in result:
+        return transit_lines(result)
+    if isinstance(result, dict) and "windows" in result:
+        return elections_lines(result)
+    if isinstance(result, list):
+        return record_table(result) if is_records(result) else [cell(result)]
+    return render(result)
+
