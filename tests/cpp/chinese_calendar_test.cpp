@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "quorvane/chart/chart.hpp"
+#include "quorvane/ephemeris/observe.hpp"
 #include "quorvane/time/time_scales.hpp"
 #include "support.hpp"
 
@@ -17,6 +18,8 @@ namespace {
 using quorvane::EngineError;
 using quorvane::Json;
 using quorvane::KernelSet;
+using quorvane::kMoonCode;
+using quorvane::kSunCode;
 using quorvane::UtcInstant;
 using namespace quorvane::chinese;
 

@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <numbers>
 
+#include "quorvane/astronomy/apparent_place.hpp"
 #include "quorvane/astronomy/sun_track.hpp"
+#include "quorvane/base/angles.hpp"
 #include "quorvane/ephemeris/observe.hpp"
 #include "quorvane/frames/frames.hpp"
 #include "quorvane/time/time_scales.hpp"
@@ -13,7 +14,6 @@
 namespace quorvane {
 namespace {
 
-constexpr double kDegree = 2.0 * std::numbers::pi / 360.0;
 constexpr double kEquatorialRadiusAu = 4.26352124542639e-5;
 constexpr double kOneMinusFlatteningSquared = 0.9933056200098587;
 constexpr double kEarthRotationPerDay = 6.30038736;  // rad/day
@@ -59,8 +59,8 @@ constexpr auto kWeights = subdivision_weights();
 }  // namespace
 
 SurfaceObserver SurfaceObserver::at(double latitude, double longitude) {
-  const double phi = latitude * kDegree;
-  const double lambda = longitude * kDegree;
+  const double phi = latitude * kRadiansPerDegree;
+  const double lambda = longitude * kRadiansPerDegree;
   const double sin_phi = std::sin(phi), cos_phi = std::cos(phi);
   const double sin_lambda = std::sin(lambda), cos_lambda = std::cos(lambda);
   const double c = 1.0 / std::sqrt(cos_phi * cos_phi + kOneMinusFlatteningSquared * sin_phi * sin_phi);
@@ -84,22 +84,17 @@ Expected<double, SpkError> sun_altitude(const Kernel& kernel, const SurfaceObser
   // The IAU 2000B nutation is ample for a horizon test and many times cheaper.
   const Orientation orientation = orientation_2000b(time);
 
-  // Earth-fixed -> true equator of date (spin by the apparent sidereal time)
-  // -> GCRS. Polar motion is neglected.
-  const Mat3 spin = rotation_z(orientation.gast * (2.0 * std::numbers::pi / 24.0));
-  const Mat3 to_fixed = spin * orientation.true_equator;
-  const Mat3 to_celestial = transpose(to_fixed);
-
-  auto site = on_earth(kernel, time, to_celestial, observer.position, observer.velocity);
+  const Mat3 to_fixed = orientation.to_earth_fixed();
+  auto site = on_earth(kernel, time, transpose(to_fixed), observer.position, observer.velocity);
   if (!site) return unexpected(site.error());
-  auto place = apparent_place(kernel, *site, kSunCode, time);
+  auto place = ApparentSky{&kernel, time, orientation, *site}.gcrs(kSunCode);
   if (!place) return unexpected(place.error());
 
   const Vec3 local = to_fixed * *place;
   const double north = dot(observer.north, local);
   const double east = dot(observer.east, local);
   const double up = dot(observer.up, local);
-  return std::atan2(up, std::hypot(north, east)) * (360.0 / (2.0 * std::numbers::pi));
+  return std::atan2(up, std::hypot(north, east)) * kDegreesPerRadian;
 }
 
 Expected<bool, SpkError> sun_is_up(const Kernel& kernel, const SurfaceObserver& observer,

@@ -1,20 +1,12 @@
 #include "quorvane/astronomy/body_longitude.hpp"
 
 #include <cmath>
-#include <numbers>
 
+#include "quorvane/astronomy/apparent_place.hpp"
 #include "quorvane/astronomy/sampled_track.hpp"
-#include "quorvane/ephemeris/observe.hpp"
-#include "quorvane/frames/frames.hpp"
 #include "quorvane/zodiac/zodiac.hpp"
 
 namespace quorvane {
-namespace {
-
-constexpr double kDegrees = 180.0 / std::numbers::pi;
-
-}  // namespace
-
 ZodiacChoice ZodiacChoice::from_texts(std::string_view zodiac_type, std::string_view ayanamsa) {
   return {zodiac_type_from_text(zodiac_type) == ZodiacType::Sidereal, std::string(ayanamsa)};
 }
@@ -37,20 +29,16 @@ Expected<Ok, EngineError> LongitudeSource::longitudes(std::span<const int32_t> c
   if (!chosen) return unexpected(chosen.error());
   const Kernel& kernel = **chosen;
   const Time time = Time::from_ut1(jd);
-  auto earth = kernel.barycentric(kEarthCode, time);
-  if (!earth) return unexpected(EngineError::spk(earth.error()));
-  const Observer observer{std::nullopt, earth->position, earth->velocity};
   const Orientation orientation = nutation_ && nutation_->covers(jd)
                                       ? nutation_->orientation(time, jd)
                                       : orientation_2000a(time);
+  auto sky = ApparentSky::geocentric(kernel, time, orientation);
+  if (!sky) return unexpected(EngineError::spk(sky.error()));
   const double offset = zodiac_.offset(jd);
   for (size_t i = 0; i < codes.size(); ++i) {
-    auto astrometric = observe_from(kernel, observer, codes[i], time);
-    if (!astrometric) return unexpected(EngineError::spk(astrometric.error()));
-    auto seen = apparent(kernel, *astrometric, time);
+    auto seen = sky->gcrs(codes[i]);
     if (!seen) return unexpected(EngineError::spk(seen.error()));
-    const Vec3 v = orientation.true_ecliptic * *seen;
-    out[i] = normalize_degrees(normalize_degrees(std::atan2(v[1], v[0]) * kDegrees) - offset);
+    out[i] = normalize_degrees(ecliptic_longitude(sky->orientation, *seen) - offset);
   }
   return Ok{};
 }

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <numbers>
 
 #include "generated/chiron_block.hpp"
+#include "quorvane/base/angles.hpp"
 #include "quorvane/base/byte_order.hpp"
 #include "quorvane/base/pyfloat.hpp"
 #include "quorvane/zodiac/zodiac.hpp"
@@ -15,7 +15,6 @@ namespace quorvane::chiron {
 
 namespace {
 
-constexpr double kDegreesPerRadian = 180.0 / std::numbers::pi;
 constexpr std::size_t kHeaderBytes = 8 + 8 + 4;
 
 }  // namespace

@@ -3,20 +3,20 @@
 #include <array>
 #include <cmath>
 #include <limits>
-#include <numbers>
 
+#include "quorvane/astronomy/apparent_place.hpp"
 #include "quorvane/astronomy/chiron.hpp"
 #include "quorvane/astronomy/lunar_orbit.hpp"
+#include "quorvane/base/angles.hpp"
 #include "quorvane/base/pyfloat.hpp"
 #include "quorvane/ephemeris/observe.hpp"
 #include "quorvane/frames/frames.hpp"
+#include "quorvane/time/time_scales.hpp"
 #include "quorvane/zodiac/zodiac.hpp"
 
 namespace quorvane {
 namespace {
 
-constexpr double kDegrees = 180.0 / std::numbers::pi;
-constexpr double kRadians = std::numbers::pi / 180.0;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr size_t kMaxChain = 8;
 
@@ -71,21 +71,19 @@ struct Instant {
 };
 
 Sample sample_of(const Instant& at, const Vec3& gcrs) {
-  const Vec3 v = at.orientation.true_ecliptic * gcrs;
-  const Vec3 q = at.orientation.true_equator * gcrs;
-  return {normalize_degrees(std::atan2(v[1], v[0]) * kDegrees),
-          std::atan2(v[2], std::hypot(v[0], v[1])) * kDegrees, length(v),
-          normalize_degrees(std::atan2(q[1], q[0]) * kDegrees),
-          std::atan2(q[2], std::hypot(q[0], q[1])) * kDegrees};
+  const EclipticPlace ecliptic = ecliptic_place(at.orientation, gcrs);
+  const EquatorialPlace equatorial = equatorial_place(at.orientation, gcrs);
+  return {ecliptic.longitude, ecliptic.latitude, ecliptic.distance, equatorial.right_ascension,
+          equatorial.declination};
 }
 
 // A point given on the ecliptic of date, with its equatorial place.
 Sample ecliptic_sample(const Instant& at, double longitude, double latitude, double distance) {
-  const double l = longitude * kRadians, b = latitude * kRadians;
+  const double l = longitude * kRadiansPerDegree, b = latitude * kRadiansPerDegree;
   const Vec3 ecliptic{std::cos(b) * std::cos(l), std::cos(b) * std::sin(l), std::sin(b)};
-  const Vec3 q = at.orientation.true_equator * (transpose(at.orientation.true_ecliptic) * ecliptic);
-  return {longitude, latitude, distance, normalize_degrees(std::atan2(q[1], q[0]) * kDegrees),
-          std::atan2(q[2], std::hypot(q[0], q[1])) * kDegrees};
+  const EquatorialPlace equatorial =
+      equatorial_place(at.orientation, transpose(at.orientation.true_ecliptic) * ecliptic);
+  return {longitude, latitude, distance, equatorial.right_ascension, equatorial.declination};
 }
 
 bool holds_target(const Kernel& kernel, int32_t code) {
@@ -110,7 +108,7 @@ EngineError body_failure(const KernelSet& set, const PositionBody& body, double 
 
 // The segment for a target covering the TDB day, else the first one for it.
 const Segment* segment_for(const Kernel& kernel, int32_t target, const Time& time) {
-  const double et = (time.whole - 2451545.0 + time.tdb_fraction) * 86400.0;
+  const double et = (time.whole - kJ2000 + time.tdb_fraction) * 86400.0;
   const Segment* first = nullptr;
   for (const Segment& segment : kernel.spk().segments()) {
     if (segment.target != target) continue;
@@ -191,7 +189,7 @@ struct Sources {
 // The site relative to the geocentre in GCRS, and its velocity from the
 // Earth's turn (polar motion neglected).
 Observer topocentric(const GeodeticSite& site, const Instant& at) {
-  const double phi = site.latitude * kRadians, lambda = site.longitude * kRadians;
+  const double phi = site.latitude * kRadiansPerDegree, lambda = site.longitude * kRadiansPerDegree;
   const double height = site.height / 1000.0 / kAuKm;
   const double c = 1.0 / std::sqrt(std::cos(phi) * std::cos(phi) +
                                    kOneMinusFlatteningSquared * std::sin(phi) * std::sin(phi));
@@ -200,8 +198,7 @@ Observer topocentric(const GeodeticSite& site, const Instant& at) {
                    (kEquatorialRadiusAu * c + height) * std::cos(phi) * std::sin(lambda),
                    (kEquatorialRadiusAu * s + height) * std::sin(phi)};
   const Vec3 turning{-kEarthRotationPerDay * fixed[1], kEarthRotationPerDay * fixed[0], 0.0};
-  const Mat3 spin = rotation_z(at.orientation.gast * (std::numbers::pi / 12.0));
-  const Mat3 to_celestial = transpose(spin * at.orientation.true_equator);
+  const Mat3 to_celestial = transpose(at.orientation.to_earth_fixed());
   const Vec3 gcrs = to_celestial * fixed;
   return Observer{gcrs, at.earth.position + gcrs, at.earth.velocity + to_celestial * turning};
 }
@@ -405,7 +402,7 @@ Expected<PositionColumns, PositionsFailure> positions(const KernelSet& kernels,
 
     const double offset = request.sidereal ? pyfloat::round(ayanamsa_degrees(entry, jd), 6) : 0.0;
     out.ayanamsa[i] = offset;
-    out.obliquity[i] = (first->orientation.mean_obliquity + first->orientation.deps) * kDegrees;
+    out.obliquity[i] = (first->orientation.mean_obliquity + first->orientation.deps) * kDegreesPerRadian;
     out.sidereal_time[i] = first->orientation.gast;
     for (size_t j = 0; j < b; ++j) {
       const size_t k = i * b + j;

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "quorvane/astronomy/body_longitude.hpp"
+#include "quorvane/base/angles.hpp"
 #include "quorvane/base/root_search.hpp"
 #include "quorvane/frames/nutation.hpp"
 #include "quorvane/zodiac/zodiac.hpp"
@@ -161,7 +162,6 @@ std::vector<Crossing> SampledTrack::crossings(double target, double from, double
 namespace {
 
 constexpr double kSeriesUnitToArcsec = 1e-7;
-constexpr double kArcsecToRad = 4.84813681109536e-6;
 constexpr int kMargin = SampledTrack::kStencil / 2 + 1;
 
 }  // namespace
@@ -182,7 +182,7 @@ std::pair<SampledTrack, SampledTrack> NutationSamples::sample(double from, doubl
 NutationSamples::NutationSamples(double from, double to) : NutationSamples(sample(from, to)) {}
 
 Orientation NutationSamples::orientation(const Time& time, double jd) const {
-  return Orientation::with_nutation(time, psi_.at(jd) * kArcsecToRad, eps_.at(jd) * kArcsecToRad);
+  return Orientation::with_nutation(time, psi_.at(jd) * kRadiansPerArcsecond, eps_.at(jd) * kRadiansPerArcsecond);
 }
 
 Expected<std::vector<SampledTrack>, EngineError> sample_tracks(const LongitudeSource& given,

@@ -5,6 +5,8 @@
 #include <numbers>
 
 #include "generated/nutation_tables.hpp"
+#include "quorvane/astronomy/apparent_place.hpp"
+#include "quorvane/base/angles.hpp"
 #include "quorvane/ephemeris/observe.hpp"
 #include "quorvane/frames/frames.hpp"
 #include "quorvane/time/time_scales.hpp"
@@ -13,7 +15,6 @@ namespace quorvane {
 namespace {
 
 constexpr int kN = SunTrack::kNodes;
-constexpr double kTwoPi = 2.0 * std::numbers::pi;
 
 // Stretches of at most this many days: one for a solar day's window.
 constexpr double kStretchDays = 3.25;
@@ -164,7 +165,7 @@ double tail(Get get) {
 
 // sin of the Sun-up altitude.
 double threshold_sine() {
-  static const double sine = std::sin(kSunUpAltitude * (std::numbers::pi / 180.0));
+  static const double sine = std::sin(kSunUpAltitude * kRadiansPerDegree);
   return sine;
 }
 
@@ -190,17 +191,16 @@ std::optional<SunTrack> SunTrack::fit(const Kernel& kernel, double first, double
 
     const double whole = std::floor(tt);
     const Time time = Time::from_tt(whole, tt - whole);
-    const Orientation orientation = orientation_2000b(time);
-    auto earth = geocentre(kernel, time);
-    if (!earth) return std::nullopt;
-    auto astrometric = observe_from(kernel, *earth, kSunCode, time);
-    if (!astrometric) return std::nullopt;
-    auto sun = deflected_by_bodies(kernel, *astrometric, time);
+    auto sky = ApparentSky::geocentric(kernel, time, orientation_2000b);
+    if (!sky) return std::nullopt;
+    // Aberration is left to the fitted track, which applies it at each moment.
+    auto sun = sky->deflected_gcrs(kSunCode);
     if (!sun) return std::nullopt;
+    const Orientation& orientation = sky->orientation;
 
     Sample& s = track.samples_[j];
     s.sun = orientation.true_equator * *sun;
-    s.earth_velocity = orientation.true_equator * earth->velocity;
+    s.earth_velocity = orientation.true_equator * sky->observer.velocity;
     const double offset =
         orientation.gast * (kTwoPi / 24.0) - kTwoPi * earth_rotation_angle(time.whole, time.ut1_fraction);
     s.spin_offset = offset - kTwoPi * std::nearbyint(offset / kTwoPi);

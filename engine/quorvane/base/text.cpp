@@ -129,6 +129,21 @@ size_t utf8_sequence(std::string_view s, size_t i, size_t* invalid) {
   return width;
 }
 
+bool is_utf8(std::string_view s) {
+  size_t i = 0;
+  while (i < s.size()) {
+    if (byte_at(s, i) < 0x80) {  // most text is ASCII
+      ++i;
+      continue;
+    }
+    size_t invalid = 0;
+    const size_t width = utf8_sequence(s, i, &invalid);
+    if (width == 0) return false;
+    i += width;
+  }
+  return true;
+}
+
 std::string decode_utf8_lossy(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());

@@ -15,6 +15,10 @@ namespace quorvane {
 // prefix (what one U+FFFD replaces).
 size_t utf8_sequence(std::string_view s, size_t i, size_t* invalid);
 
+// Whether the bytes are well-formed UTF-8 throughout (no overlong forms,
+// surrogates or values beyond U+10FFFF).
+bool is_utf8(std::string_view s);
+
 // Bytes as UTF-8, each invalid sequence replaced by U+FFFD.
 std::string decode_utf8_lossy(std::string_view bytes);
 

@@ -4,10 +4,11 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
-#include <numbers>
 #include <optional>
 #include <utility>
 
+#include "quorvane/astronomy/apparent_place.hpp"
+#include "quorvane/base/angles.hpp"
 #include "quorvane/ephemeris/observe.hpp"
 #include "quorvane/frames/frames.hpp"
 #include "quorvane/records/json_reader.hpp"
@@ -16,8 +17,6 @@
 namespace quorvane::chinese {
 namespace {
 
-constexpr double kTwoPi = 2.0 * std::numbers::pi;
-constexpr double kDegreesPerRadian = 180.0 / std::numbers::pi;
 
 constexpr double kSunRate = 0.9856473590852142;     // degrees a day, 360 / tropical year
 constexpr double kSunSlopeFloor = 0.24641183977130354;
@@ -47,8 +46,8 @@ double modulo(double x, double m) {
 // A difference of angles wrapped into [-180, 180).
 double wrapped(double degrees) { return modulo(degrees + 180.0, 360.0) - 180.0; }
 
-// The Sun's (or another body's) apparent geocentric vector at a UT Julian
-// day, with the orientation of date from the IAU 2000B nutation.
+// The geocentric sky of a UT Julian day, oriented by the IAU 2000B
+// nutation, and the apparent place of the Sun (or another body) in it.
 struct ApparentVector {
   Vec3 gcrs;
   Orientation orientation;
@@ -66,13 +65,11 @@ Expected<ApparentVector, EngineError> apparent_vector(const KernelSet& kernels, 
     }
     return EngineError::spk(std::move(error));
   };
-  const Time time = Time::from_ut1(jd);
-  const Orientation orientation = orientation_2000b(time);
-  auto observer = geocentre(*kernel, time);
-  if (!observer) return unexpected(failed(observer.error()));
-  auto seen = apparent_place(*kernel, *observer, body, time);
+  auto sky = ApparentSky::geocentric(*kernel, Time::from_ut1(jd), orientation_2000b);
+  if (!sky) return unexpected(failed(sky.error()));
+  auto seen = sky->gcrs(body);
   if (!seen) return unexpected(failed(seen.error()));
-  return ApparentVector{*seen, orientation};
+  return ApparentVector{*seen, sky->orientation};
 }
 
 double angle_of(const Vec3& v) {

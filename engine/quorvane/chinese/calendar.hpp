@@ -20,8 +20,6 @@ namespace quorvane::chinese {
 
 inline constexpr double kTropicalYear = 365.24219;     // days
 inline constexpr double kSynodicMonth = 29.530589;     // days
-inline constexpr int32_t kSunCode = 10;
-inline constexpr int32_t kMoonCode = 301;
 
 // The key of the solar term at a longitude that is a multiple of 15 degrees.
 std::string_view term_name(uint16_t longitude);

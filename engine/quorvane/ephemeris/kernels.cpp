@@ -4,13 +4,14 @@
 #include <limits>
 
 #include "quorvane/base/text.hpp"
+#include "quorvane/time/time_scales.hpp"
 
 namespace quorvane {
 namespace {
 
 constexpr size_t kMaxChain = 8;
 
-double et_to_jd(double et) { return et / 86400.0 + 2451545.0; }
+double et_to_jd(double et) { return et / 86400.0 + kJ2000; }
 
 }  // namespace
 

@@ -9,6 +9,7 @@
 #include "quorvane/base/byte_order.hpp"
 #include "quorvane/base/error.hpp"
 #include "quorvane/base/text.hpp"
+#include "quorvane/time/time_scales.hpp"
 
 namespace quorvane {
 namespace {
@@ -203,7 +204,7 @@ Expected<std::array<double, 6>, SpkError> Spk::segment_state_split(const Segment
   }
   const double intlen = segment.intlen;
   double i1, r1, i2, r2, i3, offset;
-  floor_divmod((whole - 2451545.0) * 86400.0 - segment.init, intlen, &i1, &r1);
+  floor_divmod((whole - kJ2000) * 86400.0 - segment.init, intlen, &i1, &r1);
   floor_divmod(86400.0 * fraction, intlen, &i2, &r2);
   floor_divmod(r1 + r2, intlen, &i3, &offset);
   double index = i1 + i2 + i3;
@@ -215,7 +216,7 @@ Expected<std::array<double, 6>, SpkError> Spk::segment_state_split(const Segment
   // Written so that a NaN index is refused too.
   if (!(index >= 0.0 && index < n)) {
     return unexpected(SpkError::not_covered(segment.target, segment.center,
-                                            (whole - 2451545.0 + fraction) * 86400.0));
+                                            (whole - kJ2000 + fraction) * 86400.0));
   }
   const uint64_t k = static_cast<uint64_t>(index);
   int64_t word;

@@ -2,14 +2,14 @@
 
 #include <cmath>
 
+#include "quorvane/base/angles.hpp"
 #include "quorvane/frames/nutation.hpp"
+#include "quorvane/time/time_scales.hpp"
 
 namespace quorvane {
 
 namespace {
 
-constexpr double kArcsecToRad = 4.84813681109536e-6;
-constexpr double kTwoPi = 6.283185307179586476925287;
 // 1e-7 arcsec (the series' unit) in radians.
 constexpr double kSeriesUnitToRad = 4.848136811095359e-13;
 
@@ -23,9 +23,9 @@ double hours_mod_24(double hours) {
 double frac(double x) { return x - std::floor(x); }
 
 Mat3 make_frame_bias() {
-  const double xi0 = -0.0166170 * kArcsecToRad;
-  const double eta0 = -0.0068192 * kArcsecToRad;
-  const double da0 = -0.01460 * kArcsecToRad;
+  const double xi0 = -0.0166170 * kRadiansPerArcsecond;
+  const double eta0 = -0.0068192 * kRadiansPerArcsecond;
+  const double da0 = -0.01460 * kRadiansPerArcsecond;
   const double xx = 1.0 - (da0 * da0 + xi0 * xi0) / 2.0;
   const double yy = 1.0 - (da0 * da0 + eta0 * eta0) / 2.0;
   const double zz = 1.0 - (eta0 * eta0 + xi0 * xi0) / 2.0;
@@ -42,12 +42,16 @@ const Mat3& frame_bias() {
 double earth_rotation_angle(double whole, double ut1_fraction) {
   // The whole day's fraction is taken apart so the large Julian day never
   // multiplies the rate.
-  const double du = whole - 2451545.0 + ut1_fraction;
+  const double du = whole - kJ2000 + ut1_fraction;
   return frac(frac(0.779057273264 + 0.00273781191135448 * du) + frac(whole) + ut1_fraction);
 }
 
+Mat3 Orientation::to_earth_fixed() const {
+  return rotation_z(gast * kRadiansPerHour) * true_equator;
+}
+
 Orientation Orientation::with_nutation(const Time& time, double dpsi, double deps) {
-  const double t = (time.whole - 2451545.0 + time.tdb_fraction) / 36525.0;
+  const double t = (time.whole - kJ2000 + time.tdb_fraction) / 36525.0;
 
   // IAU 2006 (P03) precession angles, arcsec.
   const double psi_a =
@@ -60,7 +64,7 @@ Orientation Orientation::with_nutation(const Time& time, double dpsi, double dep
   const double eps_a =
       (84381.406 +
        t * (-46.836769 + t * (-0.0001831 + t * (0.00200340 + t * (-0.000000576 + t * -0.0000000434))))) *
-      kArcsecToRad;
+      kRadiansPerArcsecond;
 
   // R1(eps0) with the J2000 obliquity 84381.406 arcsec.
   constexpr double cos_eps0 = 0.9174821430652418, sin_eps0 = 0.397776969112606;
@@ -70,8 +74,8 @@ Orientation Orientation::with_nutation(const Time& time, double dpsi, double dep
   o.dpsi = dpsi;
   o.deps = deps;
   o.mean_obliquity = eps_a;
-  o.precession = rotation_z(chi_a * kArcsecToRad) * rotation_x(-omega_a * kArcsecToRad) *
-                 rotation_z(-psi_a * kArcsecToRad) * r1_eps0;
+  o.precession = rotation_z(chi_a * kRadiansPerArcsecond) * rotation_x(-omega_a * kRadiansPerArcsecond) *
+                 rotation_z(-psi_a * kRadiansPerArcsecond) * r1_eps0;
   o.nutation = rotation_x(-(eps_a + deps)) * rotation_z(-dpsi) * rotation_x(eps_a);
   o.true_equator = o.nutation * o.precession * frame_bias();
   o.true_ecliptic = rotation_x(eps_a + deps) * o.true_equator;

@@ -20,6 +20,10 @@ struct Orientation {
 
   // `dpsi` and `deps` in radians.
   static Orientation with_nutation(const Time& time, double dpsi, double deps);
+
+  // GCRS -> Earth-fixed axes: the true equator of date turned by the
+  // apparent sidereal time (polar motion neglected).
+  Mat3 to_earth_fixed() const;
 };
 
 // The orientation with the full IAU 2000A nutation (678 luni-solar and 687

@@ -6,19 +6,19 @@
 #include <cstdint>
 
 #include "generated/nutation_tables.hpp"
+#include "quorvane/base/angles.hpp"
+#include "quorvane/time/time_scales.hpp"
 
 namespace quorvane::nutation {
 
 namespace {
 
-constexpr double kArcsecToRad = 4.848136811095359935899141e-6;
 constexpr double kTurnArcsec = 1296000.0;
-constexpr double kTwoPi = 6.283185307179586476925287;
 
-double centuries(double jd_tt) { return (jd_tt - 2451545.0) / 36525.0; }
+double centuries(double jd_tt) { return (jd_tt - kJ2000) / 36525.0; }
 
 // Arcsec polynomial reduced to one turn, in radians.
-double arcsec_angle(double arcsec) { return std::fmod(arcsec, kTurnArcsec) * kArcsecToRad; }
+double arcsec_angle(double arcsec) { return std::fmod(arcsec, kTurnArcsec) * kRadiansPerArcsecond; }
 
 // Radians reduced to [0, 2 pi).
 double turn(double radians) {
@@ -224,7 +224,7 @@ double equation_of_the_equinoxes_complementary_terms(double jd_tt) {
   const auto& first = tables::complementary_first_order;
   const double a1 = argument(first);
   const double s1 = first.sine * std::sin(a1) + first.cosine * std::cos(a1);
-  return (s0 + s1 * t) * kArcsecToRad;
+  return (s0 + s1 * t) * kRadiansPerArcsecond;
 }
 
 }  // namespace quorvane::nutation

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <utility>
 
+#include "quorvane/base/text.hpp"
+
 namespace quorvane {
 
 void write_json(RecordWriter& out, const Json& value) {
@@ -43,40 +45,6 @@ void write_json(RecordWriter& out, const Json& value) {
 }
 
 namespace {
-
-// Whether `text` is well-formed UTF-8 (no overlong forms, surrogates or
-// values beyond U+10FFFF).
-bool is_utf8(std::string_view text) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const auto* end = p + text.size();
-  while (p < end) {
-    const unsigned char c = *p;
-    if (c < 0x80) {
-      ++p;
-      continue;
-    }
-    int length = 0;
-    uint32_t least = 0;
-    uint32_t code = 0;
-    if ((c & 0xE0) == 0xC0) {
-      length = 2, least = 0x80, code = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-      length = 3, least = 0x800, code = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-      length = 4, least = 0x10000, code = c & 0x07;
-    } else {
-      return false;
-    }
-    if (end - p < length) return false;
-    for (int i = 1; i < length; ++i) {
-      if ((p[i] & 0xC0) != 0x80) return false;
-      code = (code << 6) | (p[i] & 0x3F);
-    }
-    if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-    p += length;
-  }
-  return true;
-}
 
 class TextWriter final : public RecordWriter {
  public:

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "quorvane/base/integer_math.hpp"
+#include "quorvane/time/time_scales.hpp"
 
 namespace quorvane {
 namespace {
@@ -14,11 +15,11 @@ constexpr int64_t kJ2000Micros = 946'728'000'000'000;  // 2000-01-01T12:00:00Z
 
 double julian_day_from_instant(UtcInstant moment) {
   const __int128 micros = static_cast<__int128>(moment.micros()) - kJ2000Micros;
-  return static_cast<double>(micros) / 1'000'000.0 / 86'400.0 + 2'451'545.0;
+  return static_cast<double>(micros) / 1'000'000.0 / 86'400.0 + kJ2000;
 }
 
 UtcInstant instant_from_julian_day(double jd) {
-  const double d = jd - 2'451'545.0;
+  const double d = jd - kJ2000;
   const double whole = std::trunc(d);
   const double frac = d - whole;
   int64_t micros = saturating_mul(saturate(whole), UtcInstant::kMicrosPerDay);

@@ -14,7 +14,6 @@ namespace quorvane {
 
 namespace {
 
-constexpr double kJ2000 = 2451545.0;
 constexpr double kSecondsPerDay = 86400.0;
 
 // Bounds-checked reader of the little-endian block.

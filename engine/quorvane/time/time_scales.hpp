@@ -8,6 +8,10 @@
 
 namespace quorvane {
 
+// The Julian day of the epoch J2000.0 (2000 January 1, 12h TT), from which
+// the engine counts days and Julian centuries.
+inline constexpr double kJ2000 = 2451545.0;
+
 // All four fields are days: each scale is `whole` plus its own fraction,
 // which keeps the large Julian day apart from the small per-scale parts.
 struct Time {

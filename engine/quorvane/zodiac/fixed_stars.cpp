@@ -3,13 +3,14 @@
 #include <cmath>
 
 #include "quorvane/base/pyfloat.hpp"
+#include "quorvane/time/time_scales.hpp"
 #include "quorvane/zodiac/body_view.hpp"
 #include "quorvane/zodiac/zodiac.hpp"
 
 namespace quorvane {
 
 double star_longitude(const FixedStar& star, double jd) {
-  const double years = (jd - 2451545.0) / 365.25;
+  const double years = (jd - kJ2000) / 365.25;
   return normalize_degrees(star.longitude_j2000 + years * kStarPrecessionArcsecPerYear / 3600.0);
 }
 

@@ -2,22 +2,19 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
+#include "quorvane/base/angles.hpp"
+#include "quorvane/time/time_scales.hpp"
 #include "quorvane/zodiac/zodiac.hpp"
 
 namespace quorvane {
 
 namespace {
 
-constexpr double kPi = std::numbers::pi;
-constexpr double kTwoPi = 2.0 * std::numbers::pi;
-constexpr double kRad = kPi / 180.0;
-constexpr double kDeg = 180.0 / kPi;
 
-double sind(double x) { return std::sin(x * kRad); }
-double cosd(double x) { return std::cos(x * kRad); }
-double tand(double x) { return std::tan(x * kRad); }
+double sind(double x) { return std::sin(x * kRadiansPerDegree); }
+double cosd(double x) { return std::cos(x * kRadiansPerDegree); }
+double tand(double x) { return std::tan(x * kRadiansPerDegree); }
 
 double rem_2pi(double x) {
   const double r = std::fmod(x, kTwoPi);
@@ -29,7 +26,7 @@ double rem_2pi(double x) {
 // it is the Ascendant.
 double project(double a, double pole, double obliquity) {
   return normalize_degrees(
-      std::atan2(sind(a), cosd(a) * cosd(obliquity) - tand(pole) * sind(obliquity)) * kDeg);
+      std::atan2(sind(a), cosd(a) * cosd(obliquity) - tand(pole) * sind(obliquity)) * kDegreesPerRadian);
 }
 
 double opposite(double x) { return normalize_degrees(x + 180.0); }
@@ -56,16 +53,16 @@ void fill_opposites(std::array<double, 12>& c) {
 double placidus_cusp(double ramc, double latitude, double obliquity, double offset, double k) {
   const double sin_e = sind(obliquity), cos_e = cosd(obliquity), tan_phi = tand(latitude);
   double lambda = normalize_degrees(ramc + offset);
-  const double target = normalize_degrees(ramc + offset) * kRad;
+  const double target = normalize_degrees(ramc + offset) * kRadiansPerDegree;
   for (int round = 0; round < 25; ++round) {
-    const double l = lambda * kRad;
+    const double l = lambda * kRadiansPerDegree;
     const double dec = std::asin(std::clamp(sin_e * std::sin(l), -1.0, 1.0));
     const double ra = std::atan2(std::sin(l) * cos_e, std::cos(l));
     const double x = tan_phi * std::tan(dec);
     if (std::fabs(x) >= 1.0) break;  // circumpolar: no semi-arc
     const double d = rem_2pi(rem_2pi(ra) - target + k * std::asin(x) + kPi) - kPi;
     if (std::fabs(d) < 1e-8) break;
-    lambda = normalize_degrees(lambda - d * kDeg);
+    lambda = normalize_degrees(lambda - d * kDegreesPerRadian);
   }
   return lambda;
 }
@@ -98,7 +95,7 @@ char HouseSystem::code() const {
 }
 
 double mean_obliquity_iau1980(double jd) {
-  const double t = (jd - 2451545.0) / 36525.0;
+  const double t = (jd - kJ2000) / 36525.0;
   return 23.4392911 - 0.0130042 * t - 1.6e-7 * t * t + 5.04e-7 * std::pow(t, 3.0);
 }
 
@@ -137,13 +134,13 @@ void porphyry(std::array<double, 12>& cusps, double ascendant, double midheaven)
 double ascendant_degrees(double ramc, double latitude, double obliquity) {
   const double eps = obliquity;
   const double asc = normalize_degrees(
-      std::atan2(cosd(ramc), -sind(ramc) * cosd(eps) - tand(latitude) * sind(eps)) * kDeg);
+      std::atan2(cosd(ramc), -sind(ramc) * cosd(eps) - tand(latitude) * sind(eps)) * kDegreesPerRadian);
   // The formula gives one of the two points where the ecliptic meets the
   // horizon; beyond the polar circles it can be the setting one. The rising
   // point has a negative hour angle: its right ascension lies within 180
   // degrees after the RAMC, and so its longitude within 180 after the MC's,
   // which keeps the quadrants in zodiac order.
-  const double ra = std::atan2(sind(asc) * cosd(eps), cosd(asc)) * kDeg;
+  const double ra = std::atan2(sind(asc) * cosd(eps), cosd(asc)) * kDegreesPerRadian;
   return sind(ramc - ra) > 0.0 ? opposite(asc) : asc;
 }
 
@@ -153,7 +150,7 @@ bool beyond_polar_circle(double latitude, double obliquity) {
 
 HouseResult houses_at_ramc(HouseSystem system, double ramc, double latitude, double obliquity) {
   const double phi = latitude, eps = obliquity;
-  const double mc = normalize_degrees(std::atan2(sind(ramc), cosd(eps) * cosd(ramc)) * kDeg);
+  const double mc = normalize_degrees(std::atan2(sind(ramc), cosd(eps) * cosd(ramc)) * kDegreesPerRadian);
   const double asc = ascendant_degrees(ramc, phi, eps);
 
   HouseResult result{{}, asc, mc};
@@ -185,7 +182,7 @@ HouseResult houses_at_ramc(HouseSystem system, double ramc, double latitude, dou
     case HouseSystem::Koch: {
       const double f = std::clamp(sind(mc) * sind(eps) / cosd(phi), -1.0, 1.0);
       // Ascensional difference of the MC: asin(tan phi tan dec).
-      const double ad = std::asin(f * std::sin(std::atan(tand(phi) / std::sqrt(1.0 - f * f)))) * kDeg;
+      const double ad = std::asin(f * std::sin(std::atan(tand(phi) / std::sqrt(1.0 - f * f)))) * kDegreesPerRadian;
       const double a = ad / 3.0;
       c[10] = project(ramc + 30.0 - 2.0 * a, phi, eps);
       c[11] = project(ramc + 60.0 - a, phi, eps);
@@ -197,8 +194,8 @@ HouseResult houses_at_ramc(HouseSystem system, double ramc, double latitude, dou
     case HouseSystem::Regiomontanus:
     case HouseSystem::Topocentric: {
       const bool regio = system == HouseSystem::Regiomontanus;
-      const double p1 = std::atan((regio ? 0.5 : 0.3333333333333333) * tand(phi)) * kDeg;
-      const double p2 = std::atan((regio ? 0.8660254037844387 : 0.6666666666666666) * tand(phi)) * kDeg;
+      const double p1 = std::atan((regio ? 0.5 : 0.3333333333333333) * tand(phi)) * kDegreesPerRadian;
+      const double p2 = std::atan((regio ? 0.8660254037844387 : 0.6666666666666666) * tand(phi)) * kDegreesPerRadian;
       c[10] = project(ramc + 30.0, p1, eps);
       c[11] = project(ramc + 60.0, p2, eps);
       c[1] = project(ramc + 120.0, p2, eps);
@@ -207,10 +204,10 @@ HouseResult houses_at_ramc(HouseSystem system, double ramc, double latitude, dou
     }
 
     case HouseSystem::Campanus: {
-      const double p1 = std::asin(0.5 * sind(phi)) * kDeg;
-      const double p2 = std::asin(0.8660254037844386 * sind(phi)) * kDeg;
-      const double a1 = std::atan(1.7320508075688772 / cosd(phi)) * kDeg;
-      const double a2 = std::atan(0.5773502691896258 / cosd(phi)) * kDeg;
+      const double p1 = std::asin(0.5 * sind(phi)) * kDegreesPerRadian;
+      const double p2 = std::asin(0.8660254037844386 * sind(phi)) * kDegreesPerRadian;
+      const double a1 = std::atan(1.7320508075688772 / cosd(phi)) * kDegreesPerRadian;
+      const double a2 = std::atan(0.5773502691896258 / cosd(phi)) * kDegreesPerRadian;
       c[10] = project(ramc + 90.0 - a1, p1, eps);
       c[11] = project(ramc + 90.0 - a2, p2, eps);
       c[1] = project(ramc + 90.0 + a2, p2, eps);
@@ -220,8 +217,8 @@ HouseResult houses_at_ramc(HouseSystem system, double ramc, double latitude, dou
 
     case HouseSystem::Alcabitius: {
       // Trisect the Ascendant's diurnal and nocturnal semi-arcs in right ascension.
-      const double dec = std::asin(sind(asc) * sind(eps)) * kDeg;
-      const double dsa = std::acos(std::clamp(-tand(phi) * tand(dec), -1.0, 1.0)) * kDeg;
+      const double dec = std::asin(sind(asc) * sind(eps)) * kDegreesPerRadian;
+      const double dsa = std::acos(std::clamp(-tand(phi) * tand(dec), -1.0, 1.0)) * kDegreesPerRadian;
       const double nsa = 180.0 - dsa;
       c[10] = project(ramc + dsa / 3.0, 0.0, eps);
       c[11] = project(ramc + 2.0 * dsa / 3.0, 0.0, eps);
@@ -234,7 +231,7 @@ HouseResult houses_at_ramc(HouseSystem system, double ramc, double latitude, dou
       for (int h = 1; h <= 12; ++h) {
         const int steps = (h + 1) % 12 + 1;  // 11 -> 1, 12 -> 2, 1 -> 3, ..., 10 -> 12
         const double a = ramc + 30.0 * steps;
-        c[h - 1] = normalize_degrees(std::atan2(sind(a) * cosd(eps), cosd(a)) * kDeg);
+        c[h - 1] = normalize_degrees(std::atan2(sind(a) * cosd(eps), cosd(a)) * kDegreesPerRadian);
       }
       return result;
 

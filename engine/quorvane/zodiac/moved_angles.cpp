@@ -1,22 +1,21 @@
 #include "quorvane/zodiac/moved_angles.hpp"
 
 #include <cmath>
-#include <numbers>
 
+#include "quorvane/base/angles.hpp"
 #include "quorvane/zodiac/zodiac.hpp"
 
 namespace quorvane {
 namespace {
 
-constexpr double kRadians = std::numbers::pi / 180.0;
 
 }  // namespace
 
 double ecliptic_right_ascension(double longitude, double jd) {
-  const double lambda = longitude * kRadians;
-  const double epsilon = mean_obliquity_iau1980(jd) * kRadians;
+  const double lambda = longitude * kRadiansPerDegree;
+  const double epsilon = mean_obliquity_iau1980(jd) * kRadiansPerDegree;
   return normalize_degrees(std::atan2(std::sin(lambda) * std::cos(epsilon), std::cos(lambda)) /
-                           kRadians);
+                           kRadiansPerDegree);
 }
 
 HouseResult houses_for_ramc(HouseSystem system, double ramc, double jd, double latitude,

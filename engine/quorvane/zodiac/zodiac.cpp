@@ -6,6 +6,7 @@
 
 #include "quorvane/base/pyfloat.hpp"
 #include "quorvane/base/text.hpp"
+#include "quorvane/time/time_scales.hpp"
 
 namespace quorvane {
 
@@ -71,7 +72,7 @@ const Ayanamsa& ayanamsa(std::string_view code) {
 }
 
 double ayanamsa_degrees(const Ayanamsa& entry, double jd) {
-  const double t = (jd - 2451545.0) / 36525.0;
+  const double t = (jd - kJ2000) / 36525.0;
   // IAU 2006 general precession in longitude, arcseconds.
   const double p = ((((-3.83e-8 * t - 2.3857e-5) * t + 7.964e-5) * t + 1.1054348) * t + 5028.796195) * t;
   return normalize_degrees((p + entry.rate * t) / 3600.0 + entry.value_j2000);
