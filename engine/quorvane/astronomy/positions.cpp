@@ -157,32 +157,12 @@ struct Sources {
     return State{sum.position + rest->position, sum.velocity + rest->velocity};
   }
 
-  // Light time as observe_from solves it, over any of the sources.
+  // Light time over any of the sources.
   Expected<Astrometric, SpkError> observe(const Observer& observer, int32_t code,
                                           const Time& time) const {
     if (code == 0 || kernel.has_body(code)) return observe_from(kernel, observer, code, time);
-    auto state = barycentric(code, time);
-    if (!state) return unexpected(state.error());
-    Vec3 r = state->position - observer.position;
-    double light_time = length(r) / kLightAuPerDay;
-    for (int refinement = 0; refinement < 10 && std::abs(light_time) >= 1e-12; ++refinement) {
-      if (refinement == 9) {
-        return unexpected(SpkError::malformed("light-travel time failed to converge"));
-      }
-      Time retarded = time;
-      retarded.tdb_fraction = time.tdb_fraction - light_time;
-      retarded.tt_fraction =
-          retarded.tdb_fraction - tdb_minus_tt(retarded.whole + retarded.tdb_fraction) / 86400.0;
-      retarded.ut1_fraction = 0.0;
-      state = barycentric(code, retarded);
-      if (!state) return unexpected(state.error());
-      r = state->position - observer.position;
-      const double next = length(r) / kLightAuPerDay;
-      const bool converged = std::abs(next - light_time) < 1e-12;
-      light_time = next;
-      if (converged) break;
-    }
-    return Astrometric{observer, r, light_time};
+    return observe_through([this](int32_t c, const Time& t) { return barycentric(c, t); },
+                           observer, code, time);
   }
 };
 

@@ -30,7 +30,8 @@ Vec3 unit_or_same(const Vec3& v) {
   return v / (n == 0.0 ? 1.0 : n);
 }
 
-// The time whose TDB is earlier by `days`, TT following from it.
+}  // namespace
+
 Time retarded(const Time& time, double days) {
   Time t = time;
   t.tdb_fraction = time.tdb_fraction - days;
@@ -40,27 +41,11 @@ Time retarded(const Time& time, double days) {
   return t;
 }
 
-}  // namespace
 
 Expected<Astrometric, SpkError> observe_from(const Kernel& kernel, const Observer& observer,
                                              int32_t target, const Time& time) {
-  auto state = kernel.barycentric(target, time);
-  if (!state) return unexpected(state.error());
-  Vec3 r = state->position - observer.position;
-  double light_time = length(r) / kLightAuPerDay;
-  if (std::abs(light_time) < 1e-12) return Astrometric{observer, r, light_time};
-
-  for (int refinement = 0; refinement < 10; ++refinement) {
-    if (refinement == 9) return unexpected(SpkError::malformed("light-travel time failed to converge"));
-    state = kernel.barycentric(target, retarded(time, light_time));
-    if (!state) return unexpected(state.error());
-    r = state->position - observer.position;
-    const double next = length(r) / kLightAuPerDay;
-    const bool converged = std::abs(next - light_time) < 1e-12;
-    light_time = next;
-    if (converged) break;
-  }
-  return Astrometric{observer, r, light_time};
+  return observe_through([&](int32_t code, const Time& t) { return kernel.barycentric(code, t); },
+                         observer, target, time);
 }
 
 Vec3 deflection(const Vec3& position, const Vec3& observer_minus_deflector, double reciprocal_mass) {

@@ -2,6 +2,7 @@
 // gravitational deflection and aberration. Vectors in GCRS axes, au.
 #pragma once
 
+#include <cmath>
 #include <optional>
 
 #include "quorvane/base/expected.hpp"
@@ -33,6 +34,36 @@ inline constexpr double kLightAuPerDay = 173.14463267424034;
 // The Sun's mass over the Earth's, for the Earth's own deflection.
 inline constexpr double kEarthReciprocalMass = 332946.050895;
 
+// The time whose TDB is earlier by `days`, TT following from it.
+Time retarded(const Time& time, double days);
+
+// Light time solved by iteration over any source of barycentric states
+// (`barycentric(code, time)` gives Expected<State, SpkError>): the target
+// where it was when the light now reaching the observer left it.
+template <class Barycentric>
+Expected<Astrometric, SpkError> observe_through(const Barycentric& barycentric,
+                                                const Observer& observer, int32_t target,
+                                                const Time& time) {
+  auto state = barycentric(target, time);
+  if (!state) return unexpected(state.error());
+  Vec3 r = state->position - observer.position;
+  double light_time = length(r) / kLightAuPerDay;
+  if (std::abs(light_time) < 1e-12) return Astrometric{observer, r, light_time};
+
+  for (int refinement = 0; refinement < 10; ++refinement) {
+    if (refinement == 9) return unexpected(SpkError::malformed("light-travel time failed to converge"));
+    state = barycentric(target, retarded(time, light_time));
+    if (!state) return unexpected(state.error());
+    r = state->position - observer.position;
+    const double next = length(r) / kLightAuPerDay;
+    const bool converged = std::abs(next - light_time) < 1e-12;
+    light_time = next;
+    if (converged) break;
+  }
+  return Astrometric{observer, r, light_time};
+}
+
+// The same over one kernel.
 Expected<Astrometric, SpkError> observe_from(const Kernel& kernel, const Observer& observer,
                                              int32_t target, const Time& time);
 

@@ -64,13 +64,11 @@ Expected<CompositeChart, EngineError> composite_chart(const KernelSet& kernels,
   const HouseResult houses = houses_for_midheaven(HouseSystem::from_code(options.house_system),
                                                   midheaven, jd, chart.midpoint.latitude,
                                                   zodiac.offset(jd));
-  chart.houses = house_cusp_records(houses.cusps);
-  chart.planets = placements(std::move(bodies), houses.cusps, houses.ascendant, houses.midheaven);
-  std::vector<Point> points;
-  for (const Placement& p : chart.planets) points.push_back({p.name, p.ecliptic_longitude});
-  auto aspects = natal_aspects(points, *settings);
-  if (!aspects) return unexpected(std::move(aspects).error());
-  chart.aspects = std::move(aspects).value();
+  auto placed = place_with_aspects(std::move(bodies), houses, *settings);
+  if (!placed) return unexpected(std::move(placed).error());
+  chart.houses = std::move(placed->houses);
+  chart.planets = std::move(placed->planets);
+  chart.aspects = std::move(placed->aspects);
   return chart;
 }
 

@@ -108,14 +108,11 @@ Expected<ProgressedChart, EngineError> secondary_progression(const KernelSet& ke
   }
   const HouseResult houses = houses_for_ramc(HouseSystem::from_code(options.house_system), ramc,
                                              birth_jd, birth.latitude, progressed->offset);
-  chart.houses = house_cusp_records(houses.cusps);
-  chart.planets = placements(bodies_of(progressed->placements, 0.0), houses.cusps,
-                             houses.ascendant, houses.midheaven);
-  std::vector<Point> points;
-  for (const Placement& p : chart.planets) points.push_back({p.name, p.ecliptic_longitude});
-  auto aspects = natal_aspects(points, *settings);
-  if (!aspects) return unexpected(std::move(aspects).error());
-  chart.aspects = std::move(aspects).value();
+  auto placed = place_with_aspects(bodies_of(progressed->placements, 0.0), houses, *settings);
+  if (!placed) return unexpected(std::move(placed).error());
+  chart.houses = std::move(placed->houses);
+  chart.planets = std::move(placed->planets);
+  chart.aspects = std::move(placed->aspects);
   return chart;
 }
 

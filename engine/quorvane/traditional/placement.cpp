@@ -16,6 +16,21 @@ std::vector<HouseCusp> house_cusp_records(const std::array<double, 12>& cusps) {
   return records;
 }
 
+Expected<PlacedBodies, EngineError> place_with_aspects(std::vector<BodyView> bodies,
+                                                       const HouseResult& houses,
+                                                       const OrbSettings& settings) {
+  PlacedBodies placed;
+  placed.houses = house_cusp_records(houses.cusps);
+  placed.planets = placements(std::move(bodies), houses.cusps, houses.ascendant, houses.midheaven);
+  std::vector<Point> points;
+  points.reserve(placed.planets.size());
+  for (const Placement& p : placed.planets) points.push_back({p.name, p.ecliptic_longitude});
+  auto aspects = natal_aspects(points, settings);
+  if (!aspects) return unexpected(std::move(aspects).error());
+  placed.aspects = std::move(aspects).value();
+  return placed;
+}
+
 BodyView view_of(const Placement& p) {
   return {p.name, p.ecliptic_longitude, p.speed, p.is_retrograde};
 }

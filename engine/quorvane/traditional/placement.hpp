@@ -12,7 +12,11 @@
 
 #include "quorvane/records/record_writer.hpp"
 #include "quorvane/traditional/condition.hpp"
+#include "quorvane/base/error.hpp"
+#include "quorvane/base/expected.hpp"
+#include "quorvane/zodiac/aspects.hpp"
 #include "quorvane/zodiac/body_view.hpp"
+#include "quorvane/zodiac/houses.hpp"
 
 namespace quorvane {
 
@@ -45,6 +49,17 @@ std::vector<HouseCusp> house_cusp_records(const std::array<double, 12>& cusps);
 // The placements of `bodies` and of the two angles among twelve cusps.
 std::vector<Placement> placements(std::vector<BodyView> bodies, const std::array<double, 12>& cusps,
                                   double ascendant, double midheaven);
+
+// A chart cast from bodies already known: its cusps, its placements and the
+// aspects among them (the points standing still).
+struct PlacedBodies {
+  std::vector<HouseCusp> houses;
+  std::vector<Placement> planets;
+  std::vector<Aspect> aspects;
+};
+Expected<PlacedBodies, EngineError> place_with_aspects(std::vector<BodyView> bodies,
+                                                       const HouseResult& houses,
+                                                       const OrbSettings& settings);
 
 // The placement's view for lookups and judgements; borrows its name.
 BodyView view_of(const Placement& placement);
