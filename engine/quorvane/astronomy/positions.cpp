@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "quorvane/astronomy/apparent_place.hpp"
+#include "quorvane/astronomy/bodies.hpp"
 #include "quorvane/astronomy/chiron.hpp"
 #include "quorvane/astronomy/lunar_orbit.hpp"
 #include "quorvane/base/angles.hpp"
@@ -25,33 +26,23 @@ constexpr double kEquatorialRadiusAu = 6378.137 / kAuKm;
 constexpr double kOneMinusFlatteningSquared = 0.9933056200098587;
 constexpr double kEarthRotationPerDay = 6.30038736;
 
-struct NamedBody {
+struct NamedPoint {
   std::string_view name;
-  PositionBody body;
+  PointKind kind;
 };
 
-// The chart's bodies first, in chart order (Mars to Pluto are system
-// barycentres there), then the osculating points.
-constexpr NamedBody kNamedBodies[] = {
-    {"Sun", {PointKind::kernel_body, 10}},
-    {"Moon", {PointKind::kernel_body, 301}},
-    {"Mercury", {PointKind::kernel_body, 199}},
-    {"Venus", {PointKind::kernel_body, 299}},
-    {"Mars", {PointKind::kernel_body, 4}},
-    {"Jupiter", {PointKind::kernel_body, 5}},
-    {"Saturn", {PointKind::kernel_body, 6}},
-    {"Uranus", {PointKind::kernel_body, 7}},
-    {"Neptune", {PointKind::kernel_body, 8}},
-    {"Pluto", {PointKind::kernel_body, 9}},
-    {"North Node", {PointKind::mean_node, 0}},
-    {"South Node", {PointKind::mean_south_node, 0}},
-    {"Chiron", {PointKind::chiron, 0}},
-    {"Lilith", {PointKind::mean_apogee, 0}},
-    {"True Node", {PointKind::true_node, 0}},
-    {"True South Node", {PointKind::true_south_node, 0}},
-    {"True Lilith", {PointKind::osculating_apogee, 0}},
+// The points the engine computes, after the kernel bodies: the chart's four
+// first, in chart order, then the osculating ones.
+constexpr NamedPoint kComputedPoints[] = {
+    {"North Node", PointKind::mean_node},
+    {"South Node", PointKind::mean_south_node},
+    {"Chiron", PointKind::chiron},
+    {"Lilith", PointKind::mean_apogee},
+    {"True Node", PointKind::true_node},
+    {"True South Node", PointKind::true_south_node},
+    {"True Lilith", PointKind::osculating_apogee},
 };
-constexpr size_t kChartBodyCount = 14;
+constexpr size_t kChartPointCount = 4;
 
 // One body seen at one instant, tropical, degrees and au.
 struct Sample {
@@ -297,8 +288,9 @@ Row chart_longitude(const PositionBody& body, double jd, double offset, const Sa
 }  // namespace
 
 std::optional<PositionBody> position_body(std::string_view name) {
-  for (const NamedBody& named : kNamedBodies) {
-    if (named.name == name) return named.body;
+  if (const auto code = kernel_body_code(name)) return PositionBody{PointKind::kernel_body, *code};
+  for (const NamedPoint& point : kComputedPoints) {
+    if (point.name == name) return PositionBody{point.kind, 0};
   }
   return std::nullopt;
 }
@@ -306,7 +298,8 @@ std::optional<PositionBody> position_body(std::string_view name) {
 const std::vector<std::string_view>& chart_body_names() {
   static const std::vector<std::string_view> names = [] {
     std::vector<std::string_view> out;
-    for (size_t i = 0; i < kChartBodyCount; ++i) out.push_back(kNamedBodies[i].name);
+    for (const Body& body : kKernelBodies) out.push_back(body.name);
+    for (size_t i = 0; i < kChartPointCount; ++i) out.push_back(kComputedPoints[i].name);
     return out;
   }();
   return names;
