@@ -66,7 +66,9 @@ TimelineRequest year_request(double start) {
   request.start = start;
   request.end = start + 365.25;
   auto natal = planets_and_sidereal_time(*g_kernels, 2448088.0, 0.0);  // 1990-07-15
-  for (const BodyPosition& b : natal->bodies) request.natal.push_back({b.name, b.longitude});
+  for (const BodyPosition& b : natal->bodies) {
+    request.natal.push_back({std::string(b.name), b.longitude});
+  }
   request.natal.push_back({"Ascendant", 123.4});
   request.natal.push_back({"Midheaven", 33.3});
   std::array<double, 12> cusps{};
