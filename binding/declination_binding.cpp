@@ -47,8 +47,7 @@ PyObject* declination_aspects_function(PyObject* /*module*/, PyObject* args, PyO
   PyObject* values[2] = {};
   if (!parse_arguments(args, kwargs, "declination_aspects", names, 2, 1, values)) return nullptr;
   double orb = 1.0;
-  if (values[1] && (!arg_double(values[1], "declination_aspects", "orb", &orb) ||
-                    !refuse_non_finite("declination_aspects", "orb", orb))) {
+  if (values[1] && !arg_finite_double(values[1], "declination_aspects", "orb", &orb)) {
     return nullptr;
   }
   if (orb < 0.0) {

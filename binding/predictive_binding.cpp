@@ -1,8 +1,6 @@
 // Engine methods of the predictive and relationship techniques: returns,
 // the transit timeline, progressions, solar-arc directions, composite and
 // Davison charts.
-#include <cmath>
-
 #include "args.hpp"
 #include "convert.hpp"
 #include "engine_object.hpp"
@@ -22,21 +20,12 @@ PyCFunction as_function(Method method) {
   return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(method));
 }
 
-// A float argument that must also be finite: NaN or an infinity has no
-// place in a search or a chart.
-bool arg_finite(PyObject* value, const char* function, const char* name, double* out) {
-  if (!arg_double(value, function, name, out)) return false;
-  if (std::isfinite(*out)) return true;
-  PyErr_Format(PyExc_ValueError, "%s() argument '%s' must be finite", function, name);
-  return false;
-}
-
 // latitude and longitude, finite, then the texts as for charts.
 bool read_place(const char* function, PyObject* latitude, PyObject* longitude,
                 PyObject* const* texts, ChartRequest* request) {
   return read_place_and_options(function, latitude, longitude, texts, request) &&
-         arg_finite(latitude, function, "latitude", &request->latitude) &&
-         arg_finite(longitude, function, "longitude", &request->longitude);
+         arg_finite_double(latitude, function, "latitude", &request->latitude) &&
+         arg_finite_double(longitude, function, "longitude", &request->longitude);
 }
 
 // The zodiac texts alone, into a request (its other fields unused).
@@ -72,7 +61,7 @@ PyObject* engine_planet_return(PyObject* self, PyObject* args, PyObject* kwargs)
   double natal = 0.0;
   ChartRequest request;
   if (!arg_text(values[0], "planet_return", "body", &body) ||
-      !arg_finite(values[1], "planet_return", "natal_longitude", &natal) ||
+      !arg_finite_double(values[1], "planet_return", "natal_longitude", &natal) ||
       !read_moment(state, values[2], &request.moment) ||
       !read_place("planet_return", values[3], values[4], &values[5], &request) ||
       !read_orb_settings(state, values[8], &request) ||
@@ -97,7 +86,7 @@ PyObject* engine_returns(PyObject* self, PyObject* args, PyObject* kwargs) {
   UtcInstant start, end;
   ZodiacChoice zodiac;
   if (!arg_text(values[0], "returns", "body", &body) ||
-      !arg_finite(values[1], "returns", "natal_longitude", &natal) ||
+      !arg_finite_double(values[1], "returns", "natal_longitude", &natal) ||
       !read_moment(state, values[2], &start) || !read_moment(state, values[3], &end) ||
       !read_zodiac("returns", values[4], values[5], &zodiac)) {
     return nullptr;
@@ -216,11 +205,11 @@ PyObject* engine_solar_arc_directions(PyObject* self, PyObject* args, PyObject* 
 bool read_two_births(ModuleState* state, const char* function, PyObject* const* values, BirthPlace* a, BirthPlace* b,
                      ChartRequest* options) {
   return read_moment(state, values[0], &a->moment) &&
-         arg_finite(values[1], function, "latitude_a", &a->latitude) &&
-         arg_finite(values[2], function, "longitude_a", &a->longitude) &&
+         arg_finite_double(values[1], function, "latitude_a", &a->latitude) &&
+         arg_finite_double(values[2], function, "longitude_a", &a->longitude) &&
          read_moment(state, values[3], &b->moment) &&
-         arg_finite(values[4], function, "latitude_b", &b->latitude) &&
-         arg_finite(values[5], function, "longitude_b", &b->longitude) &&
+         arg_finite_double(values[4], function, "latitude_b", &b->latitude) &&
+         arg_finite_double(values[5], function, "longitude_b", &b->longitude) &&
          read_optional_text(values[6], function, "house_system", &options->house_system) &&
          read_optional_text(values[7], function, "zodiac_type", &options->zodiac_type) &&
          read_optional_text(values[8], function, "ayanamsa", &options->ayanamsa) &&
