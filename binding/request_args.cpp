@@ -32,12 +32,13 @@ bool read_longitude(PyObject* value, const char* function, double* out) {
 }
 
 bool read_place_and_options(const char* function, PyObject* latitude, PyObject* longitude,
-                            PyObject* const* texts, ChartRequest* request) {
+                            PyObject* house_system, PyObject* zodiac_type, PyObject* ayanamsa,
+                            ChartRequest* request) {
   return read_latitude(latitude, function, &request->latitude) &&
          read_longitude(longitude, function, &request->longitude) &&
-         read_optional_text(texts[0], function, "house_system", &request->house_system) &&
-         read_optional_text(texts[1], function, "zodiac_type", &request->zodiac_type) &&
-         read_optional_text(texts[2], function, "ayanamsa", &request->ayanamsa);
+         read_optional_text(house_system, function, "house_system", &request->house_system) &&
+         read_optional_text(zodiac_type, function, "zodiac_type", &request->zodiac_type) &&
+         read_optional_text(ayanamsa, function, "ayanamsa", &request->ayanamsa);
 }
 
 bool read_optional_text(PyObject* value, const char* function, const char* name, std::string* out) {
@@ -61,6 +62,13 @@ bool read_orb_settings(ModuleState* state, PyObject* value, ChartRequest* reques
   auto settings = to_json_value(state, value);
   if (!settings) return false;
   request->orb_settings = std::move(*settings);
+  return true;
+}
+
+bool read_moment(ModuleState* state, PyObject* value, UtcInstant* out) {
+  auto moment = to_instant(state, value);
+  if (!moment) return false;
+  *out = *moment;
   return true;
 }
 

@@ -1,10 +1,11 @@
 // The arguments that build a chart request, shared by Engine.chart,
-// horary, election, elections and transit.
+// horary, election, elections, transit and the predictive calls.
 #pragma once
 
 #include <optional>
 #include <string>
 
+#include "args.hpp"
 #include "module_state.hpp"
 #include "pyref.hpp"
 #include "quorvane/chart/chart.hpp"
@@ -19,10 +20,14 @@ bool read_latitude(PyObject* value, const char* function, double* out);
 bool read_longitude(PyObject* value, const char* function, double* out);
 
 // latitude and longitude (floats), then house_system, zodiac_type and
-// ayanamsa from `texts` (three slots; an omitted one keeps the default),
-// converted in that order so the first bad argument is the one reported.
+// ayanamsa (an omitted one keeps the default), converted in that order so
+// the first bad argument is the one reported.
 bool read_place_and_options(const char* function, PyObject* latitude, PyObject* longitude,
-                            PyObject* const* texts, ChartRequest* request);
+                            PyObject* house_system, PyObject* zodiac_type, PyObject* ayanamsa,
+                            ChartRequest* request);
+
+// A moment argument (see to_instant).
+bool read_moment(ModuleState* state, PyObject* value, UtcInstant* out);
 
 // An optional text argument: omitted keeps `*out`.
 bool read_optional_text(PyObject* value, const char* function, const char* name, std::string* out);
@@ -36,5 +41,18 @@ bool warn_option_note(const std::optional<std::string>& note);
 
 // orb_settings: omitted or None means none; else any object json.dumps takes.
 bool read_orb_settings(ModuleState* state, PyObject* value, ChartRequest* request);
+
+// The arguments every call that computes a chart of a moment and place
+// shares; a call's own argument struct derives from it.
+struct ChartRequestArguments : RecordArguments {
+  PyObject* moment = nullptr;
+  PyObject* latitude = nullptr;
+  PyObject* longitude = nullptr;
+  PyObject* house_system = nullptr;
+  PyObject* zodiac_type = nullptr;
+  PyObject* ayanamsa = nullptr;
+  PyObject* orb_settings = nullptr;
+  PyObject* dignity_scheme = nullptr;
+};
 
 }  // namespace quorvane::py
