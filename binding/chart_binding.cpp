@@ -25,28 +25,16 @@ struct ChartArguments : ChartRequestArguments {
 };
 
 PyObject* engine_chart(PyObject* self, PyObject* args, PyObject* kwargs) {
-  ModuleState* state = engine_state(self);
   ChartArguments given;
   if (!parse_arguments(args, kwargs, "chart", &given)) return nullptr;
-
   ChartRequest request;
-  if (!read_place_and_options("chart", given.latitude, given.longitude, given.house_system,
-                              given.zodiac_type, given.ayanamsa, &request) ||
-      !read_optional_text(given.dignity_scheme, "chart", "dignity_scheme",
-                          &request.dignity_scheme)) {
+  if (!read_chart_request(engine_state(self), "chart", given, {}, &request, [&] {
+        return !given.chinese_calendar ||
+               arg_bool(given.chinese_calendar, "chart", "chinese_calendar",
+                        &request.chinese_calendar);
+      })) {
     return nullptr;
   }
-  if (given.chinese_calendar &&
-      !arg_bool(given.chinese_calendar, "chart", "chinese_calendar", &request.chinese_calendar)) {
-    return nullptr;
-  }
-
-  if (!read_moment(state, given.moment, &request.moment) ||
-      !read_orb_settings(state, given.orb_settings, &request)) {
-    return nullptr;
-  }
-
-  if (!warn_unknown_options(request)) return nullptr;
   const KernelSet& kernels = engine_kernels(self);
   return compute_unlocked(self, [&] { return calculate_chart(kernels, request); }, given.form);
 }

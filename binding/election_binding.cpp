@@ -58,23 +58,14 @@ PyObject* engine_election(PyObject* self, PyObject* args, PyObject* kwargs) {
   ModuleState* state = engine_state(self);
   ElectionArguments given;
   if (!parse_arguments(args, kwargs, "election", &given)) return nullptr;
-
   ChartRequest request;
-  if (!read_place_and_options("election", given.latitude, given.longitude, given.house_system,
-                              given.zodiac_type, given.ayanamsa, &request) ||
-      !read_optional_text(given.dignity_scheme, "election", "dignity_scheme",
-                          &request.dignity_scheme)) {
+  std::optional<ElectionCriteria> criteria;
+  if (!read_chart_request(state, "election", given, {}, &request, [&] {
+        criteria = to_criteria(state, given.criteria);
+        return criteria.has_value();
+      })) {
     return nullptr;
   }
-
-  auto criteria = to_criteria(state, given.criteria);
-  if (!criteria) return nullptr;
-  if (!read_moment(state, given.moment, &request.moment) ||
-      !read_orb_settings(state, given.orb_settings, &request)) {
-    return nullptr;
-  }
-
-  if (!warn_unknown_options(request)) return nullptr;
   const KernelSet& kernels = engine_kernels(self);
   return compute_unlocked(
       self, [&] { return calculate_election_chart(kernels, request, *criteria); }, given.form);

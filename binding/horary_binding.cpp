@@ -50,30 +50,18 @@ struct HoraryArguments : ChartRequestArguments {
 };
 
 PyObject* engine_horary(PyObject* self, PyObject* args, PyObject* kwargs) {
-  ModuleState* state = engine_state(self);
   HoraryArguments given;
   if (!parse_arguments(args, kwargs, "horary", &given)) return nullptr;
-
   ChartRequest request;
-  if (!read_place_and_options("horary", given.latitude, given.longitude, given.house_system,
-                              given.zodiac_type, given.ayanamsa, &request) ||
-      !read_optional_text(given.dignity_scheme, "horary", "dignity_scheme",
-                          &request.dignity_scheme)) {
-    return nullptr;
-  }
   std::optional<uint8_t> quesited_house;
-  if (!arg_house(given.quesited_house, &quesited_house)) return nullptr;
-  if (given.chinese_calendar &&
-      !arg_bool(given.chinese_calendar, "horary", "chinese_calendar", &request.chinese_calendar)) {
+  if (!read_chart_request(engine_state(self), "horary", given, {}, &request, [&] {
+        return arg_house(given.quesited_house, &quesited_house) &&
+               (!given.chinese_calendar ||
+                arg_bool(given.chinese_calendar, "horary", "chinese_calendar",
+                         &request.chinese_calendar));
+      })) {
     return nullptr;
   }
-
-  if (!read_moment(state, given.moment, &request.moment) ||
-      !read_orb_settings(state, given.orb_settings, &request)) {
-    return nullptr;
-  }
-
-  if (!warn_unknown_options(request)) return nullptr;
   const KernelSet& kernels = engine_kernels(self);
   return compute_unlocked(
       self, [&] { return calculate_horary_chart(kernels, request, quesited_house); }, given.form);

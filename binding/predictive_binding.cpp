@@ -18,16 +18,6 @@ PyCFunction as_function(Method method) {
   return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(method));
 }
 
-// latitude and longitude, finite, then the texts as for charts.
-bool read_place(const char* function, PyObject* latitude, PyObject* longitude,
-                PyObject* house_system, PyObject* zodiac_type, PyObject* ayanamsa,
-                ChartRequest* request) {
-  return read_place_and_options(function, latitude, longitude, house_system, zodiac_type,
-                                ayanamsa, request) &&
-         arg_finite_double(latitude, function, "latitude", &request->latitude) &&
-         arg_finite_double(longitude, function, "longitude", &request->longitude);
-}
-
 // The zodiac texts alone, into a request (its other fields unused).
 bool read_zodiac(const char* function, PyObject* zodiac_type, PyObject* ayanamsa, ZodiacChoice* out) {
   ChartRequest request;
@@ -58,7 +48,6 @@ struct PlanetReturnArguments : ChartRequestArguments {
 };
 
 PyObject* engine_planet_return(PyObject* self, PyObject* args, PyObject* kwargs) {
-  ModuleState* state = engine_state(self);
   PlanetReturnArguments given;
   if (!parse_arguments(args, kwargs, "planet_return", &given)) return nullptr;
   std::string body;
@@ -66,12 +55,9 @@ PyObject* engine_planet_return(PyObject* self, PyObject* args, PyObject* kwargs)
   ChartRequest request;
   if (!arg_text(given.body, "planet_return", "body", &body) ||
       !arg_finite_double(given.natal_longitude, "planet_return", "natal_longitude", &natal) ||
-      !read_moment(state, given.moment, &request.moment) ||
-      !read_place("planet_return", given.latitude, given.longitude, given.house_system,
-                  given.zodiac_type, given.ayanamsa, &request) ||
-      !read_orb_settings(state, given.orb_settings, &request) ||
-      !read_optional_text(given.dignity_scheme, "planet_return", "dignity_scheme",
-                          &request.dignity_scheme)) {
+      !read_chart_request(engine_state(self), "planet_return", given,
+                          {ChartArgumentOrder::moment_first, /*warn_unknown_options=*/false},
+                          &request)) {
     return nullptr;
   }
   const KernelSet& kernels = engine_kernels(self);
@@ -222,8 +208,8 @@ PyObject* engine_progressions(PyObject* self, PyObject* args, PyObject* kwargs) 
   std::string method_text = "solar_arc";
   if (!read_moment(state, given.birth, &options.moment) ||
       !read_moment(state, given.target, &target) ||
-      !read_place("progressions", given.latitude, given.longitude, given.house_system,
-                  given.zodiac_type, given.ayanamsa, &options) ||
+      !read_place_and_options("progressions", given.latitude, given.longitude,
+                              given.house_system, given.zodiac_type, given.ayanamsa, &options) ||
       !read_optional_text(given.angle_method, "progressions", "angle_method", &method_text) ||
       !read_orb_settings(state, given.orb_settings, &options)) {
     return nullptr;
@@ -267,8 +253,8 @@ PyObject* engine_solar_arc_directions(PyObject* self, PyObject* args, PyObject* 
   UtcInstant start, end;
   if (!read_moment(state, given.birth, &options.moment) ||
       !read_moment(state, given.start, &start) || !read_moment(state, given.end, &end) ||
-      !read_place("solar_arc_directions", given.latitude, given.longitude, given.house_system,
-                  given.zodiac_type, given.ayanamsa, &options)) {
+      !read_place_and_options("solar_arc_directions", given.latitude, given.longitude,
+                              given.house_system, given.zodiac_type, given.ayanamsa, &options)) {
     return nullptr;
   }
   const BirthPlace birth{options.moment, options.latitude, options.longitude};

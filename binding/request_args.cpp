@@ -72,4 +72,39 @@ bool read_moment(ModuleState* state, PyObject* value, UtcInstant* out) {
   return true;
 }
 
+namespace {
+
+bool read_place(const char* function, const ChartRequestArguments& given, ChartRequest* request) {
+  return read_place_and_options(function, given.latitude, given.longitude, given.house_system,
+                                given.zodiac_type, given.ayanamsa, request);
+}
+
+bool read_dignity_scheme(const char* function, const ChartRequestArguments& given,
+                         ChartRequest* request) {
+  return read_optional_text(given.dignity_scheme, function, "dignity_scheme",
+                            &request->dignity_scheme);
+}
+
+}  // namespace
+
+bool read_chart_request_head(ModuleState* state, const char* function,
+                             const ChartRequestArguments& given, ChartArgumentOrder order,
+                             ChartRequest* request) {
+  if (order == ChartArgumentOrder::moment_first) {
+    return read_moment(state, given.moment, &request->moment) && read_place(function, given, request);
+  }
+  return read_place(function, given, request) && read_dignity_scheme(function, given, request);
+}
+
+bool read_chart_request_tail(ModuleState* state, const char* function,
+                             const ChartRequestArguments& given, ChartArgumentOrder order,
+                             ChartRequest* request) {
+  if (order == ChartArgumentOrder::moment_first) {
+    return read_orb_settings(state, given.orb_settings, request) &&
+           read_dignity_scheme(function, given, request);
+  }
+  return read_moment(state, given.moment, &request->moment) &&
+         read_orb_settings(state, given.orb_settings, request);
+}
+
 }  // namespace quorvane::py

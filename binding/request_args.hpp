@@ -55,4 +55,45 @@ struct ChartRequestArguments : RecordArguments {
   PyObject* dignity_scheme = nullptr;
 };
 
+// The order in which a chart call converts its arguments; the first bad one
+// is the one reported, so each call keeps the order it was published with.
+enum class ChartArgumentOrder {
+  // place, option texts, dignity scheme | the call's own | moment, orb settings
+  place_first,
+  // moment, place, option texts | the call's own | orb settings, dignity scheme
+  moment_first,
+};
+
+struct ChartOpening {
+  ChartArgumentOrder order = ChartArgumentOrder::place_first;
+  // planet_return has never warned about unknown option texts.
+  bool warn_unknown_options = true;
+};
+
+// The two halves of the opening, either side of the call's own arguments.
+bool read_chart_request_head(ModuleState* state, const char* function,
+                             const ChartRequestArguments& given, ChartArgumentOrder order,
+                             ChartRequest* request);
+bool read_chart_request_tail(ModuleState* state, const char* function,
+                             const ChartRequestArguments& given, ChartArgumentOrder order,
+                             ChartRequest* request);
+
+// The chart request of a call, with `read_own` converting the call's own
+// arguments at their place in the order (see ChartArgumentOrder); then the
+// warnings for unknown option texts. False with a Python error set.
+template <class ReadOwn>
+bool read_chart_request(ModuleState* state, const char* function,
+                        const ChartRequestArguments& given, ChartOpening opening,
+                        ChartRequest* request, ReadOwn&& read_own) {
+  return read_chart_request_head(state, function, given, opening.order, request) && read_own() &&
+         read_chart_request_tail(state, function, given, opening.order, request) &&
+         (!opening.warn_unknown_options || warn_unknown_options(*request));
+}
+
+inline bool read_chart_request(ModuleState* state, const char* function,
+                               const ChartRequestArguments& given, ChartOpening opening,
+                               ChartRequest* request) {
+  return read_chart_request(state, function, given, opening, request, [] { return true; });
+}
+
 }  // namespace quorvane::py

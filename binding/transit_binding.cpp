@@ -29,23 +29,14 @@ PyObject* engine_transit(PyObject* self, PyObject* args, PyObject* kwargs) {
   ModuleState* state = engine_state(self);
   TransitArguments given;
   if (!parse_arguments(args, kwargs, "transit", &given)) return nullptr;
-
   ChartRequest request;
-  if (!read_place_and_options("transit", given.latitude, given.longitude, given.house_system,
-                              given.zodiac_type, given.ayanamsa, &request) ||
-      !read_optional_text(given.dignity_scheme, "transit", "dignity_scheme",
-                          &request.dignity_scheme)) {
+  std::optional<Json> natal;
+  if (!read_chart_request(state, "transit", given, {}, &request, [&] {
+        natal = to_json_value(state, given.natal_planets);
+        return natal.has_value();
+      })) {
     return nullptr;
   }
-
-  auto natal = to_json_value(state, given.natal_planets);
-  if (!natal) return nullptr;
-  if (!read_moment(state, given.moment, &request.moment) ||
-      !read_orb_settings(state, given.orb_settings, &request)) {
-    return nullptr;
-  }
-
-  if (!warn_unknown_options(request)) return nullptr;
   const KernelSet& kernels = engine_kernels(self);
   return compute_unlocked(
       self, [&] { return calculate_transit_chart(kernels, *natal, request); }, given.form);
