@@ -71,15 +71,10 @@ PyObject* engine_election(PyObject* self, PyObject* args, PyObject* kwargs) {
       self, [&] { return calculate_election_chart(kernels, request, *criteria); }, given.form);
 }
 
-struct ElectionsArguments : RecordArguments {
+struct ElectionsArguments : PlaceArguments {
   PyObject* start = nullptr;
   PyObject* end = nullptr;
-  PyObject* latitude = nullptr;
-  PyObject* longitude = nullptr;
   PyObject* criteria = nullptr;
-  PyObject* house_system = nullptr;
-  PyObject* zodiac_type = nullptr;
-  PyObject* ayanamsa = nullptr;
   static constexpr int required = 4;
   static constexpr Parameter<ElectionsArguments> parameters[] = {
       {"start", &ElectionsArguments::start},
@@ -99,10 +94,7 @@ PyObject* engine_elections(PyObject* self, PyObject* args, PyObject* kwargs) {
   if (!parse_arguments(args, kwargs, "elections", &given)) return nullptr;
 
   ChartRequest request;
-  if (!read_place_and_options("elections", given.latitude, given.longitude, given.house_system,
-                              given.zodiac_type, given.ayanamsa, &request)) {
-    return nullptr;
-  }
+  if (!read_place_and_options("elections", given, &request)) return nullptr;
   auto criteria = to_criteria(state, given.criteria);
   if (!criteria) return nullptr;
   auto end = to_instant(state, given.end);

@@ -175,15 +175,10 @@ PyObject* engine_transit_timeline(PyObject* self, PyObject* args, PyObject* kwar
   }, given.form);
 }
 
-struct ProgressionsArguments : RecordArguments {
+struct ProgressionsArguments : PlaceArguments {
   PyObject* birth = nullptr;
   PyObject* target = nullptr;
-  PyObject* latitude = nullptr;
-  PyObject* longitude = nullptr;
   PyObject* angle_method = nullptr;
-  PyObject* house_system = nullptr;
-  PyObject* zodiac_type = nullptr;
-  PyObject* ayanamsa = nullptr;
   PyObject* orb_settings = nullptr;
   static constexpr int required = 4;
   static constexpr Parameter<ProgressionsArguments> parameters[] = {
@@ -208,8 +203,7 @@ PyObject* engine_progressions(PyObject* self, PyObject* args, PyObject* kwargs) 
   std::string method_text = "solar_arc";
   if (!read_moment(state, given.birth, &options.moment) ||
       !read_moment(state, given.target, &target) ||
-      !read_place_and_options("progressions", given.latitude, given.longitude,
-                              given.house_system, given.zodiac_type, given.ayanamsa, &options) ||
+      !read_place_and_options("progressions", given, &options) ||
       !read_optional_text(given.angle_method, "progressions", "angle_method", &method_text) ||
       !read_orb_settings(state, given.orb_settings, &options)) {
     return nullptr;
@@ -223,15 +217,10 @@ PyObject* engine_progressions(PyObject* self, PyObject* args, PyObject* kwargs) 
   }, given.form);
 }
 
-struct SolarArcArguments : RecordArguments {
+struct SolarArcArguments : PlaceArguments {
   PyObject* birth = nullptr;
   PyObject* start = nullptr;
   PyObject* end = nullptr;
-  PyObject* latitude = nullptr;
-  PyObject* longitude = nullptr;
-  PyObject* house_system = nullptr;
-  PyObject* zodiac_type = nullptr;
-  PyObject* ayanamsa = nullptr;
   static constexpr int required = 5;
   static constexpr Parameter<SolarArcArguments> parameters[] = {
       {"birth", &SolarArcArguments::birth},
@@ -253,8 +242,7 @@ PyObject* engine_solar_arc_directions(PyObject* self, PyObject* args, PyObject* 
   UtcInstant start, end;
   if (!read_moment(state, given.birth, &options.moment) ||
       !read_moment(state, given.start, &start) || !read_moment(state, given.end, &end) ||
-      !read_place_and_options("solar_arc_directions", given.latitude, given.longitude,
-                              given.house_system, given.zodiac_type, given.ayanamsa, &options)) {
+      !read_place_and_options("solar_arc_directions", given, &options)) {
     return nullptr;
   }
   const BirthPlace birth{options.moment, options.latitude, options.longitude};

@@ -79,25 +79,25 @@ struct DavisonArguments : TwoBirthArguments {
   };
 };
 
-PyObject* engine_composite(PyObject* self, PyObject* args, PyObject* kwargs) {
-  CompositeArguments given;
-  if (!parse_arguments(args, kwargs, "composite", &given)) return nullptr;
+// Both charts read the same two births; only the chart cast from them differs.
+template <class Arguments, class Cast>
+PyObject* relationship_chart(PyObject* self, PyObject* args, PyObject* kwargs,
+                             const char* function, Cast cast) {
+  Arguments given;
+  if (!parse_arguments(args, kwargs, function, &given)) return nullptr;
   BirthPlace a, b;
   ChartRequest options;
-  if (!read_two_births(engine_state(self), "composite", given, &a, &b, &options)) return nullptr;
+  if (!read_two_births(engine_state(self), function, given, &a, &b, &options)) return nullptr;
   const KernelSet& kernels = engine_kernels(self);
-  return compute_unlocked(
-      self, [&] { return composite_chart(kernels, options, a, b); }, given.form);
+  return compute_unlocked(self, [&] { return cast(kernels, options, a, b); }, given.form);
+}
+
+PyObject* engine_composite(PyObject* self, PyObject* args, PyObject* kwargs) {
+  return relationship_chart<CompositeArguments>(self, args, kwargs, "composite", composite_chart);
 }
 
 PyObject* engine_davison(PyObject* self, PyObject* args, PyObject* kwargs) {
-  DavisonArguments given;
-  if (!parse_arguments(args, kwargs, "davison", &given)) return nullptr;
-  BirthPlace a, b;
-  ChartRequest options;
-  if (!read_two_births(engine_state(self), "davison", given, &a, &b, &options)) return nullptr;
-  const KernelSet& kernels = engine_kernels(self);
-  return compute_unlocked(self, [&] { return davison_chart(kernels, options, a, b); }, given.form);
+  return relationship_chart<DavisonArguments>(self, args, kwargs, "davison", davison_chart);
 }
 
 }  // namespace

@@ -19,11 +19,19 @@ bool read_latitude(PyObject* value, const char* function, double* out);
 // beyond +-180 wrap), else ValueError naming the argument.
 bool read_longitude(PyObject* value, const char* function, double* out);
 
+// A place and the option texts of every chart cast for it.
+struct PlaceArguments : RecordArguments {
+  PyObject* latitude = nullptr;
+  PyObject* longitude = nullptr;
+  PyObject* house_system = nullptr;
+  PyObject* zodiac_type = nullptr;
+  PyObject* ayanamsa = nullptr;
+};
+
 // latitude and longitude (floats), then house_system, zodiac_type and
 // ayanamsa (an omitted one keeps the default), converted in that order so
 // the first bad argument is the one reported.
-bool read_place_and_options(const char* function, PyObject* latitude, PyObject* longitude,
-                            PyObject* house_system, PyObject* zodiac_type, PyObject* ayanamsa,
+bool read_place_and_options(const char* function, const PlaceArguments& given,
                             ChartRequest* request);
 
 // A moment argument (see to_instant).
@@ -44,13 +52,8 @@ bool read_orb_settings(ModuleState* state, PyObject* value, ChartRequest* reques
 
 // The arguments every call that computes a chart of a moment and place
 // shares; a call's own argument struct derives from it.
-struct ChartRequestArguments : RecordArguments {
+struct ChartRequestArguments : PlaceArguments {
   PyObject* moment = nullptr;
-  PyObject* latitude = nullptr;
-  PyObject* longitude = nullptr;
-  PyObject* house_system = nullptr;
-  PyObject* zodiac_type = nullptr;
-  PyObject* ayanamsa = nullptr;
   PyObject* orb_settings = nullptr;
   PyObject* dignity_scheme = nullptr;
 };
