@@ -7,8 +7,6 @@
 namespace quorvane::py {
 namespace {
 
-constexpr int kMaxArguments = 16;
-
 PyObject* wrong_type(const char* function, const char* name, const char* expected, PyObject* value) {
   PyErr_Format(PyExc_TypeError, "%s() argument '%s' must be %s, not %.200s", function, name,
                expected, Py_TYPE(value)->tp_name);
@@ -17,9 +15,9 @@ PyObject* wrong_type(const char* function, const char* name, const char* expecte
 
 }  // namespace
 
-bool parse_arguments(PyObject* args, PyObject* kwargs, const char* function,
-                     const char* const* names, int count, int required, PyObject** out) {
-  assert(count <= kMaxArguments && required <= count);
+bool parse_argument_slots(PyObject* args, PyObject* kwargs, const char* function,
+                          const char* const* names, int count, int required, PyObject** out) {
+  assert(count <= kMaxParameters && required <= count);
   std::string format(static_cast<size_t>(required), 'O');
   if (required < count) {
     format += '|';
@@ -27,10 +25,10 @@ bool parse_arguments(PyObject* args, PyObject* kwargs, const char* function,
   }
   format += ':';
   format += function;
-  char* keywords[kMaxArguments + 1] = {};
+  char* keywords[kMaxParameters + 1] = {};
   for (int i = 0; i < count; ++i) keywords[i] = const_cast<char*>(names[i]);
-  PyObject* slots[kMaxArguments];
-  for (int i = 0; i < kMaxArguments; ++i) slots[i] = i < count ? out[i] : nullptr;
+  PyObject* slots[kMaxParameters];
+  for (int i = 0; i < kMaxParameters; ++i) slots[i] = i < count ? out[i] : nullptr;
   int ok = PyArg_ParseTupleAndKeywords(
       args, kwargs, format.c_str(), keywords, &slots[0], &slots[1], &slots[2], &slots[3],
       &slots[4], &slots[5], &slots[6], &slots[7], &slots[8], &slots[9], &slots[10], &slots[11],
@@ -38,6 +36,11 @@ bool parse_arguments(PyObject* args, PyObject* kwargs, const char* function,
   if (!ok) return false;
   for (int i = 0; i < count; ++i) out[i] = slots[i];
   return true;
+}
+
+bool parse_argument(PyObject* args, PyObject* kwargs, const char* function, const char* name,
+                    PyObject** out) {
+  return parse_argument_slots(args, kwargs, function, &name, 1, 1, out);
 }
 
 bool take_result_form(const char* function, PyObject** kwargs, PyRef* rest, ResultForm* form) {

@@ -1,6 +1,5 @@
 // Engine.chart
 #include "args.hpp"
-#include "convert.hpp"
 #include "engine_object.hpp"
 #include "request_args.hpp"
 #include "unlocked.hpp"
@@ -9,34 +8,35 @@
 namespace quorvane::py {
 namespace {
 
+struct ChartArguments : ChartRequestArguments {
+  PyObject* chinese_calendar = nullptr;
+  static constexpr int required = 3;
+  static constexpr Parameter<ChartArguments> parameters[] = {
+      {"moment", &ChartArguments::moment},
+      {"latitude", &ChartArguments::latitude},
+      {"longitude", &ChartArguments::longitude},
+      {"house_system", &ChartArguments::house_system},
+      {"zodiac_type", &ChartArguments::zodiac_type},
+      {"ayanamsa", &ChartArguments::ayanamsa},
+      {"orb_settings", &ChartArguments::orb_settings},
+      {"dignity_scheme", &ChartArguments::dignity_scheme},
+      {"chinese_calendar", &ChartArguments::chinese_calendar},
+  };
+};
+
 PyObject* engine_chart(PyObject* self, PyObject* args, PyObject* kwargs) {
-  ModuleState* state = engine_state(self);
-  static const char* const names[] = {"moment",        "latitude",     "longitude",
-                                      "house_system",  "zodiac_type",  "ayanamsa",
-                                      "orb_settings",  "dignity_scheme", "chinese_calendar"};
-  PyObject* values[9] = {};
-  ResultForm form;
-  PyRef rest;
-  if (!take_result_form("chart", &kwargs, &rest, &form)) return nullptr;
-  if (!parse_arguments(args, kwargs, "chart", names, 9, 3, values)) return nullptr;
-
+  ChartArguments given;
+  if (!parse_arguments(args, kwargs, "chart", &given)) return nullptr;
   ChartRequest request;
-  if (!read_place_and_options("chart", values[1], values[2], &values[3], &request) ||
-      !read_optional_text(values[7], "chart", "dignity_scheme", &request.dignity_scheme)) {
+  if (!read_chart_request(engine_state(self), "chart", given, {}, &request, [&] {
+        return !given.chinese_calendar ||
+               arg_bool(given.chinese_calendar, "chart", "chinese_calendar",
+                        &request.chinese_calendar);
+      })) {
     return nullptr;
   }
-  if (values[8] && !arg_bool(values[8], "chart", "chinese_calendar", &request.chinese_calendar)) {
-    return nullptr;
-  }
-
-  auto moment = to_instant(state, values[0]);
-  if (!moment) return nullptr;
-  request.moment = *moment;
-  if (!read_orb_settings(state, values[6], &request)) return nullptr;
-
-  if (!warn_unknown_options(request)) return nullptr;
   const KernelSet& kernels = engine_kernels(self);
-  return compute_unlocked(self, [&] { return calculate_chart(kernels, request); }, form);
+  return compute_unlocked(self, [&] { return calculate_chart(kernels, request); }, given.form);
 }
 
 }  // namespace

@@ -29,8 +29,8 @@ bool arg_int_within(PyObject* value, const char* function, const char* name, lon
   return true;
 }
 
-// The arguments both functions share, converted in the calling order.
-struct BirthArguments {
+// The birth both functions cast a chart of, converted in the calling order.
+struct BirthData {
   chinese::ChineseCalendar calendar;
   UtcInstant moment;
   double longitude = 0.0;
@@ -42,36 +42,49 @@ struct BirthArguments {
   std::optional<std::string> date;
 };
 
-// values: calendar, moment, longitude, utc_offset_minutes, solar_time,
-// zi_hour, sex, (own argument), year, date.
-bool read_birth_arguments(PyObject* module, const char* function, PyObject* const* values,
-                          BirthArguments* out) {
-  if (!read_longitude(values[2], function, &out->longitude)) return false;
+// The arguments both functions take; each adds its own at the eighth place.
+struct BirthArguments : RecordArguments {
+  PyObject* calendar = nullptr;
+  PyObject* moment = nullptr;
+  PyObject* longitude = nullptr;
+  PyObject* utc_offset_minutes = nullptr;
+  PyObject* solar_time = nullptr;
+  PyObject* zi_hour = nullptr;
+  PyObject* sex = nullptr;
+  PyObject* year = nullptr;
+  PyObject* date = nullptr;
+};
+
+bool read_birth_arguments(PyObject* module, const char* function, const BirthArguments& given,
+                          BirthData* out) {
+  if (!read_longitude(given.longitude, function, &out->longitude)) return false;
   // 18 hours either way is the most any civil time zone has needed.
-  if (!arg_double_within(values[3], function, "utc_offset_minutes", 1080.0, "minutes",
-                         &out->utc_offset_minutes)) {
+  if (!arg_double_within(given.utc_offset_minutes, function, "utc_offset_minutes", 1080.0,
+                         "minutes", &out->utc_offset_minutes)) {
     return false;
   }
-  if (values[4] && !arg_bool(values[4], function, "solar_time", &out->solar_time)) return false;
-  if (values[5] && !arg_text(values[5], function, "zi_hour", &out->zi_hour)) return false;
-  if (values[6] && values[6] != Py_None) {
+  if (given.solar_time && !arg_bool(given.solar_time, function, "solar_time", &out->solar_time)) {
+    return false;
+  }
+  if (given.zi_hour && !arg_text(given.zi_hour, function, "zi_hour", &out->zi_hour)) return false;
+  if (given.sex && given.sex != Py_None) {
     std::string sex;
-    if (!arg_text(values[6], function, "sex", &sex)) return false;
+    if (!arg_text(given.sex, function, "sex", &sex)) return false;
     out->sex = std::move(sex);
   }
-  if (values[8] && values[8] != Py_None) {
+  if (given.year && given.year != Py_None) {
     long long year = 0;
-    if (!arg_int_within(values[8], function, "year", INT32_MIN, INT32_MAX, &year)) return false;
+    if (!arg_int_within(given.year, function, "year", INT32_MIN, INT32_MAX, &year)) return false;
     out->year = static_cast<int32_t>(year);
   }
-  if (values[9] && values[9] != Py_None) {
+  if (given.date && given.date != Py_None) {
     std::string date;
-    if (!arg_text(values[9], function, "date", &date)) return false;
+    if (!arg_text(given.date, function, "date", &date)) return false;
     out->date = std::move(date);
   }
 
   // Read from the text itself so that a repeated key is reported.
-  auto text = to_json_text(state_of(module), values[0]);
+  auto text = to_json_text(state_of(module), given.calendar);
   if (!text) return false;
   auto calendar = chinese::read_chinese_calendar_text(*text);
   if (!calendar) {
@@ -79,27 +92,39 @@ bool read_birth_arguments(PyObject* module, const char* function, PyObject* cons
     return false;
   }
   out->calendar = std::move(*calendar);
-  auto moment = to_instant(state_of(module), values[1]);
+  auto moment = to_instant(state_of(module), given.moment);
   if (!moment) return false;
   out->moment = *moment;
   return true;
 }
 
+struct BaziArguments : BirthArguments {
+  PyObject* luck_pillars = nullptr;
+  static constexpr int required = 4;
+  static constexpr Parameter<BaziArguments> parameters[] = {
+      {"calendar", &BaziArguments::calendar},
+      {"moment", &BaziArguments::moment},
+      {"longitude", &BaziArguments::longitude},
+      {"utc_offset_minutes", &BaziArguments::utc_offset_minutes},
+      {"solar_time", &BaziArguments::solar_time},
+      {"zi_hour", &BaziArguments::zi_hour},
+      {"sex", &BaziArguments::sex},
+      {"luck_pillars", &BaziArguments::luck_pillars},
+      {"year", &BaziArguments::year},
+      {"date", &BaziArguments::date},
+  };
+};
+
 PyObject* bazi(PyObject* module, PyObject* args, PyObject* kwargs) {
-  static const char* const names[] = {"calendar", "moment",     "longitude", "utc_offset_minutes",
-                                      "solar_time", "zi_hour",  "sex",       "luck_pillars",
-                                      "year",     "date"};
-  PyObject* values[10] = {};
-  ResultForm form;
-  PyRef rest;
-  if (!take_result_form("bazi", &kwargs, &rest, &form)) return nullptr;
-  if (!parse_arguments(args, kwargs, "bazi", names, 10, 4, values)) return nullptr;
+  BaziArguments given;
+  if (!parse_arguments(args, kwargs, "bazi", &given)) return nullptr;
   long long luck_pillars = 10;
-  if (values[7] && !arg_int_within(values[7], "bazi", "luck_pillars", 0, 255, &luck_pillars)) {
+  if (given.luck_pillars &&
+      !arg_int_within(given.luck_pillars, "bazi", "luck_pillars", 0, 255, &luck_pillars)) {
     return nullptr;
   }
-  BirthArguments a;
-  if (!read_birth_arguments(module, "bazi", values, &a)) return nullptr;
+  BirthData a;
+  if (!read_birth_arguments(module, "bazi", given, &a)) return nullptr;
 
   chinese::BaziOptions options;
   options.solar_time = a.solar_time;
@@ -110,22 +135,35 @@ PyObject* bazi(PyObject* module, PyObject* args, PyObject* kwargs) {
   options.date = std::move(a.date);
   return run_unlocked(state_of(module), [&] {
     return chinese::bazi(a.calendar, a.moment, options, a.longitude, a.utc_offset_minutes);
-  }, form);
+  }, given.form);
 }
 
+struct ZiWeiArguments : BirthArguments {
+  PyObject* leap_month = nullptr;
+  static constexpr int required = 4;
+  static constexpr Parameter<ZiWeiArguments> parameters[] = {
+      {"calendar", &ZiWeiArguments::calendar},
+      {"moment", &ZiWeiArguments::moment},
+      {"longitude", &ZiWeiArguments::longitude},
+      {"utc_offset_minutes", &ZiWeiArguments::utc_offset_minutes},
+      {"solar_time", &ZiWeiArguments::solar_time},
+      {"zi_hour", &ZiWeiArguments::zi_hour},
+      {"sex", &ZiWeiArguments::sex},
+      {"leap_month", &ZiWeiArguments::leap_month},
+      {"year", &ZiWeiArguments::year},
+      {"date", &ZiWeiArguments::date},
+  };
+};
+
 PyObject* zi_wei(PyObject* module, PyObject* args, PyObject* kwargs) {
-  static const char* const names[] = {"calendar", "moment",     "longitude", "utc_offset_minutes",
-                                      "solar_time", "zi_hour",  "sex",       "leap_month",
-                                      "year",     "date"};
-  PyObject* values[10] = {};
-  ResultForm form;
-  PyRef rest;
-  if (!take_result_form("zi_wei", &kwargs, &rest, &form)) return nullptr;
-  if (!parse_arguments(args, kwargs, "zi_wei", names, 10, 4, values)) return nullptr;
+  ZiWeiArguments given;
+  if (!parse_arguments(args, kwargs, "zi_wei", &given)) return nullptr;
   std::string leap_month = "split";
-  if (values[7] && !arg_text(values[7], "zi_wei", "leap_month", &leap_month)) return nullptr;
-  BirthArguments a;
-  if (!read_birth_arguments(module, "zi_wei", values, &a)) return nullptr;
+  if (given.leap_month && !arg_text(given.leap_month, "zi_wei", "leap_month", &leap_month)) {
+    return nullptr;
+  }
+  BirthData a;
+  if (!read_birth_arguments(module, "zi_wei", given, &a)) return nullptr;
 
   chinese::ZiWeiOptions options;
   options.solar_time = a.solar_time;
@@ -136,7 +174,7 @@ PyObject* zi_wei(PyObject* module, PyObject* args, PyObject* kwargs) {
   options.date = std::move(a.date);
   return run_unlocked(state_of(module), [&] {
     return chinese::zi_wei(a.calendar, a.moment, options, a.longitude, a.utc_offset_minutes);
-  }, form);
+  }, given.form);
 }
 
 }  // namespace

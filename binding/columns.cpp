@@ -1,6 +1,5 @@
 #include "columns.hpp"
 
-#include <cmath>
 #include <cstring>
 
 namespace quorvane::py {
@@ -9,13 +8,6 @@ bool holds_float64(const Py_buffer& view) {
   return view.format && (std::strcmp(view.format, "d") == 0 ||
                          std::strcmp(view.format, "=d") == 0 ||
                          std::strcmp(view.format, "<d") == 0);
-}
-
-bool refuse_non_finite(const char* function, const char* name, double value) {
-  if (std::isfinite(value)) return true;
-  PyErr_Format(PyExc_ValueError, "%s() argument '%s' must be finite, not %R", function, name,
-               PyRef::steal(PyFloat_FromDouble(value)).get());
-  return false;
 }
 
 // A numpy array of the given shape filled from `data`.

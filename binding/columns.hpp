@@ -10,9 +10,6 @@ namespace quorvane::py {
 // Whether a buffer holds native float64 items.
 bool holds_float64(const Py_buffer& view);
 
-// Raises ValueError naming the argument unless `value` is finite.
-bool refuse_non_finite(const char* function, const char* name, double value);
-
 // A new float64 array of `numpy` shaped (rows,) when `columns` < 0, else
 // (rows, columns), filled from `data` in row order.
 PyObject* new_array(PyObject* numpy, const std::vector<double>& data, Py_ssize_t rows,

@@ -42,13 +42,21 @@ bool read_column(PyObject* positions, const char* key, std::vector<double>* out,
   return true;
 }
 
+struct DeclinationAspectsArguments {
+  PyObject* positions = nullptr;
+  PyObject* orb = nullptr;
+  static constexpr int required = 1;
+  static constexpr Parameter<DeclinationAspectsArguments> parameters[] = {
+      {"positions", &DeclinationAspectsArguments::positions},
+      {"orb", &DeclinationAspectsArguments::orb},
+  };
+};
+
 PyObject* declination_aspects_function(PyObject* /*module*/, PyObject* args, PyObject* kwargs) {
-  static const char* const names[] = {"positions", "orb"};
-  PyObject* values[2] = {};
-  if (!parse_arguments(args, kwargs, "declination_aspects", names, 2, 1, values)) return nullptr;
+  DeclinationAspectsArguments given;
+  if (!parse_arguments(args, kwargs, "declination_aspects", &given)) return nullptr;
   double orb = 1.0;
-  if (values[1] && (!arg_double(values[1], "declination_aspects", "orb", &orb) ||
-                    !refuse_non_finite("declination_aspects", "orb", orb))) {
+  if (given.orb && !arg_finite_double(given.orb, "declination_aspects", "orb", &orb)) {
     return nullptr;
   }
   if (orb < 0.0) {
@@ -60,11 +68,11 @@ PyObject* declination_aspects_function(PyObject* /*module*/, PyObject* args, PyO
   std::vector<DeclinationAspect> found;
   std::vector<bool> flags;
   try {
-    if (!read_column(values[0], "declination", &declination, &rows, &columns) ||
-        !read_column(values[0], "obliquity", &obliquity, &days, &one)) {
+    if (!read_column(given.positions, "declination", &declination, &rows, &columns) ||
+        !read_column(given.positions, "obliquity", &obliquity, &days, &one)) {
       return nullptr;
     }
-    PyObject* bodies = PyDict_GetItemString(values[0], "bodies");
+    PyObject* bodies = PyDict_GetItemString(given.positions, "bodies");
     if (days != rows || !bodies || !PyList_Check(bodies) || PyList_GET_SIZE(bodies) != columns) {
       PyErr_SetString(PyExc_ValueError,
                       "declination_aspects(): 'declination', 'obliquity' and 'bodies' disagree");

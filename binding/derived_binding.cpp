@@ -12,47 +12,63 @@
 namespace quorvane::py {
 namespace {
 
+struct SynastryArguments : RecordArguments {
+  PyObject* chart_a_planets = nullptr;
+  PyObject* chart_b_planets = nullptr;
+  PyObject* orb_settings = nullptr;
+  static constexpr int required = 2;
+  static constexpr Parameter<SynastryArguments> parameters[] = {
+      {"chart_a_planets", &SynastryArguments::chart_a_planets},
+      {"chart_b_planets", &SynastryArguments::chart_b_planets},
+      {"orb_settings", &SynastryArguments::orb_settings},
+  };
+};
+
 PyObject* synastry(PyObject* module, PyObject* args, PyObject* kwargs) {
   ModuleState* state = state_of(module);
-  static const char* const names[] = {"chart_a_planets", "chart_b_planets", "orb_settings"};
-  PyObject* values[3] = {};
-  ResultForm form;
-  PyRef rest;
-  if (!take_result_form("synastry", &kwargs, &rest, &form)) return nullptr;
-  if (!parse_arguments(args, kwargs, "synastry", names, 3, 2, values)) return nullptr;
-  auto a = to_json_value(state, values[0]);
+  SynastryArguments given;
+  if (!parse_arguments(args, kwargs, "synastry", &given)) return nullptr;
+  auto a = to_json_value(state, given.chart_a_planets);
   if (!a) return nullptr;
-  auto b = to_json_value(state, values[1]);
+  auto b = to_json_value(state, given.chart_b_planets);
   if (!b) return nullptr;
   std::optional<Json> settings;
-  if (values[2] && values[2] != Py_None) {
-    settings = to_json_value(state, values[2]);
+  if (given.orb_settings && given.orb_settings != Py_None) {
+    settings = to_json_value(state, given.orb_settings);
     if (!settings) return nullptr;
   }
   if (!warn_option_note(orb_method_note(settings ? &*settings : nullptr))) return nullptr;
-  return run_unlocked(state, [&] { return calculate_synastry(*a, *b, settings); }, form);
+  return run_unlocked(state, [&] { return calculate_synastry(*a, *b, settings); }, given.form);
 }
+
+struct DerivedChartArguments : RecordArguments {
+  PyObject* base_chart = nullptr;
+  PyObject* root_house = nullptr;
+  PyObject* custom_name = nullptr;
+  static constexpr int required = 2;
+  static constexpr Parameter<DerivedChartArguments> parameters[] = {
+      {"base_chart", &DerivedChartArguments::base_chart},
+      {"root_house", &DerivedChartArguments::root_house},
+      {"custom_name", &DerivedChartArguments::custom_name},
+  };
+};
 
 PyObject* derived_chart(PyObject* module, PyObject* args, PyObject* kwargs) {
   ModuleState* state = state_of(module);
-  static const char* const names[] = {"base_chart", "root_house", "custom_name"};
-  PyObject* values[3] = {};
-  ResultForm form;
-  PyRef rest;
-  if (!take_result_form("derived_chart", &kwargs, &rest, &form)) return nullptr;
-  if (!parse_arguments(args, kwargs, "derived_chart", names, 3, 2, values)) return nullptr;
+  DerivedChartArguments given;
+  if (!parse_arguments(args, kwargs, "derived_chart", &given)) return nullptr;
   long long root_house = 0;
-  if (!arg_int(values[1], "derived_chart", "root_house", &root_house)) return nullptr;
+  if (!arg_int(given.root_house, "derived_chart", "root_house", &root_house)) return nullptr;
   std::optional<std::string> custom_name;
-  if (values[2] && values[2] != Py_None) {
+  if (given.custom_name && given.custom_name != Py_None) {
     std::string text;
-    if (!arg_text(values[2], "derived_chart", "custom_name", &text)) return nullptr;
+    if (!arg_text(given.custom_name, "derived_chart", "custom_name", &text)) return nullptr;
     custom_name = std::move(text);
   }
-  auto base = to_json_value(state, values[0]);
+  auto base = to_json_value(state, given.base_chart);
   if (!base) return nullptr;
-  return run_unlocked(state,
-                      [&] { return calculate_derived_chart(*base, root_house, custom_name); }, form);
+  return run_unlocked(
+      state, [&] { return calculate_derived_chart(*base, root_house, custom_name); }, given.form);
 }
 
 }  // namespace

@@ -10,21 +10,30 @@
 namespace quorvane::py {
 namespace {
 
+struct ChartDignitiesArguments : RecordArguments {
+  PyObject* chart = nullptr;
+  PyObject* dignity_scheme = nullptr;
+  static constexpr int required = 1;
+  static constexpr Parameter<ChartDignitiesArguments> parameters[] = {
+      {"chart", &ChartDignitiesArguments::chart},
+      {"dignity_scheme", &ChartDignitiesArguments::dignity_scheme},
+  };
+};
+
 PyObject* chart_dignities_function(PyObject* module, PyObject* args, PyObject* kwargs) {
   ModuleState* state = state_of(module);
-  static const char* const names[] = {"chart", "dignity_scheme"};
-  PyObject* values[2] = {};
-  ResultForm form;
-  PyRef rest;
-  if (!take_result_form("chart_dignities", &kwargs, &rest, &form)) return nullptr;
-  if (!parse_arguments(args, kwargs, "chart_dignities", names, 2, 1, values)) return nullptr;
-  auto chart = to_json_value(state, values[0]);
+  ChartDignitiesArguments given;
+  if (!parse_arguments(args, kwargs, "chart_dignities", &given)) return nullptr;
+  auto chart = to_json_value(state, given.chart);
   if (!chart) return nullptr;
   std::string scheme = "lilly";
-  if (values[1] && !arg_text(values[1], "chart_dignities", "dignity_scheme", &scheme)) return nullptr;
+  if (given.dignity_scheme &&
+      !arg_text(given.dignity_scheme, "chart_dignities", "dignity_scheme", &scheme)) {
+    return nullptr;
+  }
 
   if (!warn_option_note(dignity_scheme_note(scheme))) return nullptr;
-  return run_unlocked(state, [&] { return quorvane::chart_dignities(*chart, scheme); }, form);
+  return run_unlocked(state, [&] { return quorvane::chart_dignities(*chart, scheme); }, given.form);
 }
 
 }  // namespace

@@ -38,63 +38,75 @@ std::optional<ElectionCriteria> to_criteria(ModuleState* state, PyObject* criter
   return std::move(read).value();
 }
 
+struct ElectionArguments : ChartRequestArguments {
+  PyObject* criteria = nullptr;
+  static constexpr int required = 3;
+  static constexpr Parameter<ElectionArguments> parameters[] = {
+      {"moment", &ElectionArguments::moment},
+      {"latitude", &ElectionArguments::latitude},
+      {"longitude", &ElectionArguments::longitude},
+      {"criteria", &ElectionArguments::criteria},
+      {"house_system", &ElectionArguments::house_system},
+      {"zodiac_type", &ElectionArguments::zodiac_type},
+      {"ayanamsa", &ElectionArguments::ayanamsa},
+      {"orb_settings", &ElectionArguments::orb_settings},
+      {"dignity_scheme", &ElectionArguments::dignity_scheme},
+  };
+};
+
 PyObject* engine_election(PyObject* self, PyObject* args, PyObject* kwargs) {
   ModuleState* state = engine_state(self);
-  static const char* const names[] = {"moment",      "latitude",     "longitude",
-                                      "criteria",    "house_system", "zodiac_type",
-                                      "ayanamsa",    "orb_settings", "dignity_scheme"};
-  PyObject* values[9] = {};
-  ResultForm form;
-  PyRef rest;
-  if (!take_result_form("election", &kwargs, &rest, &form)) return nullptr;
-  if (!parse_arguments(args, kwargs, "election", names, 9, 3, values)) return nullptr;
-
+  ElectionArguments given;
+  if (!parse_arguments(args, kwargs, "election", &given)) return nullptr;
   ChartRequest request;
-  if (!read_place_and_options("election", values[1], values[2], &values[4], &request) ||
-      !read_optional_text(values[8], "election", "dignity_scheme", &request.dignity_scheme)) {
+  std::optional<ElectionCriteria> criteria;
+  if (!read_chart_request(state, "election", given, {}, &request, [&] {
+        criteria = to_criteria(state, given.criteria);
+        return criteria.has_value();
+      })) {
     return nullptr;
   }
-
-  auto criteria = to_criteria(state, values[3]);
-  if (!criteria) return nullptr;
-  auto moment = to_instant(state, values[0]);
-  if (!moment) return nullptr;
-  request.moment = *moment;
-  if (!read_orb_settings(state, values[7], &request)) return nullptr;
-
-  if (!warn_unknown_options(request)) return nullptr;
   const KernelSet& kernels = engine_kernels(self);
-  return compute_unlocked(self,
-                          [&] { return calculate_election_chart(kernels, request, *criteria); }, form);
+  return compute_unlocked(
+      self, [&] { return calculate_election_chart(kernels, request, *criteria); }, given.form);
 }
+
+struct ElectionsArguments : PlaceArguments {
+  PyObject* start = nullptr;
+  PyObject* end = nullptr;
+  PyObject* criteria = nullptr;
+  static constexpr int required = 4;
+  static constexpr Parameter<ElectionsArguments> parameters[] = {
+      {"start", &ElectionsArguments::start},
+      {"end", &ElectionsArguments::end},
+      {"latitude", &ElectionsArguments::latitude},
+      {"longitude", &ElectionsArguments::longitude},
+      {"criteria", &ElectionsArguments::criteria},
+      {"house_system", &ElectionsArguments::house_system},
+      {"zodiac_type", &ElectionsArguments::zodiac_type},
+      {"ayanamsa", &ElectionsArguments::ayanamsa},
+  };
+};
 
 PyObject* engine_elections(PyObject* self, PyObject* args, PyObject* kwargs) {
   ModuleState* state = engine_state(self);
-  static const char* const names[] = {"start",    "end",          "latitude",    "longitude",
-                                      "criteria", "house_system", "zodiac_type", "ayanamsa"};
-  PyObject* values[8] = {};
-  ResultForm form;
-  PyRef rest;
-  if (!take_result_form("elections", &kwargs, &rest, &form)) return nullptr;
-  if (!parse_arguments(args, kwargs, "elections", names, 8, 4, values)) return nullptr;
+  ElectionsArguments given;
+  if (!parse_arguments(args, kwargs, "elections", &given)) return nullptr;
 
   ChartRequest request;
-  if (!read_place_and_options("elections", values[2], values[3], &values[5], &request)) {
-    return nullptr;
-  }
-
-  auto criteria = to_criteria(state, values[4]);
+  if (!read_place_and_options("elections", given, &request)) return nullptr;
+  auto criteria = to_criteria(state, given.criteria);
   if (!criteria) return nullptr;
-  auto end = to_instant(state, values[1]);
+  auto end = to_instant(state, given.end);
   if (!end) return nullptr;
-  auto start = to_instant(state, values[0]);
+  auto start = to_instant(state, given.start);
   if (!start) return nullptr;
   request.moment = *start;
 
   if (!warn_unknown_options(request)) return nullptr;
   const KernelSet& kernels = engine_kernels(self);
-  return compute_unlocked(self,
-                          [&] { return search_elections(kernels, request, *end, *criteria); }, form);
+  return compute_unlocked(
+      self, [&] { return search_elections(kernels, request, *end, *criteria); }, given.form);
 }
 
 }  // namespace

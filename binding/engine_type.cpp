@@ -63,9 +63,8 @@ std::optional<std::string> path_bytes(const PyRef& path) {
 }
 
 PyObject* engine_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
-  static const char* const names[] = {"kernels"};
   PyObject* kernels = nullptr;
-  if (!parse_arguments(args, kwargs, "Engine", names, 1, 1, &kernels)) return nullptr;
+  if (!parse_argument(args, kwargs, "Engine", "kernels", &kernels)) return nullptr;
   // A str is a sequence too, of one-letter paths: refuse it outright.
   if (PyUnicode_Check(kernels) || !PySequence_Check(kernels)) return not_paths(kernels);
   // Items are checked as they come: a length (of range(10**9), or one a
@@ -150,9 +149,8 @@ PyGetSetDef engine_getset[] = {
 };
 
 PyObject* supports(PyObject* self, PyObject* args, PyObject* kwargs) {
-  static const char* const names[] = {"jd"};
   PyObject* value = nullptr;
-  if (!parse_arguments(args, kwargs, "supports", names, 1, 1, &value)) return nullptr;
+  if (!parse_argument(args, kwargs, "supports", "jd", &value)) return nullptr;
   double jd = 0.0;
   if (!arg_double(value, "supports", "jd", &jd)) return nullptr;
   return PyBool_FromLong(engine_kernels(self).for_jd(jd) != nullptr);

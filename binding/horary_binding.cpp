@@ -1,6 +1,5 @@
 // Engine.horary
 #include "args.hpp"
-#include "convert.hpp"
 #include "engine_object.hpp"
 #include "request_args.hpp"
 #include "unlocked.hpp"
@@ -32,38 +31,40 @@ bool arg_house(PyObject* value, std::optional<uint8_t>* out) {
   return true;
 }
 
+struct HoraryArguments : ChartRequestArguments {
+  PyObject* quesited_house = nullptr;
+  PyObject* chinese_calendar = nullptr;
+  static constexpr int required = 3;
+  static constexpr Parameter<HoraryArguments> parameters[] = {
+      {"moment", &HoraryArguments::moment},
+      {"latitude", &HoraryArguments::latitude},
+      {"longitude", &HoraryArguments::longitude},
+      {"house_system", &HoraryArguments::house_system},
+      {"zodiac_type", &HoraryArguments::zodiac_type},
+      {"ayanamsa", &HoraryArguments::ayanamsa},
+      {"orb_settings", &HoraryArguments::orb_settings},
+      {"dignity_scheme", &HoraryArguments::dignity_scheme},
+      {"quesited_house", &HoraryArguments::quesited_house},
+      {"chinese_calendar", &HoraryArguments::chinese_calendar},
+  };
+};
+
 PyObject* engine_horary(PyObject* self, PyObject* args, PyObject* kwargs) {
-  ModuleState* state = engine_state(self);
-  static const char* const names[] = {"moment",         "latitude",       "longitude",
-                                      "house_system",   "zodiac_type",    "ayanamsa",
-                                      "orb_settings",   "dignity_scheme", "quesited_house",
-                                      "chinese_calendar"};
-  PyObject* values[10] = {};
-  ResultForm form;
-  PyRef rest;
-  if (!take_result_form("horary", &kwargs, &rest, &form)) return nullptr;
-  if (!parse_arguments(args, kwargs, "horary", names, 10, 3, values)) return nullptr;
-
+  HoraryArguments given;
+  if (!parse_arguments(args, kwargs, "horary", &given)) return nullptr;
   ChartRequest request;
-  if (!read_place_and_options("horary", values[1], values[2], &values[3], &request) ||
-      !read_optional_text(values[7], "horary", "dignity_scheme", &request.dignity_scheme)) {
-    return nullptr;
-  }
   std::optional<uint8_t> quesited_house;
-  if (!arg_house(values[8], &quesited_house)) return nullptr;
-  if (values[9] && !arg_bool(values[9], "horary", "chinese_calendar", &request.chinese_calendar)) {
+  if (!read_chart_request(engine_state(self), "horary", given, {}, &request, [&] {
+        return arg_house(given.quesited_house, &quesited_house) &&
+               (!given.chinese_calendar ||
+                arg_bool(given.chinese_calendar, "horary", "chinese_calendar",
+                         &request.chinese_calendar));
+      })) {
     return nullptr;
   }
-
-  auto moment = to_instant(state, values[0]);
-  if (!moment) return nullptr;
-  request.moment = *moment;
-  if (!read_orb_settings(state, values[6], &request)) return nullptr;
-
-  if (!warn_unknown_options(request)) return nullptr;
   const KernelSet& kernels = engine_kernels(self);
-  return compute_unlocked(self,
-                          [&] { return calculate_horary_chart(kernels, request, quesited_house); }, form);
+  return compute_unlocked(
+      self, [&] { return calculate_horary_chart(kernels, request, quesited_house); }, given.form);
 }
 
 }  // namespace

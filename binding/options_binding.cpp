@@ -9,11 +9,9 @@ namespace quorvane::py {
 namespace {
 
 PyObject* option_codes_function(PyObject* module, PyObject* args, PyObject* kwargs) {
-  ResultForm form;
-  PyRef rest;
-  if (!take_result_form("option_codes", &kwargs, &rest, &form)) return nullptr;
-  if (!parse_arguments(args, kwargs, "option_codes", nullptr, 0, 0, nullptr)) return nullptr;
-  return run_unlocked(state_of(module), [] { return quorvane::option_codes(); }, form);
+  RecordArguments given;
+  if (!parse_arguments(args, kwargs, "option_codes", &given)) return nullptr;
+  return run_unlocked(state_of(module), [] { return quorvane::option_codes(); }, given.form);
 }
 
 }  // namespace

@@ -180,10 +180,7 @@ bool read_site(PyObject* latitude, PyObject* longitude, PyObject* height, Geodet
       !read_longitude(longitude, "positions", &site->longitude)) {
     return false;
   }
-  if (height && (!arg_double(height, "positions", "height", &site->height) ||
-                 !refuse_non_finite("positions", "height", site->height))) {
-    return false;
-  }
+  if (height && !arg_finite_double(height, "positions", "height", &site->height)) return false;
   return true;
 }
 

@@ -1,14 +1,10 @@
-// Engine methods of the predictive and relationship techniques: returns,
-// the transit timeline, progressions, solar-arc directions, composite and
-// Davison charts.
-#include <cmath>
-
+// Engine methods of the predictive techniques: returns, the transit
+// timeline, progressions and solar-arc directions.
 #include "args.hpp"
 #include "convert.hpp"
 #include "engine_object.hpp"
 #include "request_args.hpp"
 #include "unlocked.hpp"
-#include "quorvane/predictive/composite.hpp"
 #include "quorvane/predictive/progressions.hpp"
 #include "quorvane/predictive/returns.hpp"
 #include "quorvane/predictive/timeline.hpp"
@@ -22,23 +18,6 @@ PyCFunction as_function(Method method) {
   return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(method));
 }
 
-// A float argument that must also be finite: NaN or an infinity has no
-// place in a search or a chart.
-bool arg_finite(PyObject* value, const char* function, const char* name, double* out) {
-  if (!arg_double(value, function, name, out)) return false;
-  if (std::isfinite(*out)) return true;
-  PyErr_Format(PyExc_ValueError, "%s() argument '%s' must be finite", function, name);
-  return false;
-}
-
-// latitude and longitude, finite, then the texts as for charts.
-bool read_place(const char* function, PyObject* latitude, PyObject* longitude,
-                PyObject* const* texts, ChartRequest* request) {
-  return read_place_and_options(function, latitude, longitude, texts, request) &&
-         arg_finite(latitude, function, "latitude", &request->latitude) &&
-         arg_finite(longitude, function, "longitude", &request->longitude);
-}
-
 // The zodiac texts alone, into a request (its other fields unused).
 bool read_zodiac(const char* function, PyObject* zodiac_type, PyObject* ayanamsa, ZodiacChoice* out) {
   ChartRequest request;
@@ -50,62 +29,78 @@ bool read_zodiac(const char* function, PyObject* zodiac_type, PyObject* ayanamsa
   return true;
 }
 
-bool read_moment(ModuleState* state, PyObject* value, UtcInstant* out) {
-  auto moment = to_instant(state, value);
-  if (!moment) return false;
-  *out = *moment;
-  return true;
-}
+struct PlanetReturnArguments : ChartRequestArguments {
+  PyObject* body = nullptr;
+  PyObject* natal_longitude = nullptr;
+  static constexpr int required = 5;
+  static constexpr Parameter<PlanetReturnArguments> parameters[] = {
+      {"body", &PlanetReturnArguments::body},
+      {"natal_longitude", &PlanetReturnArguments::natal_longitude},
+      {"after", &PlanetReturnArguments::moment},
+      {"latitude", &PlanetReturnArguments::latitude},
+      {"longitude", &PlanetReturnArguments::longitude},
+      {"house_system", &PlanetReturnArguments::house_system},
+      {"zodiac_type", &PlanetReturnArguments::zodiac_type},
+      {"ayanamsa", &PlanetReturnArguments::ayanamsa},
+      {"orb_settings", &PlanetReturnArguments::orb_settings},
+      {"dignity_scheme", &PlanetReturnArguments::dignity_scheme},
+  };
+};
 
 PyObject* engine_planet_return(PyObject* self, PyObject* args, PyObject* kwargs) {
-  ModuleState* state = engine_state(self);
-  static const char* const names[] = {"body",         "natal_longitude", "after",
-                                      "latitude",     "longitude",       "house_system",
-                                      "zodiac_type",  "ayanamsa",        "orb_settings",
-                                      "dignity_scheme"};
-  PyObject* values[10] = {};
-  ResultForm form;
-  PyRef rest;
-  if (!take_result_form("planet_return", &kwargs, &rest, &form)) return nullptr;
-  if (!parse_arguments(args, kwargs, "planet_return", names, 10, 5, values)) return nullptr;
+  PlanetReturnArguments given;
+  if (!parse_arguments(args, kwargs, "planet_return", &given)) return nullptr;
   std::string body;
   double natal = 0.0;
   ChartRequest request;
-  if (!arg_text(values[0], "planet_return", "body", &body) ||
-      !arg_finite(values[1], "planet_return", "natal_longitude", &natal) ||
-      !read_moment(state, values[2], &request.moment) ||
-      !read_place("planet_return", values[3], values[4], &values[5], &request) ||
-      !read_orb_settings(state, values[8], &request) ||
-      !read_optional_text(values[9], "planet_return", "dignity_scheme", &request.dignity_scheme)) {
+  if (!arg_text(given.body, "planet_return", "body", &body) ||
+      !arg_finite_double(given.natal_longitude, "planet_return", "natal_longitude", &natal) ||
+      !read_chart_request(engine_state(self), "planet_return", given,
+                          {ChartArgumentOrder::moment_first, /*warn_unknown_options=*/false},
+                          &request)) {
     return nullptr;
   }
   const KernelSet& kernels = engine_kernels(self);
-  return compute_unlocked(self, [&] { return return_chart(kernels, body, natal, request); }, form);
+  return compute_unlocked(
+      self, [&] { return return_chart(kernels, body, natal, request); }, given.form);
 }
+
+struct ReturnsArguments : RecordArguments {
+  PyObject* body = nullptr;
+  PyObject* natal_longitude = nullptr;
+  PyObject* start = nullptr;
+  PyObject* end = nullptr;
+  PyObject* zodiac_type = nullptr;
+  PyObject* ayanamsa = nullptr;
+  static constexpr int required = 4;
+  static constexpr Parameter<ReturnsArguments> parameters[] = {
+      {"body", &ReturnsArguments::body},
+      {"natal_longitude", &ReturnsArguments::natal_longitude},
+      {"start", &ReturnsArguments::start},
+      {"end", &ReturnsArguments::end},
+      {"zodiac_type", &ReturnsArguments::zodiac_type},
+      {"ayanamsa", &ReturnsArguments::ayanamsa},
+  };
+};
 
 PyObject* engine_returns(PyObject* self, PyObject* args, PyObject* kwargs) {
   ModuleState* state = engine_state(self);
-  static const char* const names[] = {"body", "natal_longitude", "start", "end", "zodiac_type",
-                                      "ayanamsa"};
-  PyObject* values[6] = {};
-  ResultForm form;
-  PyRef rest;
-  if (!take_result_form("returns", &kwargs, &rest, &form)) return nullptr;
-  if (!parse_arguments(args, kwargs, "returns", names, 6, 4, values)) return nullptr;
+  ReturnsArguments given;
+  if (!parse_arguments(args, kwargs, "returns", &given)) return nullptr;
   std::string body;
   double natal = 0.0;
   UtcInstant start, end;
   ZodiacChoice zodiac;
-  if (!arg_text(values[0], "returns", "body", &body) ||
-      !arg_finite(values[1], "returns", "natal_longitude", &natal) ||
-      !read_moment(state, values[2], &start) || !read_moment(state, values[3], &end) ||
-      !read_zodiac("returns", values[4], values[5], &zodiac)) {
+  if (!arg_text(given.body, "returns", "body", &body) ||
+      !arg_finite_double(given.natal_longitude, "returns", "natal_longitude", &natal) ||
+      !read_moment(state, given.start, &start) || !read_moment(state, given.end, &end) ||
+      !read_zodiac("returns", given.zodiac_type, given.ayanamsa, &zodiac)) {
     return nullptr;
   }
   const KernelSet& kernels = engine_kernels(self);
   return compute_unlocked(self, [&] {
     return list_returns(kernels, body, natal, start.julian_day(), end.julian_day(), zodiac);
-  }, form);
+  }, given.form);
 }
 
 // A list or tuple of str (a str alone is refused, not read letter by letter).
@@ -127,25 +122,44 @@ bool read_body_names(PyObject* value, std::vector<std::string>* out) {
   return true;
 }
 
+struct TransitTimelineArguments : RecordArguments {
+  PyObject* natal_chart = nullptr;
+  PyObject* start = nullptr;
+  PyObject* end = nullptr;
+  PyObject* bodies = nullptr;
+  PyObject* orb_settings = nullptr;
+  PyObject* zodiac_type = nullptr;
+  PyObject* ayanamsa = nullptr;
+  static constexpr int required = 3;
+  static constexpr Parameter<TransitTimelineArguments> parameters[] = {
+      {"natal_chart", &TransitTimelineArguments::natal_chart},
+      {"start", &TransitTimelineArguments::start},
+      {"end", &TransitTimelineArguments::end},
+      {"bodies", &TransitTimelineArguments::bodies},
+      {"orb_settings", &TransitTimelineArguments::orb_settings},
+      {"zodiac_type", &TransitTimelineArguments::zodiac_type},
+      {"ayanamsa", &TransitTimelineArguments::ayanamsa},
+  };
+};
+
 PyObject* engine_transit_timeline(PyObject* self, PyObject* args, PyObject* kwargs) {
   ModuleState* state = engine_state(self);
-  static const char* const names[] = {"natal_chart",  "start",       "end",     "bodies",
-                                      "orb_settings", "zodiac_type", "ayanamsa"};
-  PyObject* values[7] = {};
-  ResultForm form;
-  PyRef rest;
-  if (!take_result_form("transit_timeline", &kwargs, &rest, &form)) return nullptr;
-  if (!parse_arguments(args, kwargs, "transit_timeline", names, 7, 3, values)) return nullptr;
-  auto natal = to_json_value(state, values[0]);
+  TransitTimelineArguments given;
+  if (!parse_arguments(args, kwargs, "transit_timeline", &given)) return nullptr;
+  auto natal = to_json_value(state, given.natal_chart);
   if (!natal) return nullptr;
   UtcInstant start, end;
   ZodiacChoice zodiac;
   ChartRequest orbs;
   std::vector<std::string> bodies;
-  if (!read_moment(state, values[1], &start) || !read_moment(state, values[2], &end)) return nullptr;
-  if (values[3] && values[3] != Py_None && !read_body_names(values[3], &bodies)) return nullptr;
-  if (!read_orb_settings(state, values[4], &orbs) ||
-      !read_zodiac("transit_timeline", values[5], values[6], &zodiac)) {
+  if (!read_moment(state, given.start, &start) || !read_moment(state, given.end, &end)) {
+    return nullptr;
+  }
+  if (given.bodies && given.bodies != Py_None && !read_body_names(given.bodies, &bodies)) {
+    return nullptr;
+  }
+  if (!read_orb_settings(state, given.orb_settings, &orbs) ||
+      !read_zodiac("transit_timeline", given.zodiac_type, given.ayanamsa, &zodiac)) {
     return nullptr;
   }
   const KernelSet& kernels = engine_kernels(self);
@@ -158,26 +172,40 @@ PyObject* engine_transit_timeline(PyObject* self, PyObject* args, PyObject* kwar
     request->zodiac = zodiac;
     request->orb_settings = orbs.orb_settings;
     return transit_timeline(kernels, *request);
-  }, form);
+  }, given.form);
 }
+
+struct ProgressionsArguments : PlaceArguments {
+  PyObject* birth = nullptr;
+  PyObject* target = nullptr;
+  PyObject* angle_method = nullptr;
+  PyObject* orb_settings = nullptr;
+  static constexpr int required = 4;
+  static constexpr Parameter<ProgressionsArguments> parameters[] = {
+      {"birth", &ProgressionsArguments::birth},
+      {"target", &ProgressionsArguments::target},
+      {"latitude", &ProgressionsArguments::latitude},
+      {"longitude", &ProgressionsArguments::longitude},
+      {"angle_method", &ProgressionsArguments::angle_method},
+      {"house_system", &ProgressionsArguments::house_system},
+      {"zodiac_type", &ProgressionsArguments::zodiac_type},
+      {"ayanamsa", &ProgressionsArguments::ayanamsa},
+      {"orb_settings", &ProgressionsArguments::orb_settings},
+  };
+};
 
 PyObject* engine_progressions(PyObject* self, PyObject* args, PyObject* kwargs) {
   ModuleState* state = engine_state(self);
-  static const char* const names[] = {"birth",       "target",       "latitude",
-                                      "longitude",   "angle_method", "house_system",
-                                      "zodiac_type", "ayanamsa",     "orb_settings"};
-  PyObject* values[9] = {};
-  ResultForm form;
-  PyRef rest;
-  if (!take_result_form("progressions", &kwargs, &rest, &form)) return nullptr;
-  if (!parse_arguments(args, kwargs, "progressions", names, 9, 4, values)) return nullptr;
+  ProgressionsArguments given;
+  if (!parse_arguments(args, kwargs, "progressions", &given)) return nullptr;
   ChartRequest options;
   UtcInstant target;
   std::string method_text = "solar_arc";
-  if (!read_moment(state, values[0], &options.moment) || !read_moment(state, values[1], &target) ||
-      !read_place("progressions", values[2], values[3], &values[5], &options) ||
-      !read_optional_text(values[4], "progressions", "angle_method", &method_text) ||
-      !read_orb_settings(state, values[8], &options)) {
+  if (!read_moment(state, given.birth, &options.moment) ||
+      !read_moment(state, given.target, &target) ||
+      !read_place_and_options("progressions", given, &options) ||
+      !read_optional_text(given.angle_method, "progressions", "angle_method", &method_text) ||
+      !read_orb_settings(state, given.orb_settings, &options)) {
     return nullptr;
   }
   const BirthPlace birth{options.moment, options.latitude, options.longitude};
@@ -186,82 +214,41 @@ PyObject* engine_progressions(PyObject* self, PyObject* args, PyObject* kwargs) 
     auto method = angle_method_from_text(method_text);
     if (!method) return unexpected(std::move(method).error());
     return secondary_progression(kernels, options, birth, target, *method);
-  }, form);
+  }, given.form);
 }
+
+struct SolarArcArguments : PlaceArguments {
+  PyObject* birth = nullptr;
+  PyObject* start = nullptr;
+  PyObject* end = nullptr;
+  static constexpr int required = 5;
+  static constexpr Parameter<SolarArcArguments> parameters[] = {
+      {"birth", &SolarArcArguments::birth},
+      {"start", &SolarArcArguments::start},
+      {"end", &SolarArcArguments::end},
+      {"latitude", &SolarArcArguments::latitude},
+      {"longitude", &SolarArcArguments::longitude},
+      {"house_system", &SolarArcArguments::house_system},
+      {"zodiac_type", &SolarArcArguments::zodiac_type},
+      {"ayanamsa", &SolarArcArguments::ayanamsa},
+  };
+};
 
 PyObject* engine_solar_arc_directions(PyObject* self, PyObject* args, PyObject* kwargs) {
   ModuleState* state = engine_state(self);
-  static const char* const names[] = {"birth",        "start",       "end",
-                                      "latitude",     "longitude",   "house_system",
-                                      "zodiac_type",  "ayanamsa"};
-  PyObject* values[8] = {};
-  ResultForm form;
-  PyRef rest;
-  if (!take_result_form("solar_arc_directions", &kwargs, &rest, &form)) return nullptr;
-  if (!parse_arguments(args, kwargs, "solar_arc_directions", names, 8, 5, values)) return nullptr;
+  SolarArcArguments given;
+  if (!parse_arguments(args, kwargs, "solar_arc_directions", &given)) return nullptr;
   ChartRequest options;
   UtcInstant start, end;
-  if (!read_moment(state, values[0], &options.moment) || !read_moment(state, values[1], &start) ||
-      !read_moment(state, values[2], &end) ||
-      !read_place("solar_arc_directions", values[3], values[4], &values[5], &options)) {
+  if (!read_moment(state, given.birth, &options.moment) ||
+      !read_moment(state, given.start, &start) || !read_moment(state, given.end, &end) ||
+      !read_place_and_options("solar_arc_directions", given, &options)) {
     return nullptr;
   }
   const BirthPlace birth{options.moment, options.latitude, options.longitude};
   const KernelSet& kernels = engine_kernels(self);
   return compute_unlocked(
-      self, [&] { return solar_arc_directions(kernels, options, birth, start, end); }, form);
-}
-
-// The two births of a relationship chart, then the chart options.
-bool read_two_births(ModuleState* state, const char* function, PyObject* const* values, BirthPlace* a, BirthPlace* b,
-                     ChartRequest* options) {
-  return read_moment(state, values[0], &a->moment) &&
-         arg_finite(values[1], function, "latitude_a", &a->latitude) &&
-         arg_finite(values[2], function, "longitude_a", &a->longitude) &&
-         read_moment(state, values[3], &b->moment) &&
-         arg_finite(values[4], function, "latitude_b", &b->latitude) &&
-         arg_finite(values[5], function, "longitude_b", &b->longitude) &&
-         read_optional_text(values[6], function, "house_system", &options->house_system) &&
-         read_optional_text(values[7], function, "zodiac_type", &options->zodiac_type) &&
-         read_optional_text(values[8], function, "ayanamsa", &options->ayanamsa) &&
-         read_orb_settings(state, values[9], options);
-}
-
-PyObject* engine_composite(PyObject* self, PyObject* args, PyObject* kwargs) {
-  ModuleState* state = engine_state(self);
-  static const char* const names[] = {"moment_a",    "latitude_a", "longitude_a", "moment_b",
-                                      "latitude_b",  "longitude_b", "house_system", "zodiac_type",
-                                      "ayanamsa",    "orb_settings"};
-  PyObject* values[10] = {};
-  ResultForm form;
-  PyRef rest;
-  if (!take_result_form("composite", &kwargs, &rest, &form)) return nullptr;
-  if (!parse_arguments(args, kwargs, "composite", names, 10, 6, values)) return nullptr;
-  BirthPlace a, b;
-  ChartRequest options;
-  if (!read_two_births(state, "composite", values, &a, &b, &options)) return nullptr;
-  const KernelSet& kernels = engine_kernels(self);
-  return compute_unlocked(self, [&] { return composite_chart(kernels, options, a, b); }, form);
-}
-
-PyObject* engine_davison(PyObject* self, PyObject* args, PyObject* kwargs) {
-  ModuleState* state = engine_state(self);
-  static const char* const names[] = {"moment_a",    "latitude_a",   "longitude_a", "moment_b",
-                                      "latitude_b",  "longitude_b",  "house_system", "zodiac_type",
-                                      "ayanamsa",    "orb_settings", "dignity_scheme"};
-  PyObject* values[11] = {};
-  ResultForm form;
-  PyRef rest;
-  if (!take_result_form("davison", &kwargs, &rest, &form)) return nullptr;
-  if (!parse_arguments(args, kwargs, "davison", names, 11, 6, values)) return nullptr;
-  BirthPlace a, b;
-  ChartRequest options;
-  if (!read_two_births(state, "davison", values, &a, &b, &options) ||
-      !read_optional_text(values[10], "davison", "dignity_scheme", &options.dignity_scheme)) {
-    return nullptr;
-  }
-  const KernelSet& kernels = engine_kernels(self);
-  return compute_unlocked(self, [&] { return davison_chart(kernels, options, a, b); }, form);
+      self, [&] { return solar_arc_directions(kernels, options, birth, start, end); }, given.form);
 }
 
 }  // namespace
@@ -300,19 +287,5 @@ PyMethodDef engine_solar_arc_directions_method = {
     "zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\", *, json=False)\n--\n\n"
     "The natal points directed by the solar arc of `start`, and every exact\n"
     "directed-to-natal aspect from `start` to `end`."};
-
-PyMethodDef engine_composite_method = {
-    "composite", as_function(engine_composite), METH_VARARGS | METH_KEYWORDS,
-    "composite($self, moment_a, latitude_a, longitude_a, moment_b, latitude_b, longitude_b, "
-    "house_system=\"P\", zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\", "
-    "orb_settings=None, *, json=False)\n--\n\n"
-    "The composite (midpoint) chart of two births."};
-
-PyMethodDef engine_davison_method = {
-    "davison", as_function(engine_davison), METH_VARARGS | METH_KEYWORDS,
-    "davison($self, moment_a, latitude_a, longitude_a, moment_b, latitude_b, longitude_b, "
-    "house_system=\"P\", zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\", "
-    "orb_settings=None, dignity_scheme=\"lilly\", *, json=False)\n--\n\n"
-    "The Davison chart of two births: the chart of the midpoint moment and place."};
 
 }  // namespace quorvane::py

@@ -31,13 +31,13 @@ bool read_longitude(PyObject* value, const char* function, double* out) {
   return refuse_place(function, "longitude", "a finite number of degrees (east positive)", value);
 }
 
-bool read_place_and_options(const char* function, PyObject* latitude, PyObject* longitude,
-                            PyObject* const* texts, ChartRequest* request) {
-  return read_latitude(latitude, function, &request->latitude) &&
-         read_longitude(longitude, function, &request->longitude) &&
-         read_optional_text(texts[0], function, "house_system", &request->house_system) &&
-         read_optional_text(texts[1], function, "zodiac_type", &request->zodiac_type) &&
-         read_optional_text(texts[2], function, "ayanamsa", &request->ayanamsa);
+bool read_place_and_options(const char* function, const PlaceArguments& given,
+                            ChartRequest* request) {
+  return read_latitude(given.latitude, function, &request->latitude) &&
+         read_longitude(given.longitude, function, &request->longitude) &&
+         read_optional_text(given.house_system, function, "house_system", &request->house_system) &&
+         read_optional_text(given.zodiac_type, function, "zodiac_type", &request->zodiac_type) &&
+         read_optional_text(given.ayanamsa, function, "ayanamsa", &request->ayanamsa);
 }
 
 bool read_optional_text(PyObject* value, const char* function, const char* name, std::string* out) {
@@ -62,6 +62,45 @@ bool read_orb_settings(ModuleState* state, PyObject* value, ChartRequest* reques
   if (!settings) return false;
   request->orb_settings = std::move(*settings);
   return true;
+}
+
+bool read_moment(ModuleState* state, PyObject* value, UtcInstant* out) {
+  auto moment = to_instant(state, value);
+  if (!moment) return false;
+  *out = *moment;
+  return true;
+}
+
+namespace {
+
+bool read_dignity_scheme(const char* function, const ChartRequestArguments& given,
+                         ChartRequest* request) {
+  return read_optional_text(given.dignity_scheme, function, "dignity_scheme",
+                            &request->dignity_scheme);
+}
+
+}  // namespace
+
+bool read_chart_request_head(ModuleState* state, const char* function,
+                             const ChartRequestArguments& given, ChartArgumentOrder order,
+                             ChartRequest* request) {
+  if (order == ChartArgumentOrder::moment_first) {
+    return read_moment(state, given.moment, &request->moment) &&
+           read_place_and_options(function, given, request);
+  }
+  return read_place_and_options(function, given, request) &&
+         read_dignity_scheme(function, given, request);
+}
+
+bool read_chart_request_tail(ModuleState* state, const char* function,
+                             const ChartRequestArguments& given, ChartArgumentOrder order,
+                             ChartRequest* request) {
+  if (order == ChartArgumentOrder::moment_first) {
+    return read_orb_settings(state, given.orb_settings, request) &&
+           read_dignity_scheme(function, given, request);
+  }
+  return read_moment(state, given.moment, &request->moment) &&
+         read_orb_settings(state, given.orb_settings, request);
 }
 
 }  // namespace quorvane::py

@@ -1,10 +1,11 @@
 // The arguments that build a chart request, shared by Engine.chart,
-// horary, election, elections and transit.
+// horary, election, elections, transit and the predictive calls.
 #pragma once
 
 #include <optional>
 #include <string>
 
+#include "args.hpp"
 #include "module_state.hpp"
 #include "pyref.hpp"
 #include "quorvane/chart/chart.hpp"
@@ -18,11 +19,23 @@ bool read_latitude(PyObject* value, const char* function, double* out);
 // beyond +-180 wrap), else ValueError naming the argument.
 bool read_longitude(PyObject* value, const char* function, double* out);
 
+// A place and the option texts of every chart cast for it.
+struct PlaceArguments : RecordArguments {
+  PyObject* latitude = nullptr;
+  PyObject* longitude = nullptr;
+  PyObject* house_system = nullptr;
+  PyObject* zodiac_type = nullptr;
+  PyObject* ayanamsa = nullptr;
+};
+
 // latitude and longitude (floats), then house_system, zodiac_type and
-// ayanamsa from `texts` (three slots; an omitted one keeps the default),
-// converted in that order so the first bad argument is the one reported.
-bool read_place_and_options(const char* function, PyObject* latitude, PyObject* longitude,
-                            PyObject* const* texts, ChartRequest* request);
+// ayanamsa (an omitted one keeps the default), converted in that order so
+// the first bad argument is the one reported.
+bool read_place_and_options(const char* function, const PlaceArguments& given,
+                            ChartRequest* request);
+
+// A moment argument (see to_instant).
+bool read_moment(ModuleState* state, PyObject* value, UtcInstant* out);
 
 // An optional text argument: omitted keeps `*out`.
 bool read_optional_text(PyObject* value, const char* function, const char* name, std::string* out);
@@ -36,5 +49,54 @@ bool warn_option_note(const std::optional<std::string>& note);
 
 // orb_settings: omitted or None means none; else any object json.dumps takes.
 bool read_orb_settings(ModuleState* state, PyObject* value, ChartRequest* request);
+
+// The arguments every call that computes a chart of a moment and place
+// shares; a call's own argument struct derives from it.
+struct ChartRequestArguments : PlaceArguments {
+  PyObject* moment = nullptr;
+  PyObject* orb_settings = nullptr;
+  PyObject* dignity_scheme = nullptr;
+};
+
+// The order in which a chart call converts its arguments; the first bad one
+// is the one reported, so each call keeps the order it was published with.
+enum class ChartArgumentOrder {
+  // place, option texts, dignity scheme | the call's own | moment, orb settings
+  place_first,
+  // moment, place, option texts | the call's own | orb settings, dignity scheme
+  moment_first,
+};
+
+struct ChartOpening {
+  ChartArgumentOrder order = ChartArgumentOrder::place_first;
+  // planet_return has never warned about unknown option texts.
+  bool warn_unknown_options = true;
+};
+
+// The two halves of the opening, either side of the call's own arguments.
+bool read_chart_request_head(ModuleState* state, const char* function,
+                             const ChartRequestArguments& given, ChartArgumentOrder order,
+                             ChartRequest* request);
+bool read_chart_request_tail(ModuleState* state, const char* function,
+                             const ChartRequestArguments& given, ChartArgumentOrder order,
+                             ChartRequest* request);
+
+// The chart request of a call, with `read_own` converting the call's own
+// arguments at their place in the order (see ChartArgumentOrder); then the
+// warnings for unknown option texts. False with a Python error set.
+template <class ReadOwn>
+bool read_chart_request(ModuleState* state, const char* function,
+                        const ChartRequestArguments& given, ChartOpening opening,
+                        ChartRequest* request, ReadOwn&& read_own) {
+  return read_chart_request_head(state, function, given, opening.order, request) && read_own() &&
+         read_chart_request_tail(state, function, given, opening.order, request) &&
+         (!opening.warn_unknown_options || warn_unknown_options(*request));
+}
+
+inline bool read_chart_request(ModuleState* state, const char* function,
+                               const ChartRequestArguments& given, ChartOpening opening,
+                               ChartRequest* request) {
+  return read_chart_request(state, function, given, opening, request, [] { return true; });
+}
 
 }  // namespace quorvane::py

@@ -7,9 +7,8 @@ namespace quorvane::py {
 namespace {
 
 PyObject* julian_day(PyObject* module, PyObject* args, PyObject* kwargs) {
-  static const char* const names[] = {"moment"};
   PyObject* moment = nullptr;
-  if (!parse_arguments(args, kwargs, "julian_day", names, 1, 1, &moment)) return nullptr;
+  if (!parse_argument(args, kwargs, "julian_day", "moment", &moment)) return nullptr;
   auto instant = to_instant(state_of(module), moment);
   if (!instant) return nullptr;
   return PyFloat_FromDouble(instant->julian_day());

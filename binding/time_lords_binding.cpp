@@ -10,52 +10,67 @@
 namespace quorvane::py {
 namespace {
 
+struct TimeLordsArguments : RecordArguments {
+  PyObject* birth = nullptr;
+  PyObject* sun_longitude = nullptr;
+  PyObject* ascendant_longitude = nullptr;
+  PyObject* start = nullptr;
+  PyObject* end = nullptr;
+  static constexpr int required = 5;
+  static constexpr Parameter<TimeLordsArguments> parameters[] = {
+      {"birth", &TimeLordsArguments::birth},
+      {"sun_longitude", &TimeLordsArguments::sun_longitude},
+      {"ascendant_longitude", &TimeLordsArguments::ascendant_longitude},
+      {"start", &TimeLordsArguments::start},
+      {"end", &TimeLordsArguments::end},
+  };
+};
+
 PyObject* time_lords(PyObject* module, PyObject* args, PyObject* kwargs) {
   ModuleState* state = state_of(module);
-  static const char* const names[] = {"birth", "sun_longitude", "ascendant_longitude", "start",
-                                      "end"};
-  PyObject* values[5] = {};
-  ResultForm form;
-  PyRef rest;
-  if (!take_result_form("time_lords", &kwargs, &rest, &form)) return nullptr;
-  if (!parse_arguments(args, kwargs, "time_lords", names, 5, 5, values)) return nullptr;
-  auto birth = to_instant(state, values[0]);
+  TimeLordsArguments given;
+  if (!parse_arguments(args, kwargs, "time_lords", &given)) return nullptr;
+  auto birth = to_instant(state, given.birth);
   if (!birth) return nullptr;
   double sun = 0.0;
-  if (!arg_finite_double(values[1], "time_lords", "sun_longitude", &sun)) return nullptr;
+  if (!arg_finite_double(given.sun_longitude, "time_lords", "sun_longitude", &sun)) return nullptr;
   double ascendant = 0.0;
-  if (!arg_finite_double(values[2], "time_lords", "ascendant_longitude", &ascendant)) {
+  if (!arg_finite_double(given.ascendant_longitude, "time_lords", "ascendant_longitude",
+                         &ascendant)) {
     return nullptr;
   }
-  auto start = to_instant(state, values[3]);
+  auto start = to_instant(state, given.start);
   if (!start) return nullptr;
-  auto end = to_instant(state, values[4]);
+  auto end = to_instant(state, given.end);
   if (!end) return nullptr;
-  return run_unlocked(state,
-                      [&] { return quorvane::time_lords(*birth, sun, ascendant, *start, *end); }, form);
+  return run_unlocked(
+      state, [&] { return quorvane::time_lords(*birth, sun, ascendant, *start, *end); },
+      given.form);
 }
 
+struct DegreeQualitiesArguments : RecordArguments {
+  PyObject* longitude = nullptr;
+  static constexpr int required = 1;
+  static constexpr Parameter<DegreeQualitiesArguments> parameters[] = {
+      {"longitude", &DegreeQualitiesArguments::longitude},
+  };
+};
+
 PyObject* degree_qualities(PyObject* module, PyObject* args, PyObject* kwargs) {
-  ModuleState* state = state_of(module);
-  static const char* const names[] = {"longitude"};
-  PyObject* value = nullptr;
-  ResultForm form;
-  PyRef rest;
-  if (!take_result_form("degree_qualities", &kwargs, &rest, &form)) return nullptr;
-  if (!parse_arguments(args, kwargs, "degree_qualities", names, 1, 1, &value)) return nullptr;
+  DegreeQualitiesArguments given;
+  if (!parse_arguments(args, kwargs, "degree_qualities", &given)) return nullptr;
   double longitude = 0.0;
-  if (!arg_finite_double(value, "degree_qualities", "longitude", &longitude)) return nullptr;
-  return run_unlocked(state, [&] { return quorvane::degree_qualities(longitude); }, form);
+  if (!arg_finite_double(given.longitude, "degree_qualities", "longitude", &longitude)) {
+    return nullptr;
+  }
+  return run_unlocked(
+      state_of(module), [&] { return quorvane::degree_qualities(longitude); }, given.form);
 }
 
 PyObject* degree_quality_table(PyObject* module, PyObject* args, PyObject* kwargs) {
-  ResultForm form;
-  PyRef rest;
-  if (!take_result_form("degree_quality_table", &kwargs, &rest, &form)) return nullptr;
-  if (!parse_arguments(args, kwargs, "degree_quality_table", nullptr, 0, 0, nullptr)) {
-    return nullptr;
-  }
-  return run_unlocked(state_of(module), [] { return degree_quality_table_json(); }, form);
+  RecordArguments given;
+  if (!parse_arguments(args, kwargs, "degree_quality_table", &given)) return nullptr;
+  return run_unlocked(state_of(module), [] { return degree_quality_table_json(); }, given.form);
 }
 
 }  // namespace

@@ -9,33 +9,37 @@
 namespace quorvane::py {
 namespace {
 
+struct TransitArguments : ChartRequestArguments {
+  PyObject* natal_planets = nullptr;
+  static constexpr int required = 4;
+  static constexpr Parameter<TransitArguments> parameters[] = {
+      {"natal_planets", &TransitArguments::natal_planets},
+      {"moment", &TransitArguments::moment},
+      {"latitude", &TransitArguments::latitude},
+      {"longitude", &TransitArguments::longitude},
+      {"house_system", &TransitArguments::house_system},
+      {"zodiac_type", &TransitArguments::zodiac_type},
+      {"ayanamsa", &TransitArguments::ayanamsa},
+      {"orb_settings", &TransitArguments::orb_settings},
+      {"dignity_scheme", &TransitArguments::dignity_scheme},
+  };
+};
+
 PyObject* engine_transit(PyObject* self, PyObject* args, PyObject* kwargs) {
   ModuleState* state = engine_state(self);
-  static const char* const names[] = {"natal_planets", "moment",       "latitude",
-                                      "longitude",     "house_system", "zodiac_type",
-                                      "ayanamsa",      "orb_settings", "dignity_scheme"};
-  PyObject* values[9] = {};
-  ResultForm form;
-  PyRef rest;
-  if (!take_result_form("transit", &kwargs, &rest, &form)) return nullptr;
-  if (!parse_arguments(args, kwargs, "transit", names, 9, 4, values)) return nullptr;
-
+  TransitArguments given;
+  if (!parse_arguments(args, kwargs, "transit", &given)) return nullptr;
   ChartRequest request;
-  if (!read_place_and_options("transit", values[2], values[3], &values[4], &request) ||
-      !read_optional_text(values[8], "transit", "dignity_scheme", &request.dignity_scheme)) {
+  std::optional<Json> natal;
+  if (!read_chart_request(state, "transit", given, {}, &request, [&] {
+        natal = to_json_value(state, given.natal_planets);
+        return natal.has_value();
+      })) {
     return nullptr;
   }
-
-  auto natal = to_json_value(state, values[0]);
-  if (!natal) return nullptr;
-  auto moment = to_instant(state, values[1]);
-  if (!moment) return nullptr;
-  request.moment = *moment;
-  if (!read_orb_settings(state, values[7], &request)) return nullptr;
-
-  if (!warn_unknown_options(request)) return nullptr;
   const KernelSet& kernels = engine_kernels(self);
-  return compute_unlocked(self, [&] { return calculate_transit_chart(kernels, *natal, request); }, form);
+  return compute_unlocked(
+      self, [&] { return calculate_transit_chart(kernels, *natal, request); }, given.form);
 }
 
 }  // namespace

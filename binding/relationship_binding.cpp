@@ -1,0 +1,119 @@
+// Engine methods of the relationship charts: composite and Davison.
+#include "args.hpp"
+#include "engine_object.hpp"
+#include "request_args.hpp"
+#include "unlocked.hpp"
+#include "quorvane/predictive/composite.hpp"
+
+namespace quorvane::py {
+namespace {
+
+using Method = PyObject* (*)(PyObject*, PyObject*, PyObject*);
+
+PyCFunction as_function(Method method) {
+  return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(method));
+}
+
+// The two births of a relationship chart and its chart options.
+struct TwoBirthArguments : RecordArguments {
+  PyObject* moment_a = nullptr;
+  PyObject* latitude_a = nullptr;
+  PyObject* longitude_a = nullptr;
+  PyObject* moment_b = nullptr;
+  PyObject* latitude_b = nullptr;
+  PyObject* longitude_b = nullptr;
+  PyObject* house_system = nullptr;
+  PyObject* zodiac_type = nullptr;
+  PyObject* ayanamsa = nullptr;
+  PyObject* orb_settings = nullptr;
+  PyObject* dignity_scheme = nullptr;  // davison only
+};
+
+// The births in turn, then the chart options.
+bool read_two_births(ModuleState* state, const char* function, const TwoBirthArguments& given,
+                     BirthPlace* a, BirthPlace* b, ChartRequest* options) {
+  return read_moment(state, given.moment_a, &a->moment) &&
+         arg_finite_double(given.latitude_a, function, "latitude_a", &a->latitude) &&
+         arg_finite_double(given.longitude_a, function, "longitude_a", &a->longitude) &&
+         read_moment(state, given.moment_b, &b->moment) &&
+         arg_finite_double(given.latitude_b, function, "latitude_b", &b->latitude) &&
+         arg_finite_double(given.longitude_b, function, "longitude_b", &b->longitude) &&
+         read_optional_text(given.house_system, function, "house_system", &options->house_system) &&
+         read_optional_text(given.zodiac_type, function, "zodiac_type", &options->zodiac_type) &&
+         read_optional_text(given.ayanamsa, function, "ayanamsa", &options->ayanamsa) &&
+         read_orb_settings(state, given.orb_settings, options) &&
+         read_optional_text(given.dignity_scheme, function, "dignity_scheme",
+                            &options->dignity_scheme);
+}
+
+struct CompositeArguments : TwoBirthArguments {
+  static constexpr int required = 6;
+  static constexpr Parameter<CompositeArguments> parameters[] = {
+      {"moment_a", &CompositeArguments::moment_a},
+      {"latitude_a", &CompositeArguments::latitude_a},
+      {"longitude_a", &CompositeArguments::longitude_a},
+      {"moment_b", &CompositeArguments::moment_b},
+      {"latitude_b", &CompositeArguments::latitude_b},
+      {"longitude_b", &CompositeArguments::longitude_b},
+      {"house_system", &CompositeArguments::house_system},
+      {"zodiac_type", &CompositeArguments::zodiac_type},
+      {"ayanamsa", &CompositeArguments::ayanamsa},
+      {"orb_settings", &CompositeArguments::orb_settings},
+  };
+};
+
+struct DavisonArguments : TwoBirthArguments {
+  static constexpr int required = 6;
+  static constexpr Parameter<DavisonArguments> parameters[] = {
+      {"moment_a", &DavisonArguments::moment_a},
+      {"latitude_a", &DavisonArguments::latitude_a},
+      {"longitude_a", &DavisonArguments::longitude_a},
+      {"moment_b", &DavisonArguments::moment_b},
+      {"latitude_b", &DavisonArguments::latitude_b},
+      {"longitude_b", &DavisonArguments::longitude_b},
+      {"house_system", &DavisonArguments::house_system},
+      {"zodiac_type", &DavisonArguments::zodiac_type},
+      {"ayanamsa", &DavisonArguments::ayanamsa},
+      {"orb_settings", &DavisonArguments::orb_settings},
+      {"dignity_scheme", &DavisonArguments::dignity_scheme},
+  };
+};
+
+// Both charts read the same two births; only the chart cast from them differs.
+template <class Arguments, class Cast>
+PyObject* relationship_chart(PyObject* self, PyObject* args, PyObject* kwargs,
+                             const char* function, Cast cast) {
+  Arguments given;
+  if (!parse_arguments(args, kwargs, function, &given)) return nullptr;
+  BirthPlace a, b;
+  ChartRequest options;
+  if (!read_two_births(engine_state(self), function, given, &a, &b, &options)) return nullptr;
+  const KernelSet& kernels = engine_kernels(self);
+  return compute_unlocked(self, [&] { return cast(kernels, options, a, b); }, given.form);
+}
+
+PyObject* engine_composite(PyObject* self, PyObject* args, PyObject* kwargs) {
+  return relationship_chart<CompositeArguments>(self, args, kwargs, "composite", composite_chart);
+}
+
+PyObject* engine_davison(PyObject* self, PyObject* args, PyObject* kwargs) {
+  return relationship_chart<DavisonArguments>(self, args, kwargs, "davison", davison_chart);
+}
+
+}  // namespace
+
+PyMethodDef engine_composite_method = {
+    "composite", as_function(engine_composite), METH_VARARGS | METH_KEYWORDS,
+    "composite($self, moment_a, latitude_a, longitude_a, moment_b, latitude_b, longitude_b, "
+    "house_system=\"P\", zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\", "
+    "orb_settings=None, *, json=False)\n--\n\n"
+    "The composite (midpoint) chart of two births."};
+
+PyMethodDef engine_davison_method = {
+    "davison", as_function(engine_davison), METH_VARARGS | METH_KEYWORDS,
+    "davison($self, moment_a, latitude_a, longitude_a, moment_b, latitude_b, longitude_b, "
+    "house_system=\"P\", zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\", "
+    "orb_settings=None, dignity_scheme=\"lilly\", *, json=False)\n--\n\n"
+    "The Davison chart of two births: the chart of the midpoint moment and place."};
+
+}  // namespace quorvane::py
