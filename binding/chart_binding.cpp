@@ -1,6 +1,7 @@
 // Engine.chart
 #include "args.hpp"
 #include "engine_object.hpp"
+#include "functions.hpp"
 #include "request_args.hpp"
 #include "unlocked.hpp"
 #include "quorvane/chart/chart.hpp"
@@ -42,7 +43,7 @@ PyObject* engine_chart(PyObject* self, PyObject* args, PyObject* kwargs) {
 }  // namespace
 
 PyMethodDef engine_chart_method = {
-    "chart", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(engine_chart)),
+    "chart", with_keywords(engine_chart),
     METH_VARARGS | METH_KEYWORDS,
     "chart($self, moment, latitude, longitude, house_system=\"P\", zodiac_type=\"tropical\", "
     "ayanamsa=\"galcent_0sag\", orb_settings=None, dignity_scheme=\"lilly\", "

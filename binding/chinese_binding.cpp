@@ -180,7 +180,7 @@ PyObject* zi_wei(PyObject* module, PyObject* args, PyObject* kwargs) {
 }  // namespace
 
 PyMethodDef bazi_method = {
-    "bazi", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(bazi)),
+    "bazi", with_keywords(bazi),
     METH_VARARGS | METH_KEYWORDS,
     "bazi(calendar, moment, longitude, utc_offset_minutes, solar_time=True, "
     "zi_hour=\"next_day\", sex=None, luck_pillars=10, year=None, date=None, *, json=False)\n--\n\n"
@@ -189,7 +189,7 @@ PyMethodDef bazi_method = {
     "No kernel is needed."};
 
 PyMethodDef zi_wei_method = {
-    "zi_wei", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(zi_wei)),
+    "zi_wei", with_keywords(zi_wei),
     METH_VARARGS | METH_KEYWORDS,
     "zi_wei(calendar, moment, longitude, utc_offset_minutes, solar_time=True, "
     "zi_hour=\"next_day\", sex=None, leap_month=\"split\", year=None, date=None, *, json=False)\n--\n\n"

@@ -115,7 +115,7 @@ PyObject* declination_aspects_function(PyObject* /*module*/, PyObject* args, PyO
 
 PyMethodDef declination_aspects_method = {
     "declination_aspects",
-    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(declination_aspects_function)),
+    with_keywords(declination_aspects_function),
     METH_VARARGS | METH_KEYWORDS,
     "declination_aspects(positions, orb=1.0)\n--\n\n"
     "Out-of-bounds flags and the parallels and contraparallels within `orb` degrees\n"

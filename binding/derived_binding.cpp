@@ -74,13 +74,13 @@ PyObject* derived_chart(PyObject* module, PyObject* args, PyObject* kwargs) {
 }  // namespace
 
 PyMethodDef synastry_method = {
-    "synastry", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(synastry)),
+    "synastry", with_keywords(synastry),
     METH_VARARGS | METH_KEYWORDS,
     "synastry(chart_a_planets, chart_b_planets, orb_settings=None, *, json=False)\n--\n\n"
     "Cross-aspects from chart B's planets (overlay) to chart A's (base)."};
 
 PyMethodDef derived_chart_method = {
-    "derived_chart", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(derived_chart)),
+    "derived_chart", with_keywords(derived_chart),
     METH_VARARGS | METH_KEYWORDS,
     "derived_chart(base_chart, root_house, custom_name=None, *, json=False)\n--\n\n"
     "A derived (turned) chart from a chart dict: radix house `root_house` becomes house 1."};

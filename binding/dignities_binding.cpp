@@ -40,7 +40,7 @@ PyObject* chart_dignities_function(PyObject* module, PyObject* args, PyObject* k
 
 PyMethodDef chart_dignities_method = {
     "chart_dignities",
-    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(chart_dignities_function)),
+    with_keywords(chart_dignities_function),
     METH_VARARGS | METH_KEYWORDS,
     "chart_dignities(chart, dignity_scheme=\"lilly\", *, json=False)\n--\n\n"
     "A computed chart's dignities (condition, sect, receptions) judged again under\n"

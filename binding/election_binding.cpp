@@ -3,6 +3,7 @@
 #include "convert.hpp"
 #include "engine_object.hpp"
 #include "errors.hpp"
+#include "functions.hpp"
 #include "request_args.hpp"
 #include "unlocked.hpp"
 #include "quorvane/election/election.hpp"
@@ -112,7 +113,7 @@ PyObject* engine_elections(PyObject* self, PyObject* args, PyObject* kwargs) {
 }  // namespace
 
 PyMethodDef engine_election_method = {
-    "election", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(engine_election)),
+    "election", with_keywords(engine_election),
     METH_VARARGS | METH_KEYWORDS,
     "election($self, moment, latitude, longitude, criteria=None, house_system=\"P\", "
     "zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\", orb_settings=None, "
@@ -120,7 +121,7 @@ PyMethodDef engine_election_method = {
     "A chart with its electional assessment under the `election_data` key."};
 
 PyMethodDef engine_elections_method = {
-    "elections", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(engine_elections)),
+    "elections", with_keywords(engine_elections),
     METH_VARARGS | METH_KEYWORDS,
     "elections($self, start, end, latitude, longitude, criteria=None, house_system=\"P\", "
     "zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\", *, json=False)\n--\n\n"

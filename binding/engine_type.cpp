@@ -183,7 +183,7 @@ PyMethodDef* engine_methods() {
 }  // namespace
 
 PyMethodDef engine_supports_method = {
-    "supports", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(supports)),
+    "supports", with_keywords(supports),
     METH_VARARGS | METH_KEYWORDS,
     "supports($self, jd)\n--\n\nWhether a loaded kernel covers this UT Julian date."};
 

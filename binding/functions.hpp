@@ -5,6 +5,12 @@
 
 namespace quorvane::py {
 
+// A function taking keywords, as a method table holds it.
+using KeywordFunction = PyObject* (*)(PyObject*, PyObject*, PyObject*);
+inline PyCFunction with_keywords(KeywordFunction function) {
+  return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
+}
+
 extern PyMethodDef julian_day_method;
 extern PyMethodDef synastry_method;
 extern PyMethodDef derived_chart_method;

@@ -1,6 +1,7 @@
 // Engine.horary
 #include "args.hpp"
 #include "engine_object.hpp"
+#include "functions.hpp"
 #include "request_args.hpp"
 #include "unlocked.hpp"
 #include "quorvane/horary/horary.hpp"
@@ -70,7 +71,7 @@ PyObject* engine_horary(PyObject* self, PyObject* args, PyObject* kwargs) {
 }  // namespace
 
 PyMethodDef engine_horary_method = {
-    "horary", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(engine_horary)),
+    "horary", with_keywords(engine_horary),
     METH_VARARGS | METH_KEYWORDS,
     "horary($self, moment, latitude, longitude, house_system=\"P\", zodiac_type=\"tropical\", "
     "ayanamsa=\"galcent_0sag\", orb_settings=None, dignity_scheme=\"lilly\", "

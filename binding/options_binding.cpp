@@ -18,7 +18,7 @@ PyObject* option_codes_function(PyObject* module, PyObject* args, PyObject* kwar
 
 PyMethodDef option_codes_method = {
     "option_codes",
-    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(option_codes_function)),
+    with_keywords(option_codes_function),
     METH_VARARGS | METH_KEYWORDS,
     "option_codes(*, json=False)\n--\n\n"
     "The accepted codes of each chart option (house_system, zodiac_type, ayanamsa,\n"

@@ -12,6 +12,7 @@
 #include "convert.hpp"
 #include "engine_object.hpp"
 #include "errors.hpp"
+#include "functions.hpp"
 #include "request_args.hpp"
 #include "without_lock.hpp"
 #include "quorvane/astronomy/positions.hpp"
@@ -321,7 +322,7 @@ PyObject* engine_positions(PyObject* self, PyObject* args, PyObject* kwargs) {
 }  // namespace
 
 PyMethodDef engine_positions_method = {
-    "positions", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(engine_positions)),
+    "positions", with_keywords(engine_positions),
     METH_VARARGS | METH_KEYWORDS,
     "positions($self, moments, bodies=None, *, zodiac_type=\"tropical\", "
     "ayanamsa=\"galcent_0sag\", center=\"geocentric\", latitude=None, longitude=None, "

@@ -3,6 +3,7 @@
 #include "args.hpp"
 #include "convert.hpp"
 #include "engine_object.hpp"
+#include "functions.hpp"
 #include "request_args.hpp"
 #include "unlocked.hpp"
 #include "quorvane/predictive/progressions.hpp"
@@ -11,12 +12,6 @@
 
 namespace quorvane::py {
 namespace {
-
-using Method = PyObject* (*)(PyObject*, PyObject*, PyObject*);
-
-PyCFunction as_function(Method method) {
-  return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(method));
-}
 
 // The zodiac texts alone, into a request (its other fields unused).
 bool read_zodiac(const char* function, PyObject* zodiac_type, PyObject* ayanamsa, ZodiacChoice* out) {
@@ -254,7 +249,7 @@ PyObject* engine_solar_arc_directions(PyObject* self, PyObject* args, PyObject* 
 }  // namespace
 
 PyMethodDef engine_planet_return_method = {
-    "planet_return", as_function(engine_planet_return), METH_VARARGS | METH_KEYWORDS,
+    "planet_return", with_keywords(engine_planet_return), METH_VARARGS | METH_KEYWORDS,
     "planet_return($self, body, natal_longitude, after, latitude, longitude, house_system=\"P\", "
     "zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\", orb_settings=None, "
     "dignity_scheme=\"lilly\", *, json=False)\n--\n\n"
@@ -262,27 +257,27 @@ PyMethodDef engine_planet_return_method = {
     "at the given place (a relocated return when it is not the birthplace)."};
 
 PyMethodDef engine_returns_method = {
-    "returns", as_function(engine_returns), METH_VARARGS | METH_KEYWORDS,
+    "returns", with_keywords(engine_returns), METH_VARARGS | METH_KEYWORDS,
     "returns($self, body, natal_longitude, start, end, zodiac_type=\"tropical\", "
     "ayanamsa=\"galcent_0sag\", *, json=False)\n--\n\n"
     "Every return of `body` to `natal_longitude` from `start` to `end` (at most a century)."};
 
 PyMethodDef engine_transit_timeline_method = {
-    "transit_timeline", as_function(engine_transit_timeline), METH_VARARGS | METH_KEYWORDS,
+    "transit_timeline", with_keywords(engine_transit_timeline), METH_VARARGS | METH_KEYWORDS,
     "transit_timeline($self, natal_chart, start, end, bodies=None, orb_settings=None, "
     "zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\", *, json=False)\n--\n\n"
     "Aspect passes of the transiting bodies to the natal points (entering orb, exact\n"
     "hits, leaving orb), their sign and natal-house ingresses and stations."};
 
 PyMethodDef engine_progressions_method = {
-    "progressions", as_function(engine_progressions), METH_VARARGS | METH_KEYWORDS,
+    "progressions", with_keywords(engine_progressions), METH_VARARGS | METH_KEYWORDS,
     "progressions($self, birth, target, latitude, longitude, angle_method=\"solar_arc\", "
     "house_system=\"P\", zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\", "
     "orb_settings=None, *, json=False)\n--\n\n"
     "The secondary progressed chart (a day for a year) of a birth for `target`."};
 
 PyMethodDef engine_solar_arc_directions_method = {
-    "solar_arc_directions", as_function(engine_solar_arc_directions), METH_VARARGS | METH_KEYWORDS,
+    "solar_arc_directions", with_keywords(engine_solar_arc_directions), METH_VARARGS | METH_KEYWORDS,
     "solar_arc_directions($self, birth, start, end, latitude, longitude, house_system=\"P\", "
     "zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\", *, json=False)\n--\n\n"
     "The natal points directed by the solar arc of `start`, and every exact\n"

@@ -1,18 +1,13 @@
 // Engine methods of the relationship charts: composite and Davison.
 #include "args.hpp"
 #include "engine_object.hpp"
+#include "functions.hpp"
 #include "request_args.hpp"
 #include "unlocked.hpp"
 #include "quorvane/predictive/composite.hpp"
 
 namespace quorvane::py {
 namespace {
-
-using Method = PyObject* (*)(PyObject*, PyObject*, PyObject*);
-
-PyCFunction as_function(Method method) {
-  return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(method));
-}
 
 // The two births of a relationship chart and its chart options.
 struct TwoBirthArguments : RecordArguments {
@@ -103,14 +98,14 @@ PyObject* engine_davison(PyObject* self, PyObject* args, PyObject* kwargs) {
 }  // namespace
 
 PyMethodDef engine_composite_method = {
-    "composite", as_function(engine_composite), METH_VARARGS | METH_KEYWORDS,
+    "composite", with_keywords(engine_composite), METH_VARARGS | METH_KEYWORDS,
     "composite($self, moment_a, latitude_a, longitude_a, moment_b, latitude_b, longitude_b, "
     "house_system=\"P\", zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\", "
     "orb_settings=None, *, json=False)\n--\n\n"
     "The composite (midpoint) chart of two births."};
 
 PyMethodDef engine_davison_method = {
-    "davison", as_function(engine_davison), METH_VARARGS | METH_KEYWORDS,
+    "davison", with_keywords(engine_davison), METH_VARARGS | METH_KEYWORDS,
     "davison($self, moment_a, latitude_a, longitude_a, moment_b, latitude_b, longitude_b, "
     "house_system=\"P\", zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\", "
     "orb_settings=None, dignity_scheme=\"lilly\", *, json=False)\n--\n\n"

@@ -1,7 +1,7 @@
 // julian_day(moment)
 #include "convert.hpp"
-#include "functions.hpp"
 #include "args.hpp"
+#include "functions.hpp"
 
 namespace quorvane::py {
 namespace {
@@ -17,7 +17,7 @@ PyObject* julian_day(PyObject* module, PyObject* args, PyObject* kwargs) {
 }  // namespace
 
 PyMethodDef julian_day_method = {
-    "julian_day", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(julian_day)),
+    "julian_day", with_keywords(julian_day),
     METH_VARARGS | METH_KEYWORDS,
     "julian_day(moment)\n--\n\nJulian day of a moment, as the chart calculation uses it."};
 

@@ -76,7 +76,7 @@ PyObject* degree_quality_table(PyObject* module, PyObject* args, PyObject* kwarg
 }  // namespace
 
 PyMethodDef time_lords_method = {
-    "time_lords", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(time_lords)),
+    "time_lords", with_keywords(time_lords),
     METH_VARARGS | METH_KEYWORDS,
     "time_lords(birth, sun_longitude, ascendant_longitude, start, end, *, json=False)\n--\n\n"
     "Annual profections and firdaria of a nativity (birth moment, natal Sun and\n"
@@ -84,14 +84,14 @@ PyMethodDef time_lords_method = {
 
 PyMethodDef degree_qualities_method = {
     "degree_qualities",
-    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(degree_qualities)),
+    with_keywords(degree_qualities),
     METH_VARARGS | METH_KEYWORDS,
     "degree_qualities(longitude, *, json=False)\n--\n\n"
     "Lilly's qualities of the degree an ecliptic longitude falls in."};
 
 PyMethodDef degree_quality_table_method = {
     "degree_quality_table",
-    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(degree_quality_table)),
+    with_keywords(degree_quality_table),
     METH_VARARGS | METH_KEYWORDS,
     "degree_quality_table(*, json=False)\n--\n\n"
     "Lilly's table of the degree qualities, one dict per sign from Aries."};

@@ -2,6 +2,7 @@
 #include "args.hpp"
 #include "convert.hpp"
 #include "engine_object.hpp"
+#include "functions.hpp"
 #include "request_args.hpp"
 #include "unlocked.hpp"
 #include "quorvane/predictive/transit_synastry.hpp"
@@ -45,7 +46,7 @@ PyObject* engine_transit(PyObject* self, PyObject* args, PyObject* kwargs) {
 }  // namespace
 
 PyMethodDef engine_transit_method = {
-    "transit", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(engine_transit)),
+    "transit", with_keywords(engine_transit),
     METH_VARARGS | METH_KEYWORDS,
     "transit($self, natal_planets, moment, latitude, longitude, house_system=\"P\", "
     "zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\", orb_settings=None, "
