@@ -39,5 +39,6 @@ extern PyMethodDef engine_progressions_method;
 extern PyMethodDef engine_solar_arc_directions_method;
 extern PyMethodDef engine_composite_method;
 extern PyMethodDef engine_davison_method;
+extern PyMethodDef engine_astrocartography_method;
 
 }  // namespace quorvane::py
