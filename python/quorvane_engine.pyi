@@ -437,6 +437,35 @@ class Engine:
         *,
         json: Literal[False] = False,
     ) -> _Record: ...
+    # Lines of each body at `moment`: MC/IC where its hour angle (Greenwich
+    # apparent sidereal time + east longitude - right ascension) is 0/180;
+    # ASC/DSC on the geometric horizon (no refraction, parallax or
+    # semidiameter), east/west of the meridian, up to latitude +-(90 - |dec|).
+    # mode "mundo": apparent RA/Dec of date; "zodiaco": the ecliptic point at
+    # the body's longitude, latitude 0, through the true obliquity. Segments
+    # of [lon, lat] cut at the antimeridian, within 0.01 deg of the curve.
+    @overload
+    def astrocartography(
+        self,
+        moment: _Moment,
+        bodies: Union[str, Sequence[str], None] = None,
+        mode: Literal["mundo", "zodiaco"] = "mundo",
+        latitude: Union[float, None] = None,
+        longitude: Union[float, None] = None,
+        *,
+        json: Literal[True],
+    ) -> str: ...
+    @overload
+    def astrocartography(
+        self,
+        moment: _Moment,
+        bodies: Union[str, Sequence[str], None] = None,
+        mode: Literal["mundo", "zodiaco"] = "mundo",
+        latitude: Union[float, None] = None,
+        longitude: Union[float, None] = None,
+        *,
+        json: Literal[False] = False,
+    ) -> _Record: ...
 
 @overload
 def synastry(
