@@ -12,6 +12,7 @@ them), and pictures of charts.
 from quorvane_engine import __version__
 
 from . import localtime, places
+from .astro_map import astrocartography, relocate, to_geojson
 from .casting import bazi, birth, default_engine, election, horary, natal, transit, zi_wei
 from .errors import AmbiguousTimeError, LocalTimeError, NonexistentTimeError, PlaceNotFound
 from .localtime import to_utc
@@ -19,6 +20,6 @@ from .places import Place
 
 __all__ = [
     "__version__", "localtime", "places", "Place", "to_utc", "birth", "natal", "horary",
-    "election", "transit", "bazi", "zi_wei", "default_engine", "PlaceNotFound",
+    "election", "transit", "astrocartography", "relocate", "to_geojson", "bazi", "zi_wei", "default_engine", "PlaceNotFound",
     "LocalTimeError", "NonexistentTimeError", "AmbiguousTimeError",
 ]

@@ -56,17 +56,28 @@ double great_circle_latitude(const Vec3& normal, double longitude) {
 }
 
 MapTrack sample_great_circle(const Vec3& normal, double from, double to, double tolerance) {
+  // Knots at the ends and on every antimeridian between them, so the cut
+  // there falls on a sample of the curve rather than on a chord.
+  std::vector<double> knots{from};
+  for (double edge = 360.0 * std::floor((from + 180.0) / 360.0) + 180.0; edge < to;
+       edge += 360.0) {
+    if (edge > from) knots.push_back(edge);
+  }
+  knots.push_back(to);
   MapTrack out;
-  // Pieces of at most 11.25 degrees to start from, so no probe pattern can
-  // miss a whole turn of the curve.
-  const int pieces = std::max(1, static_cast<int>(std::ceil((to - from) / 11.25)));
   MapPoint a{from, great_circle_latitude(normal, from)};
   out.push_back(a);
-  for (int k = 1; k <= pieces; ++k) {
-    const double x = k == pieces ? to : from + (to - from) * k / pieces;
-    MapPoint b{x, great_circle_latitude(normal, x)};
-    refine(normal, a, b, tolerance, 0, &out);
-    a = b;
+  for (size_t k = 1; k < knots.size(); ++k) {
+    // Pieces of at most 11.25 degrees to start from, so no probe pattern
+    // can miss a whole turn of the curve.
+    const double start = knots[k - 1], span = knots[k] - start;
+    const int pieces = std::max(1, static_cast<int>(std::ceil(span / 11.25)));
+    for (int i = 1; i <= pieces; ++i) {
+      const double x = i == pieces ? knots[k] : start + span * i / pieces;
+      MapPoint b{x, great_circle_latitude(normal, x)};
+      refine(normal, a, b, tolerance, 0, &out);
+      a = b;
+    }
   }
   return out;
 }

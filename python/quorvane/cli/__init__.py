@@ -4,6 +4,7 @@
     quorvane chart "1990-07-14 08:30" 40.71 -74.01 --tz America/New_York --json > natal.json
     quorvane chart 2024-03-20T12:00Z 51.48 -0.0 --house-system K
     quorvane transit "2025-01-01 00:00" --place London --natal @natal.json
+    quorvane astrocartography "1990-07-14 08:30" --place "New York" --geojson lines.json
     quorvane place Springfield
 
 A readable table by default, `--json` for the exact dict. Each group of
@@ -20,13 +21,13 @@ import warnings
 import quorvane_engine
 
 from ..serve import command as serve_command
-from . import charts, ephemeris, pictures, predictive
+from . import charts, ephemeris, mapping, pictures, predictive
 from .common import (BAD_INPUT, ENGINE_FAILED, EPILOG, NOT_AVAILABLE, OK, PROG, Failure,
                      Parser)
 from .tables import text_lines
 
 COMMANDS = {**charts.COMMANDS, **ephemeris.COMMANDS, **predictive.COMMANDS,
-            "serve": serve_command.run}
+            **mapping.COMMANDS, "serve": serve_command.run}
 
 
 def build_parser() -> argparse.ArgumentParser:
@@ -40,6 +41,7 @@ def build_parser() -> argparse.ArgumentParser:
     pictures.add_options(commands)
     ephemeris.add_commands(commands)
     predictive.add_commands(commands)
+    mapping.add_commands(commands)
     sub = commands.add_parser("serve", help="the chart service over HTTP, with a page at /",
                               description="the chart service over HTTP, with a page at /")
     serve_command.add_arguments(sub)
