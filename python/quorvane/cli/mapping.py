@@ -4,9 +4,9 @@ from __future__ import annotations
 
 import json
 
-from .. import astro_map
-from .common import open_engine, subcommand, where, add_place
-from .pictures import write_file
+from .. import astro_map, world_map
+from .common import NOT_AVAILABLE, Failure, add_place, open_engine, subcommand, where
+from .pictures import THEMES, write_file
 
 
 def add_commands(commands) -> None:
@@ -21,6 +21,16 @@ def add_commands(commands) -> None:
                             "zodiaco: the ecliptic point of their longitude (default mundo)")
     group.add_argument("--geojson", metavar="PATH",
                        help="also write the lines as a GeoJSON FeatureCollection into PATH")
+    # Their own destinations: the chart pictures' --svg would draw a wheel.
+    group = sub.add_argument_group("the map")
+    group.add_argument("--svg", dest="map_svg", metavar="PATH",
+                       help="also draw the map as SVG into PATH")
+    group.add_argument("--png", dest="map_png", metavar="PATH",
+                       help="also draw the map as PNG into PATH")
+    group.add_argument("--theme", choices=THEMES, default="light", help="map colours")
+    group.add_argument("--size", type=float, default=1200, metavar="PIXELS",
+                       help="map width in pixels (default 1200)")
+    group.add_argument("--title", help="a caption for the map")
 
 
 def astrocartography(args) -> dict:
@@ -29,6 +39,16 @@ def astrocartography(args) -> dict:
                                         mode=args.mode, **where(args))
     if args.geojson:
         write_file(args.geojson, json.dumps(astro_map.to_geojson(result)).encode("utf-8"))
+    if args.map_svg or args.map_png:
+        svg = world_map.map_svg(result, width=args.size, theme=args.theme, title=args.title)
+        if args.map_svg:
+            write_file(args.map_svg, svg.encode("utf-8"))
+        if args.map_png:
+            from ..svg import to_png
+            try:
+                write_file(args.map_png, to_png(svg))
+            except RuntimeError as missing:  # no cairosvg here
+                raise Failure(str(missing), NOT_AVAILABLE) from None
     if args.json:
         return result
     # The table: the bodies, then the parans; the line samples stay in --json.
