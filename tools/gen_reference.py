@@ -229,6 +229,8 @@ def samples(engine):
                                                                     "2026-01-01T00:00Z", *PLACE)),
         ("Engine.composite", engine.composite(MOMENT, *PLACE, BIRTH, 48.85, 2.35)),
         ("Engine.davison", engine.davison(MOMENT, *PLACE, BIRTH, 48.85, 2.35)),
+        ("Engine.astrocartography", engine.astrocartography(MOMENT, ["Sun", "Moon"], "mundo",
+                                                            *PLACE)),
     ]
 
 

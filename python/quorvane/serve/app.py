@@ -29,9 +29,9 @@ from fastapi.staticfiles import StaticFiles
 from quorvane.places import search as search_places
 from quorvane.serve import limits, pictures, schemas, work
 from quorvane.serve.models import (
-    BaziRequest, BiWheelRequest, ChartRequest, DerivedRequest, ElectionRequest,
-    ElectionsRequest, HoraryRequest, SynastryRequest, TimeLordsRequest, TransitRequest,
-    WheelRequest, ZiWeiRequest)
+    AstrocartographyRequest, BaziRequest, BiWheelRequest, ChartRequest, DerivedRequest,
+    ElectionRequest, ElectionsRequest, HoraryRequest, MapRequest, SynastryRequest,
+    TimeLordsRequest, TransitRequest, WheelRequest, ZiWeiRequest)
 
 STATIC = pathlib.Path(__file__).with_name("static")
 # How `quorvane serve` hands the kernel paths to worker processes, which
@@ -175,6 +175,8 @@ def create_app(kernels: Optional[Sequence[str]] = None, threads: int = THREADS) 
     post("/api/bazi", BaziRequest, work.bazi, "bazi", "The Four Pillars of a birth")
     post("/api/zi-wei", ZiWeiRequest, work.zi_wei, "zi_wei",
          "The Zi Wei Dou Shu chart of a birth")
+    post("/api/astrocartography", AstrocartographyRequest, work.astrocartography,
+         "astrocartography", "Where on Earth each body is angular: lines, parans, local space")
 
     def picture(path: str, model, draw, summary: str):
         def endpoint_for(encode, media_type):
@@ -196,6 +198,8 @@ def create_app(kernels: Optional[Sequence[str]] = None, threads: int = THREADS) 
     picture("/api/wheel", WheelRequest, pictures.wheel_svg, "The chart wheel")
     picture("/api/bi-wheel", BiWheelRequest, pictures.bi_wheel_svg,
             "Transits round the natal wheel")
+    picture("/api/astrocartography-map", MapRequest, pictures.map_svg,
+            "The astrocartography world map")
 
     @app.get("/api/places", summary="Places whose name starts with or matches the text",
              responses=schemas.responses("places"), response_class=JSONResponse)

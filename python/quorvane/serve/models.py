@@ -185,3 +185,21 @@ class WheelRequest(Picture, ChartOptions, Birth):
 
 class BiWheelRequest(Picture, TransitRequest):
     pass
+
+
+MapBody = Literal["Sun", "Moon", "Mercury", "Venus", "Mars", "Jupiter", "Saturn", "Uranus",
+                  "Neptune", "Pluto", "Chiron", "Lilith", "North Node", "South Node",
+                  "True Node", "True South Node", "True Lilith"]
+
+
+class AstrocartographyRequest(Birth):
+    bodies: Optional[list[MapBody]] = Field(
+        None, min_length=1, max_length=17, description="bodies to map (default Sun to Pluto)")
+    mode: Literal["mundo", "zodiaco"] = Field(
+        "mundo", description="mundo: the bodies' right ascension and declination; zodiaco: "
+                             "the ecliptic point of their longitude")
+
+
+class MapRequest(AstrocartographyRequest):
+    size: int = Field(1200, ge=400, le=2400, description="width, in pixels")
+    theme: Literal["light", "dark"] = "light"

@@ -2,7 +2,7 @@
 its converter. Without the converter (the draw extra) a PNG answers 501."""
 from __future__ import annotations
 
-from quorvane import wheel
+from quorvane import wheel, world_map
 from quorvane.options import chart_options
 from quorvane.serve import work
 from quorvane.serve.inputs import resolve, sky
@@ -29,6 +29,13 @@ def bi_wheel_svg(engine, request) -> str:
     natal = engine.chart(*sky(at), **settings)
     transit = engine.transit(natal["planets"], *sky(resolve(request)), **settings)
     return wheel.bi_wheel_svg(natal, transit, **options(request))
+
+
+def map_svg(engine, request) -> str:
+    at = resolve(request)
+    result = engine.astrocartography(at["utc"], request.bodies, request.mode, at["latitude"],
+                                     at["longitude"])
+    return world_map.map_svg(result, width=request.size, theme=request.theme)
 
 
 def png(svg: str) -> bytes:

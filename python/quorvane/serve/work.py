@@ -15,7 +15,7 @@ from quorvane.options import chart_options, zodiac_options
 from quorvane.serve import limits
 from quorvane.serve.inputs import period_at, resolve, sky
 from quorvane.serve.models import (
-    BaziRequest, ChartRequest, DerivedRequest, ElectionRequest, ElectionsRequest,
+    AstrocartographyRequest, BaziRequest, ChartRequest, DerivedRequest, ElectionRequest, ElectionsRequest,
     HoraryRequest, Natal, SynastryRequest, TimeLordsRequest, TransitRequest, ZiWeiRequest)
 
 
@@ -178,3 +178,10 @@ def zi_wei(engine, request: ZiWeiRequest) -> Encoded:
     args, options = chinese(engine, request, at)
     return with_input(quorvane_engine.zi_wei(*args, leap_month=request.leap_month, json=True,
                                              **options), at)
+
+
+def astrocartography(engine, request: AstrocartographyRequest) -> Encoded:
+    """Lines, parans and the local space of the birth place."""
+    at = resolve(request)
+    return with_input(engine.astrocartography(at["utc"], request.bodies, request.mode,
+                                              at["latitude"], at["longitude"], json=True), at)

@@ -225,6 +225,28 @@ $("#transit-form").addEventListener("submit", async (event) => {
   }
 });
 
+$("#map-form").addEventListener("submit", async (event) => {
+  event.preventDefault();
+  const message = $("#map-message");
+  message.textContent = "";
+  try {
+    if (!birth) throw new Error("cast a birth chart first");
+    const {house_system, zodiac_type, ayanamsa, ...natal} = birth;
+    const body = Object.assign({}, natal, {mode: event.target.mode.value});
+    const lines = await api("/api/astrocartography", body);
+    $("#map-summary").textContent = `${lines.mode} lines of ${describe(lines.input)}`;
+    const latitude = (x) => `${Math.abs(x).toFixed(2)}°${x >= 0 ? "N" : "S"}`;
+    fill($("#parans"), ["body", "angle", "body", "angle", "latitude"],
+         lines.parans.map((p) => [p.first, p.first_angle, p.second, p.second_angle,
+                                  latitude(p.latitude)]));
+    $("#map-result").hidden = false;
+    $("#map-hint").hidden = true;
+    $("#world-map").innerHTML = await api("/api/astrocartography-map.svg", body);
+  } catch (error) {
+    message.textContent = error.message;
+  }
+});
+
 // Today, now, in the transit form; the features of this build.
 (async () => {
   const now = new Date();
