@@ -217,3 +217,21 @@ def test_relocate_casts_the_same_moment_at_the_new_place(engine):
     assert moved["planets"] == engine.chart(birth["utc"], 48.85, 2.35)["planets"]
     with pytest.raises(ValueError):
         relocate({"planets": []}, latitude=0.0, longitude=0.0, engine=engine)
+
+
+def test_the_map_is_well_formed_with_a_line_per_body_and_angle(de440, tmp_path):
+    import json
+    import xml.etree.ElementTree as ET
+
+    from quorvane import cli
+
+    geojson, svg_path = tmp_path / "lines.json", tmp_path / "map.svg"
+    status = cli.main(["astrocartography", "1990-07-14T12:30Z", "40.71", "-74.01",
+                       "--kernel", de440, "--geojson", str(geojson), "--svg", str(svg_path)])
+    assert status == 0
+    assert json.loads(geojson.read_text())["type"] == "FeatureCollection"
+    root = ET.fromstring(svg_path.read_text())
+    drawn = {(g.get("data-body"), g.get("data-angle"))
+             for g in root.iter("{http://www.w3.org/2000/svg}g") if g.get("class") == "line"}
+    assert len(drawn) == 40
+    assert len(list(root.iter("{http://www.w3.org/2000/svg}circle"))) == 1  # the birth place

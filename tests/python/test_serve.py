@@ -102,6 +102,8 @@ class TestAnswers:
                                  NOW["longitude"])
         status, svg = client.post("/api/bi-wheel.svg", dict(NOW, natal={"birth": BIRTH}))
         assert (status, svg) == (200, wheel.bi_wheel_svg(natal, transit).encode())
+        status, world = client.post("/api/astrocartography-map.svg", dict(BIRTH, size=800))
+        assert status == 200 and world.count(b'class="line"') == 40
         status, png = client.post("/api/wheel.png", BIRTH)
         assert status == 200 and png[:8] == b"\x89PNG\r\n\x1a\n"
 
@@ -138,6 +140,9 @@ class TestAnswers:
              q.bazi(with_calendar, at[0], at[2], -240, sex="female", luck_pillars=3)),
             ("/api/zi-wei", dict(BIRTH, utc_offset=-240, sex="male", year=2025), "zi_wei",
              q.zi_wei(with_calendar, at[0], at[2], -240, sex="male", year=2025)),
+            ("/api/astrocartography", dict(BIRTH, bodies=["Sun", "Mars"], mode="zodiaco"),
+             "astrocartography", engine.astrocartography(at[0], ["Sun", "Mars"], "zodiaco",
+                                                         *at[1:])),
         ]
         for path, body, result, expected in cases:
             assert without_input(answer(client, path, body, result)) == expected, path
