@@ -442,7 +442,8 @@ class Engine:
     # ASC/DSC on the geometric horizon (no refraction, parallax or
     # semidiameter), east/west of the meridian, up to latitude +-(90 - |dec|).
     # mode "mundo": apparent RA/Dec of date; "zodiaco": the ecliptic point at
-    # the body's longitude, latitude 0, through the true obliquity. Segments
+    # the body's longitude, latitude 0, through the houses' IAU 1980 mean
+    # obliquity (as the chart's Ascendant). Segments
     # of [lon, lat] cut at the antimeridian, within 0.01 deg of the curve.
     @overload
     def astrocartography(

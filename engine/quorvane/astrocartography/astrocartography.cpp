@@ -5,6 +5,7 @@
 #include "quorvane/astronomy/bodies.hpp"
 #include "quorvane/astronomy/positions.hpp"
 #include "quorvane/base/angles.hpp"
+#include "quorvane/zodiac/houses.hpp"
 
 namespace quorvane {
 
@@ -30,7 +31,7 @@ const std::vector<std::string>& map_body_names() {
 namespace {
 
 // The ecliptic point at `longitude` (latitude 0) in equatorial coordinates
-// under the true obliquity `obliquity` (degrees).
+// under the obliquity `obliquity` (degrees).
 EquatorialPoint ecliptic_point(double longitude, double obliquity) {
   const double l = longitude * kRadiansPerDegree;
   const double e = obliquity * kRadiansPerDegree;
@@ -67,7 +68,9 @@ Expected<Astrocartography, EngineError> astrocartography(const KernelSet& kernel
   map.jd = asked.jds[0];
   map.mode = request.mode;
   map.sidereal_time = c.sidereal_time[0] * 15.0;
-  map.obliquity = c.obliquity[0];
+  // The obliquity the chart's angles are computed with, so that a chart
+  // cast on a zodiaco ASC line has the body's longitude on its Ascendant.
+  map.obliquity = mean_obliquity_iau1980(map.jd);
   map.tolerance = request.tolerance;
   std::vector<EquatorialPoint> points;
   for (size_t k = 0; k < names.size(); ++k) {

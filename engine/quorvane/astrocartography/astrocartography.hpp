@@ -20,7 +20,8 @@
 namespace quorvane {
 
 // mundo: the body's own apparent right ascension and declination;
-// zodiaco: the point of the ecliptic at the body's longitude (latitude 0).
+// zodiaco: the point of the ecliptic at the body's longitude (latitude 0),
+// through the obliquity the chart's houses use.
 enum class MapMode { mundo, zodiaco };
 
 std::optional<MapMode> map_mode(std::string_view name);
@@ -68,7 +69,7 @@ struct Astrocartography {
   double jd;
   MapMode mode;
   double sidereal_time;  // Greenwich apparent sidereal time, degrees
-  double obliquity;      // true obliquity, degrees
+  double obliquity;      // of the zodiaco points: the charts' houses' (IAU 1980 mean), degrees
   double tolerance;
   std::vector<MappedBody> bodies;
   std::vector<BodyLine> lines;
