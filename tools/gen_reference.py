@@ -343,7 +343,7 @@ def render():
 
 PACKAGE_FUNCTIONS = [
     ("quorvane", ["birth", "natal", "horary", "election", "transit", "bazi", "zi_wei",
-                  "to_utc", "default_engine"]),
+                  "astrocartography", "to_geojson", "relocate", "to_utc", "default_engine"]),
     ("quorvane.localtime", ["resolve"]),
     ("quorvane.places", ["search", "find", "timezone_at"]),
 ]
