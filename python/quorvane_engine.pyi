@@ -28,7 +28,8 @@ _Body = Union[str, int]
 
 # The accepted option codes (option_codes() lists them with their names).
 # Any other text falls back to the first code with a UserWarning; house
-# systems are also read from a beginning of their name ("Koch", "whole").
+# systems are also read from a beginning of their name ("Koch", "whole",
+# "Meridian", "sunsh").
 _HouseSystem = Literal[
     "P",  # Placidus
     "K",  # Koch
@@ -41,6 +42,18 @@ _HouseSystem = Literal[
     "E",  # Equal
     "V",  # Vehlow
     "W",  # Whole Sign
+    "D",  # Equal MC
+    "N",  # Equal Aries
+    "X",  # Meridian
+    "H",  # Horizontal
+    "F",  # Carter poli-equatorial
+    "U",  # Krusinski-Pisa-Goelzer
+    "Y",  # APC
+    "S",  # Sripati
+    "I",  # Sunshine
+    "L",  # Pullen sinusoidal delta
+    "Q",  # Pullen sinusoidal ratio
+    "G",  # Gauquelin sectors
 ]
 _ZodiacType = Literal["tropical", "sidereal"]
 _Ayanamsa = Literal[

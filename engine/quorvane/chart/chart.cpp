@@ -27,9 +27,13 @@ Expected<Sky, EngineError> sky(const KernelSet& kernels, const ChartRequest& req
   const HouseSystem system = HouseSystem::from_code(request.house_system);
   // The bodies' first instant already carries the apparent sidereal time
   // with the full nutation series.
+  double sun_longitude = kNoSun;
+  for (const BodyPosition& b : bodies->bodies) {
+    if (b.name == "Sun") sun_longitude = b.longitude + result.offset;
+  }
   const HouseResult houses = houses_at_sidereal_time(system, result.jd, bodies->sidereal_time,
                                                      request.latitude, request.longitude,
-                                                     result.offset);
+                                                     result.offset, sun_longitude);
   result.cusps = houses.cusps;
   result.houses = house_cusp_records(houses.cusps);
 

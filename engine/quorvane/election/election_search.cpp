@@ -130,8 +130,12 @@ Expected<SampledChart, EngineError> Sampler::chart(UtcInstant moment, HouseSyste
   }
   const double jd = jd_of(moment);
   const double offset = sidereal_ ? ayanamsa_info(ayanamsa_code_, jd).value : 0.0;
-  const HouseResult houses =
-      houses_at_sidereal_time(system, jd, out.sidereal_time, latitude, longitude, offset);
+  double sun_longitude = kNoSun;
+  for (const BodyView& body : bodies) {
+    if (body.name == "Sun") sun_longitude = body.longitude + offset;
+  }
+  const HouseResult houses = houses_at_sidereal_time(system, jd, out.sidereal_time, latitude,
+                                                     longitude, offset, sun_longitude);
   out.cusps = houses.cusps;
   out.placements = placements(std::move(bodies), houses.cusps, houses.ascendant, houses.midheaven);
   return out;

@@ -120,9 +120,12 @@ def code_option(option: str, named: bool = True):
     codes = quorvane_engine.option_codes()[option]
     shown = ", ".join(f"{c['code']} {c['name']}" if named else c["code"] for c in codes)
 
+    def squeezed(text: str) -> str:
+        return "".join(c for c in text.lower() if c not in " -_")
+
     def read(text: str) -> str:
         for code in codes:
-            if text.lower() == code["code"].lower():
+            if text.lower() == code["code"].lower() or squeezed(text) == squeezed(code["name"]):
                 return code["code"]
         raise argparse.ArgumentTypeError(f"unknown code {text!r}; valid: {shown}")
     return read, shown
