@@ -333,8 +333,8 @@ HouseResult houses_at_ramc(HouseSystem system, double ramc, double latitude, dou
 
 HouseResult houses_at_sidereal_time(HouseSystem system, double jd, double sidereal_time_hours,
                                     double latitude, double longitude, double ayanamsa,
-                                    double sun_longitude) {
-  const double eps = mean_obliquity_iau1980(jd);
+                                    double sun_longitude, double obliquity_nutation) {
+  const double eps = mean_obliquity_iau1980(jd) + obliquity_nutation;
   // The Sun's declination from its longitude on the ecliptic (its latitude
   // is under a second of arc).
   const double sun_declination =

@@ -100,9 +100,14 @@ HouseResult houses_at_ramc(HouseSystem system, double ramc, double latitude, dou
 // The chart's houses: RAMC from the sidereal time and longitude, the mean
 // obliquity of `jd` (a UT Julian day), then every cusp and both angles
 // reduced by `ayanamsa` (0 for a tropical chart).
-// `sun_longitude` is the Sun's tropical longitude, for Sunshine.
+// `sun_longitude` is the Sun's tropical longitude, for Sunshine;
+// `obliquity_nutation` (degrees) is added to the mean obliquity: the
+// nutation in obliquity casts the houses with the true obliquity, as much
+// of the field does (at most about 10 arcseconds of obliquity, moving
+// intermediate cusps by up to about half an arcminute at mid latitudes).
 HouseResult houses_at_sidereal_time(HouseSystem system, double jd, double sidereal_time_hours,
                                     double latitude, double longitude, double ayanamsa,
-                                    double sun_longitude = kNoSun);
+                                    double sun_longitude = kNoSun,
+                                    double obliquity_nutation = 0.0);
 
 }  // namespace quorvane
