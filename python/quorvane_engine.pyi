@@ -55,6 +55,9 @@ _HouseSystem = Literal[
     "Q",  # Pullen sinusoidal ratio
     "G",  # Gauquelin sectors
 ]
+# The obliquity the houses use: the IAU 1980 mean, or the true one (mean
+# plus the nutation in obliquity, as much of the field uses).
+_HouseObliquity = Literal["mean", "true"]
 _ZodiacType = Literal["tropical", "sidereal"]
 _Ayanamsa = Literal[
     "lahiri", "fagan_bradley", "krishnamurti", "raman", "true_citra", "yukteshwar", "deluce",
@@ -93,6 +96,7 @@ class Engine:
         orb_settings: Union[_JsonObject, None] = None,
         dignity_scheme: _DignityScheme = "lilly",
         chinese_calendar: bool = False,
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[True],
     ) -> str: ...
@@ -108,6 +112,7 @@ class Engine:
         orb_settings: Union[_JsonObject, None] = None,
         dignity_scheme: _DignityScheme = "lilly",
         chinese_calendar: bool = False,
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[False] = False,
     ) -> _Record: ...
@@ -124,6 +129,7 @@ class Engine:
         dignity_scheme: _DignityScheme = "lilly",
         quesited_house: Union[int, None] = None,
         chinese_calendar: bool = False,
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[True],
     ) -> str: ...
@@ -140,6 +146,7 @@ class Engine:
         dignity_scheme: _DignityScheme = "lilly",
         quesited_house: Union[int, None] = None,
         chinese_calendar: bool = False,
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[False] = False,
     ) -> _Record: ...
@@ -155,6 +162,7 @@ class Engine:
         ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
         dignity_scheme: _DignityScheme = "lilly",
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[True],
     ) -> str: ...
@@ -170,6 +178,7 @@ class Engine:
         ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
         dignity_scheme: _DignityScheme = "lilly",
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[False] = False,
     ) -> _Record: ...
@@ -185,6 +194,7 @@ class Engine:
         ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
         dignity_scheme: _DignityScheme = "lilly",
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[True],
     ) -> str: ...
@@ -200,6 +210,7 @@ class Engine:
         ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
         dignity_scheme: _DignityScheme = "lilly",
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[False] = False,
     ) -> _Record: ...
@@ -214,6 +225,7 @@ class Engine:
         house_system: _HouseSystem = "P",
         zodiac_type: _ZodiacType = "tropical",
         ayanamsa: _Ayanamsa = "galcent_0sag",
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[True],
     ) -> str: ...
@@ -228,6 +240,7 @@ class Engine:
         house_system: _HouseSystem = "P",
         zodiac_type: _ZodiacType = "tropical",
         ayanamsa: _Ayanamsa = "galcent_0sag",
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[False] = False,
     ) -> _Record: ...
@@ -257,6 +270,7 @@ class Engine:
         ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
         dignity_scheme: _DignityScheme = "lilly",
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[True],
     ) -> str: ...
@@ -273,6 +287,7 @@ class Engine:
         ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
         dignity_scheme: _DignityScheme = "lilly",
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[False] = False,
     ) -> _Record: ...
@@ -338,6 +353,7 @@ class Engine:
         zodiac_type: _ZodiacType = "tropical",
         ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[True],
     ) -> str: ...
@@ -353,6 +369,7 @@ class Engine:
         zodiac_type: _ZodiacType = "tropical",
         ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[False] = False,
     ) -> _Record: ...
@@ -367,6 +384,7 @@ class Engine:
         house_system: _HouseSystem = "P",
         zodiac_type: _ZodiacType = "tropical",
         ayanamsa: _Ayanamsa = "galcent_0sag",
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[True],
     ) -> str: ...
@@ -381,6 +399,7 @@ class Engine:
         house_system: _HouseSystem = "P",
         zodiac_type: _ZodiacType = "tropical",
         ayanamsa: _Ayanamsa = "galcent_0sag",
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[False] = False,
     ) -> _Record: ...
@@ -397,6 +416,7 @@ class Engine:
         zodiac_type: _ZodiacType = "tropical",
         ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[True],
     ) -> str: ...
@@ -413,6 +433,7 @@ class Engine:
         zodiac_type: _ZodiacType = "tropical",
         ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[False] = False,
     ) -> _Record: ...
@@ -430,6 +451,7 @@ class Engine:
         ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
         dignity_scheme: _DignityScheme = "lilly",
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[True],
     ) -> str: ...
@@ -447,6 +469,7 @@ class Engine:
         ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
         dignity_scheme: _DignityScheme = "lilly",
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[False] = False,
     ) -> _Record: ...
