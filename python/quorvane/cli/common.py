@@ -141,6 +141,9 @@ def add_code_option(group, flag: str, option: str, default: str, what: str,
 def add_zodiac(parser: argparse.ArgumentParser):
     group = parser.add_argument_group("chart options")
     add_code_option(group, "--house-system", "house_system", "P", "house system")
+    group.add_argument("--house-obliquity", default="mean", choices=("mean", "true"),
+                       help="obliquity of the houses: the IAU 1980 mean (default), or true "
+                            "(plus the nutation in obliquity; cusps move up to about 0.5')")
     add_code_option(group, "--zodiac", "zodiac_type", "tropical", "zodiac", named=False,
                     dest="zodiac_type")
     add_code_option(group, "--ayanamsa", "ayanamsa", "galcent_0sag",

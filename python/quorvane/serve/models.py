@@ -83,6 +83,9 @@ class Zodiac(Strict):
                          "I Sunshine, L Pullen sinusoidal delta, Q Pullen sinusoidal ratio, "
                          "G Gauquelin sectors (twelve houses: every third sector, the Placidus "
                          "cusps)")
+    house_obliquity: Literal["mean", "true"] = Field(
+        "mean", description="obliquity of the houses: the IAU 1980 mean, or true (plus the "
+                            "nutation in obliquity; cusps move by up to about half an arcminute)")
     zodiac_type: Literal["tropical", "sidereal"] = "tropical"
     ayanamsa: Ayanamsa = Field("galcent_0sag", description="ayanamsa of the sidereal zodiac")
 
