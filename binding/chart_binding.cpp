@@ -22,6 +22,7 @@ struct ChartArguments : ChartRequestArguments {
       {"orb_settings", &ChartArguments::orb_settings},
       {"dignity_scheme", &ChartArguments::dignity_scheme},
       {"chinese_calendar", &ChartArguments::chinese_calendar},
+      {"house_obliquity", &ChartArguments::house_obliquity},
   };
 };
 
@@ -47,7 +48,7 @@ PyMethodDef engine_chart_method = {
     METH_VARARGS | METH_KEYWORDS,
     "chart($self, moment, latitude, longitude, house_system=\"P\", zodiac_type=\"tropical\", "
     "ayanamsa=\"galcent_0sag\", orb_settings=None, dignity_scheme=\"lilly\", "
-    "chinese_calendar=False, *, json=False)\n--\n\n"
+    "chinese_calendar=False, house_obliquity=\"mean\", *, json=False)\n--\n\n"
     "The chart of a moment and place, as the API's chart dict; with\n"
     "`chinese_calendar`, also the Chinese calendar of the moment."};
 

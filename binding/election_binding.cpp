@@ -52,6 +52,7 @@ struct ElectionArguments : ChartRequestArguments {
       {"ayanamsa", &ElectionArguments::ayanamsa},
       {"orb_settings", &ElectionArguments::orb_settings},
       {"dignity_scheme", &ElectionArguments::dignity_scheme},
+      {"house_obliquity", &ElectionArguments::house_obliquity},
   };
 };
 
@@ -86,6 +87,7 @@ struct ElectionsArguments : PlaceArguments {
       {"house_system", &ElectionsArguments::house_system},
       {"zodiac_type", &ElectionsArguments::zodiac_type},
       {"ayanamsa", &ElectionsArguments::ayanamsa},
+      {"house_obliquity", &ElectionsArguments::house_obliquity},
   };
 };
 
@@ -117,14 +119,14 @@ PyMethodDef engine_election_method = {
     METH_VARARGS | METH_KEYWORDS,
     "election($self, moment, latitude, longitude, criteria=None, house_system=\"P\", "
     "zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\", orb_settings=None, "
-    "dignity_scheme=\"lilly\", *, json=False)\n--\n\n"
+    "dignity_scheme=\"lilly\", house_obliquity=\"mean\", *, json=False)\n--\n\n"
     "A chart with its electional assessment under the `election_data` key."};
 
 PyMethodDef engine_elections_method = {
     "elections", with_keywords(engine_elections),
     METH_VARARGS | METH_KEYWORDS,
     "elections($self, start, end, latitude, longitude, criteria=None, house_system=\"P\", "
-    "zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\", *, json=False)\n--\n\n"
+    "zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\", house_obliquity=\"mean\", *, json=False)\n--\n\n"
     "The best electional windows from `start` to `end` at a place."};
 
 }  // namespace quorvane::py

@@ -47,6 +47,7 @@ struct HoraryArguments : ChartRequestArguments {
       {"dignity_scheme", &HoraryArguments::dignity_scheme},
       {"quesited_house", &HoraryArguments::quesited_house},
       {"chinese_calendar", &HoraryArguments::chinese_calendar},
+      {"house_obliquity", &HoraryArguments::house_obliquity},
   };
 };
 
@@ -75,7 +76,7 @@ PyMethodDef engine_horary_method = {
     METH_VARARGS | METH_KEYWORDS,
     "horary($self, moment, latitude, longitude, house_system=\"P\", zodiac_type=\"tropical\", "
     "ayanamsa=\"galcent_0sag\", orb_settings=None, dignity_scheme=\"lilly\", "
-    "quesited_house=None, chinese_calendar=False, *, json=False)\n--\n\n"
+    "quesited_house=None, chinese_calendar=False, house_obliquity=\"mean\", *, json=False)\n--\n\n"
     "A chart with its horary analysis under the `horary_data` key; `quesited_house`\n"
     "(1-12) is the house of the matter asked about."};
 

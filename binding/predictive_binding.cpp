@@ -39,6 +39,7 @@ struct PlanetReturnArguments : ChartRequestArguments {
       {"ayanamsa", &PlanetReturnArguments::ayanamsa},
       {"orb_settings", &PlanetReturnArguments::orb_settings},
       {"dignity_scheme", &PlanetReturnArguments::dignity_scheme},
+      {"house_obliquity", &PlanetReturnArguments::house_obliquity},
   };
 };
 
@@ -186,6 +187,7 @@ struct ProgressionsArguments : PlaceArguments {
       {"zodiac_type", &ProgressionsArguments::zodiac_type},
       {"ayanamsa", &ProgressionsArguments::ayanamsa},
       {"orb_settings", &ProgressionsArguments::orb_settings},
+      {"house_obliquity", &ProgressionsArguments::house_obliquity},
   };
 };
 
@@ -226,6 +228,7 @@ struct SolarArcArguments : PlaceArguments {
       {"house_system", &SolarArcArguments::house_system},
       {"zodiac_type", &SolarArcArguments::zodiac_type},
       {"ayanamsa", &SolarArcArguments::ayanamsa},
+      {"house_obliquity", &SolarArcArguments::house_obliquity},
   };
 };
 
@@ -252,7 +255,7 @@ PyMethodDef engine_planet_return_method = {
     "planet_return", with_keywords(engine_planet_return), METH_VARARGS | METH_KEYWORDS,
     "planet_return($self, body, natal_longitude, after, latitude, longitude, house_system=\"P\", "
     "zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\", orb_settings=None, "
-    "dignity_scheme=\"lilly\", *, json=False)\n--\n\n"
+    "dignity_scheme=\"lilly\", house_obliquity=\"mean\", *, json=False)\n--\n\n"
     "The first return of `body` to `natal_longitude` at or after `after`, with its chart\n"
     "at the given place (a relocated return when it is not the birthplace)."};
 
@@ -273,13 +276,13 @@ PyMethodDef engine_progressions_method = {
     "progressions", with_keywords(engine_progressions), METH_VARARGS | METH_KEYWORDS,
     "progressions($self, birth, target, latitude, longitude, angle_method=\"solar_arc\", "
     "house_system=\"P\", zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\", "
-    "orb_settings=None, *, json=False)\n--\n\n"
+    "orb_settings=None, house_obliquity=\"mean\", *, json=False)\n--\n\n"
     "The secondary progressed chart (a day for a year) of a birth for `target`."};
 
 PyMethodDef engine_solar_arc_directions_method = {
     "solar_arc_directions", with_keywords(engine_solar_arc_directions), METH_VARARGS | METH_KEYWORDS,
     "solar_arc_directions($self, birth, start, end, latitude, longitude, house_system=\"P\", "
-    "zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\", *, json=False)\n--\n\n"
+    "zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\", house_obliquity=\"mean\", *, json=False)\n--\n\n"
     "The natal points directed by the solar arc of `start`, and every exact\n"
     "directed-to-natal aspect from `start` to `end`."};
 

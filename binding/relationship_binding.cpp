@@ -22,6 +22,7 @@ struct TwoBirthArguments : RecordArguments {
   PyObject* ayanamsa = nullptr;
   PyObject* orb_settings = nullptr;
   PyObject* dignity_scheme = nullptr;  // davison only
+  PyObject* house_obliquity = nullptr;
 };
 
 // The births in turn, then the chart options.
@@ -38,7 +39,8 @@ bool read_two_births(ModuleState* state, const char* function, const TwoBirthArg
          read_optional_text(given.ayanamsa, function, "ayanamsa", &options->ayanamsa) &&
          read_orb_settings(state, given.orb_settings, options) &&
          read_optional_text(given.dignity_scheme, function, "dignity_scheme",
-                            &options->dignity_scheme);
+                            &options->dignity_scheme) &&
+         read_house_obliquity(given.house_obliquity, function, options);
 }
 
 struct CompositeArguments : TwoBirthArguments {
@@ -54,6 +56,7 @@ struct CompositeArguments : TwoBirthArguments {
       {"zodiac_type", &CompositeArguments::zodiac_type},
       {"ayanamsa", &CompositeArguments::ayanamsa},
       {"orb_settings", &CompositeArguments::orb_settings},
+      {"house_obliquity", &CompositeArguments::house_obliquity},
   };
 };
 
@@ -71,6 +74,7 @@ struct DavisonArguments : TwoBirthArguments {
       {"ayanamsa", &DavisonArguments::ayanamsa},
       {"orb_settings", &DavisonArguments::orb_settings},
       {"dignity_scheme", &DavisonArguments::dignity_scheme},
+      {"house_obliquity", &DavisonArguments::house_obliquity},
   };
 };
 
@@ -101,14 +105,14 @@ PyMethodDef engine_composite_method = {
     "composite", with_keywords(engine_composite), METH_VARARGS | METH_KEYWORDS,
     "composite($self, moment_a, latitude_a, longitude_a, moment_b, latitude_b, longitude_b, "
     "house_system=\"P\", zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\", "
-    "orb_settings=None, *, json=False)\n--\n\n"
+    "orb_settings=None, house_obliquity=\"mean\", *, json=False)\n--\n\n"
     "The composite (midpoint) chart of two births."};
 
 PyMethodDef engine_davison_method = {
     "davison", with_keywords(engine_davison), METH_VARARGS | METH_KEYWORDS,
     "davison($self, moment_a, latitude_a, longitude_a, moment_b, latitude_b, longitude_b, "
     "house_system=\"P\", zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\", "
-    "orb_settings=None, dignity_scheme=\"lilly\", *, json=False)\n--\n\n"
+    "orb_settings=None, dignity_scheme=\"lilly\", house_obliquity=\"mean\", *, json=False)\n--\n\n"
     "The Davison chart of two births: the chart of the midpoint moment and place."};
 
 }  // namespace quorvane::py

@@ -37,7 +37,21 @@ bool read_place_and_options(const char* function, const PlaceArguments& given,
          read_longitude(given.longitude, function, &request->longitude) &&
          read_optional_text(given.house_system, function, "house_system", &request->house_system) &&
          read_optional_text(given.zodiac_type, function, "zodiac_type", &request->zodiac_type) &&
-         read_optional_text(given.ayanamsa, function, "ayanamsa", &request->ayanamsa);
+         read_optional_text(given.ayanamsa, function, "ayanamsa", &request->ayanamsa) &&
+         read_house_obliquity(given.house_obliquity, function, request);
+}
+
+bool read_house_obliquity(PyObject* value, const char* function, ChartRequest* request) {
+  std::string text = request->house_obliquity;
+  if (!read_optional_text(value, function, "house_obliquity", &text)) return false;
+  for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  if (text == "mean" || text == "true") {
+    request->house_obliquity = text;
+    return true;
+  }
+  PyErr_Format(PyExc_ValueError, "%s() argument 'house_obliquity' must be \"mean\" or \"true\", not %R",
+               function, value);
+  return false;
 }
 
 bool read_optional_text(PyObject* value, const char* function, const char* name, std::string* out) {

@@ -26,6 +26,7 @@ struct PlaceArguments : RecordArguments {
   PyObject* house_system = nullptr;
   PyObject* zodiac_type = nullptr;
   PyObject* ayanamsa = nullptr;
+  PyObject* house_obliquity = nullptr;
 };
 
 // latitude and longitude (floats), then house_system, zodiac_type and
@@ -33,6 +34,10 @@ struct PlaceArguments : RecordArguments {
 // the first bad argument is the one reported.
 bool read_place_and_options(const char* function, const PlaceArguments& given,
                             ChartRequest* request);
+
+// house_obliquity: omitted keeps "mean"; else "mean" or "true" (any case),
+// or ValueError.
+bool read_house_obliquity(PyObject* value, const char* function, ChartRequest* request);
 
 // A moment argument (see to_instant).
 bool read_moment(ModuleState* state, PyObject* value, UtcInstant* out);

@@ -23,6 +23,7 @@ struct TransitArguments : ChartRequestArguments {
       {"ayanamsa", &TransitArguments::ayanamsa},
       {"orb_settings", &TransitArguments::orb_settings},
       {"dignity_scheme", &TransitArguments::dignity_scheme},
+      {"house_obliquity", &TransitArguments::house_obliquity},
   };
 };
 
@@ -50,7 +51,7 @@ PyMethodDef engine_transit_method = {
     METH_VARARGS | METH_KEYWORDS,
     "transit($self, natal_planets, moment, latitude, longitude, house_system=\"P\", "
     "zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\", orb_settings=None, "
-    "dignity_scheme=\"lilly\", *, json=False)\n--\n\n"
+    "dignity_scheme=\"lilly\", house_obliquity=\"mean\", *, json=False)\n--\n\n"
     "The sky at `moment` and place, with its cross-aspects to `natal_planets`."};
 
 }  // namespace quorvane::py

@@ -28,7 +28,8 @@ _Body = Union[str, int]
 
 # The accepted option codes (option_codes() lists them with their names).
 # Any other text falls back to the first code with a UserWarning; house
-# systems are also read from a beginning of their name ("Koch", "whole").
+# systems are also read from a beginning of their name ("Koch", "whole",
+# "Meridian", "sunsh").
 _HouseSystem = Literal[
     "P",  # Placidus
     "K",  # Koch
@@ -41,7 +42,22 @@ _HouseSystem = Literal[
     "E",  # Equal
     "V",  # Vehlow
     "W",  # Whole Sign
+    "D",  # Equal MC
+    "N",  # Equal Aries
+    "X",  # Meridian
+    "H",  # Horizontal
+    "F",  # Carter poli-equatorial
+    "U",  # Krusinski-Pisa-Goelzer
+    "Y",  # APC
+    "S",  # Sripati
+    "I",  # Sunshine
+    "L",  # Pullen sinusoidal delta
+    "Q",  # Pullen sinusoidal ratio
+    "G",  # Gauquelin sectors
 ]
+# The obliquity the houses use: the IAU 1980 mean, or the true one (mean
+# plus the nutation in obliquity, as much of the field uses).
+_HouseObliquity = Literal["mean", "true"]
 _ZodiacType = Literal["tropical", "sidereal"]
 _Ayanamsa = Literal[
     "lahiri", "fagan_bradley", "krishnamurti", "raman", "true_citra", "yukteshwar", "deluce",
@@ -80,6 +96,7 @@ class Engine:
         orb_settings: Union[_JsonObject, None] = None,
         dignity_scheme: _DignityScheme = "lilly",
         chinese_calendar: bool = False,
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[True],
     ) -> str: ...
@@ -95,6 +112,7 @@ class Engine:
         orb_settings: Union[_JsonObject, None] = None,
         dignity_scheme: _DignityScheme = "lilly",
         chinese_calendar: bool = False,
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[False] = False,
     ) -> _Record: ...
@@ -111,6 +129,7 @@ class Engine:
         dignity_scheme: _DignityScheme = "lilly",
         quesited_house: Union[int, None] = None,
         chinese_calendar: bool = False,
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[True],
     ) -> str: ...
@@ -127,6 +146,7 @@ class Engine:
         dignity_scheme: _DignityScheme = "lilly",
         quesited_house: Union[int, None] = None,
         chinese_calendar: bool = False,
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[False] = False,
     ) -> _Record: ...
@@ -142,6 +162,7 @@ class Engine:
         ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
         dignity_scheme: _DignityScheme = "lilly",
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[True],
     ) -> str: ...
@@ -157,6 +178,7 @@ class Engine:
         ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
         dignity_scheme: _DignityScheme = "lilly",
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[False] = False,
     ) -> _Record: ...
@@ -172,6 +194,7 @@ class Engine:
         ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
         dignity_scheme: _DignityScheme = "lilly",
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[True],
     ) -> str: ...
@@ -187,6 +210,7 @@ class Engine:
         ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
         dignity_scheme: _DignityScheme = "lilly",
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[False] = False,
     ) -> _Record: ...
@@ -201,6 +225,7 @@ class Engine:
         house_system: _HouseSystem = "P",
         zodiac_type: _ZodiacType = "tropical",
         ayanamsa: _Ayanamsa = "galcent_0sag",
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[True],
     ) -> str: ...
@@ -215,6 +240,7 @@ class Engine:
         house_system: _HouseSystem = "P",
         zodiac_type: _ZodiacType = "tropical",
         ayanamsa: _Ayanamsa = "galcent_0sag",
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[False] = False,
     ) -> _Record: ...
@@ -244,6 +270,7 @@ class Engine:
         ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
         dignity_scheme: _DignityScheme = "lilly",
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[True],
     ) -> str: ...
@@ -260,6 +287,7 @@ class Engine:
         ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
         dignity_scheme: _DignityScheme = "lilly",
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[False] = False,
     ) -> _Record: ...
@@ -325,6 +353,7 @@ class Engine:
         zodiac_type: _ZodiacType = "tropical",
         ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[True],
     ) -> str: ...
@@ -340,6 +369,7 @@ class Engine:
         zodiac_type: _ZodiacType = "tropical",
         ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[False] = False,
     ) -> _Record: ...
@@ -354,6 +384,7 @@ class Engine:
         house_system: _HouseSystem = "P",
         zodiac_type: _ZodiacType = "tropical",
         ayanamsa: _Ayanamsa = "galcent_0sag",
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[True],
     ) -> str: ...
@@ -368,6 +399,7 @@ class Engine:
         house_system: _HouseSystem = "P",
         zodiac_type: _ZodiacType = "tropical",
         ayanamsa: _Ayanamsa = "galcent_0sag",
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[False] = False,
     ) -> _Record: ...
@@ -384,6 +416,7 @@ class Engine:
         zodiac_type: _ZodiacType = "tropical",
         ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[True],
     ) -> str: ...
@@ -400,6 +433,7 @@ class Engine:
         zodiac_type: _ZodiacType = "tropical",
         ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[False] = False,
     ) -> _Record: ...
@@ -417,6 +451,7 @@ class Engine:
         ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
         dignity_scheme: _DignityScheme = "lilly",
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[True],
     ) -> str: ...
@@ -434,6 +469,7 @@ class Engine:
         ayanamsa: _Ayanamsa = "galcent_0sag",
         orb_settings: Union[_JsonObject, None] = None,
         dignity_scheme: _DignityScheme = "lilly",
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[False] = False,
     ) -> _Record: ...

@@ -4,12 +4,12 @@ chart service. One reading, so both hand the engine the same options.
 """
 from __future__ import annotations
 
-ZODIAC = ("house_system", "zodiac_type", "ayanamsa")
+ZODIAC = ("house_system", "house_obliquity", "zodiac_type", "ayanamsa")
 CHART = ZODIAC + ("orb_settings", "dignity_scheme")
 
 
 def zodiac_options(source) -> dict:
-    """House system, zodiac and ayanamsa: what a search over many moments takes."""
+    """House system and obliquity, zodiac and ayanamsa: what a search over many moments takes."""
     return {name: getattr(source, name) for name in ZODIAC}
 
 

@@ -33,7 +33,12 @@ ANGLE_LABELS = {"Ascendant": "AC", "Midheaven": "MC"}
 MAJOR_ASPECTS = ("Conjunction", "Sextile", "Square", "Trine", "Opposition")
 HOUSE_SYSTEMS = {"P": "Placidus", "K": "Koch", "R": "Regiomontanus", "C": "Campanus",
                  "T": "Topocentric", "B": "Alcabitius", "M": "Morinus", "O": "Porphyry",
-                 "E": "Equal", "V": "Vehlow", "W": "Whole sign"}
+                 "E": "Equal", "V": "Vehlow", "W": "Whole sign", "D": "Equal MC",
+                 "N": "Equal Aries", "X": "Meridian", "H": "Horizontal",
+                 "F": "Carter poli-equatorial", "U": "Krusinski-Pisa-Goelzer", "Y": "APC",
+                 "S": "Sripati", "I": "Sunshine", "L": "Pullen sinusoidal delta",
+                 "Q": "Pullen sinusoidal ratio", "G": "Gauquelin"}
+NAMED_SYSTEMS = "DNXHFUYSILQG"  # read by name as well as by letter
 SQRT2 = math.sqrt(2.0)
 
 
@@ -92,7 +97,15 @@ def angle_of(chart: dict, name: str, fallback_house: int) -> float:
 
 
 def house_system_name(code: str) -> str:
-    # As the engine reads the code: its first letter, any case; anything else is Placidus.
+    # As the engine reads the code: a newer system's name, or else its first
+    # letter, any case; anything else is Placidus.
+    squeezed = "".join(c for c in code.lower() if c not in " -_")
+    named = [name for letter, name in HOUSE_SYSTEMS.items() if letter in NAMED_SYSTEMS
+             and len(squeezed) >= 4 and "".join(c for c in name.lower() if c not in " -_")
+             .startswith(squeezed)]
+    if len(named) == 1 and not HOUSE_SYSTEMS.get(code.strip()[:1].upper(), "").lower() \
+            .replace(" ", "").startswith(squeezed):
+        return named[0]
     letter = code.strip()[:1].upper()
     return HOUSE_SYSTEMS.get(letter, "Placidus")
 

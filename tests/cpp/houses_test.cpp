@@ -113,7 +113,7 @@ std::vector<Sample> samples(int count, double max_latitude, unsigned seed) {
 
 TEST(HousesCodes, FirstCharacterChoosesTheSystem) {
   EXPECT_EQ(HouseSystem::from_code(""), HouseSystem::Placidus);
-  for (const char* placidus : {"P", "p", "Placidus", "X", "x", "1", " K", "\u00C9", "\u212A"})
+  for (const char* placidus : {"P", "p", "Placidus", "Z", "z", "1", " K", "\u00C9", "\u212A"})
     EXPECT_EQ(HouseSystem::from_code(placidus), HouseSystem::Placidus) << placidus;
   EXPECT_EQ(HouseSystem::from_code("koch"), HouseSystem::Koch);
   EXPECT_EQ(HouseSystem::from_code("w"), HouseSystem::WholeSign);

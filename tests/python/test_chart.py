@@ -29,7 +29,7 @@ def test_signature_and_docstring():
     assert str(inspect.signature(q.Engine.chart)) == (
         "(self, /, moment, latitude, longitude, house_system='P', zodiac_type='tropical', "
         "ayanamsa='galcent_0sag', orb_settings=None, dignity_scheme='lilly', "
-        "chinese_calendar=False, *, json=False)")
+        "chinese_calendar=False, house_obliquity='mean', *, json=False)")
     assert q.Engine.chart.__doc__.startswith(
         "The chart of a moment and place, as the API's chart dict; with\n")
 

@@ -26,7 +26,7 @@ def test_signatures_and_docstrings():
     assert str(inspect.signature(q.Engine.transit)) == (
         "(self, /, natal_planets, moment, latitude, longitude, house_system='P', "
         "zodiac_type='tropical', ayanamsa='galcent_0sag', orb_settings=None, "
-        "dignity_scheme='lilly', *, json=False)")
+        "dignity_scheme='lilly', house_obliquity='mean', *, json=False)")
     assert q.Engine.transit.__doc__ == (
         "The sky at `moment` and place, with its cross-aspects to `natal_planets`.")
     assert str(inspect.signature(q.synastry)) == (

@@ -26,12 +26,12 @@ def test_signatures_and_docstrings():
     assert str(inspect.signature(q.Engine.election)) == (
         "(self, /, moment, latitude, longitude, criteria=None, house_system='P', "
         "zodiac_type='tropical', ayanamsa='galcent_0sag', orb_settings=None, "
-        "dignity_scheme='lilly', *, json=False)")
+        "dignity_scheme='lilly', house_obliquity='mean', *, json=False)")
     assert q.Engine.election.__doc__ == (
         "A chart with its electional assessment under the `election_data` key.")
     assert str(inspect.signature(q.Engine.elections)) == (
         "(self, /, start, end, latitude, longitude, criteria=None, house_system='P', "
-        "zodiac_type='tropical', ayanamsa='galcent_0sag', *, json=False)")
+        "zodiac_type='tropical', ayanamsa='galcent_0sag', house_obliquity='mean', *, json=False)")
     assert q.Engine.elections.__doc__ == (
         "The best electional windows from `start` to `end` at a place.")
 

@@ -25,7 +25,7 @@ def test_signature_and_docstring():
     assert str(inspect.signature(q.Engine.horary)) == (
         "(self, /, moment, latitude, longitude, house_system='P', zodiac_type='tropical', "
         "ayanamsa='galcent_0sag', orb_settings=None, dignity_scheme='lilly', "
-        "quesited_house=None, chinese_calendar=False, *, json=False)")
+        "quesited_house=None, chinese_calendar=False, house_obliquity='mean', *, json=False)")
     assert q.Engine.horary.__doc__ == (
         "A chart with its horary analysis under the `horary_data` key; `quesited_house`\n"
         "(1-12) is the house of the matter asked about.")

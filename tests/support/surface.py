@@ -85,7 +85,7 @@ class Arguments:
             "chart_b_planets": planets[::-1],
             "sun_longitude": 117.3, "ascendant_longitude": 201.9,
             "calendar": calendar, "utc_offset_minutes": 480.0,
-            "house_system": "P", "zodiac_type": "tropical", "ayanamsa": "galcent_0sag",
+            "house_system": "P", "house_obliquity": "mean", "zodiac_type": "tropical", "ayanamsa": "galcent_0sag",
             "orb_settings": chart["orb_settings"], "dignity_scheme": "lilly",
             "chinese_calendar": False, "quesited_house": 7, "custom_name": None,
             "criteria": {"purpose": "travel", "local_hours": {"from": 8, "to": 18},

@@ -4,6 +4,8 @@
 
 #include "quorvane/astronomy/bodies.hpp"
 #include "quorvane/astronomy/planets.hpp"
+#include "quorvane/base/angles.hpp"
+#include "quorvane/frames/frames.hpp"
 #include "quorvane/records/record_writer.hpp"
 #include "quorvane/traditional/dignities.hpp"
 #include "quorvane/traditional/receptions.hpp"
@@ -11,6 +13,11 @@
 #include "quorvane/zodiac/houses.hpp"
 
 namespace quorvane {
+
+double house_obliquity_nutation(const ChartRequest& request, double jd) {
+  if (request.house_obliquity != "true") return 0.0;
+  return orientation_2000a(Time::from_ut1(jd)).deps * kDegreesPerRadian;
+}
 
 Expected<Sky, EngineError> sky(const KernelSet& kernels, const ChartRequest& request) {
   Sky result;
@@ -27,9 +34,14 @@ Expected<Sky, EngineError> sky(const KernelSet& kernels, const ChartRequest& req
   const HouseSystem system = HouseSystem::from_code(request.house_system);
   // The bodies' first instant already carries the apparent sidereal time
   // with the full nutation series.
+  double sun_longitude = kNoSun;
+  for (const BodyPosition& b : bodies->bodies) {
+    if (b.name == "Sun") sun_longitude = b.longitude + result.offset;
+  }
   const HouseResult houses = houses_at_sidereal_time(system, result.jd, bodies->sidereal_time,
                                                      request.latitude, request.longitude,
-                                                     result.offset);
+                                                     result.offset, sun_longitude,
+                                                     house_obliquity_nutation(request, result.jd));
   result.cusps = houses.cusps;
   result.houses = house_cusp_records(houses.cusps);
 

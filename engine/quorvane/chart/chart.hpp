@@ -31,6 +31,8 @@ namespace quorvane {
 
 struct ChartRequest {
   std::string house_system = "P";
+  // "mean" (IAU 1980) or "true" (mean plus the nutation in obliquity).
+  std::string house_obliquity = "mean";
   std::string zodiac_type = "tropical";
   std::string ayanamsa = "galcent_0sag";
   std::string dignity_scheme = "lilly";
@@ -40,6 +42,10 @@ struct ChartRequest {
   double longitude = 0.0;  // degrees, east positive
   bool chinese_calendar = false;
 };
+
+// The nutation in obliquity (degrees) that the request's houses add to the
+// mean obliquity at UT Julian day `jd`: 0 for "mean".
+double house_obliquity_nutation(const ChartRequest& request, double jd);
 
 // The first stage of every chart: positions, houses and placements.
 struct Sky {

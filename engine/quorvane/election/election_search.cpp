@@ -4,6 +4,8 @@
 #include <bit>
 #include <cmath>
 
+#include "quorvane/base/angles.hpp"
+#include "quorvane/frames/frames.hpp"
 #include "quorvane/time/julian_day.hpp"
 #include "quorvane/zodiac/body_view.hpp"
 #include "quorvane/zodiac/zodiac.hpp"
@@ -130,8 +132,13 @@ Expected<SampledChart, EngineError> Sampler::chart(UtcInstant moment, HouseSyste
   }
   const double jd = jd_of(moment);
   const double offset = sidereal_ ? ayanamsa_info(ayanamsa_code_, jd).value : 0.0;
-  const HouseResult houses =
-      houses_at_sidereal_time(system, jd, out.sidereal_time, latitude, longitude, offset);
+  double sun_longitude = kNoSun;
+  for (const BodyView& body : bodies) {
+    if (body.name == "Sun") sun_longitude = body.longitude + offset;
+  }
+  const HouseResult houses = houses_at_sidereal_time(system, jd, out.sidereal_time, latitude,
+                                                     longitude, offset, sun_longitude,
+                                                     true_obliquity ? orientation_2000b(Time::from_ut1(jd)).deps * kDegreesPerRadian : 0.0);
   out.cusps = houses.cusps;
   out.placements = placements(std::move(bodies), houses.cusps, houses.ascendant, houses.midheaven);
   return out;
@@ -191,6 +198,7 @@ Expected<ElectionSearch, EngineError> search_elections(const KernelSet& kernels,
   SolarDays days(kernels, request.latitude, request.longitude,
                  events ? std::move(*events) : std::optional<SunEvents>());
   Sampler sampler(kernels, start, code, sidereal);
+  sampler.true_obliquity = request.house_obliquity == "true";
 
   ElectionSearch result;
   result.start = start;

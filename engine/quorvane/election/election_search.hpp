@@ -88,6 +88,13 @@ class Sampler {
   UtcInstant start_;
   std::string_view ayanamsa_code_;
   bool sidereal_;
+
+ public:
+  // Houses with the true obliquity (the IAU 2000B nutation, enough for
+  // samples that the exact chart then refines).
+  bool true_obliquity = false;
+
+ private:
   std::vector<std::shared_ptr<const Anchor>> anchors_;  // in the order computed
 };
 

@@ -61,9 +61,13 @@ Expected<CompositeChart, EngineError> composite_chart(const KernelSet& kernels,
   }
   const double midheaven = nearer_midpoint(first_named(sky_a->placements, "Midheaven")->ecliptic_longitude,
                                            first_named(sky_b->placements, "Midheaven")->ecliptic_longitude);
-  const HouseResult houses = houses_for_midheaven(HouseSystem::from_code(options.house_system),
-                                                  midheaven, jd, chart.midpoint.latitude,
-                                                  zodiac.offset(jd));
+  double sun = kNoSun;
+  for (const BodyView& b : bodies) {
+    if (b.name == "Sun") sun = b.longitude + zodiac.offset(jd);
+  }
+  const HouseResult houses = houses_for_midheaven(
+      HouseSystem::from_code(options.house_system), midheaven, jd, chart.midpoint.latitude,
+      zodiac.offset(jd), house_obliquity_nutation(options, jd), sun);
   auto placed = place_with_aspects(std::move(bodies), houses, *settings);
   if (!placed) return unexpected(std::move(placed).error());
   chart.houses = std::move(placed->houses);

@@ -95,19 +95,23 @@ Expected<ProgressedChart, EngineError> secondary_progression(const KernelSet& ke
   // The angles move in the tropical frame, where right ascension is defined.
   const double birth_jd = birth.moment.julian_day();
   const double natal_mc = named(natal->placements, "Midheaven").ecliptic_longitude + natal->offset;
-  const double natal_ramc = ecliptic_right_ascension(natal_mc, birth_jd);
+  const double nutation = house_obliquity_nutation(options, birth_jd);
+  const double natal_ramc = ecliptic_right_ascension(natal_mc, birth_jd, nutation);
   double ramc = 0.0;
   if (method == AngleMethod::SolarArc) {
     const double natal_sun = named(natal->placements, "Sun").ecliptic_longitude + natal->offset;
     const double sun = named(progressed->placements, "Sun").ecliptic_longitude + progressed->offset;
     chart.arc = remainder_degrees(sun - natal_sun);
-    ramc = ecliptic_right_ascension(natal_mc + chart.arc, birth_jd);
+    ramc = ecliptic_right_ascension(natal_mc + chart.arc, birth_jd, nutation);
   } else {
     chart.arc = kNaibodDegreesPerYear * chart.age_years;
     ramc = natal_ramc + chart.arc;
   }
+  const double progressed_sun =
+      named(progressed->placements, "Sun").ecliptic_longitude + progressed->offset;
   const HouseResult houses = houses_for_ramc(HouseSystem::from_code(options.house_system), ramc,
-                                             birth_jd, birth.latitude, progressed->offset);
+                                             birth_jd, birth.latitude, progressed->offset,
+                                             nutation, progressed_sun);
   auto placed = place_with_aspects(bodies_of(progressed->placements, 0.0), houses, *settings);
   if (!placed) return unexpected(std::move(placed).error());
   chart.houses = std::move(placed->houses);

@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <string>
 
 #include "quorvane/base/angles.hpp"
 #include "quorvane/time/time_scales.hpp"
+#include "quorvane/zodiac/houses/systems.hpp"
+#include "quorvane/zodiac/options.hpp"
 #include "quorvane/zodiac/zodiac.hpp"
 
 namespace quorvane {
@@ -69,30 +73,83 @@ double placidus_cusp(double ramc, double latitude, double obliquity, double offs
 
 }  // namespace
 
-HouseSystem HouseSystem::from_code(std::string_view code) {
-  if (code.empty()) return Placidus;
+namespace {
+
+// Lower-cased ASCII letters, without spaces, hyphens and underscores.
+std::string squeezed(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c == ' ' || c == '-' || c == '_') continue;
+    out.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+  }
+  return out;
+}
+
+bool begins(const std::string& text, std::string_view start) {
+  return text.size() >= start.size() && text.compare(0, start.size(), start) == 0;
+}
+
+HouseSystem by_first_letter(std::string_view code);
+
+// One of the systems after Whole Sign named in full, or by four letters
+// or more that begin its name alone; the older systems keep their
+// first-letter reading.
+std::optional<HouseSystem> by_name(std::string_view code) {
+  const std::string given = squeezed(code);
+  if (given.size() < 3) return {};
+  const std::string first = squeezed(kHouseSystemCodes[by_first_letter(code)].name);
+  std::optional<HouseSystem> found;
+  for (size_t i = HouseSystem::EqualMidheaven; i < kHouseSystemCodes.size(); ++i) {
+    const std::string name = squeezed(kHouseSystemCodes[i].name);
+    if (name == given) return HouseSystem(static_cast<HouseSystem::Value>(i));
+    if (given.size() >= 4 && begins(name, given) && !begins(first, given)) {
+      if (found) return {};
+      found = HouseSystem(static_cast<HouseSystem::Value>(i));
+    }
+  }
+  return found;
+}
+
+HouseSystem by_first_letter(std::string_view code) {
+  if (code.empty()) return HouseSystem::Placidus;
   // A lead byte outside ASCII starts a character that cannot be a code.
   char c = code.front();
   if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   switch (c) {
-    case 'K': return Koch;
-    case 'R': return Regiomontanus;
-    case 'C': return Campanus;
-    case 'T': return Topocentric;
-    case 'B': return Alcabitius;
-    case 'M': return Morinus;
-    case 'O': return Porphyry;
-    case 'E': return Equal;
-    case 'V': return Vehlow;
-    case 'W': return WholeSign;
-    default: return Placidus;
+    case 'K': return HouseSystem::Koch;
+    case 'R': return HouseSystem::Regiomontanus;
+    case 'C': return HouseSystem::Campanus;
+    case 'T': return HouseSystem::Topocentric;
+    case 'B': return HouseSystem::Alcabitius;
+    case 'M': return HouseSystem::Morinus;
+    case 'O': return HouseSystem::Porphyry;
+    case 'E': return HouseSystem::Equal;
+    case 'V': return HouseSystem::Vehlow;
+    case 'W': return HouseSystem::WholeSign;
+    case 'D': return HouseSystem::EqualMidheaven;
+    case 'N': return HouseSystem::EqualAries;
+    case 'X': return HouseSystem::Meridian;
+    case 'H': return HouseSystem::Horizontal;
+    case 'F': return HouseSystem::Carter;
+    case 'U': return HouseSystem::Krusinski;
+    case 'Y': return HouseSystem::Apc;
+    case 'S': return HouseSystem::Sripati;
+    case 'I': return HouseSystem::Sunshine;
+    case 'L': return HouseSystem::PullenDelta;
+    case 'Q': return HouseSystem::PullenRatio;
+    case 'G': return HouseSystem::Gauquelin;
+    default: return HouseSystem::Placidus;
   }
 }
 
-char HouseSystem::code() const {
-  static constexpr char kCodes[] = {'P', 'K', 'R', 'C', 'T', 'B', 'M', 'O', 'E', 'V', 'W'};
-  return kCodes[value_];
+}  // namespace
+
+HouseSystem HouseSystem::from_code(std::string_view code) {
+  if (const auto named = by_name(code)) return *named;
+  return by_first_letter(code);
 }
+
+char HouseSystem::code() const { return kHouseSystemCodes[value_].code.front(); }
 
 double mean_obliquity_iau1980(double jd) {
   const double t = (jd - kJ2000) / 36525.0;
@@ -112,6 +169,8 @@ bool is_quadrant_system(HouseSystem system) {
     case HouseSystem::Topocentric:
     case HouseSystem::Alcabitius:
     case HouseSystem::Porphyry:
+    case HouseSystem::Sunshine:
+    case HouseSystem::Gauquelin:
       return true;
     default:
       return false;
@@ -148,7 +207,8 @@ bool beyond_polar_circle(double latitude, double obliquity) {
   return std::fabs(latitude) >= 90.0 - obliquity;
 }
 
-HouseResult houses_at_ramc(HouseSystem system, double ramc, double latitude, double obliquity) {
+HouseResult houses_at_ramc(HouseSystem system, double ramc, double latitude, double obliquity,
+                           double sun_declination) {
   const double phi = latitude, eps = obliquity;
   const double mc = normalize_degrees(std::atan2(sind(ramc), cosd(eps) * cosd(ramc)) * kDegreesPerRadian);
   const double asc = ascendant_degrees(ramc, phi, eps);
@@ -165,8 +225,10 @@ HouseResult houses_at_ramc(HouseSystem system, double ramc, double latitude, dou
     return result;
   }
 
+  const HouseSky sky{ramc, phi, eps, asc, mc};
   switch (system) {
     case HouseSystem::Placidus:
+    case HouseSystem::Gauquelin:
       c[10] = placidus_cusp(ramc, phi, eps, 30.0, -1.0 / 3.0);
       c[11] = placidus_cusp(ramc, phi, eps, 60.0, -2.0 / 3.0);
       c[8] = placidus_cusp(ramc, phi, eps, -30.0, 1.0 / 3.0);
@@ -250,15 +312,35 @@ HouseResult houses_at_ramc(HouseSystem system, double ramc, double latitude, dou
     case HouseSystem::WholeSign:
       whole_signs(c, asc);
       return result;
+
+    case HouseSystem::EqualMidheaven: equal_from_midheaven(c, sky); return result;
+    case HouseSystem::EqualAries: equal_from_aries(c, sky); return result;
+    case HouseSystem::Meridian: meridian(c, sky); return result;
+    case HouseSystem::Horizontal: horizontal(c, sky); return result;
+    case HouseSystem::Carter: carter_poli_equatorial(c, sky); return result;
+    case HouseSystem::Krusinski: krusinski(c, sky); return result;
+    case HouseSystem::Apc: apc(c, sky); return result;
+    case HouseSystem::Sripati: sripati(c, sky); return result;
+    case HouseSystem::Sunshine:
+      sunshine(c, sky, std::isnan(sun_declination) ? 0.0 : sun_declination);
+      return result;
+    case HouseSystem::PullenDelta: pullen_sinusoidal_delta(c, sky); return result;
+    case HouseSystem::PullenRatio: pullen_sinusoidal_ratio(c, sky); return result;
   }
   fill_opposites(c);
   return result;
 }
 
 HouseResult houses_at_sidereal_time(HouseSystem system, double jd, double sidereal_time_hours,
-                                    double latitude, double longitude, double ayanamsa) {
+                                    double latitude, double longitude, double ayanamsa,
+                                    double sun_longitude, double obliquity_nutation) {
+  const double eps = mean_obliquity_iau1980(jd) + obliquity_nutation;
+  // The Sun's declination from its longitude on the ecliptic (its latitude
+  // is under a second of arc).
+  const double sun_declination =
+      std::isnan(sun_longitude) ? kNoSun : std::asin(sind(sun_longitude) * sind(eps)) * kDegreesPerRadian;
   HouseResult result = houses_at_ramc(system, ramc_degrees(sidereal_time_hours, longitude), latitude,
-                                      mean_obliquity_iau1980(jd));
+                                      eps, sun_declination);
   for (double& cusp : result.cusps) cusp = normalize_degrees(cusp - ayanamsa);
   result.ascendant = normalize_degrees(result.ascendant - ayanamsa);
   result.midheaven = normalize_degrees(result.midheaven - ayanamsa);

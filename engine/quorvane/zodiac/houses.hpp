@@ -1,9 +1,11 @@
 // The twelve house cusps, Ascendant and Midheaven of a moment and place
-// under eleven house systems. Pure spherical trigonometry; no kernels.
+// under twenty-three house systems (the newer ones in houses/). Pure
+// spherical trigonometry; no kernels.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <string_view>
 
 namespace quorvane {
@@ -22,15 +24,33 @@ class HouseSystem {
     Equal,
     Vehlow,
     WholeSign,
+    EqualMidheaven,
+    EqualAries,
+    Meridian,
+    Horizontal,
+    Carter,
+    Krusinski,
+    Apc,
+    Sripati,
+    Sunshine,
+    PullenDelta,
+    PullenRatio,
+    // Gauquelin's 36 sectors; its twelve houses are every third sector
+    // boundary, which are the Placidus cusps.
+    Gauquelin,
   };
 
   constexpr HouseSystem(Value value) : value_(value) {}
   constexpr operator Value() const { return value_; }
 
-  // Only the first character counts (so whole words work); ASCII letters
-  // are upper-cased; anything unknown, the empty text included, is Placidus.
+  // A name of one of the systems after Whole Sign, or four letters or more
+  // beginning only one of them and not the name of the system of its first
+  // letter ("Meridian", "sunsh"; case, spaces and hyphens ignored), is that
+  // system. Otherwise only the first character counts (so whole words
+  // work); ASCII letters are upper-cased (so Makransky's `i` is Treindl's
+  // `I`); anything unknown, the empty text included, is Placidus.
   static HouseSystem from_code(std::string_view code);
-  // The one-letter code: 'P', 'K', 'R', 'C', 'T', 'B', 'M', 'O', 'E', 'V', 'W'.
+  // The one-letter code, as in kHouseSystemCodes.
   char code() const;
 
  private:
@@ -61,20 +81,33 @@ void porphyry(std::array<double, 12>& cusps, double ascendant, double midheaven)
 double ascendant_degrees(double ramc, double latitude, double obliquity);
 
 // Placidus, Koch, Regiomontanus, Campanus, Topocentric, Alcabitius and
-// Porphyry divide the quadrants between the Ascendant and the meridian.
-// Beyond the polar circles (|latitude| >= 90 - obliquity) they are all
-// built as Porphyry: cusp 1 on the Ascendant, cusp 10 on the Midheaven,
+// Porphyry divide the quadrants between the Ascendant and the meridian, and
+// Sunshine and Gauquelin divide semi-arcs that vanish there. Beyond the
+// polar circles (|latitude| >= 90 - obliquity) they are all built as
+// Porphyry: cusp 1 on the Ascendant, cusp 10 on the Midheaven,
 // each quadrant trisected, the cusps in zodiac order.
 bool is_quadrant_system(HouseSystem system);
 
+inline constexpr double kNoSun = std::numeric_limits<double>::quiet_NaN();
+
 // Tropical houses from the RAMC, the geographic latitude and the obliquity
 // (all degrees).
-HouseResult houses_at_ramc(HouseSystem system, double ramc, double latitude, double obliquity);
+// Sunshine needs the Sun's declination (degrees); without one (NaN) it is
+// cast for a Sun on the equator.
+HouseResult houses_at_ramc(HouseSystem system, double ramc, double latitude, double obliquity,
+                           double sun_declination = kNoSun);
 
 // The chart's houses: RAMC from the sidereal time and longitude, the mean
 // obliquity of `jd` (a UT Julian day), then every cusp and both angles
 // reduced by `ayanamsa` (0 for a tropical chart).
+// `sun_longitude` is the Sun's tropical longitude, for Sunshine;
+// `obliquity_nutation` (degrees) is added to the mean obliquity: the
+// nutation in obliquity casts the houses with the true obliquity, as much
+// of the field does (at most about 10 arcseconds of obliquity, moving
+// intermediate cusps by up to about half an arcminute at mid latitudes).
 HouseResult houses_at_sidereal_time(HouseSystem system, double jd, double sidereal_time_hours,
-                                    double latitude, double longitude, double ayanamsa);
+                                    double latitude, double longitude, double ayanamsa,
+                                    double sun_longitude = kNoSun,
+                                    double obliquity_nutation = 0.0);
 
 }  // namespace quorvane

@@ -19,7 +19,7 @@ struct OptionCode {
 };
 
 // In the order of the HouseSystem enumeration.
-inline constexpr std::array<OptionCode, 11> kHouseSystemCodes{{
+inline constexpr std::array<OptionCode, 23> kHouseSystemCodes{{
     {"P", "Placidus"},
     {"K", "Koch"},
     {"R", "Regiomontanus"},
@@ -31,6 +31,18 @@ inline constexpr std::array<OptionCode, 11> kHouseSystemCodes{{
     {"E", "Equal"},
     {"V", "Vehlow"},
     {"W", "Whole Sign"},
+    {"D", "Equal MC"},
+    {"N", "Equal Aries"},
+    {"X", "Meridian"},
+    {"H", "Horizontal"},
+    {"F", "Carter poli-equatorial"},
+    {"U", "Krusinski-Pisa-Goelzer"},
+    {"Y", "APC"},
+    {"S", "Sripati"},
+    {"I", "Sunshine"},
+    {"L", "Pullen sinusoidal delta"},
+    {"Q", "Pullen sinusoidal ratio"},
+    {"G", "Gauquelin sectors"},
 }};
 
 inline constexpr std::array<OptionCode, 2> kZodiacTypeCodes{{
@@ -53,7 +65,7 @@ inline constexpr std::array<OptionCode, 4> kOrbMethodCodes{{
 
 // A note for a text that is not a known code, or nothing. A house system is
 // known as its letter in either case or as a beginning of its name (Koch,
-// whole); the other texts after trimming and lower-casing. The note names
+// whole, sunsh); the other texts after trimming and lower-casing. The note names
 // the text, what is used instead and the accepted codes.
 std::optional<std::string> house_system_note(std::string_view text);
 std::optional<std::string> zodiac_type_note(std::string_view text);

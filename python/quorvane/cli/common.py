@@ -120,9 +120,12 @@ def code_option(option: str, named: bool = True):
     codes = quorvane_engine.option_codes()[option]
     shown = ", ".join(f"{c['code']} {c['name']}" if named else c["code"] for c in codes)
 
+    def squeezed(text: str) -> str:
+        return "".join(c for c in text.lower() if c not in " -_")
+
     def read(text: str) -> str:
         for code in codes:
-            if text.lower() == code["code"].lower():
+            if text.lower() == code["code"].lower() or squeezed(text) == squeezed(code["name"]):
                 return code["code"]
         raise argparse.ArgumentTypeError(f"unknown code {text!r}; valid: {shown}")
     return read, shown
@@ -138,6 +141,9 @@ def add_code_option(group, flag: str, option: str, default: str, what: str,
 def add_zodiac(parser: argparse.ArgumentParser):
     group = parser.add_argument_group("chart options")
     add_code_option(group, "--house-system", "house_system", "P", "house system")
+    group.add_argument("--house-obliquity", default="mean", choices=("mean", "true"),
+                       help="obliquity of the houses: the IAU 1980 mean (default), or true "
+                            "(plus the nutation in obliquity; cusps move up to about 0.5')")
     add_code_option(group, "--zodiac", "zodiac_type", "tropical", "zodiac", named=False,
                     dest="zodiac_type")
     add_code_option(group, "--ayanamsa", "ayanamsa", "galcent_0sag",

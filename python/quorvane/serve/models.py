@@ -15,7 +15,8 @@ from pydantic import BaseModel, ConfigDict, Field, model_validator
 
 from quorvane.serve import limits
 
-HouseSystem = Literal["P", "K", "R", "C", "T", "B", "M", "O", "E", "V", "W"]
+HouseSystem = Literal["P", "K", "R", "C", "T", "B", "M", "O", "E", "V", "W",
+                      "D", "N", "X", "H", "F", "U", "Y", "S", "I", "L", "Q", "G"]
 Ayanamsa = Literal["lahiri", "fagan_bradley", "krishnamurti", "raman", "true_citra",
                    "yukteshwar", "deluce", "ushashashi", "jn_bhasin", "aldebaran_15tau",
                    "hipparchos", "sassanian", "galcent_0sag", "j2000"]
@@ -76,7 +77,15 @@ class Birth(Where, When):
 class Zodiac(Strict):
     house_system: HouseSystem = Field(
         "P", description="P Placidus, K Koch, R Regiomontanus, C Campanus, T Topocentric, "
-                         "B Alcabitius, M Morinus, O Porphyry, E Equal, V Vehlow, W Whole Sign")
+                         "B Alcabitius, M Morinus, O Porphyry, E Equal, V Vehlow, W Whole Sign, "
+                         "D Equal MC, N Equal Aries, X Meridian, H Horizontal, "
+                         "F Carter poli-equatorial, U Krusinski-Pisa-Goelzer, Y APC, S Sripati, "
+                         "I Sunshine, L Pullen sinusoidal delta, Q Pullen sinusoidal ratio, "
+                         "G Gauquelin sectors (twelve houses: every third sector, the Placidus "
+                         "cusps)")
+    house_obliquity: Literal["mean", "true"] = Field(
+        "mean", description="obliquity of the houses: the IAU 1980 mean, or true (plus the "
+                            "nutation in obliquity; cusps move by up to about half an arcminute)")
     zodiac_type: Literal["tropical", "sidereal"] = "tropical"
     ayanamsa: Ayanamsa = Field("galcent_0sag", description="ayanamsa of the sidereal zodiac")
 
