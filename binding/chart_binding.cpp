@@ -23,6 +23,7 @@ struct ChartArguments : ChartRequestArguments {
       {"dignity_scheme", &ChartArguments::dignity_scheme},
       {"chinese_calendar", &ChartArguments::chinese_calendar},
       {"house_obliquity", &ChartArguments::house_obliquity},
+      {"node", &ChartArguments::node},
   };
 };
 
@@ -48,8 +49,14 @@ PyMethodDef engine_chart_method = {
     METH_VARARGS | METH_KEYWORDS,
     "chart($self, moment, latitude, longitude, house_system=\"P\", zodiac_type=\"tropical\", "
     "ayanamsa=\"galcent_0sag\", orb_settings=None, dignity_scheme=\"lilly\", "
-    "chinese_calendar=False, house_obliquity=\"mean\", *, json=False)\n--\n\n"
+    "chinese_calendar=False, house_obliquity=\"mean\", node=\"mean\", *, json=False)\n--\n\n"
     "The chart of a moment and place, as the API's chart dict; with\n"
-    "`chinese_calendar`, also the Chinese calendar of the moment."};
+    "`chinese_calendar`, also the Chinese calendar of the moment. The \"North Node\" and\n"
+    "\"South Node\" are the mean nodes, or with node=\"true\" the nodes of the Moon's\n"
+    "osculating orbit. `house_system` records the system the houses were cast in and\n"
+    "`house_system_fallback` why, when that is not the one asked for (an unknown name:\n"
+    "Placidus; a quadrant system beyond the polar circles: Porphyry, with a UserWarning).\n"
+    "Beyond the polar circles the sect and each planet's `above_horizon` come from the\n"
+    "altitude of its ecliptic place rather than from the Ascendant."};
 
 }  // namespace quorvane::py

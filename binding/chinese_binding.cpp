@@ -84,7 +84,7 @@ bool read_birth_arguments(PyObject* module, const char* function, const BirthArg
   }
 
   // Read from the text itself so that a repeated key is reported.
-  auto text = to_json_text(state_of(module), given.calendar);
+  auto text = to_json_text(state_of(module), given.calendar, "calendar");
   if (!text) return false;
   auto calendar = chinese::read_chinese_calendar_text(*text);
   if (!calendar) {

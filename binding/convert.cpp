@@ -46,13 +46,30 @@ std::optional<UtcInstant> to_instant(ModuleState* state, PyObject* moment) {
   }
 
   PyRef tzinfo = PyRef::steal(PyObject_GetAttrString(moment, "tzinfo"));
-  if (!tzinfo) return std::nullopt;
+  if (!tzinfo) {
+    if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return std::nullopt;
+    PyErr_Clear();
+    PyErr_Format(PyExc_TypeError,
+                 "a moment is an ISO 8601 UTC text such as \"2000-01-01T12:00:00Z\" or a "
+                 "datetime (naive means UTC), not %.100s",
+                 Py_TYPE(moment)->tp_name);
+    return std::nullopt;
+  }
   PyRef value = PyRef::borrow(moment);
   if (tzinfo.get() != Py_None) {
     PyRef name = PyRef::steal(PyUnicode_FromString("astimezone"));
     if (!name) return std::nullopt;
     value = PyRef::steal(PyObject_CallMethodOneArg(moment, name.get(), state->utc));
-    if (!value) return std::nullopt;
+    if (!value) {
+      // A local time on the first or last day datetime holds can fall
+      // outside it in UTC.
+      if (PyErr_ExceptionMatches(PyExc_OverflowError)) {
+        PyErr_Clear();
+        PyErr_Format(PyExc_ValueError, "moment %R lies outside the years 1 to 9999 in UTC",
+                     moment);
+      }
+      return std::nullopt;
+    }
   }
 
   static const char* const fields[] = {"year", "month", "day", "hour", "minute", "second",
@@ -81,20 +98,38 @@ std::optional<UtcInstant> to_instant(ModuleState* state, PyObject* moment) {
   return instant;
 }
 
-std::optional<std::string> to_json_text(ModuleState* state, PyObject* object) {
-  PyRef text = PyRef::steal(PyObject_CallOneArg(state->json_dumps, object));
-  if (!text) return std::nullopt;
+std::optional<std::string> to_json_text(ModuleState* state, PyObject* object, const char* what) {
+  // allow_nan=False: a NaN would otherwise reach the parser as bare "NaN".
+  PyRef args = PyRef::steal(PyTuple_Pack(1, object));
+  PyRef kwargs = PyRef::steal(Py_BuildValue("{s:O}", "allow_nan", Py_False));
+  if (!args || !kwargs) return std::nullopt;
+  PyRef text = PyRef::steal(PyObject_Call(state->json_dumps, args.get(), kwargs.get()));
+  if (!text) {
+    if (PyErr_ExceptionMatches(PyExc_ValueError) || PyErr_ExceptionMatches(PyExc_TypeError) ||
+        PyErr_ExceptionMatches(PyExc_RecursionError)) {
+      PyObject *type = nullptr, *value = nullptr, *traceback = nullptr;
+      PyErr_Fetch(&type, &value, &traceback);
+      PyRef owned_type = PyRef::steal(type), owned_value = PyRef::steal(value),
+            owned_traceback = PyRef::steal(traceback);
+      PyErr_Format(PyErr_GivenExceptionMatches(type, PyExc_TypeError) ? PyExc_TypeError
+                                                                      : PyExc_ValueError,
+                   "%s must hold only dicts, lists, text, booleans, None and finite numbers "
+                   "(%S)",
+                   what, value ? value : Py_None);
+    }
+    return std::nullopt;
+  }
   return to_text(text.get());
 }
 
-std::optional<Json> to_json_value(ModuleState* state, PyObject* object) {
-  auto utf8 = to_json_text(state, object);
+std::optional<Json> to_json_value(ModuleState* state, PyObject* object, const char* what) {
+  auto utf8 = to_json_text(state, object, what);
   if (!utf8) return std::nullopt;
   // The text is ours now: parse it without the interpreter lock.
   auto parsed = without_lock([&] { return parse_json(*utf8); });
   if (!parsed) return std::nullopt;
   if (!*parsed) {
-    raise_message(PyExc_ValueError, parsed->error());
+    PyErr_Format(PyExc_ValueError, "%s could not be read: %s", what, parsed->error().c_str());
     return std::nullopt;
   }
   return std::move(*parsed).value();

@@ -12,6 +12,9 @@
 namespace quorvane::py {
 namespace {
 
+// About 0.5 GB of result dicts.
+constexpr size_t kMaxDeclinationAspects = 1'000'000;
+
 // A float64 array of the positions dict, copied in row order.
 bool read_column(PyObject* positions, const char* key, std::vector<double>* out,
                  Py_ssize_t* rows, Py_ssize_t* columns) {
@@ -59,8 +62,11 @@ PyObject* declination_aspects_function(PyObject* /*module*/, PyObject* args, PyO
   if (given.orb && !arg_finite_double(given.orb, "declination_aspects", "orb", &orb)) {
     return nullptr;
   }
-  if (orb < 0.0) {
-    PyErr_SetString(PyExc_ValueError, "declination_aspects() argument 'orb' must not be negative");
+  // Declinations lie within 90 degrees of the equator: a wider orb only
+  // multiplies the answer.
+  if (orb < 0.0 || orb > 90.0) {
+    PyErr_SetString(PyExc_ValueError,
+                    "declination_aspects() argument 'orb' must be from 0 to 90 degrees");
     return nullptr;
   }
   std::vector<double> declination, obliquity;
@@ -72,8 +78,12 @@ PyObject* declination_aspects_function(PyObject* /*module*/, PyObject* args, PyO
         !read_column(given.positions, "obliquity", &obliquity, &days, &one)) {
       return nullptr;
     }
-    PyObject* bodies = PyDict_GetItemString(given.positions, "bodies");
-    if (days != rows || !bodies || !PyList_Check(bodies) || PyList_GET_SIZE(bodies) != columns) {
+    // Our own tuple of the names: the caller's list may be cleared by another
+    // thread while the lock is released below.
+    PyObject* listed = PyDict_GetItemString(given.positions, "bodies");
+    PyRef bodies = PyRef::steal(listed && PyList_Check(listed) ? PyList_AsTuple(listed) : nullptr);
+    if (listed && PyList_Check(listed) && !bodies) return nullptr;
+    if (days != rows || !bodies || PyTuple_GET_SIZE(bodies.get()) != columns) {
       PyErr_SetString(PyExc_ValueError,
                       "declination_aspects(): 'declination', 'obliquity' and 'bodies' disagree");
       return nullptr;
@@ -82,12 +92,20 @@ PyObject* declination_aspects_function(PyObject* /*module*/, PyObject* args, PyO
     Py_BEGIN_ALLOW_THREADS
     try {
       flags = out_of_bounds(declination, obliquity, static_cast<size_t>(columns));
-      found = declination_aspects(declination, static_cast<size_t>(columns), orb);
+      found = declination_aspects(declination, static_cast<size_t>(columns), orb,
+                                  kMaxDeclinationAspects);
     } catch (const std::bad_alloc&) {
       out_of_memory = true;
     }
     Py_END_ALLOW_THREADS
     if (out_of_memory) return PyErr_NoMemory();
+    if (found.size() > kMaxDeclinationAspects) {
+      PyErr_Format(PyExc_ValueError,
+                   "declination_aspects() would list more than %zu parallels and "
+                   "contraparallels; lower the orb or pass fewer moments at a time",
+                   kMaxDeclinationAspects);
+      return nullptr;
+    }
 
     PyRef numpy = PyRef::steal(PyImport_ImportModule("numpy"));
     if (!numpy) return nullptr;
@@ -101,7 +119,7 @@ PyObject* declination_aspects_function(PyObject* /*module*/, PyObject* args, PyO
     for (const DeclinationAspect& a : found) {
       PyRef record = PyRef::steal(Py_BuildValue(
           "{s:n,s:O,s:O,s:s,s:d}", "moment", static_cast<Py_ssize_t>(a.moment), "first",
-          PyList_GET_ITEM(bodies, a.first), "second", PyList_GET_ITEM(bodies, a.second),
+          PyTuple_GET_ITEM(bodies.get(), a.first), "second", PyTuple_GET_ITEM(bodies.get(), a.second),
           "aspect", a.contraparallel ? "contraparallel" : "parallel", "orb", a.orb));
       if (!record || PyList_Append(list.get(), record.get()) < 0) return nullptr;
     }
@@ -119,6 +137,8 @@ PyMethodDef declination_aspects_method = {
     METH_VARARGS | METH_KEYWORDS,
     "declination_aspects(positions, orb=1.0)\n--\n\n"
     "Out-of-bounds flags and the parallels and contraparallels within `orb` degrees\n"
-    "between the bodies of each moment of an Engine.positions result."};
+    "between the bodies of each moment of an Engine.positions result. The orb is from 0\n"
+    "to 90 degrees; an answer of more than 1,000,000 aspects is refused (ValueError).\n"
+    "The result names the bodies as they stood when the call began."};
 
 }  // namespace quorvane::py

@@ -28,16 +28,16 @@ PyObject* synastry(PyObject* module, PyObject* args, PyObject* kwargs) {
   ModuleState* state = state_of(module);
   SynastryArguments given;
   if (!parse_arguments(args, kwargs, "synastry", &given)) return nullptr;
-  auto a = to_json_value(state, given.chart_a_planets);
+  auto a = to_json_value(state, given.chart_a_planets, "chart_a_planets");
   if (!a) return nullptr;
-  auto b = to_json_value(state, given.chart_b_planets);
+  auto b = to_json_value(state, given.chart_b_planets, "chart_b_planets");
   if (!b) return nullptr;
   std::optional<Json> settings;
   if (given.orb_settings && given.orb_settings != Py_None) {
-    settings = to_json_value(state, given.orb_settings);
+    settings = to_json_value(state, given.orb_settings, "orb_settings");
     if (!settings) return nullptr;
   }
-  if (!warn_option_note(orb_method_note(settings ? &*settings : nullptr))) return nullptr;
+  if (!warn_option_note(state, orb_method_note(settings ? &*settings : nullptr))) return nullptr;
   return run_unlocked(state, [&] { return calculate_synastry(*a, *b, settings); }, given.form);
 }
 
@@ -65,7 +65,7 @@ PyObject* derived_chart(PyObject* module, PyObject* args, PyObject* kwargs) {
     if (!arg_text(given.custom_name, "derived_chart", "custom_name", &text)) return nullptr;
     custom_name = std::move(text);
   }
-  auto base = to_json_value(state, given.base_chart);
+  auto base = to_json_value(state, given.base_chart, "base_chart");
   if (!base) return nullptr;
   return run_unlocked(
       state, [&] { return calculate_derived_chart(*base, root_house, custom_name); }, given.form);

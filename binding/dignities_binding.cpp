@@ -24,7 +24,7 @@ PyObject* chart_dignities_function(PyObject* module, PyObject* args, PyObject* k
   ModuleState* state = state_of(module);
   ChartDignitiesArguments given;
   if (!parse_arguments(args, kwargs, "chart_dignities", &given)) return nullptr;
-  auto chart = to_json_value(state, given.chart);
+  auto chart = to_json_value(state, given.chart, "chart");
   if (!chart) return nullptr;
   std::string scheme = "lilly";
   if (given.dignity_scheme &&
@@ -32,7 +32,7 @@ PyObject* chart_dignities_function(PyObject* module, PyObject* args, PyObject* k
     return nullptr;
   }
 
-  if (!warn_option_note(dignity_scheme_note(scheme))) return nullptr;
+  if (!warn_option_note(state, dignity_scheme_note(scheme))) return nullptr;
   return run_unlocked(state, [&] { return quorvane::chart_dignities(*chart, scheme); }, given.form);
 }
 

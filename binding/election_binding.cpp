@@ -24,7 +24,7 @@ std::optional<ElectionCriteria> to_criteria(ModuleState* state, PyObject* criter
     }
     return std::move(defaults).value();
   }
-  auto utf8 = to_json_text(state, criteria);
+  auto utf8 = to_json_text(state, criteria, "criteria");
   if (!utf8) return std::nullopt;
   // Text the JSON reader refuses (NaN, Infinity) fails as every JSON argument does.
   if (auto parsed = parse_json(*utf8); !parsed) {
@@ -106,7 +106,7 @@ PyObject* engine_elections(PyObject* self, PyObject* args, PyObject* kwargs) {
   if (!start) return nullptr;
   request.moment = *start;
 
-  if (!warn_unknown_options(request)) return nullptr;
+  if (!warn_unknown_options(state, request) || !warn_house_fallback(request)) return nullptr;
   const KernelSet& kernels = engine_kernels(self);
   return compute_unlocked(
       self, [&] { return search_elections(kernels, request, *end, *criteria); }, given.form);

@@ -1,4 +1,5 @@
 // The Engine class: an immutable set of loaded kernels.
+#include <cmath>
 #include <new>
 #include <optional>
 #include <string>
@@ -11,6 +12,7 @@
 #include "guard.hpp"
 #include "module_state.hpp"
 #include "without_lock.hpp"
+#include "quorvane/chart/chart.hpp"
 
 namespace quorvane::py {
 namespace {
@@ -154,7 +156,11 @@ PyObject* supports(PyObject* self, PyObject* args, PyObject* kwargs) {
   if (!parse_argument(args, kwargs, "supports", "jd", &value)) return nullptr;
   double jd = 0.0;
   if (!arg_double(value, "supports", "jd", &jd)) return nullptr;
-  return PyBool_FromLong(engine_kernels(self).for_jd(jd) != nullptr);
+  if (!std::isfinite(jd)) Py_RETURN_FALSE;
+  const KernelSet& kernels = engine_kernels(self);
+  std::optional<bool> castable = without_lock([&] { return can_cast_chart(kernels, jd); });
+  if (!castable) return nullptr;
+  return PyBool_FromLong(*castable);
 }
 
 // Pickling sends the paths, not the kernels: a worker process opens the
@@ -186,7 +192,9 @@ PyMethodDef* engine_methods() {
 PyMethodDef engine_supports_method = {
     "supports", with_keywords(supports),
     METH_VARARGS | METH_KEYWORDS,
-    "supports($self, jd)\n--\n\nWhether a loaded kernel covers this UT Julian date."};
+    "supports($self, jd)\n--\n\nWhether a chart of this UT Julian date can be cast: a loaded kernel\n"
+    "covers it and everything a chart reaches for around it (light time hours back, the\n"
+    "hour after for the speeds)."};
 
 PyMethodDef engine_reduce_method = {
     "__reduce__", reduce, METH_NOARGS,

@@ -19,6 +19,16 @@ bool ensure_exception_types(ModuleState* state) {
       Py_FatalError("Failed to initialize new exception type.");
     }
   }
+  if (!state->unknown_option) {
+    state->unknown_option = PyErr_NewExceptionWithDoc(
+        "quorvane_engine.UnknownOptionWarning",
+        "An option text the engine does not know, replaced by its default (a UserWarning;\n"
+        "turn it into an error with warnings.simplefilter(\"error\", UnknownOptionWarning)).",
+        PyExc_UserWarning, nullptr);
+    if (!state->unknown_option) {
+      Py_FatalError("Failed to initialize new exception type.");
+    }
+  }
   return true;
 }
 

@@ -9,8 +9,7 @@
 namespace quorvane::py {
 namespace {
 
-// None, or an int that fits an unsigned byte; the house range itself is the
-// judgment's business.
+// None, or a house from 1 to 12: a judgment of no house would pass for one.
 bool arg_house(PyObject* value, std::optional<uint8_t>* out) {
   if (value == nullptr || value == Py_None) return true;
   long long number = 0;
@@ -21,9 +20,9 @@ bool arg_house(PyObject* value, std::optional<uint8_t>* out) {
     PyErr_Clear();
     number = -1;  // beyond long long: reported as out of range below
   }
-  if (number < 0 || number > 255) {
-    PyErr_Format(PyExc_TypeError,
-                 "horary() argument 'quesited_house' must be None or an int from 0 to 255, "
+  if (number < 1 || number > 12) {
+    PyErr_Format(PyExc_ValueError,
+                 "horary() argument 'quesited_house' must be None or a house from 1 to 12, "
                  "not %R",
                  value);
     return false;
@@ -48,6 +47,7 @@ struct HoraryArguments : ChartRequestArguments {
       {"quesited_house", &HoraryArguments::quesited_house},
       {"chinese_calendar", &HoraryArguments::chinese_calendar},
       {"house_obliquity", &HoraryArguments::house_obliquity},
+      {"node", &HoraryArguments::node},
   };
 };
 
@@ -76,8 +76,8 @@ PyMethodDef engine_horary_method = {
     METH_VARARGS | METH_KEYWORDS,
     "horary($self, moment, latitude, longitude, house_system=\"P\", zodiac_type=\"tropical\", "
     "ayanamsa=\"galcent_0sag\", orb_settings=None, dignity_scheme=\"lilly\", "
-    "quesited_house=None, chinese_calendar=False, house_obliquity=\"mean\", *, json=False)\n--\n\n"
+    "quesited_house=None, chinese_calendar=False, house_obliquity=\"mean\", node=\"mean\", *, json=False)\n--\n\n"
     "A chart with its horary analysis under the `horary_data` key; `quesited_house`\n"
-    "(1-12) is the house of the matter asked about."};
+    "(1-12; ValueError outside) is the house of the matter asked about."};
 
 }  // namespace quorvane::py

@@ -37,6 +37,7 @@ int module_exec(PyObject* module) {
   if (!find_python_helpers(state)) return -1;
   if (PyModule_AddObjectRef(module, "EngineError", state->engine_error) < 0) return -1;
   if (PyModule_AddObjectRef(module, "EphemerisRangeError", state->range_error) < 0) return -1;
+  if (PyModule_AddObjectRef(module, "UnknownOptionWarning", state->unknown_option) < 0) return -1;
   return 0;
 }
 
@@ -44,6 +45,7 @@ int module_traverse(PyObject* module, visitproc visit, void* arg) {
   ModuleState* state = state_of(module);
   Py_VISIT(state->engine_error);
   Py_VISIT(state->range_error);
+  Py_VISIT(state->unknown_option);
   Py_VISIT(state->engine_type);
   Py_VISIT(state->json_dumps);
   Py_VISIT(state->utc);
@@ -54,6 +56,7 @@ int module_clear(PyObject* module) {
   ModuleState* state = state_of(module);
   Py_CLEAR(state->engine_error);
   Py_CLEAR(state->range_error);
+  Py_CLEAR(state->unknown_option);
   Py_CLEAR(state->engine_type);
   Py_CLEAR(state->json_dumps);
   Py_CLEAR(state->utc);

@@ -9,6 +9,7 @@ namespace quorvane::py {
 struct ModuleState {
   PyObject* engine_error = nullptr;  // quorvane_engine.EngineError
   PyObject* range_error = nullptr;   // quorvane_engine.EphemerisRangeError
+  PyObject* unknown_option = nullptr;  // quorvane_engine.UnknownOptionWarning
   PyObject* engine_type = nullptr;   // quorvane_engine.Engine
   PyObject* json_dumps = nullptr;    // json.dumps, for JSON-shaped arguments
   PyObject* utc = nullptr;           // datetime.timezone.utc, for aware moments

@@ -1,5 +1,7 @@
 // Engine.positions: a batch of moments in, numpy columns out.
 #include <cmath>
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -16,10 +18,16 @@
 #include "request_args.hpp"
 #include "without_lock.hpp"
 #include "quorvane/astronomy/positions.hpp"
+#include "quorvane/zodiac/options.hpp"
 #include "quorvane/zodiac/zodiac.hpp"
 
 namespace quorvane::py {
 namespace {
+
+// About 1.6 GB of columns; more is a job for several calls.
+constexpr size_t kMaxPositionCells = 10'000'000;
+// Body-moments computed between two looks for Ctrl-C: well under a second.
+constexpr size_t kCellsPerSpan = 20'000;
 
 // A Julian day: a float or an int, or a number type of its own (numpy's
 // scalars) that converts to one. Booleans are not days.
@@ -182,6 +190,14 @@ bool read_site(PyObject* latitude, PyObject* longitude, PyObject* height, Geodet
     return false;
   }
   if (height && !arg_finite_double(height, "positions", "height", &site->height)) return false;
+  // From the deepest mine to the edge of space: far outside it the observer
+  // is no longer on the Earth the site describes (at -6,357 km, its centre).
+  if (site->height < -12'000.0 || site->height > 100'000.0) {
+    PyErr_Format(PyExc_ValueError,
+                 "positions() argument 'height' must be from -12000 to 100000 metres, not %R",
+                 height);
+    return false;
+  }
   return true;
 }
 
@@ -261,6 +277,10 @@ PyObject* engine_positions(PyObject* self, PyObject* args, PyObject* kwargs) {
       (ayanamsa_code && !arg_text(ayanamsa_code, "positions", "ayanamsa", &request.ayanamsa))) {
     return nullptr;
   }
+  if (!warn_option_note(engine_state(self), zodiac_type_note(zodiac_text)) ||
+      !warn_option_note(engine_state(self), ayanamsa_note(request.ayanamsa))) {
+    return nullptr;
+  }
   request.sidereal = zodiac_type_from_text(zodiac_text) == ZodiacType::Sidereal;
 
   static const char* const centres[] = {"geocentric", "topocentric", "heliocentric"};
@@ -295,27 +315,57 @@ PyObject* engine_positions(PyObject* self, PyObject* args, PyObject* kwargs) {
     return PyErr_NoMemory();
   }
 
+  const size_t cells = request.jds.size() * request.bodies.size();
+  if (!request.bodies.empty() && cells / request.bodies.size() != request.jds.size()) {
+    return PyErr_NoMemory();
+  }
+  if (cells > kMaxPositionCells) {
+    PyErr_Format(PyExc_ValueError,
+                 "positions() would compute %zu body-moments, more than the %zu one call may "
+                 "ask for; split the moments into batches",
+                 cells, kMaxPositionCells);
+    return nullptr;
+  }
+
   const KernelSet& kernels = engine_kernels(self);
   // The same change checks as every other Engine call: a batch during which
-  // a kernel file changed is refused rather than handed back.
-  auto result = without_lock([&]() -> Expected<PositionColumns, PositionsFailure> {
-    const auto failed = [](EngineError error) {
-      return unexpected(PositionsFailure{std::nullopt, std::move(error)});
-    };
-    auto before = kernels.generation();
-    if (!before) return failed(std::move(before).error());
-    auto computed = positions(kernels, request);
-    auto after = kernels.generation();
-    if (!after) return failed(std::move(after).error());
-    if (*after != *before) {
-      return failed(EngineError::spk(
+  // a kernel file changed is refused rather than handed back. The batch is
+  // computed in spans, with Ctrl-C looked for between them.
+  using Outcome = Expected<PositionColumns, PositionsFailure>;
+  const auto failed = [](EngineError error) {
+    return Outcome(unexpected(PositionsFailure{std::nullopt, std::move(error)}));
+  };
+  std::optional<uint64_t> before;
+  auto started = without_lock([&]() -> Outcome {
+    auto generation = kernels.generation();
+    if (!generation) return failed(std::move(generation).error());
+    before = *generation;
+    if (auto refused = check_positions_request(kernels, request)) return unexpected(*refused);
+    return blank_positions(request);
+  });
+  if (!started) return nullptr;
+  Outcome result = std::move(*started);
+  const size_t n = request.jds.size();
+  const size_t span = std::max<size_t>(1, kCellsPerSpan / std::max<size_t>(1, request.bodies.size()));
+  for (size_t first = 0; result && first < n; first += span) {
+    if (first > 0 && PyErr_CheckSignals() < 0) return nullptr;
+    const size_t end = std::min(n, first + span);
+    auto filled = without_lock([&] { return fill_positions(kernels, request, first, end, &*result); });
+    if (!filled) return nullptr;
+    if (*filled) result = unexpected(std::move(**filled));
+  }
+  if (result) {
+    auto after = without_lock([&] { return kernels.generation(); });
+    if (!after) return nullptr;
+    if (!*after) {
+      result = failed(std::move(*after).error());
+    } else if (**after != *before) {
+      result = failed(EngineError::spk(
           SpkError::io("a kernel file changed on disk during the computation")));
     }
-    return computed;
-  });
-  if (!result) return nullptr;
-  if (!*result) return raise_failure(engine_state(self), result->error(), request.jds);
-  return columns_dict(result->value(), request.jds, shown.get(),
+  }
+  if (!result) return raise_failure(engine_state(self), result.error(), request.jds);
+  return columns_dict(result.value(), request.jds, shown.get(),
                       request.sidereal ? "sidereal" : "tropical");
 }
 
@@ -335,11 +385,13 @@ PyMethodDef engine_positions_method = {
     "\"True South Node\", \"True Lilith\" for the osculating lunar node and apogee) or\n"
     "NAIF codes held by a loaded kernel (an asteroid kernel chains through the first\n"
     "planetary kernel). `center`: \"geocentric\", \"topocentric\" (with `latitude`,\n"
-    "`longitude` and `height` in metres on WGS84) or \"heliocentric\" (light time from\n"
-    "the Sun's centre). `correction`: \"apparent\" (light time, deflection, aberration),\n"
+    "`longitude` and `height` in metres on WGS84, from -12000 to 100000) or\n"
+    "\"heliocentric\" (light time from the Sun's centre; bodies of the kernels only: the\n"
+    "nodes, Lilith and Chiron are refused there). `correction`: \"apparent\" (light time, deflection, aberration),\n"
     "\"astrometric\" (light time only) or \"geometric\". Speeds are the change over the\n"
     "following hour, per day; the mean node, Lilith and Chiron keep the chart's speeds.\n"
     "Chiron outside its table (1849 to 2150) is NaN. A moment no kernel covers raises\n"
-    "EphemerisRangeError naming its index in `moments`."};
+    "EphemerisRangeError naming its index in `moments`. One call computes at most\n"
+    "10,000,000 body-moments (ValueError beyond) and looks for Ctrl-C as it goes."};
 
 }  // namespace quorvane::py

@@ -1,11 +1,14 @@
 // Engine methods of the predictive techniques: returns, the transit
 // timeline, progressions and solar-arc directions.
+#include <algorithm>
+
 #include "args.hpp"
 #include "convert.hpp"
 #include "engine_object.hpp"
 #include "functions.hpp"
 #include "request_args.hpp"
 #include "unlocked.hpp"
+#include "quorvane/zodiac/options.hpp"
 #include "quorvane/predictive/progressions.hpp"
 #include "quorvane/predictive/returns.hpp"
 #include "quorvane/predictive/timeline.hpp"
@@ -13,11 +16,15 @@
 namespace quorvane::py {
 namespace {
 
-// The zodiac texts alone, into a request (its other fields unused).
-bool read_zodiac(const char* function, PyObject* zodiac_type, PyObject* ayanamsa, ZodiacChoice* out) {
+// The zodiac texts alone, into a request (its other fields unused); an
+// unknown text warns as in every chart.
+bool read_zodiac(ModuleState* state, const char* function, PyObject* zodiac_type,
+                 PyObject* ayanamsa, ZodiacChoice* out) {
   ChartRequest request;
   if (!read_optional_text(zodiac_type, function, "zodiac_type", &request.zodiac_type) ||
-      !read_optional_text(ayanamsa, function, "ayanamsa", &request.ayanamsa)) {
+      !read_optional_text(ayanamsa, function, "ayanamsa", &request.ayanamsa) ||
+      !warn_option_note(state, zodiac_type_note(request.zodiac_type)) ||
+      !warn_option_note(state, ayanamsa_note(request.ayanamsa))) {
     return false;
   }
   *out = ZodiacChoice::from_texts(request.zodiac_type, request.ayanamsa);
@@ -52,8 +59,7 @@ PyObject* engine_planet_return(PyObject* self, PyObject* args, PyObject* kwargs)
   if (!arg_text(given.body, "planet_return", "body", &body) ||
       !arg_finite_double(given.natal_longitude, "planet_return", "natal_longitude", &natal) ||
       !read_chart_request(engine_state(self), "planet_return", given,
-                          {ChartArgumentOrder::moment_first, /*warn_unknown_options=*/false},
-                          &request)) {
+                          {ChartArgumentOrder::moment_first}, &request)) {
     return nullptr;
   }
   const KernelSet& kernels = engine_kernels(self);
@@ -90,7 +96,7 @@ PyObject* engine_returns(PyObject* self, PyObject* args, PyObject* kwargs) {
   if (!arg_text(given.body, "returns", "body", &body) ||
       !arg_finite_double(given.natal_longitude, "returns", "natal_longitude", &natal) ||
       !read_moment(state, given.start, &start) || !read_moment(state, given.end, &end) ||
-      !read_zodiac("returns", given.zodiac_type, given.ayanamsa, &zodiac)) {
+      !read_zodiac(state, "returns", given.zodiac_type, given.ayanamsa, &zodiac)) {
     return nullptr;
   }
   const KernelSet& kernels = engine_kernels(self);
@@ -99,7 +105,8 @@ PyObject* engine_returns(PyObject* self, PyObject* args, PyObject* kwargs) {
   }, given.form);
 }
 
-// A list or tuple of str (a str alone is refused, not read letter by letter).
+// A list or tuple of str (a str alone is refused, not read letter by letter);
+// a body named twice is kept once, as it would only repeat every pass.
 bool read_body_names(PyObject* value, std::vector<std::string>* out) {
   static const char kMessage[] = "transit_timeline() argument 'bodies' must be a list of str";
   if (!PyList_Check(value) && !PyTuple_Check(value)) {
@@ -113,7 +120,7 @@ bool read_body_names(PyObject* value, std::vector<std::string>* out) {
     if (!arg_text(PySequence_Fast_GET_ITEM(items.get(), i), "transit_timeline", "bodies", &name)) {
       return false;
     }
-    out->push_back(std::move(name));
+    if (std::find(out->begin(), out->end(), name) == out->end()) out->push_back(std::move(name));
   }
   return true;
 }
@@ -142,10 +149,13 @@ PyObject* engine_transit_timeline(PyObject* self, PyObject* args, PyObject* kwar
   ModuleState* state = engine_state(self);
   TransitTimelineArguments given;
   if (!parse_arguments(args, kwargs, "transit_timeline", &given)) return nullptr;
-  auto natal = to_json_value(state, given.natal_chart);
+  // None, like leaving them out, takes the natal chart's zodiac.
+  if (given.zodiac_type == Py_None) given.zodiac_type = nullptr;
+  if (given.ayanamsa == Py_None) given.ayanamsa = nullptr;
+  auto natal = to_json_value(state, given.natal_chart, "natal_chart");
   if (!natal) return nullptr;
   UtcInstant start, end;
-  ZodiacChoice zodiac;
+  std::optional<ZodiacChoice> zodiac;
   ChartRequest orbs;
   std::vector<std::string> bodies;
   if (!read_moment(state, given.start, &start) || !read_moment(state, given.end, &end)) {
@@ -155,7 +165,10 @@ PyObject* engine_transit_timeline(PyObject* self, PyObject* args, PyObject* kwar
     return nullptr;
   }
   if (!read_orb_settings(state, given.orb_settings, &orbs) ||
-      !read_zodiac("transit_timeline", given.zodiac_type, given.ayanamsa, &zodiac)) {
+      !warn_option_note(state, orb_method_note(orbs.orb_settings ? &*orbs.orb_settings : nullptr)) ||
+      ((given.zodiac_type != nullptr || given.ayanamsa != nullptr) &&
+       !read_zodiac(state, "transit_timeline", given.zodiac_type, given.ayanamsa,
+                    &zodiac.emplace()))) {
     return nullptr;
   }
   const KernelSet& kernels = engine_kernels(self);
@@ -165,7 +178,9 @@ PyObject* engine_transit_timeline(PyObject* self, PyObject* args, PyObject* kwar
     request->bodies = bodies;
     request->start = start.julian_day();
     request->end = end.julian_day();
-    request->zodiac = zodiac;
+    auto used = timeline_zodiac(request->natal_zodiac, zodiac);
+    if (!used) return unexpected(std::move(used).error());
+    request->zodiac = *used;
     request->orb_settings = orbs.orb_settings;
     return transit_timeline(kernels, *request);
   }, given.form);
@@ -202,7 +217,8 @@ PyObject* engine_progressions(PyObject* self, PyObject* args, PyObject* kwargs) 
       !read_moment(state, given.target, &target) ||
       !read_place_and_options("progressions", given, &options) ||
       !read_optional_text(given.angle_method, "progressions", "angle_method", &method_text) ||
-      !read_orb_settings(state, given.orb_settings, &options)) {
+      !read_orb_settings(state, given.orb_settings, &options) ||
+      !warn_unknown_options(state, options) || !warn_house_fallback(options)) {
     return nullptr;
   }
   const BirthPlace birth{options.moment, options.latitude, options.longitude};
@@ -240,7 +256,8 @@ PyObject* engine_solar_arc_directions(PyObject* self, PyObject* args, PyObject* 
   UtcInstant start, end;
   if (!read_moment(state, given.birth, &options.moment) ||
       !read_moment(state, given.start, &start) || !read_moment(state, given.end, &end) ||
-      !read_place_and_options("solar_arc_directions", given, &options)) {
+      !read_place_and_options("solar_arc_directions", given, &options) ||
+      !warn_unknown_options(state, options) || !warn_house_fallback(options)) {
     return nullptr;
   }
   const BirthPlace birth{options.moment, options.latitude, options.longitude};
@@ -268,9 +285,12 @@ PyMethodDef engine_returns_method = {
 PyMethodDef engine_transit_timeline_method = {
     "transit_timeline", with_keywords(engine_transit_timeline), METH_VARARGS | METH_KEYWORDS,
     "transit_timeline($self, natal_chart, start, end, bodies=None, orb_settings=None, "
-    "zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\", *, json=False)\n--\n\n"
+    "zodiac_type=None, ayanamsa=None, *, json=False)\n--\n\n"
     "Aspect passes of the transiting bodies to the natal points (entering orb, exact\n"
-    "hits, leaving orb), their sign and natal-house ingresses and stations."};
+    "hits, leaving orb), their sign and natal-house ingresses and stations. The\n"
+    "transits are measured in the zodiac asked for, else the natal chart's (its\n"
+    "zodiac_type and ayanamsa keys), else the tropical; a natal chart of another\n"
+    "zodiac than the one asked for is refused (ValueError)."};
 
 PyMethodDef engine_progressions_method = {
     "progressions", with_keywords(engine_progressions), METH_VARARGS | METH_KEYWORDS,
@@ -284,6 +304,8 @@ PyMethodDef engine_solar_arc_directions_method = {
     "solar_arc_directions($self, birth, start, end, latitude, longitude, house_system=\"P\", "
     "zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\", house_obliquity=\"mean\", *, json=False)\n--\n\n"
     "The natal points directed by the solar arc of `start`, and every exact\n"
-    "directed-to-natal aspect from `start` to `end`."};
+    "directed-to-natal aspect from `start` to `end`. A directed node to the other natal\n"
+    "node is left out: the nodes stay opposite, so each such aspect repeats one of the\n"
+    "directed node to its own natal place, which is listed."};
 
 }  // namespace quorvane::py

@@ -1,4 +1,6 @@
 // Engine methods of the relationship charts: composite and Davison.
+#include <cmath>
+
 #include "args.hpp"
 #include "engine_object.hpp"
 #include "functions.hpp"
@@ -25,22 +27,35 @@ struct TwoBirthArguments : RecordArguments {
   PyObject* house_obliquity = nullptr;
 };
 
-// The births in turn, then the chart options.
+// A birth place under the rules of every chart; the longitude is brought
+// within +-180 degrees first, as the midpoint of two places is taken from it.
+bool read_birth_place(PyObject* latitude, PyObject* longitude, const char* function,
+                      const char* latitude_name, const char* longitude_name, BirthPlace* out) {
+  if (!read_latitude(latitude, function, &out->latitude, latitude_name) ||
+      !read_longitude(longitude, function, &out->longitude, longitude_name)) {
+    return false;
+  }
+  out->longitude = std::remainder(out->longitude, 360.0);
+  return true;
+}
+
+// The births in turn, then the chart options (an unknown option text warns).
 bool read_two_births(ModuleState* state, const char* function, const TwoBirthArguments& given,
                      BirthPlace* a, BirthPlace* b, ChartRequest* options) {
   return read_moment(state, given.moment_a, &a->moment) &&
-         arg_finite_double(given.latitude_a, function, "latitude_a", &a->latitude) &&
-         arg_finite_double(given.longitude_a, function, "longitude_a", &a->longitude) &&
+         read_birth_place(given.latitude_a, given.longitude_a, function, "latitude_a",
+                          "longitude_a", a) &&
          read_moment(state, given.moment_b, &b->moment) &&
-         arg_finite_double(given.latitude_b, function, "latitude_b", &b->latitude) &&
-         arg_finite_double(given.longitude_b, function, "longitude_b", &b->longitude) &&
+         read_birth_place(given.latitude_b, given.longitude_b, function, "latitude_b",
+                          "longitude_b", b) &&
          read_optional_text(given.house_system, function, "house_system", &options->house_system) &&
          read_optional_text(given.zodiac_type, function, "zodiac_type", &options->zodiac_type) &&
          read_optional_text(given.ayanamsa, function, "ayanamsa", &options->ayanamsa) &&
          read_orb_settings(state, given.orb_settings, options) &&
          read_optional_text(given.dignity_scheme, function, "dignity_scheme",
                             &options->dignity_scheme) &&
-         read_house_obliquity(given.house_obliquity, function, options);
+         read_house_obliquity(given.house_obliquity, function, options) &&
+         warn_unknown_options(state, *options);
 }
 
 struct CompositeArguments : TwoBirthArguments {

@@ -4,6 +4,7 @@
 
 #include "args.hpp"
 #include "convert.hpp"
+#include "errors.hpp"
 #include "quorvane/zodiac/options.hpp"
 
 namespace quorvane::py {
@@ -19,16 +20,16 @@ bool refuse_place(const char* function, const char* name, const char* range, PyO
 
 }  // namespace
 
-bool read_latitude(PyObject* value, const char* function, double* out) {
-  if (!arg_double(value, function, "latitude", out)) return false;
+bool read_latitude(PyObject* value, const char* function, double* out, const char* name) {
+  if (!arg_double(value, function, name, out)) return false;
   if (std::isfinite(*out) && *out >= -90.0 && *out <= 90.0) return true;
-  return refuse_place(function, "latitude", "a finite number of degrees from -90 to 90", value);
+  return refuse_place(function, name, "a finite number of degrees from -90 to 90", value);
 }
 
-bool read_longitude(PyObject* value, const char* function, double* out) {
-  if (!arg_double(value, function, "longitude", out)) return false;
+bool read_longitude(PyObject* value, const char* function, double* out, const char* name) {
+  if (!arg_double(value, function, name, out)) return false;
   if (std::isfinite(*out)) return true;
-  return refuse_place(function, "longitude", "a finite number of degrees (east positive)", value);
+  return refuse_place(function, name, "a finite number of degrees (east positive)", value);
 }
 
 bool read_place_and_options(const char* function, const PlaceArguments& given,
@@ -58,21 +59,29 @@ bool read_optional_text(PyObject* value, const char* function, const char* name,
   return value == nullptr || arg_text(value, function, name, out);
 }
 
-bool warn_option_note(const std::optional<std::string>& note) {
-  return !note || PyErr_WarnEx(PyExc_UserWarning, note->c_str(), 1) == 0;
+bool warn_option_note(ModuleState* state, const std::optional<std::string>& note) {
+  if (!note) return true;
+  if (!ensure_exception_types(state)) return false;
+  return PyErr_WarnEx(state->unknown_option, note->c_str(), 1) == 0;
 }
 
-bool warn_unknown_options(const ChartRequest& request) {
-  return warn_option_note(house_system_note(request.house_system)) &&
-         warn_option_note(zodiac_type_note(request.zodiac_type)) &&
-         warn_option_note(ayanamsa_note(request.ayanamsa)) &&
-         warn_option_note(dignity_scheme_note(request.dignity_scheme)) &&
-         warn_option_note(orb_method_note(request.orb_settings ? &*request.orb_settings : nullptr));
+bool warn_unknown_options(ModuleState* state, const ChartRequest& request) {
+  return warn_option_note(state, house_system_note(request.house_system)) &&
+         warn_option_note(state, zodiac_type_note(request.zodiac_type)) &&
+         warn_option_note(state, ayanamsa_note(request.ayanamsa)) &&
+         warn_option_note(state, dignity_scheme_note(request.dignity_scheme)) &&
+         warn_option_note(state, orb_method_note(request.orb_settings ? &*request.orb_settings
+                                                                      : nullptr));
+}
+
+bool warn_house_fallback(const ChartRequest& request) {
+  const HouseChoice choice = house_choice(request);
+  return !choice.polar_fallback || PyErr_WarnEx(PyExc_UserWarning, choice.fallback->c_str(), 1) == 0;
 }
 
 bool read_orb_settings(ModuleState* state, PyObject* value, ChartRequest* request) {
   if (value == nullptr || value == Py_None) return true;
-  auto settings = to_json_value(state, value);
+  auto settings = to_json_value(state, value, "orb_settings");
   if (!settings) return false;
   request->orb_settings = std::move(*settings);
   return true;
@@ -106,9 +115,25 @@ bool read_chart_request_head(ModuleState* state, const char* function,
          read_dignity_scheme(function, given, request);
 }
 
+// node: omitted keeps "mean"; else "mean" or "true" (any case), or ValueError.
+bool read_node(PyObject* value, const char* function, ChartRequest* request) {
+  if (value == nullptr) return true;
+  std::string text;
+  if (!arg_text(value, function, "node", &text)) return false;
+  for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  if (text == "mean" || text == "true") {
+    request->node = text;
+    return true;
+  }
+  PyErr_Format(PyExc_ValueError, "%s() argument 'node' must be \"mean\" or \"true\", not %R",
+               function, value);
+  return false;
+}
+
 bool read_chart_request_tail(ModuleState* state, const char* function,
                              const ChartRequestArguments& given, ChartArgumentOrder order,
                              ChartRequest* request) {
+  if (!read_node(given.node, function, request)) return false;
   if (order == ChartArgumentOrder::moment_first) {
     return read_orb_settings(state, given.orb_settings, request) &&
            read_dignity_scheme(function, given, request);

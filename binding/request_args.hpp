@@ -14,10 +14,12 @@ namespace quorvane::py {
 
 // A place's latitude: a finite number of degrees from -90 to 90, else
 // ValueError naming the argument and the range.
-bool read_latitude(PyObject* value, const char* function, double* out);
+bool read_latitude(PyObject* value, const char* function, double* out,
+                   const char* name = "latitude");
 // A place's longitude: any finite number of degrees (east positive; values
 // beyond +-180 wrap), else ValueError naming the argument.
-bool read_longitude(PyObject* value, const char* function, double* out);
+bool read_longitude(PyObject* value, const char* function, double* out,
+                    const char* name = "longitude");
 
 // A place and the option texts of every chart cast for it.
 struct PlaceArguments : RecordArguments {
@@ -45,12 +47,15 @@ bool read_moment(ModuleState* state, PyObject* value, UtcInstant* out);
 // An optional text argument: omitted keeps `*out`.
 bool read_optional_text(PyObject* value, const char* function, const char* name, std::string* out);
 
-// A UserWarning for each option text of the request that the engine does
-// not know and replaces by its default; false when a warning was turned
-// into an error.
-bool warn_unknown_options(const ChartRequest& request);
+// An UnknownOptionWarning for each option text of the request that the
+// engine does not know and replaces by its default; false when a warning
+// was turned into an error.
+bool warn_unknown_options(ModuleState* state, const ChartRequest& request);
 // The same for one note (none is fine).
-bool warn_option_note(const std::optional<std::string>& note);
+bool warn_option_note(ModuleState* state, const std::optional<std::string>& note);
+// A UserWarning when the request's house system cannot be cast at its place
+// (a quadrant system beyond the polar circles).
+bool warn_house_fallback(const ChartRequest& request);
 
 // orb_settings: omitted or None means none; else any object json.dumps takes.
 bool read_orb_settings(ModuleState* state, PyObject* value, ChartRequest* request);
@@ -61,6 +66,7 @@ struct ChartRequestArguments : PlaceArguments {
   PyObject* moment = nullptr;
   PyObject* orb_settings = nullptr;
   PyObject* dignity_scheme = nullptr;
+  PyObject* node = nullptr;  // only calls that list it take it
 };
 
 // The order in which a chart call converts its arguments; the first bad one
@@ -74,8 +80,6 @@ enum class ChartArgumentOrder {
 
 struct ChartOpening {
   ChartArgumentOrder order = ChartArgumentOrder::place_first;
-  // planet_return has never warned about unknown option texts.
-  bool warn_unknown_options = true;
 };
 
 // The two halves of the opening, either side of the call's own arguments.
@@ -95,7 +99,7 @@ bool read_chart_request(ModuleState* state, const char* function,
                         ChartRequest* request, ReadOwn&& read_own) {
   return read_chart_request_head(state, function, given, opening.order, request) && read_own() &&
          read_chart_request_tail(state, function, given, opening.order, request) &&
-         (!opening.warn_unknown_options || warn_unknown_options(*request));
+         warn_unknown_options(state, *request) && warn_house_fallback(*request);
 }
 
 inline bool read_chart_request(ModuleState* state, const char* function,

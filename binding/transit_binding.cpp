@@ -34,7 +34,7 @@ PyObject* engine_transit(PyObject* self, PyObject* args, PyObject* kwargs) {
   ChartRequest request;
   std::optional<Json> natal;
   if (!read_chart_request(state, "transit", given, {}, &request, [&] {
-        natal = to_json_value(state, given.natal_planets);
+        natal = to_json_value(state, given.natal_planets, "natal_planets");
         return natal.has_value();
       })) {
     return nullptr;

@@ -83,8 +83,29 @@ def transit(natal_chart, when, place=None, *, tz=None, latitude=None, longitude=
     inputs = birth(when, place, tz=tz, latitude=latitude, longitude=longitude, offset=offset,
                    fold=fold)
     planets = natal_points(natal_chart)
+    options = natal_zodiac(natal_chart, options)
     return {"input": inputs,
             **(engine or default_engine()).transit(planets, *sky(inputs), **options)}
+
+
+def natal_zodiac(natal_chart, options: dict) -> dict:
+    """`options` with the natal chart's zodiac where none is asked for;
+    natal places and transits in two zodiacs would put every aspect off."""
+    if not isinstance(natal_chart, dict) or "zodiac_type" not in natal_chart:
+        return options
+    natal = (natal_chart["zodiac_type"], natal_chart.get("ayanamsa"))
+    if "zodiac_type" not in options and "ayanamsa" not in options:
+        return {**options, "zodiac_type": natal[0],
+                **({"ayanamsa": natal[1]} if natal[1] else {})}
+    asked = (options.get("zodiac_type", "tropical"),
+             options.get("ayanamsa", "galcent_0sag") if options.get("zodiac_type") == "sidereal"
+             else None)
+    if asked != natal:
+        raise ValueError(f"the natal chart is {natal[0]}"
+                         f"{f' ({natal[1]})' if natal[1] else ''} but the transits were asked "
+                         f"{asked[0]}{f' ({asked[1]})' if asked[1] else ''}; leave zodiac_type "
+                         f"and ayanamsa out to use the chart's")
+    return options
 
 
 def bazi(when, place=None, *, tz=None, latitude=None, longitude=None, offset=None, fold=None,

@@ -116,8 +116,10 @@ def parse_offset(offset) -> datetime.timedelta:
     if isinstance(offset, datetime.timedelta):
         lead = offset
     elif isinstance(offset, (int, float)) and not isinstance(offset, bool):
-        if not math.isfinite(offset):
-            raise ValueError(f"not a UTC offset: {offset!r}")
+        # A day either way first: timedelta itself overflows far beyond it.
+        if not math.isfinite(offset) or abs(offset) >= 24 * 60:
+            raise ValueError(f"a UTC offset is less than a day (minutes from -1439 to 1439), "
+                             f"not {offset!r}")
         lead = datetime.timedelta(minutes=offset)
     elif isinstance(offset, str):
         lead = offset_from_text(offset)
@@ -136,6 +138,9 @@ def offset_from_text(text: str) -> datetime.timedelta:
     match = OFFSET_TEXT.fullmatch(stripped)
     if not match:
         raise ValueError(f"not a UTC offset: {text!r} (expected for example +05:30)")
+    # "+05:99" is no clock reading; carrying it into the hour would hide a typo.
+    if int(match["minutes"] or 0) > 59 or int(match["seconds"] or 0) > 59:
+        raise ValueError(f"not a UTC offset: {text!r} (minutes and seconds run to 59)")
     lead = datetime.timedelta(hours=int(match["hours"]), minutes=int(match["minutes"] or 0),
                               seconds=int(match["seconds"] or 0))
     return -lead if match["sign"] == "-" else lead

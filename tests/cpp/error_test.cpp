@@ -11,7 +11,7 @@ TEST(EngineErrorText, Variants) {
   EXPECT_EQ(EngineError::out_of_range(2816787.5, std::make_pair(2287184.5, 2688976.5)).text(),
             "JD 2816787.5 is outside the loaded ephemeris coverage (JD 2287184.5 to 2688976.5)");
   EXPECT_EQ(EngineError::out_of_range(2451545.04, std::nullopt).text(),
-            "JD 2451545.0 cannot be computed: no ephemeris loaded");
+            "JD 2451545.04 cannot be computed: no ephemeris loaded");
   EXPECT_EQ(EngineError::invalid_input("bad").text(), "invalid input: bad");
   EXPECT_EQ(EngineError::spk(SpkError::no_segment(599, 0)).text(),
             "kernel has no segment for 0 -> 599");

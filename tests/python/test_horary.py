@@ -28,7 +28,7 @@ def test_signature_and_docstring():
         "quesited_house=None, chinese_calendar=False, house_obliquity='mean', *, json=False)")
     assert q.Engine.horary.__doc__ == (
         "A chart with its horary analysis under the `horary_data` key; `quesited_house`\n"
-        "(1-12) is the house of the matter asked about.")
+        "(1-12; ValueError outside) is the house of the matter asked about.")
 
 
 class TestHoraryDict:
@@ -65,14 +65,15 @@ class TestHoraryDict:
         assert judgment["quesited"] == rulers[horary["houses"][9]["sign"]]
         assert judgment["quesited_house"] == 10
 
-    def test_quesited_house_echoed_even_out_of_range(self, engine):
-        for house in (None, 0, 13, 255):
-            judgment = engine.horary(MOMENT, 51.48, -0.0, quesited_house=house)[
-                "horary_data"]["judgment"]
-            assert judgment["quesited_house"] == house
-            assert judgment["quesited"] is None
-            assert judgment["perfection"] is None and judgment["moon_perfection"] is None
-            assert judgment["translation"] == [] and judgment["collection"] == []
+    def test_no_quesited_house_judges_nothing_and_no_house_is_refused(self, engine):
+        judgment = engine.horary(MOMENT, 51.48, -0.0, quesited_house=None)[
+            "horary_data"]["judgment"]
+        assert judgment["quesited_house"] is None and judgment["quesited"] is None
+        assert judgment["perfection"] is None and judgment["moon_perfection"] is None
+        assert judgment["translation"] == [] and judgment["collection"] == []
+        for house in (0, 13, 255, -1, 2**70):
+            with pytest.raises(ValueError, match="quesited_house"):
+                engine.horary(MOMENT, 51.48, -0.0, quesited_house=house)
 
     def test_options_pass_through(self, engine):
         when = datetime.datetime(2024, 3, 20, 4, 6, tzinfo=datetime.timezone(

@@ -15,7 +15,7 @@ std::vector<bool> out_of_bounds(const std::vector<double>& declination,
 }
 
 std::vector<DeclinationAspect> declination_aspects(const std::vector<double>& declination,
-                                                   size_t bodies, double orb) {
+                                                   size_t bodies, double orb, size_t limit) {
   std::vector<DeclinationAspect> found;
   if (bodies == 0) return found;
   const size_t moments = declination.size() / bodies;
@@ -27,6 +27,7 @@ std::vector<DeclinationAspect> declination_aspects(const std::vector<double>& de
         const double contra = std::abs(row[a] + row[c]);
         if (parallel <= orb) found.push_back({i, a, c, false, parallel});
         if (contra <= orb) found.push_back({i, a, c, true, contra});
+        if (found.size() > limit) return found;
       }
     }
   }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace quorvane {
@@ -22,7 +23,10 @@ std::vector<bool> out_of_bounds(const std::vector<double>& declination,
 
 // Parallels (|d1 - d2| <= orb) and contraparallels (|d1 + d2| <= orb)
 // between the bodies of each moment; near the equator a pair can be both.
+// The search stops once more than `limit` are found, so a caller can refuse
+// an answer too large to hold without first building it.
 std::vector<DeclinationAspect> declination_aspects(const std::vector<double>& declination,
-                                                   size_t bodies, double orb);
+                                                   size_t bodies, double orb,
+                                                   size_t limit = SIZE_MAX);
 
 }  // namespace quorvane

@@ -8,6 +8,7 @@
 #include "quorvane/astronomy/chiron.hpp"
 #include "quorvane/astronomy/lunar_orbit.hpp"
 #include "quorvane/base/angles.hpp"
+#include "quorvane/ephemeris/observe.hpp"
 #include "quorvane/time/time_scales.hpp"
 #include "quorvane/zodiac/zodiac.hpp"
 
@@ -27,10 +28,25 @@ Expected<EclipticPlace, SpkError> ecliptic_of(const ApparentSky& sky, int32_t co
 
 bool unreadable(const SpkError& error) { return std::holds_alternative<SpkIo>(error.kind); }
 
+// The ascending node of the Moon's osculating orbit: its geometric
+// geocentric state in the axes of the true ecliptic and equinox of date.
+Expected<double, SpkError> true_node_longitude(const Kernel& kernel, const Time& time,
+                                               const Orientation& orientation) {
+  auto moon = kernel.barycentric(kMoonCode, time);
+  if (!moon) return unexpected(moon.error());
+  auto earth = kernel.barycentric(kEarthCode, time);
+  if (!earth) return unexpected(earth.error());
+  const Mat3& m = orientation.true_ecliptic;
+  return osculating_orbit(m * (moon->position - earth->position),
+                          m * (moon->velocity - earth->velocity))
+      .node.longitude;
+}
+
 }  // namespace
 
 Expected<PlanetsAndSiderealTime, EngineError> planets_and_sidereal_time(const KernelSet& kernels,
-                                                                        double jd, double ayanamsa) {
+                                                                        double jd, double ayanamsa,
+                                                                        bool true_node) {
   const Time t0 = Time::from_ut1(jd);
   const Time t1 = Time::from_ut1(t0.whole + t0.ut1_fraction + 1.0 / 24.0);
   auto chosen = choose_kernel(kernels, jd);
@@ -65,13 +81,26 @@ Expected<PlanetsAndSiderealTime, EngineError> planets_and_sidereal_time(const Ke
     }
   }
 
-  // The mean lunar nodes and the mean apogee (Lilith).
-  const double node = mean_lunar_node(jd);
-  const double north = normalize_degrees(node - ayanamsa);
-  result.bodies.push_back(
-      {"North Node", symbol_of("North Node"), north, 0.0, 0.00257, -0.05295, true});
-  result.bodies.push_back({"South Node", symbol_of("South Node"), normalize_degrees(north + 180.0),
-                           0.0, 0.00257, -0.05295, true});
+  // The lunar nodes (mean unless asked otherwise) and the mean apogee (Lilith).
+  if (true_node) {
+    auto now = true_node_longitude(kernel, t0, orientations[0]);
+    if (!now) return unexpected(EngineError::spk(now.error()));
+    auto later = true_node_longitude(kernel, t1, orientations[1]);
+    if (!later) return unexpected(EngineError::spk(later.error()));
+    const double north = normalize_degrees(*now - ayanamsa);
+    const double speed = (normalize_degrees(*later - *now + 180.0) - 180.0) * 24.0;
+    for (const char* name : {"North Node", "South Node"}) {
+      const double longitude = name[0] == 'N' ? north : normalize_degrees(north + 180.0);
+      result.bodies.push_back({name, symbol_of(name), longitude, 0.0, 0.00257, speed, speed < 0.0});
+    }
+  } else {
+    const double node = mean_lunar_node(jd);
+    const double north = normalize_degrees(node - ayanamsa);
+    result.bodies.push_back(
+        {"North Node", symbol_of("North Node"), north, 0.0, 0.00257, -0.05295, true});
+    result.bodies.push_back({"South Node", symbol_of("South Node"),
+                             normalize_degrees(north + 180.0), 0.0, 0.00257, -0.05295, true});
+  }
 
   if (auto chiron = chiron::position(jd, ayanamsa)) {
     result.bodies.push_back({"Chiron", symbol_of("Chiron"), chiron->longitude, 0.0, 0.0,

@@ -27,8 +27,11 @@ struct PlanetsAndSiderealTime {
   double sidereal_time;  // Greenwich apparent sidereal time, hours
 };
 
-// `jd` is the UT Julian day of the chart, `ayanamsa` in degrees.
+// `jd` is the UT Julian day of the chart, `ayanamsa` in degrees. The
+// "North Node" and "South Node" are the mean nodes, or with `true_node` the
+// nodes of the Moon's osculating orbit (as Engine.positions' "True Node").
 Expected<PlanetsAndSiderealTime, EngineError> planets_and_sidereal_time(const KernelSet& kernels,
-                                                                        double jd, double ayanamsa);
+                                                                        double jd, double ayanamsa,
+                                                                        bool true_node = false);
 
 }  // namespace quorvane

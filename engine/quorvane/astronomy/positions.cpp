@@ -305,19 +305,31 @@ const std::vector<std::string_view>& chart_body_names() {
   return names;
 }
 
-Expected<PositionColumns, PositionsFailure> positions(const KernelSet& kernels,
-                                                      const PositionsRequest& request) {
+std::optional<PositionsFailure> check_positions_request(const KernelSet& kernels,
+                                                       const PositionsRequest& request) {
   for (const PositionBody& body : request.bodies) {
+    if (body.kind != PointKind::kernel_body && request.centre == PositionCentre::heliocentric) {
+      // The nodes, the apogees and Chiron's table are places seen from the
+      // Earth; a heliocentric one would be a different point.
+      return PositionsFailure{
+          std::nullopt,
+          EngineError::invalid_input(
+              "center='heliocentric' takes bodies of the kernels only: the lunar nodes, "
+              "Lilith and Chiron are computed as seen from the Earth")};
+    }
     if (body.kind != PointKind::kernel_body || body.code == 0) continue;
     bool held = false;
     for (const Kernel& k : kernels.kernels()) held = held || holds_target(k, body.code);
     if (!held) {
-      return unexpected(PositionsFailure{
+      return PositionsFailure{
           std::nullopt,
-          EngineError::invalid_input(format("no loaded kernel holds body %d", body.code))});
+          EngineError::invalid_input(format("no loaded kernel holds body %d", body.code))};
     }
   }
+  return std::nullopt;
+}
 
+PositionColumns blank_positions(const PositionsRequest& request) {
   const size_t n = request.jds.size(), b = request.bodies.size();
   PositionColumns out;
   out.moments = n;
@@ -330,15 +342,23 @@ Expected<PositionColumns, PositionsFailure> positions(const KernelSet& kernels,
   out.ayanamsa.assign(n, 0.0);
   out.obliquity.assign(n, kNaN);
   out.sidereal_time.assign(n, kNaN);
+  return out;
+}
+
+std::optional<PositionsFailure> fill_positions(const KernelSet& kernels,
+                                               const PositionsRequest& request, size_t first_moment,
+                                               size_t end_moment, PositionColumns* columns) {
+  PositionColumns& out = *columns;
+  const size_t b = request.bodies.size();
   const Ayanamsa& entry = ayanamsa(request.ayanamsa);
 
   std::vector<Sample> now(b), later(b);
   // An hourly table's second instant is the next moment's first: kept.
   std::optional<Instant> kept;
   const Kernel* kept_kernel = nullptr;
-  for (size_t i = 0; i < n; ++i) {
+  for (size_t i = first_moment; i < end_moment; ++i) {
     const auto fail = [i](EngineError error) {
-      return unexpected(PositionsFailure{i, std::move(error)});
+      return std::optional<PositionsFailure>(PositionsFailure{i, std::move(error)});
     };
     const double jd = request.jds[i];
     // The chart's two instants and its choice of kernel for them.
@@ -393,6 +413,16 @@ Expected<PositionColumns, PositionsFailure> positions(const KernelSet& kernels,
       out.right_ascension_speed[k] = turn_per_day(s1.right_ascension, s0.right_ascension);
       out.declination_speed[k] = (s1.declination - s0.declination) * 24.0;
     }
+  }
+  return std::nullopt;
+}
+
+Expected<PositionColumns, PositionsFailure> positions(const KernelSet& kernels,
+                                                      const PositionsRequest& request) {
+  if (auto refused = check_positions_request(kernels, request)) return unexpected(*refused);
+  PositionColumns out = blank_positions(request);
+  if (auto failed = fill_positions(kernels, request, 0, request.jds.size(), &out)) {
+    return unexpected(*failed);
   }
   return out;
 }

@@ -95,4 +95,15 @@ struct PositionsFailure {
 Expected<PositionColumns, PositionsFailure> positions(const KernelSet& kernels,
                                                       const PositionsRequest& request);
 
+// The same in steps, for a caller that checks between spans of moments
+// whether to go on: the request checked, the columns made (NaN throughout),
+// then moments [first_moment, end_moment) filled. Spans filled one after
+// another give the columns of one whole call.
+std::optional<PositionsFailure> check_positions_request(const KernelSet& kernels,
+                                                       const PositionsRequest& request);
+PositionColumns blank_positions(const PositionsRequest& request);
+std::optional<PositionsFailure> fill_positions(const KernelSet& kernels,
+                                               const PositionsRequest& request, size_t first_moment,
+                                               size_t end_moment, PositionColumns* columns);
+
 }  // namespace quorvane

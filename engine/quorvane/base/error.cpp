@@ -35,14 +35,31 @@ std::string SpkError::text() const {
   return std::visit(Visitor{}, kind);
 }
 
+namespace {
+
+// Six decimals (a tenth of a second) with the trailing zeros dropped: days
+// a few seconds apart print apart, whole days stay short ("2451545.0").
+std::string julian_day_text(double jd) {
+  std::string text = format("%.6f", jd);
+  const size_t dot = text.find('.');
+  if (dot == std::string::npos) return text;
+  size_t last = text.find_last_not_of('0');
+  if (last == dot) ++last;
+  text.erase(last + 1);
+  return text;
+}
+
+}  // namespace
+
 std::string EngineError::text() const {
   struct Visitor {
     std::string operator()(const OutOfRange& e) const {
       if (e.coverage) {
-        return format("JD %.1f is outside the loaded ephemeris coverage (JD %.1f to %.1f)", e.jd,
-                      e.coverage->first, e.coverage->second);
+        return "JD " + julian_day_text(e.jd) + " is outside the loaded ephemeris coverage (JD " +
+               julian_day_text(e.coverage->first) + " to " + julian_day_text(e.coverage->second) +
+               ")";
       }
-      return format("JD %.1f cannot be computed: no ephemeris loaded", e.jd);
+      return "JD " + julian_day_text(e.jd) + " cannot be computed: no ephemeris loaded";
     }
     std::string operator()(const SpkFailure& e) const { return e.error.text(); }
     std::string operator()(const InvalidInput& e) const { return "invalid input: " + e.message; }

@@ -7,10 +7,12 @@
 #include "quorvane/base/angles.hpp"
 #include "quorvane/frames/frames.hpp"
 #include "quorvane/records/record_writer.hpp"
+#include "quorvane/time/julian_day.hpp"
 #include "quorvane/traditional/dignities.hpp"
 #include "quorvane/traditional/receptions.hpp"
 #include "quorvane/traditional/temperament.hpp"
 #include "quorvane/zodiac/houses.hpp"
+#include "quorvane/zodiac/options.hpp"
 
 namespace quorvane {
 
@@ -28,10 +30,18 @@ Expected<Sky, EngineError> sky(const KernelSet& kernels, const ChartRequest& req
   result.ayanamsa_code = result.ayanamsa.code;
   result.offset = result.sidereal ? result.ayanamsa.value : 0.0;
 
-  auto bodies = planets_and_sidereal_time(kernels, result.jd, result.offset);
+  auto bodies = planets_and_sidereal_time(kernels, result.jd, result.offset, request.node == "true");
   if (!bodies) return unexpected(bodies.error());
 
   const HouseSystem system = HouseSystem::from_code(request.house_system);
+  const double obliquity_nutation = house_obliquity_nutation(request, result.jd);
+  HouseChoice choice = house_choice(request);
+  result.house_obliquity = choice.obliquity;
+  result.ramc = ramc_degrees(bodies->sidereal_time, request.longitude);
+  result.latitude = request.latitude;
+  result.polar = choice.polar;
+  result.house_system = std::move(choice.code);
+  result.house_system_fallback = std::move(choice.fallback);
   // The bodies' first instant already carries the apparent sidereal time
   // with the full nutation series.
   double sun_longitude = kNoSun;
@@ -41,7 +51,7 @@ Expected<Sky, EngineError> sky(const KernelSet& kernels, const ChartRequest& req
   const HouseResult houses = houses_at_sidereal_time(system, result.jd, bodies->sidereal_time,
                                                      request.latitude, request.longitude,
                                                      result.offset, sun_longitude,
-                                                     house_obliquity_nutation(request, result.jd));
+                                                     obliquity_nutation);
   result.cusps = houses.cusps;
   result.houses = house_cusp_records(houses.cusps);
 
@@ -52,6 +62,29 @@ Expected<Sky, EngineError> sky(const KernelSet& kernels, const ChartRequest& req
   }
   result.placements = placements(std::move(placed), houses.cusps, houses.ascendant, houses.midheaven);
   return result;
+}
+
+HouseChoice house_choice(const ChartRequest& request) {
+  const double jd = request.moment.julian_day();
+  const HouseSystem system = HouseSystem::from_code(request.house_system);
+  HouseChoice choice;
+  choice.obliquity = mean_obliquity_iau1980(jd) + house_obliquity_nutation(request, jd);
+  choice.polar = beyond_polar_circle(request.latitude, choice.obliquity);
+  choice.code = std::string(1, system.code());
+  const std::string name(kHouseSystemCodes[system].name);
+  if (house_system_note(request.house_system)) {
+    choice.fallback = "no house system is called \"" + request.house_system + "\": " + name + " used";
+  } else if (choice.polar && is_quadrant_system(system) && system != HouseSystem::Porphyry) {
+    choice.code = "O";
+    choice.polar_fallback = true;
+    choice.fallback = name + " cannot divide the houses beyond the polar circles: Porphyry used";
+  }
+  return choice;
+}
+
+HorizonSides horizon_sides(const Sky& sky, double ascendant) {
+  return sky.polar ? HorizonSides::by_altitude(sky.ramc, sky.latitude, sky.house_obliquity, sky.offset)
+                   : HorizonSides::by_ascendant(ascendant);
 }
 
 Expected<Chart, EngineError> chart_without_hours(const KernelSet& kernels,
@@ -71,11 +104,12 @@ Expected<Chart, EngineError> chart_without_hours(const KernelSet& kernels,
   if (sun && ascendant) {
     const double sun_longitude = sun->ecliptic_longitude;
     const double asc_longitude = ascendant->ecliptic_longitude;
+    const HorizonSides sides = horizon_sides(s, asc_longitude);
     for (Placement& p : s.placements) {
-      auto c = condition(p.name, p.ecliptic_longitude, p.speed, scheme, sun_longitude, asc_longitude);
+      auto c = condition(p.name, p.ecliptic_longitude, p.speed, scheme, sun_longitude, sides);
       p.condition = c;
     }
-    chart.sect = std::string(chart_sect(sun_longitude, asc_longitude));
+    chart.sect = std::string(sect_name(sides.above(sun_longitude)));
   }
 
   std::vector<Point> points;
@@ -118,7 +152,9 @@ Expected<Chart, EngineError> chart_without_hours(const KernelSet& kernels,
     if (!calendar) return unexpected(calendar.error());
     chart.chinese_calendar = std::move(calendar).value();
   }
-  chart.house_system = request.house_system;
+  chart.house_system = s.house_system;
+  chart.house_system_fallback = s.house_system_fallback;
+  chart.node = request.node;
   chart.zodiac_type = std::string(s.zodiac);
   chart.dignity_scheme = std::string(scheme.name());
   chart.planets = std::move(s.placements);
@@ -134,9 +170,22 @@ Expected<Chart, EngineError> calculate_chart(const KernelSet& kernels, const Cha
   return chart;
 }
 
+bool can_cast_chart(const KernelSet& kernels, double jd) {
+  const Kernel* kernel = kernels.for_jd(jd);
+  if (kernel == nullptr) return false;
+  // Light time reaches hours back and the speeds an hour ahead: only near the
+  // ends of a kernel is a chart tried to find out.
+  if (kernels.for_jd(jd - 0.5) == kernel && kernels.for_jd(jd + 0.5) == kernel) return true;
+  ChartRequest request;
+  request.moment = instant_from_julian_day(jd);
+  return calculate_chart(kernels, request).has_value();
+}
+
 void write(RecordWriter& out, const Chart& chart) {
   ObjectWriter o(out);
   o.field("house_system", chart.house_system)
+      .field("house_system_fallback", chart.house_system_fallback)
+      .field("node", chart.node)
       .field("zodiac_type", chart.zodiac_type)
       .field("ayanamsa", chart.ayanamsa)
       .field("ayanamsa_name", chart.ayanamsa_name)

@@ -36,6 +36,8 @@ struct ChartRequest {
   std::string zodiac_type = "tropical";
   std::string ayanamsa = "galcent_0sag";
   std::string dignity_scheme = "lilly";
+  // The lunar nodes: "mean" or "true" (of the osculating orbit).
+  std::string node = "mean";
   std::optional<Json> orb_settings;
   UtcInstant moment;
   double latitude = 0.0;   // degrees, north positive
@@ -46,6 +48,18 @@ struct ChartRequest {
 // The nutation in obliquity (degrees) that the request's houses add to the
 // mean obliquity at UT Julian day `jd`: 0 for "mean".
 double house_obliquity_nutation(const ChartRequest& request, double jd);
+
+// The house system a request's chart is cast in, and why when that is not
+// the one asked for: an unknown name (Placidus then), or a quadrant system
+// beyond the polar circles (Porphyry then).
+struct HouseChoice {
+  std::string code;
+  double obliquity = 0.0;  // degrees, the houses' obliquity at the moment
+  bool polar = false;
+  bool polar_fallback = false;
+  std::optional<std::string> fallback;
+};
+HouseChoice house_choice(const ChartRequest& request);
 
 // The first stage of every chart: positions, houses and placements.
 struct Sky {
@@ -58,10 +72,22 @@ struct Sky {
   double jd = 0.0;
   bool sidereal = false;
   double offset = 0.0;  // the ayanamsa subtracted from every longitude
+  double latitude = 0.0;         // degrees
+  double ramc = 0.0;             // degrees
+  double house_obliquity = 0.0;  // degrees, the obliquity the houses used
+  bool polar = false;            // beyond the polar circles
+  std::string house_system;      // the code of the system the houses were cast in
+  // Why that is not the system asked for; none when it is.
+  std::optional<std::string> house_system_fallback;
 };
+
+// The sides of the horizon a chart's ecliptic points are judged by.
+HorizonSides horizon_sides(const Sky& sky, double ascendant);
 
 struct Chart {
   std::string house_system;
+  std::optional<std::string> house_system_fallback;
+  std::string node = "mean";
   std::string zodiac_type;
   std::optional<std::string> ayanamsa;
   std::optional<std::string> ayanamsa_name;
@@ -89,6 +115,10 @@ Expected<Sky, EngineError> sky(const KernelSet& kernels, const ChartRequest& req
 Expected<Chart, EngineError> chart_without_hours(const KernelSet& kernels,
                                                  const ChartRequest& request);
 Expected<Chart, EngineError> calculate_chart(const KernelSet& kernels, const ChartRequest& request);
+
+// Whether a chart of this UT Julian day can be cast: a kernel covers it and,
+// near a kernel's ends, everything a chart reaches for as well.
+bool can_cast_chart(const KernelSet& kernels, double jd);
 
 void write(RecordWriter& out, const Chart& chart);
 

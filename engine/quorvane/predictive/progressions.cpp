@@ -54,6 +54,8 @@ std::vector<BodyView> bodies_of(const std::vector<Placement>& placements, double
   return out;
 }
 
+// A directed node's aspect to the other natal node is the same event as its
+// aspect to its own natal place (the nodes are always opposite): listed once.
 bool is_node_pair(std::string_view a, std::string_view b) {
   return (a == "North Node" && b == "South Node") || (a == "South Node" && b == "North Node");
 }

@@ -17,6 +17,8 @@ namespace {
 // Exact moments are wanted to well under a millisecond (the Moon moves
 // 0.0005" in one).
 constexpr double kExactTolerance = 1e-8;
+// Returns closer together than this are one touching at a station.
+constexpr double kOneTouchingDays = 1.0 / 24.0;
 // Returns are looked for a year of track at a time.
 constexpr double kChunkDays = 366.0;
 
@@ -78,10 +80,17 @@ Expected<std::vector<double>, EngineError> return_moments(const LongitudeSource&
     if (jd >= start && jd <= end) out.push_back(jd);
   }
   std::sort(out.begin(), out.end());
-  out.erase(std::unique(out.begin(), out.end(),
-                        [](double a, double b) { return std::fabs(a - b) < 1e-6; }),
-            out.end());
-  return out;
+  // A natal longitude at a station is touched, not crossed twice: roots
+  // within the hour (where the body stays within a tenth of an arcsecond of
+  // it) are one return, at their middle.
+  std::vector<double> merged;
+  for (size_t i = 0; i < out.size();) {
+    size_t j = i + 1;
+    while (j < out.size() && out[j] - out[j - 1] < kOneTouchingDays) ++j;
+    merged.push_back(j - i == 1 ? out[i] : 0.5 * (out[i] + out[j - 1]));
+    i = j;
+  }
+  return merged;
 }
 
 Expected<double, EngineError> next_return(const LongitudeSource& source, int32_t code,

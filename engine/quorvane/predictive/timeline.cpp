@@ -176,6 +176,14 @@ Expected<TimelineRequest, EngineError> timeline_natal(const Json& natal) {
     const auto it = natal.find("planets");
     if (it == natal.end()) return unexpected(EngineError::invalid_input("natal chart has no planets"));
     planets = &*it;
+    const auto zodiac_type = natal.find("zodiac_type");
+    if (zodiac_type != natal.end() && zodiac_type->is_string()) {
+      const auto ayanamsa = natal.find("ayanamsa");
+      request.natal_zodiac = ZodiacChoice::from_texts(
+          zodiac_type->get<std::string>(),
+          ayanamsa != natal.end() && ayanamsa->is_string() ? ayanamsa->get<std::string>()
+                                                           : ZodiacChoice{}.ayanamsa);
+    }
     const auto houses = natal.find("houses");
     if (houses != natal.end() && !houses->is_null()) {
       if (!houses->is_array() || houses->size() != 12) {
@@ -214,6 +222,21 @@ Expected<TimelineRequest, EngineError> timeline_natal(const Json& natal) {
     }
   }
   return request;
+}
+
+Expected<ZodiacChoice, EngineError> timeline_zodiac(const std::optional<ZodiacChoice>& natal,
+                                                    const std::optional<ZodiacChoice>& asked) {
+  if (!asked) return natal.value_or(ZodiacChoice{});
+  if (!natal) return *asked;
+  const auto named = [](const ZodiacChoice& z) {
+    return z.sidereal ? "sidereal (" + z.ayanamsa + ")" : std::string("tropical");
+  };
+  if (named(*natal) != named(*asked)) {
+    return unexpected(EngineError::invalid_input(
+        "the natal chart is " + named(*natal) + " but the transits were asked " + named(*asked) +
+        "; leave zodiac_type and ayanamsa out to use the chart's"));
+  }
+  return *asked;
 }
 
 Expected<TransitTimeline, EngineError> transit_timeline(const KernelSet& kernels,

@@ -26,6 +26,7 @@ struct TimelineRequest {
   double start = 0.0;                                   // UT Julian days
   double end = 0.0;
   ZodiacChoice zodiac;
+  std::optional<ZodiacChoice> natal_zodiac;  // the natal chart's, when it says
   std::optional<Json> orb_settings;
 };
 
@@ -70,8 +71,14 @@ Expected<TransitTimeline, EngineError> transit_timeline(const KernelSet& kernels
                                                         const TimelineRequest& request);
 
 // The natal points and cusps of a chart dict (its "planets" and "houses"),
-// or of a bare list of points.
+// or of a bare list of points; the chart's zodiac when it names one.
 Expected<TimelineRequest, EngineError> timeline_natal(const Json& natal);
+
+// The zodiac transits are measured in: the one asked for, else the natal
+// chart's, else tropical. Natal longitudes and transits in two different
+// zodiacs would put every hit days off, so that mixture is refused.
+Expected<ZodiacChoice, EngineError> timeline_zodiac(const std::optional<ZodiacChoice>& natal,
+                                                    const std::optional<ZodiacChoice>& asked);
 
 void write(RecordWriter& out, const AspectPass& pass);
 void write(RecordWriter& out, const StationMoment& station);

@@ -65,6 +65,13 @@ std::optional<int64_t> civil_micros(int32_t year, uint32_t month, uint32_t day, 
   return micros;
 }
 
+// Proleptic Gregorian: a February 30th or an April 31st is no day at all.
+uint32_t days_in_month(uint64_t year, uint32_t month) {
+  static constexpr uint32_t kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+  return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
 }  // namespace
 
 UtcInstant UtcInstant::from_civil(int32_t year, uint32_t month, uint32_t day, uint32_t hour,
@@ -137,8 +144,8 @@ Expected<UtcInstant, ParseError> UtcInstant::parse(std::string_view text) {
     second = *sec;
   }
 
-  if (*month < 1 || *month > 12 || *day < 1 || *day > 31 || *hour > 23 || *minute > 59 ||
-      second > 59) {
+  if (*month < 1 || *month > 12 || *day < 1 || *day > days_in_month(*year, *month) ||
+      *hour > 23 || *minute > 59 || second > 59) {
     return invalid();
   }
   // A year that fits in 32 bits can still lie beyond the 64-bit count.

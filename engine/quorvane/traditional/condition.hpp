@@ -44,6 +44,26 @@ inline constexpr double kUnderBeamsOrb = 15.0;
 bool is_diurnal_chart(double sun, double ascendant);
 // "diurnal" or "nocturnal".
 std::string_view chart_sect(double sun, double ascendant);
+std::string_view sect_name(bool diurnal);
+
+// Which side of the horizon a point of the ecliptic is on. Between the polar
+// circles the Ascendant and the Descendant cut the ecliptic into the half
+// above and the half below. Beyond them the houses keep the angles in
+// zodiac order rather than on the horizon's sides, so the point's own
+// (geometric) altitude decides.
+class HorizonSides {
+ public:
+  static HorizonSides by_ascendant(double ascendant);
+  // RAMC, latitude and obliquity in degrees; `offset` is added to a
+  // longitude to make it tropical (the ayanamsa of a sidereal chart).
+  static HorizonSides by_altitude(double ramc, double latitude, double obliquity, double offset);
+  bool above(double longitude) const;
+
+ private:
+  double ascendant_ = 0.0;
+  bool by_altitude_ = false;
+  double ramc_ = 0.0, latitude_ = 0.0, obliquity_ = 0.0, offset_ = 0.0;
+};
 
 struct Condition {
   EssentialDignity essential;
@@ -69,6 +89,9 @@ std::optional<std::string_view> solar_phase(std::string_view planet, double long
 // for anything but the seven traditional planets.
 std::optional<Condition> condition(std::string_view name, double longitude, double speed,
                                    DignityScheme scheme, double sun, double ascendant);
+// The same with the sides of the horizon given, and so the chart's sect.
+std::optional<Condition> condition(std::string_view name, double longitude, double speed,
+                                   DignityScheme scheme, double sun, const HorizonSides& sides);
 
 void write(RecordWriter& out, const Condition& condition);
 void write(RecordWriter& out, const PlanetCondition& condition);

@@ -185,6 +185,13 @@ Expected<std::vector<CrossAspect>, EngineError> cross_aspects(const std::vector<
 
 Expected<std::vector<Point>, EngineError> points_from_json(const Json& value) {
   if (!value.is_array()) return unexpected(EngineError::invalid_input("planets must be a list"));
+  // A chart has a few dozen points; thousands would make every pairwise
+  // answer (synastry, timelines) grow past memory.
+  if (value.size() > kMaxChartPoints) {
+    return unexpected(EngineError::invalid_input(
+        format("a list of planets holds at most %zu points, not %zu; split it", kMaxChartPoints,
+               value.size())));
+  }
   std::vector<Point> points;
   points.reserve(value.size());
   for (const auto& entry : value) {

@@ -87,6 +87,8 @@ Expected<std::vector<CrossAspect>, EngineError> cross_aspects(const std::vector<
 // A JSON list of objects with a text "name" and a numeric
 // "ecliptic_longitude", and optionally a numeric "speed" (degrees per day;
 // without it the point stands still); other keys are ignored.
+// At most kMaxChartPoints of them.
+inline constexpr size_t kMaxChartPoints = 200;
 Expected<std::vector<Point>, EngineError> points_from_json(const Json& value);
 
 }  // namespace quorvane

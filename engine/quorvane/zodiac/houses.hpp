@@ -87,6 +87,9 @@ double ascendant_degrees(double ramc, double latitude, double obliquity);
 // Porphyry: cusp 1 on the Ascendant, cusp 10 on the Midheaven,
 // each quadrant trisected, the cusps in zodiac order.
 bool is_quadrant_system(HouseSystem system);
+// Beyond the polar circles part of the ecliptic never rises or sets, and the
+// quadrant systems give way to Porphyry's.
+bool beyond_polar_circle(double latitude, double obliquity);
 
 inline constexpr double kNoSun = std::numeric_limits<double>::quiet_NaN();
 
