@@ -53,9 +53,10 @@ PyMethodDef engine_chart_method = {
     "The chart of a moment and place, as the API's chart dict; with\n"
     "`chinese_calendar`, also the Chinese calendar of the moment. The \"North Node\" and\n"
     "\"South Node\" are the mean nodes, or with node=\"true\" the nodes of the Moon's\n"
-    "osculating orbit. `house_system` records the system the houses were cast in and\n"
-    "`house_system_fallback` why, when that is not the one asked for (an unknown name:\n"
-    "Placidus; a quadrant system beyond the polar circles: Porphyry, with a UserWarning).\n"
+    "osculating orbit. `house_system` echoes the text given, `house_system_used` is the\n"
+    "code of the system the houses were cast in and `house_system_fallback` says why,\n"
+    "when that is not the one asked for (an unknown name: Placidus; a quadrant system\n"
+    "beyond the polar circles: Porphyry, with a UserWarning).\n"
     "Beyond the polar circles the sect and each planet's `above_horizon` come from the\n"
     "altitude of its ecliptic place rather than from the Ascendant."};
 

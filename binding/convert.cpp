@@ -47,9 +47,11 @@ std::optional<UtcInstant> to_instant(ModuleState* state, PyObject* moment) {
 
   PyRef tzinfo = PyRef::steal(PyObject_GetAttrString(moment, "tzinfo"));
   if (!tzinfo) {
+    // Still an AttributeError, as callers catch it; with words that say
+    // what a moment may be rather than which attribute was missing.
     if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return std::nullopt;
     PyErr_Clear();
-    PyErr_Format(PyExc_TypeError,
+    PyErr_Format(PyExc_AttributeError,
                  "a moment is an ISO 8601 UTC text such as \"2000-01-01T12:00:00Z\" or a "
                  "datetime (naive means UTC), not %.100s",
                  Py_TYPE(moment)->tp_name);

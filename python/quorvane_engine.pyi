@@ -58,6 +58,8 @@ _HouseSystem = Literal[
 # The obliquity the houses use: the IAU 1980 mean, or the true one (mean
 # plus the nutation in obliquity, as much of the field uses).
 _HouseObliquity = Literal["mean", "true"]
+# The lunar nodes of a chart: the mean ones or those of the osculating orbit.
+_Node = Literal["mean", "true"]
 _ZodiacType = Literal["tropical", "sidereal"]
 _Ayanamsa = Literal[
     "lahiri", "fagan_bradley", "krishnamurti", "raman", "true_citra", "yukteshwar", "deluce",
@@ -73,6 +75,9 @@ class EngineError(Exception):
 
 class EphemerisRangeError(EngineError):
     """No loaded kernel covers the requested date."""
+
+class UnknownOptionWarning(UserWarning):
+    """An option text the engine does not know, replaced by its default."""
 
 class Engine:
     """Chart calculator over a set of JPL kernels."""
@@ -97,6 +102,7 @@ class Engine:
         dignity_scheme: _DignityScheme = "lilly",
         chinese_calendar: bool = False,
         house_obliquity: _HouseObliquity = "mean",
+        node: _Node = "mean",
         *,
         json: Literal[True],
     ) -> str: ...
@@ -113,6 +119,7 @@ class Engine:
         dignity_scheme: _DignityScheme = "lilly",
         chinese_calendar: bool = False,
         house_obliquity: _HouseObliquity = "mean",
+        node: _Node = "mean",
         *,
         json: Literal[False] = False,
     ) -> _Record: ...
@@ -130,6 +137,7 @@ class Engine:
         quesited_house: Union[int, None] = None,
         chinese_calendar: bool = False,
         house_obliquity: _HouseObliquity = "mean",
+        node: _Node = "mean",
         *,
         json: Literal[True],
     ) -> str: ...
@@ -147,6 +155,7 @@ class Engine:
         quesited_house: Union[int, None] = None,
         chinese_calendar: bool = False,
         house_obliquity: _HouseObliquity = "mean",
+        node: _Node = "mean",
         *,
         json: Literal[False] = False,
     ) -> _Record: ...
@@ -323,8 +332,8 @@ class Engine:
         end: _Moment,
         bodies: Union[Sequence[str], None] = None,
         orb_settings: Union[_JsonObject, None] = None,
-        zodiac_type: _ZodiacType = "tropical",
-        ayanamsa: _Ayanamsa = "galcent_0sag",
+        zodiac_type: Union[_ZodiacType, None] = None,
+        ayanamsa: Union[_Ayanamsa, None] = None,
         *,
         json: Literal[True],
     ) -> str: ...
@@ -336,8 +345,8 @@ class Engine:
         end: _Moment,
         bodies: Union[Sequence[str], None] = None,
         orb_settings: Union[_JsonObject, None] = None,
-        zodiac_type: _ZodiacType = "tropical",
-        ayanamsa: _Ayanamsa = "galcent_0sag",
+        zodiac_type: Union[_ZodiacType, None] = None,
+        ayanamsa: Union[_Ayanamsa, None] = None,
         *,
         json: Literal[False] = False,
     ) -> _Record: ...

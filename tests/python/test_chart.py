@@ -7,7 +7,7 @@ import pytest
 import quorvane_engine as q
 
 MOMENT = "2024-03-20T03:06:00Z"
-CHART_KEYS = ["house_system", "zodiac_type", "ayanamsa", "ayanamsa_name", "ayanamsa_value",
+CHART_KEYS = ["house_system", "house_system_used", "house_system_fallback", "node", "zodiac_type", "ayanamsa", "ayanamsa_name", "ayanamsa_value",
               "ayanamsa_formatted", "precession_rate_arcsec_yr", "orb_settings", "planets",
               "unavailable_bodies", "houses", "aspects", "fixed_stars", "arabic_parts",
               "temperament", "lunar_status", "sect", "dignity_scheme", "receptions", "antiscia",
@@ -29,7 +29,7 @@ def test_signature_and_docstring():
     assert str(inspect.signature(q.Engine.chart)) == (
         "(self, /, moment, latitude, longitude, house_system='P', zodiac_type='tropical', "
         "ayanamsa='galcent_0sag', orb_settings=None, dignity_scheme='lilly', "
-        "chinese_calendar=False, house_obliquity='mean', *, json=False)")
+        "chinese_calendar=False, house_obliquity='mean', node='mean', *, json=False)")
     assert q.Engine.chart.__doc__.startswith(
         "The chart of a moment and place, as the API's chart dict; with\n")
 

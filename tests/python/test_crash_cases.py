@@ -142,7 +142,8 @@ def test_kernel_lists_are_read_item_by_item_and_allocations_fail_cleanly(kernel,
         results["billion"] = outcome(lambda: q.Engine(range(10**9)))
         results["huge"] = outcome(lambda: q.Engine(range(2**62)))
         results["boastful"] = len(q.Engine(Boastful()).kernels)
-        # Aspects of 1500 x 1500 conjunct points need far more than 400 MB.
+        # Aspects of 1500 x 1500 conjunct points would need far more than
+        # 400 MB: such lists are refused before anything is allocated.
         # (AddressSanitizer's allocator aborts when memory runs out.)
         if "libasan" not in os.environ.get("LD_PRELOAD", ""):
             soft, hard = resource.getrlimit(resource.RLIMIT_AS)
@@ -158,7 +159,7 @@ def test_kernel_lists_are_read_item_by_item_and_allocations_fail_cleanly(kernel,
     assert results["huge"] == ["TypeError", not_a_path]
     assert results["boastful"] == 2
     if "libasan" not in os.environ.get("LD_PRELOAD", ""):
-        assert results["memory"][0] == "MemoryError"
+        assert results["memory"][0] == "ValueError" and "at most 200" in results["memory"][1]
 
 
 def test_deep_nesting_is_refused_before_any_recursive_code(kernel, tmp_path):
@@ -186,9 +187,9 @@ def test_deep_nesting_is_refused_before_any_recursive_code(kernel, tmp_path):
     too_deep = "JSON nested deeper than 256 levels at character "
     for name in ("orbs", "chart", "criteria", "calendar"):
         kind, message = results[f"{name} deep"]
-        assert kind == "ValueError" and message.startswith(too_deep), (name, message)
+        assert kind == "ValueError" and too_deep in message, (name, message)
         # 250 levels pass the limit and fail (or not) on their meaning.
-        assert not results[f"{name} shallow"][1].startswith(too_deep)
+        assert too_deep not in results[f"{name} shallow"][1]
     assert results["orbs shallow"] == ["no error", ""]
     assert results["criteria shallow"][1].startswith("election criteria: unknown field `x`")
 
@@ -263,16 +264,19 @@ def test_many_orb_keys_merge_in_linear_time(kernel, tmp_path):
 
 def test_module_functions_release_the_interpreter_lock(kernel, tmp_path):
     results = run(kernel, tmp_path, """
-        # Conjunct points give an aspect per pair; points 45 degrees apart
-        # give none, so the time goes to the comparisons, not the result.
-        a = [{"name": "Sun", "ecliptic_longitude": 0.0}] * 4000
-        b = [{"name": "Moon", "ecliptic_longitude": 45.0}] * 4000
+        # 2000 declinations 0.05 degrees apart, no two equal nor opposite:
+        # with orb 0 no pair is an aspect, so the time goes to the
+        # comparisons, not the result.
+        import numpy
+        row = -49.987 + 0.05 * numpy.arange(2000)
+        table = {"declination": numpy.tile(row, (150, 1)), "obliquity": numpy.full(150, 23.4),
+                 "bodies": [f"P{i}" for i in range(2000)]}
         wakes = []
         done = threading.Event()
         def call():
             try:
                 start = time.perf_counter()
-                results["aspects"] = len(q.synastry(a, b)["cross_aspects"])
+                results["aspects"] = len(q.declination_aspects(table, orb=0.0)["aspects"])
                 results["call"] = time.perf_counter() - start
             finally:
                 done.set()

@@ -25,7 +25,8 @@ def test_signature_and_docstring():
     assert str(inspect.signature(q.Engine.horary)) == (
         "(self, /, moment, latitude, longitude, house_system='P', zodiac_type='tropical', "
         "ayanamsa='galcent_0sag', orb_settings=None, dignity_scheme='lilly', "
-        "quesited_house=None, chinese_calendar=False, house_obliquity='mean', *, json=False)")
+        "quesited_house=None, chinese_calendar=False, house_obliquity='mean', node='mean', *, "
+        "json=False)")
     assert q.Engine.horary.__doc__ == (
         "A chart with its horary analysis under the `horary_data` key; `quesited_house`\n"
         "(1-12; ValueError outside) is the house of the matter asked about.")
@@ -90,7 +91,7 @@ class TestHoraryDict:
 
 class TestErrors:
     def test_quesited_house_conversion(self, engine):
-        for bad in (-1, 256, 2 ** 70, 7.0, "7"):
+        for bad in (7.0, "7"):
             with pytest.raises(TypeError, match="quesited_house"):
                 engine.horary(MOMENT, 51.48, -0.0, quesited_house=bad)
 

@@ -152,7 +152,8 @@ Expected<Chart, EngineError> chart_without_hours(const KernelSet& kernels,
     if (!calendar) return unexpected(calendar.error());
     chart.chinese_calendar = std::move(calendar).value();
   }
-  chart.house_system = s.house_system;
+  chart.house_system = request.house_system;
+  chart.house_system_used = s.house_system;
   chart.house_system_fallback = s.house_system_fallback;
   chart.node = request.node;
   chart.zodiac_type = std::string(s.zodiac);
@@ -184,6 +185,7 @@ bool can_cast_chart(const KernelSet& kernels, double jd) {
 void write(RecordWriter& out, const Chart& chart) {
   ObjectWriter o(out);
   o.field("house_system", chart.house_system)
+      .field("house_system_used", chart.house_system_used)
       .field("house_system_fallback", chart.house_system_fallback)
       .field("node", chart.node)
       .field("zodiac_type", chart.zodiac_type)

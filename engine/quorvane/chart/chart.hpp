@@ -85,7 +85,8 @@ struct Sky {
 HorizonSides horizon_sides(const Sky& sky, double ascendant);
 
 struct Chart {
-  std::string house_system;
+  std::string house_system;       // the caller's text, as given
+  std::string house_system_used;  // the code of the system the houses were cast in
   std::optional<std::string> house_system_fallback;
   std::string node = "mean";
   std::string zodiac_type;
