@@ -45,6 +45,11 @@ TEST(Parans, EveryPairMeetsSixTimesWithBothPointsOnTheirAngles) {
       EXPECT_LT(off_angle(p.first_angle, points[0], p.latitude, gst + p.longitude), 1e-9) << trial;
       EXPECT_LT(off_angle(p.second_angle, points[1], p.latitude, gst + p.longitude), 1e-9) << trial;
     }
+    // A point and its opposite (the nodes) share their horizon everywhere: no paran there.
+    const EquatorialPoint opposite{points[0].right_ascension + 180.0, -points[0].declination};
+    for (const auto& p : quorvane::parans({points[0], opposite}, gst)) {
+      EXPECT_TRUE(p.first_angle <= MapAngle::ic || p.second_angle <= MapAngle::ic) << trial;
+    }
   }
 }
 
