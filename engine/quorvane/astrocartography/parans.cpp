@@ -63,8 +63,6 @@ std::vector<HorizonMeeting> horizon_meetings(const EquatorialPoint& a, const Equ
     };
     out.push_back({side(a), side(b), latitude, sidereal});
   }
-  // Southern first, as the latitudes of one pair of angles are listed.
-  if (out[0].latitude > out[1].latitude) std::swap(out[0], out[1]);
   return out;
 }
 
