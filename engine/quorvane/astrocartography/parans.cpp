@@ -1,7 +1,7 @@
 #include "quorvane/astrocartography/parans.hpp"
 
-#include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "quorvane/base/angles.hpp"
 #include "quorvane/base/vector.hpp"
