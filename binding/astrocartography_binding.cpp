@@ -114,8 +114,10 @@ PyMethodDef engine_astrocartography_method = {
     "`tolerance` (0.01) degrees of the true curve. A paran is a latitude where\n"
     "`first` on `first_angle` and `second` on `second_angle` at the same local\n"
     "sidereal time, for every pair and every pair of angles but two meridians;\n"
-    "its `longitude` is where the two lines cross at `moment`. Local space: the\n"
-    "great circle through the place along each body's azimuth (from north through\n"
-    "east) at `moment`."};
+    "its `longitude` is where the two lines cross at `moment`. Two horizon angles\n"
+    "meet at two latitudes of opposite sign, where the two horizon circles cross\n"
+    "(none for bodies that coincide or stand opposite in the sky); a meridian and\n"
+    "a horizon angle at one. Local space: the great circle through the place\n"
+    "along each body's azimuth (from north through east) at `moment`."};
 
 }  // namespace quorvane::py

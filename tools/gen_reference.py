@@ -71,6 +71,36 @@ TECHNIQUES = """\
   longitudes, under `midpoint`.
 """
 
+# The conventions of the astrocartography lines and parans.
+ASTROCARTOGRAPHY = """\
+## Astrocartography
+
+- Modes (`Engine.astrocartography`): "mundo" draws each body at its apparent
+  right ascension and declination of date; "zodiaco" the point of the
+  ecliptic at its longitude (latitude 0) under the IAU 1980 mean obliquity
+  the chart's houses use, so a chart cast on a zodiaco ASC line has the
+  body's longitude on its Ascendant.
+- Lines: hour angle H = Greenwich apparent sidereal time + east longitude -
+  right ascension. MC where H = 0, IC where H = 180; ASC and DSC on the
+  geometric horizon (altitude 0: no refraction, parallax or semidiameter),
+  cos H = -tan(latitude) tan(declination), ASC east of the meridian (H < 0),
+  DSC west, from latitude -(90 - |dec|) to 90 - |dec|. Straight segments
+  stay within `tolerance` (0.01 degrees) of the curve; no segment crosses
+  the antimeridian.
+- Parans: the latitudes where two bodies stand on angles at one local
+  sidereal time, solved in closed form. A meridian angle fixes the sidereal
+  time, hence the other body's hour angle H, and tan(latitude) =
+  -cos H / tan(dec): one latitude, on the side of the meridian H falls.
+  Two horizon angles: the zenith is then square to both bodies, so it is
+  one end or the other of the cross product of their directions; the two
+  ends give latitudes of opposite sign and opposite angles (both rising at
+  one end and both setting at the other, or the first rising while the
+  second sets and the reverse). Two meridian angles, and two horizon
+  angles of bodies that
+  coincide or stand opposite in the sky, give none. `longitude`: where the
+  two lines cross at the moment.
+"""
+
 
 PLACES_AND_OPTIONS = [
     "A latitude must be a finite number from -90 to 90 and a longitude a finite",
@@ -332,6 +362,7 @@ def render():
         if inspect.isbuiltin(member):
             lines += [f"### `{name}{inspect.signature(member)}`", "", summary(member), ""]
     lines += TECHNIQUES.splitlines() + [""]
+    lines += ASTROCARTOGRAPHY.splitlines() + [""]
     lines += ["## Exceptions", ""]
     for name in ("EngineError", "EphemerisRangeError"):
         exc = getattr(q, name)

@@ -1,9 +1,10 @@
 #include "quorvane/astrocartography/parans.hpp"
 
-#include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "quorvane/base/angles.hpp"
+#include "quorvane/base/vector.hpp"
 
 namespace quorvane {
 namespace {
@@ -27,43 +28,42 @@ std::optional<double> latitude_at_hour_angle(MapAngle angle, double hour_angle,
   return std::atan(-std::cos(h * kRadiansPerDegree) / t) * kDegreesPerRadian;
 }
 
-// Latitudes where both horizon angles meet: the roots of the difference of
-// the local sidereal times that put each point on its angle. Sampled, then
-// bisected; a jump of the wrapped difference is no root.
-void horizon_pair_latitudes(const EquatorialPoint& a, MapAngle angle_a, const EquatorialPoint& b,
-                            MapAngle angle_b, std::vector<double>* out) {
-  const double reach =
-      std::min(90.0 - std::abs(a.declination), 90.0 - std::abs(b.declination));
-  auto gap = [&](double lat) {
-    const auto ha = hour_angle_on(angle_a, lat, a.declination);
-    const auto hb = hour_angle_on(angle_b, lat, b.declination);
-    return wrap180(a.right_ascension + *ha - b.right_ascension - *hb);
-  };
-  constexpr int kSteps = 720;
-  double x0 = -reach, g0 = gap(x0);
-  if (g0 == 0.0) out->push_back(x0);
-  for (int k = 1; k <= kSteps; ++k) {
-    const double x1 = -reach + 2.0 * reach * k / kSteps;
-    const double g1 = gap(x1);
-    if (g1 == 0.0) {
-      out->push_back(x1);
-    } else if (g0 != 0.0 && (g0 < 0.0) != (g1 < 0.0) && std::abs(g0 - g1) < 180.0) {
-      double lo = x0, glo = g0, hi = x1;
-      for (int i = 0; i < 60 && hi - lo > 1e-13; ++i) {
-        const double mid = 0.5 * (lo + hi);
-        const double gm = gap(mid);
-        if ((gm < 0.0) == (glo < 0.0)) {
-          lo = mid;
-          glo = gm;
-        } else {
-          hi = mid;
-        }
-      }
-      out->push_back(0.5 * (lo + hi));
-    }
-    x0 = x1;
-    g0 = g1;
+Vec3 unit_vector(double right_ascension, double declination) {
+  const double a = right_ascension * kRadiansPerDegree, d = declination * kRadiansPerDegree;
+  return {std::cos(d) * std::cos(a), std::cos(d) * std::sin(a), std::sin(d)};
+}
+
+struct HorizonMeeting {
+  MapAngle first_angle;
+  MapAngle second_angle;
+  double latitude;
+  double sidereal;  // the local sidereal time, degrees
+};
+
+// Where both points stand on the horizon at one sidereal time: the zenith
+// is then square to both, so it is one end or the other of their cross
+// product (in equatorial axes, its declination the latitude and its right
+// ascension the sidereal time). The two ends put each point on opposite
+// sides of the meridian, so they answer different pairs of angles. Points
+// that coincide or stand opposite share every latitude or none: no answer.
+std::vector<HorizonMeeting> horizon_meetings(const EquatorialPoint& a, const EquatorialPoint& b) {
+  const Vec3 p = unit_vector(a.right_ascension, a.declination);
+  const Vec3 q = unit_vector(b.right_ascension, b.declination);
+  const Vec3 n{p[1] * q[2] - p[2] * q[1], p[2] * q[0] - p[0] * q[2], p[0] * q[1] - p[1] * q[0]};
+  const double across = std::hypot(n[0], n[1]);
+  // A zenith at a pole (both points on the equator) has no hour angles.
+  if (length(n) < 1e-12 || across < 1e-12) return {};
+  std::vector<HorizonMeeting> out;
+  for (double end : {1.0, -1.0}) {
+    const double sidereal = std::atan2(end * n[1], end * n[0]) * kDegreesPerRadian;
+    const double latitude = std::atan2(end * n[2], across) * kDegreesPerRadian;
+    // East of the meridian (hour angle below 0) rises, west sets.
+    auto side = [&](const EquatorialPoint& e) {
+      return wrap180(sidereal - e.right_ascension) < 0.0 ? MapAngle::asc : MapAngle::dsc;
+    };
+    out.push_back({side(a), side(b), latitude, sidereal});
   }
+  return out;
 }
 
 }  // namespace
@@ -74,29 +74,30 @@ std::vector<Paran> parans(const std::vector<EquatorialPoint>& points, double sid
     for (size_t j = i + 1; j < points.size(); ++j) {
       const EquatorialPoint& a = points[i];
       const EquatorialPoint& b = points[j];
+      const std::vector<HorizonMeeting> meetings = horizon_meetings(a, b);
       for (MapAngle angle_a : kMapAngles) {
         for (MapAngle angle_b : kMapAngles) {
-          std::vector<double> latitudes;
           if (on_meridian(angle_a) && on_meridian(angle_b)) continue;
-          if (on_meridian(angle_a) || on_meridian(angle_b)) {
-            // The meridian point fixes the sidereal time, hence the other's
-            // hour angle, and its declination the latitude.
-            const bool a_fixed = on_meridian(angle_a);
-            const EquatorialPoint& fixed = a_fixed ? a : b;
-            const EquatorialPoint& moving = a_fixed ? b : a;
-            const MapAngle fixed_angle = a_fixed ? angle_a : angle_b;
-            const MapAngle moving_angle = a_fixed ? angle_b : angle_a;
-            const double sidereal = fixed.right_ascension + *hour_angle_on(fixed_angle, 0.0, 0.0);
-            if (auto lat = latitude_at_hour_angle(moving_angle, sidereal - moving.right_ascension,
-                                                  moving.declination)) {
-              latitudes.push_back(*lat);
+          if (!on_meridian(angle_a) && !on_meridian(angle_b)) {
+            for (const HorizonMeeting& m : meetings) {
+              if (m.first_angle != angle_a || m.second_angle != angle_b) continue;
+              found.push_back({i, angle_a, j, angle_b, m.latitude,
+                               wrap_longitude(m.sidereal - sidereal_time)});
             }
-          } else {
-            horizon_pair_latitudes(a, angle_a, b, angle_b, &latitudes);
+            continue;
           }
-          for (double lat : latitudes) {
-            const double local = a.right_ascension + *hour_angle_on(angle_a, lat, a.declination);
-            found.push_back({i, angle_a, j, angle_b, lat, wrap_longitude(local - sidereal_time)});
+          // The meridian point fixes the sidereal time, hence the other's
+          // hour angle, and its declination the latitude.
+          const bool a_fixed = on_meridian(angle_a);
+          const EquatorialPoint& fixed = a_fixed ? a : b;
+          const EquatorialPoint& moving = a_fixed ? b : a;
+          const MapAngle fixed_angle = a_fixed ? angle_a : angle_b;
+          const MapAngle moving_angle = a_fixed ? angle_b : angle_a;
+          const double sidereal = fixed.right_ascension + *hour_angle_on(fixed_angle, 0.0, 0.0);
+          if (auto lat = latitude_at_hour_angle(moving_angle, sidereal - moving.right_ascension,
+                                                moving.declination)) {
+            found.push_back(
+                {i, angle_a, j, angle_b, *lat, wrap_longitude(sidereal - sidereal_time)});
           }
         }
       }

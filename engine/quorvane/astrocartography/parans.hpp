@@ -26,7 +26,11 @@ struct Paran {
 // Every latitude where point `first` on one angle and point `second` on
 // another stand there together: the local sidereal time that puts the first
 // on its angle puts the second on its own. Two meridian angles share no
-// latitude (that would need equal right ascensions) and are left out.
+// latitude (that would need equal right ascensions) and are left out. A
+// meridian and a horizon angle meet at one latitude at most; two horizon
+// angles, for each pair of points, at two latitudes of opposite sign
+// between the four pairs of angles, and none for points that coincide or
+// stand opposite (their horizons are one circle).
 // `sidereal_time` (degrees, Greenwich) places the crossing of the two lines
 // at the moment given.
 std::vector<Paran> parans(const std::vector<EquatorialPoint>& points, double sidereal_time);
