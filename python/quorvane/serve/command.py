@@ -27,8 +27,10 @@ def add_arguments(parser: argparse.ArgumentParser) -> None:
                         f"(default {limits.MAX_HEADER_BYTES}); a larger head is refused "
                         "before it is all read")
     parser.add_argument("--idle-timeout", type=float, default=limits.IDLE_SECONDS,
-                        metavar="SECONDS", help="close a connection that sends nothing for "
-                        f"this long (default {limits.IDLE_SECONDS:g})")
+                        metavar="SECONDS", help="close a connection idle between requests "
+                        f"for this long (default {limits.IDLE_SECONDS:g}); a request's "
+                        f"head arrives within {limits.HEAD_SECONDS:g} s, its body within "
+                        f"{limits.BODY_SECONDS:g} s")
 
 
 class MissingExtra(Exception):
@@ -57,8 +59,9 @@ def run(args) -> None:
     quorvane_engine.Engine(app.default_kernels())
     # h11 rather than httptools: only h11 bounds the size of a request's
     # head (h11_max_incomplete_event_size); httptools reads any length.
+    # Its protocol here also bounds the time the head takes.
     uvicorn.run("quorvane.serve.app:from_environment", factory=True, host=args.host,
                 port=args.port, workers=args.workers, log_level=args.log_level,
-                access_log=False, http="h11",
+                access_log=False, http="quorvane.serve.protocol:HeadDeadlineH11",
                 h11_max_incomplete_event_size=args.max_header_bytes,
                 timeout_keep_alive=args.idle_timeout)

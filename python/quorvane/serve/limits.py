@@ -32,10 +32,11 @@ BODY_SECONDS = 20.0
 # larger one is cut off.
 DRAIN_BYTES = 4 * 1024 * 1024
 # The request line and headers together (the server's own guard), and how
-# long an idle connection is kept (the server closes one that sends
-# nothing for this long, half-sent headers included).
+# long an idle connection between requests is kept.
 MAX_HEADER_BYTES = 64 * 1024
 IDLE_SECONDS = 5.0
+# The request line and headers arrive within this time of their first byte.
+HEAD_SECONDS = 10.0
 
 
 def as_dict() -> dict:
@@ -50,6 +51,7 @@ def as_dict() -> dict:
         "body_seconds": BODY_SECONDS,
         "max_header_bytes": MAX_HEADER_BYTES,
         "idle_seconds": IDLE_SECONDS,
+        "head_seconds": HEAD_SECONDS,
     }
 
 
