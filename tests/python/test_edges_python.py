@@ -3,8 +3,12 @@ command line and the service each refuse them with the error of their
 kind and a message naming what was wrong, never a traceback."""
 import json
 import math
+import os
+import pathlib
 import random
 import re
+import subprocess
+import sys
 import xml.etree.ElementTree as ET
 
 import pytest
@@ -83,7 +87,7 @@ def test_pictures_stay_well_formed_for_any_text(chart, engine):
         named = {**chart, "planets": chart["planets"] + [
             {"name": name, "ecliptic_longitude": rng.uniform(0, 360)}]}
         for svg in (wheel.natal_svg(named, title=title),
-                    wheel.bi_wheel_svg(chart, named["planets"], labels=(name, title)),
+                    wheel.bi_wheel_svg(chart, named["planets"], [], labels=(name, title)),
                     wheel.bazi_svg(bazi, title=title)):
             ET.fromstring(svg)  # raises on anything not well-formed
 
@@ -118,7 +122,7 @@ def test_predictive_commands_read_local_time(de440):
     done = run("return", "Sun", "1990-07-14 08:30", "40.71427", "-74.00597", "--tz",
                "America/New_York", "--after", "2024-01-01", "--json")
     assert done.returncode == 0, done.stderr
-    assert json.loads(done.stdout)["moment"].startswith("2024-07-14T17:45")
+    assert json.loads(done.stdout)["moment"].startswith("2024-07-13T17:45:03")
 
 
 def test_pictures_to_standard_output(de440):
@@ -133,7 +137,6 @@ def test_pictures_to_standard_output(de440):
 def logged_server(de440, tmp_path_factory):
     """A service of its own, whose log is a file the tests can read."""
     pytest.importorskip("fastapi")
-    import subprocess
     import time
 
     from tests.support.service import Client, environment, free_port
@@ -202,8 +205,9 @@ def test_service_limits_answer_rather_than_reset(logged_server):
     answer = raw_exchange(port, b"POST /api/chart HTTP/1.1\r\nHost: x\r\nContent-Type: "
                           b"application/json\r\nContent-Length: %d\r\n\r\n" % len(big), big)
     assert answer.startswith(b"HTTP/1.1 413") and b"request body over" in answer
+    # A head past the limit, still unfinished: answered at once, not read on.
     answer = raw_exchange(port, b"GET /api/about HTTP/1.1\r\nHost: x\r\nX-Big: "
-                          + b"y" * 200_000 + b"\r\n\r\n")
+                          + b"y" * 70_000)
     assert re.match(rb"HTTP/1.1 4\d\d", answer), answer[:200]
     answer = raw_exchange(port, b"HEAD /api/about HTTP/1.1\r\nHost: x\r\nConnection: "
                           b"close\r\n\r\n")
@@ -230,3 +234,25 @@ def test_half_sent_body_times_out():
     guard = BodyLimit(app, seconds=0.2)
     asyncio.run(asyncio.wait_for(guard({"type": "http", "headers": []}, never, send), 5))
     assert sent[0]["status"] == 408
+
+
+README_BLOCKS = re.findall(r"```python\n(.*?)```", (pathlib.Path(__file__).parents[2]
+                                                    / "README.md").read_text(), re.S)
+
+
+@pytest.mark.parametrize("block", README_BLOCKS, ids=[f"block{i}" for i in
+                                                     range(len(README_BLOCKS))])
+def test_readme_examples_run_as_written(de440, block):
+    if "dask" in block:
+        pytest.importorskip("distributed")
+    done = run_python(block)
+    assert done.returncode == 0, done.stderr
+
+
+def run_python(code: str):
+    env = dict(os.environ)
+    paths = [env.get("PYTHONPATH", ""), str(pathlib.Path(q.__file__).parent),
+             str(pathlib.Path(__file__).parents[2] / "python")]
+    env["PYTHONPATH"] = os.pathsep.join(p for p in paths if p)
+    return subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
+                          env=env, timeout=300)

@@ -81,7 +81,7 @@ def json_option(text: str):
     except json.JSONDecodeError as error:
         if text.startswith("@"):
             raise argparse.ArgumentTypeError(f"{text}: not valid JSON ({error})") from None
-        if text.strip()[:1] not in tuple('[{"-0123456789') + ("t", "f", "n"):
+        if text.strip()[:1] not in ("[", "{", '"'):
             # A bare file name: the @ that reads it was left out.
             raise argparse.ArgumentTypeError(
                 f"{text!r} is not JSON; to read the file, write @{text}") from None
