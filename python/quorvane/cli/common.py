@@ -204,8 +204,9 @@ def open_engine(args) -> quorvane_engine.Engine:
 
 def where(args, suffix: str = "") -> dict:
     """The time and place options, as `quorvane.birth` takes them."""
-    latitude, longitude = (getattr(args, f"{n}{suffix}") for n in ("latitude", "longitude"))
-    place = getattr(args, f"place{suffix}")
+    field = suffix.replace("-", "_")  # --place-a is args.place_a
+    latitude, longitude = (getattr(args, f"{n}{field}") for n in ("latitude", "longitude"))
+    place = getattr(args, f"place{field}")
     if (latitude is None) != (longitude is None):
         raise Failure("give both latitude and longitude, or --place")
     if latitude is None and not place:
@@ -214,9 +215,9 @@ def where(args, suffix: str = "") -> dict:
         # The place would lend its zone to other coordinates.
         raise Failure(f"give latitude and longitude or --place{suffix}, not both (with "
                       f"coordinates, --tz{suffix} names the zone)")
-    return dict(place=place, tz=getattr(args, f"tz{suffix}"), latitude=latitude,
-                longitude=longitude, offset=getattr(args, f"offset{suffix}"),
-                fold=getattr(args, f"fold{suffix}"))
+    return dict(place=place, tz=getattr(args, f"tz{field}"), latitude=latitude,
+                longitude=longitude, offset=getattr(args, f"offset{field}"),
+                fold=getattr(args, f"fold{field}"))
 
 
 def note_midnight(text: str, what: str = "the chart") -> None:

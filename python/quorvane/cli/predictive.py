@@ -138,8 +138,8 @@ def two_births(args) -> tuple[dict, dict]:
     births = []
     for side, (when, coordinates) in zip(("-a", "-b"), birth_groups(args.births)):
         lat, lon = coordinates or (None, None)
-        setattr(args, f"latitude{side}", lat)
-        setattr(args, f"longitude{side}", lon)
+        setattr(args, f"latitude_{side[1]}", lat)
+        setattr(args, f"longitude_{side[1]}", lon)
         base.note_midnight(when, f"birth {side[1].upper()}")
         births.append(casting.birth(base.moment(when), **base.where(args, side)))
     return births[0], births[1]
