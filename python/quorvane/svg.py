@@ -96,7 +96,7 @@ def serialise(root: ET.Element) -> str:
 def to_png(svg: str, scale: float = 1.0) -> bytes:
     """PNG bytes of an SVG text, through cairosvg (the `draw` extra).
 
-    The picture is at most MAX_PNG_SIDE pixels a side once scaled: past it
+    The picture is at most MAX_PNG_SIDE (10000) pixels a side once scaled: past it
     the pixels alone would take gigabytes.
     """
     width, height = png_size(svg, scale)
