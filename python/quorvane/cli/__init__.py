@@ -61,10 +61,23 @@ def joined_offsets(argv: list[str]) -> list[str]:
     return out
 
 
+def parse(parser: argparse.ArgumentParser, argv: list[str]) -> argparse.Namespace:
+    """The arguments, where a command's open list of values (a birth's
+    [LAT LON] and the moments after it) may go on after its options:
+    argparse stops filling such a list at the first option."""
+    args, extra = parser.parse_known_args(argv)
+    listed = next((name for name in ("rest", "births") if hasattr(args, name)), None)
+    if extra and (listed is None or any(e.startswith("--") for e in extra)):
+        parser.error("unrecognized arguments: " + " ".join(extra))
+    if extra:
+        setattr(args, listed, getattr(args, listed) + extra)
+    return args
+
+
 def main(argv=None) -> int:
     parser = build_parser()
     try:
-        args = parser.parse_args(joined_offsets(sys.argv[1:] if argv is None else list(argv)))
+        args = parse(parser, joined_offsets(sys.argv[1:] if argv is None else list(argv)))
     except SystemExit as stop:  # argparse has printed its usage line
         return stop.code if isinstance(stop.code, int) else BAD_INPUT
     try:
