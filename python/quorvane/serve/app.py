@@ -287,9 +287,9 @@ them under `input`.
 Bad input is answered 422 (400 for malformed JSON) with the reason in
 `detail`, an option text the engine does not know 422 naming the accepted
 ones; a body over {limits.MAX_BODY_BYTES} bytes 413, one not received within
-{limits.BODY_SECONDS:g} s 408; a computation over {limits.DEADLINE_SECONDS:g} s 503.
-Under `quorvane serve` a request's line and headers are at most
-{limits.MAX_HEADER_BYTES} bytes and arrive within {limits.HEAD_SECONDS:g} s. Searches are bounded: elections over at
-most {limits.MAX_ELECTION_DAYS} days, time lords over at most
-{limits.MAX_TIME_LORD_YEARS} years.
+{limits.BODY_SECONDS:g} s 408; a computation over {limits.DEADLINE_SECONDS:g} s
+503. Under `quorvane serve` a request's line and headers are at most
+{limits.MAX_HEADER_BYTES} bytes and arrive within {limits.HEAD_SECONDS:g} s.
+Searches are bounded: elections over at most {limits.MAX_ELECTION_DAYS} days, time
+lords over at most {limits.MAX_TIME_LORD_YEARS} years.
 """
