@@ -1,6 +1,7 @@
 """Hostile and careless inputs to the Python side: the library, the
 command line and the service each refuse them with the error of their
 kind and a message naming what was wrong, never a traceback."""
+import asyncio
 import json
 import math
 import os
@@ -16,6 +17,7 @@ import pytest
 import quorvane
 import quorvane_engine as q
 from quorvane import localtime, wheel
+from quorvane.serve.limits import BodyLimit
 from tests.python.test_cli import run
 
 BIRTH = dict(tz="America/New_York", latitude=40.71427, longitude=-74.00597)
@@ -207,10 +209,6 @@ def test_service_limits_answer_rather_than_reset(logged_server):
 
 
 def test_half_sent_body_times_out():
-    import asyncio
-
-    from quorvane.serve.limits import BodyLimit
-
     async def app(scope, receive, send):
         assert (await receive())["type"] == "http.disconnect"  # as when the client left
 
