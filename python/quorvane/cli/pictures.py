@@ -22,8 +22,10 @@ def add_options(commands) -> None:
 
 def add_picture_options(parser: argparse.ArgumentParser) -> None:
     group = parser.add_argument_group("pictures")
-    group.add_argument("--svg", metavar="PATH", help="also draw the chart as SVG into PATH ('-': standard output)")
-    group.add_argument("--png", metavar="PATH", help="also draw the chart as PNG into PATH ('-': standard output)")
+    group.add_argument("--svg", metavar="PATH",
+                       help="also draw the chart as SVG into PATH ('-': standard output)")
+    group.add_argument("--png", metavar="PATH",
+                       help="also draw the chart as PNG into PATH ('-': standard output)")
     group.add_argument("--theme", choices=THEMES, default="light", help="picture colours")
     group.add_argument("--size", type=float, default=800, metavar="PIXELS",
                        help="picture width in pixels (default 800)")
