@@ -73,12 +73,14 @@ class BodyLimit:
         if scope["type"] != "http":
             return await self.app(scope, receive, send)
         deadline = asyncio.get_running_loop().time() + self.seconds
-        for name, value in scope["headers"]:
-            if name == b"content-length":
-                if not value.isdigit() or int(value) > self.limit:
-                    if value.isdigit() and int(value) <= DRAIN_BYTES:
-                        await self.drain(receive, deadline)
-                    return await self.refuse(send, 413, f"request body over {self.limit} bytes")
+        headers = dict(scope["headers"])
+        value = headers.get(b"content-length")
+        if value is not None and (not value.isdigit() or int(value) > self.limit):
+            # A client waiting for "100 Continue" has sent nothing to drop.
+            if value.isdigit() and int(value) <= DRAIN_BYTES \
+                    and headers.get(b"expect", b"").lower() != b"100-continue":
+                await self.drain(receive, deadline)
+            return await self.refuse(send, 413, f"request body over {self.limit} bytes")
         seen, refusal, started, complete = 0, None, False, False
 
         async def counted():
