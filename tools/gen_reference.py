@@ -386,7 +386,9 @@ def render():
 
 PACKAGE_FUNCTIONS = [
     ("quorvane", ["birth", "natal", "horary", "election", "transit", "bazi", "zi_wei",
-                  "astrocartography", "to_geojson", "relocate", "to_utc", "default_engine"]),
+                  "astrocartography", "to_geojson", "relocate", "to_utc", "default_engine",
+                  "planet_return", "solar_return", "returns", "progressions", "directions",
+                  "transit_timeline", "composite", "davison"]),
     ("quorvane.localtime", ["resolve"]),
     ("quorvane.places", ["search", "find", "timezone_at"]),
 ]

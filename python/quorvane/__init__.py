@@ -8,6 +8,7 @@ them), and pictures of charts.
     import quorvane
     chart = quorvane.natal("1990-07-14 08:30", "New York")
     chart["input"]["utc"]          # '1990-07-14T12:30:00+00:00'
+    quorvane.solar_return("1990-07-14 08:30", "New York", year=2025)
 """
 from quorvane_engine import __version__
 
@@ -17,9 +18,13 @@ from .casting import bazi, birth, default_engine, election, horary, natal, trans
 from .errors import AmbiguousTimeError, LocalTimeError, NonexistentTimeError, PlaceNotFound
 from .localtime import to_utc
 from .places import Place
+from .predicting import (composite, davison, directions, planet_return, progressions, returns,
+                         solar_return, transit_timeline)
 
 __all__ = [
     "__version__", "localtime", "places", "Place", "to_utc", "birth", "natal", "horary",
     "election", "transit", "astrocartography", "relocate", "to_geojson", "bazi", "zi_wei", "default_engine", "PlaceNotFound",
-    "LocalTimeError", "NonexistentTimeError", "AmbiguousTimeError",
+    "LocalTimeError", "NonexistentTimeError", "AmbiguousTimeError", "planet_return",
+    "solar_return", "returns", "progressions", "directions", "transit_timeline", "composite",
+    "davison",
 ]

@@ -68,6 +68,16 @@ def resolve(local, tz=None, *, offset=None, fold=None) -> LocalMoment:
     lead = None if offset is None else parse_offset(offset)
     zone = None if tz is None else time_zone(tz)
     choice = parse_fold(fold)
+    try:
+        return reading(when, lead, zone, choice)
+    except OverflowError:
+        # datetime ends at years 1 and 9999: an offset or a zone reading
+        # that crosses either end has no datetime to give.
+        raise ValueError(f"{when.replace(tzinfo=None).isoformat(' ')} is too near the ends of "
+                         "the calendar (years 1 and 9999) to read in a time zone") from None
+
+
+def reading(when, lead, zone, choice) -> LocalMoment:
     if when.tzinfo is not None:
         utc = when.astimezone(UTC)
         if lead is None:
@@ -161,9 +171,16 @@ def time_zone(tz) -> datetime.tzinfo:
         raise TypeError(f"a time zone is an IANA name, not {type(tz).__name__}")
     try:
         return zoneinfo.ZoneInfo(tz)
-    except (zoneinfo.ZoneInfoNotFoundError, ValueError):
-        raise ValueError(f"unknown time zone: {tz!r} (expected an IANA name such as "
+    except (zoneinfo.ZoneInfoNotFoundError, ValueError, OSError):
+        # OSError: a folder of the database (Etc, America) or a name too
+        # long for a file name; neither is a zone.
+        raise ValueError(f"unknown time zone: {shortened(tz)!r} (expected an IANA name such as "
                          "America/New_York)") from None
+
+
+def shortened(text: str, limit: int = 60) -> str:
+    """A text as an error message repeats it: long ones cut, with their length."""
+    return text if len(text) <= limit else f"{text[:limit]}... ({len(text)} characters)"
 
 
 def zone_name(zone) -> str | None:

@@ -1,16 +1,30 @@
 """A small SVG writer over ElementTree, and the PNG conversion.
 
-ElementTree escapes text and attributes, so whatever names a chart holds
-the document stays well-formed.
+ElementTree escapes text and attributes; what XML cannot hold at all
+(control characters, U+FFFE and U+FFFF, lone surrogates) `xml_text`
+replaces with U+FFFD, so whatever names a chart holds the document stays
+well-formed.
 """
 from __future__ import annotations
 
 import math
+import re
 import xml.etree.ElementTree as ET
 
 NAMESPACE = "http://www.w3.org/2000/svg"
 # Plain text (degrees, names) only; the astrological symbols are paths.
 FONT = "DejaVu Sans, Liberation Sans, Arial, Helvetica, sans-serif"
+
+
+# The characters XML 1.0 does not allow, escaped or not.
+NOT_XML = re.compile("[\x00-\x08\x0b\x0c\x0e-\x1f\ud800-\udfff\ufffe\uffff]")
+# A longest side of a PNG, in pixels (at 4 bytes a pixel, 400 MB at most).
+MAX_PNG_SIDE = 10000
+
+
+def xml_text(value: str) -> str:
+    """A text as XML can carry it: what it cannot hold becomes U+FFFD."""
+    return NOT_XML.sub("\ufffd", value)
 
 
 def number(value: float) -> str:
@@ -25,7 +39,7 @@ def attributes(attrs: dict) -> dict:
         if value is None:
             continue
         key = key.rstrip("_").replace("_", "-")
-        out[key] = number(value) if isinstance(value, float) else str(value)
+        out[key] = number(value) if isinstance(value, float) else xml_text(str(value))
     return out
 
 
@@ -40,7 +54,7 @@ def add(parent: ET.Element, tag: str, text: str | None = None, **attrs) -> ET.El
     """A child element; keyword names take '-' for '_' (stroke_width), 'class_' for class."""
     child = ET.SubElement(parent, tag, attributes(attrs))
     if text is not None:
-        child.text = text
+        child.text = xml_text(text)
     return child
 
 
@@ -80,9 +94,33 @@ def serialise(root: ET.Element) -> str:
 
 
 def to_png(svg: str, scale: float = 1.0) -> bytes:
-    """PNG bytes of an SVG text, through cairosvg (the `draw` extra)."""
+    """PNG bytes of an SVG text, through cairosvg (the `draw` extra).
+
+    The picture is at most MAX_PNG_SIDE (10000) pixels a side once scaled: past it
+    the pixels alone would take gigabytes.
+    """
+    width, height = png_size(svg, scale)
+    if max(width, height) > MAX_PNG_SIDE:
+        raise ValueError(f"a PNG of {width:.0f} x {height:.0f} pixels is over the limit of "
+                         f"{MAX_PNG_SIDE} a side: lower the size or the scale")
     try:
         import cairosvg
     except ImportError:
         raise RuntimeError("PNG output needs cairosvg: pip install 'quorvane-engine[draw]'") from None
     return cairosvg.svg2png(bytestring=svg.encode("utf-8"), scale=scale)
+
+
+def png_size(svg: str, scale: float) -> tuple[float, float]:
+    """The pixels of an SVG text drawn at `scale`, from its root's width and height."""
+    if isinstance(scale, bool) or not isinstance(scale, (int, float)) \
+            or not (math.isfinite(scale) and scale > 0):
+        raise ValueError(f"scale must be a positive number, not {scale!r}")
+    opening = re.search(r"<svg\b[^>]*>", svg[:4096])
+    tag = opening.group(0) if opening else ""
+    box = re.search(r'\sviewBox="[-0-9.eE]+[ ,]+[-0-9.eE]+[ ,]+([0-9.eE]+)[ ,]+([0-9.eE]+)"', tag)
+    sides = []
+    for i, name in enumerate(("width", "height")):
+        found = re.search(rf'\s{name}="([0-9.eE+]+)(px)?"', tag)
+        side = float(found.group(1)) if found else float(box.group(i + 1)) if box else 0.0
+        sides.append(side * scale)
+    return sides[0], sides[1]

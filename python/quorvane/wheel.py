@@ -71,14 +71,33 @@ def points_of(placements: Iterable[dict], angles: bool = False) -> list[Point]:
     """The bodies of a placement list; the Ascendant and Midheaven only when `angles`."""
     out = []
     for p in placements:
-        if not isinstance(p, dict) or "ecliptic_longitude" not in p:
-            raise ValueError("a placement needs a name and an ecliptic_longitude")
+        if not isinstance(p, dict) or not isinstance(p.get("name"), str) \
+                or "ecliptic_longitude" not in p:
+            raise ValueError(f"a placement needs a name (a text) and an ecliptic_longitude, "
+                             f"not {shown(p)}")
         if p["name"] in ANGLES and not angles:
             continue
-        split = (int(p["degree"]), int(p["minute"])) if "degree" in p and "minute" in p else None
-        out.append(Point(str(p["name"]), float(p["ecliptic_longitude"]) % 360.0,
-                         bool(p.get("is_retrograde", False)), split))
+        longitude = degrees_of(p, "ecliptic_longitude")
+        split = ((int(degrees_of(p, "degree")), int(degrees_of(p, "minute")))
+                 if "degree" in p and "minute" in p else None)
+        out.append(Point(p["name"], longitude % 360.0, bool(p.get("is_retrograde", False)),
+                         split))
     return out
+
+
+def degrees_of(entry: dict, key: str) -> float:
+    """A finite number of a placement or cusp, or a ValueError naming it."""
+    value = entry.get(key)
+    if isinstance(value, bool) or not isinstance(value, (int, float)) \
+            or not math.isfinite(value):
+        raise ValueError(f"{key} of {entry.get('name', 'a placement')!r} must be a finite "
+                         f"number, not {value!r}")
+    return float(value)
+
+
+def shown(value, limit: int = 80) -> str:
+    text = repr(value)
+    return text if len(text) <= limit else text[:limit] + "..."
 
 
 def require_chart(chart, what: str = "chart") -> None:
@@ -88,15 +107,27 @@ def require_chart(chart, what: str = "chart") -> None:
 
 def angle_of(chart: dict, name: str, fallback_house: int) -> float:
     for p in chart.get("planets", []):
-        if p.get("name") == name:
-            return float(p["ecliptic_longitude"]) % 360.0
-    houses = chart.get("houses") or []
-    if len(houses) == 12:
-        return float(houses[fallback_house - 1]["ecliptic_longitude"]) % 360.0
+        if isinstance(p, dict) and p.get("name") == name:
+            return degrees_of(p, "ecliptic_longitude") % 360.0
+    houses = cusps_of(chart)
+    if houses:
+        return houses[fallback_house - 1]
     return 0.0 if name == "Ascendant" else 270.0
 
 
+def cusps_of(chart: dict) -> list[float]:
+    """The twelve cusp longitudes of a chart, or none when it has no houses."""
+    houses = chart.get("houses") or []
+    if not isinstance(houses, list) or len(houses) != 12:
+        return []
+    if not all(isinstance(h, dict) for h in houses):
+        raise ValueError("houses must be a list of twelve dicts with an ecliptic_longitude")
+    return [degrees_of(h, "ecliptic_longitude") % 360.0 for h in houses]
+
+
 def house_system_name(code: str) -> str:
+    if not isinstance(code, str):
+        raise TypeError(f"house_system is a code or a name (a text), not {code!r}")
     # As the engine reads the code: a newer system's name, or else its first
     # letter, any case; anything else is Placidus.
     squeezed = "".join(c for c in code.lower() if c not in " -_")
@@ -317,13 +348,12 @@ def draw_zodiac(root, layout: Layout, theme: Theme) -> None:
 
 def draw_houses(root, layout: Layout, chart: dict, theme: Theme, outer: float) -> None:
     g = layout.geometry
-    houses = chart.get("houses") or []
+    cusps = cusps_of(chart)
     group = add(root, "g", class_="houses")
     circle(group, g, layout.aspect_radius, theme.line, 1.0, fill=theme.aspect_fill)
     circle(group, g, layout.house_radius + (layout.house_radius - layout.aspect_radius), theme.line, 0.8)
-    if len(houses) != 12:
+    if not cusps:
         return
-    cusps = [float(h["ecliptic_longitude"]) % 360.0 for h in houses]
     for number, cusp in enumerate(cusps, 1):
         line(group, g.at(outer, cusp), g.at(layout.aspect_radius, cusp), theme.line,
              1.0, class_="cusp", data_house=number)
@@ -512,6 +542,8 @@ def bi_wheel_svg(inner_chart: dict, outer, cross_aspects: Sequence[dict] | None 
                                                      placements)["cross_aspects"]
     if labels is None:
         labels = ("Natal", "Transit") if is_transit else ("Inner", "Outer")
+    if isinstance(labels, str) or len(labels) != 2 or not all(isinstance(x, str) for x in labels):
+        raise ValueError(f"labels name the two rings: two texts, not {shown(labels)}")
     layout = bi_wheel_layout(size, angle_of(inner_chart, "Ascendant", 1))
     root = start(layout.size, theme, "bi-wheel")
     draw_zodiac(root, layout, theme)

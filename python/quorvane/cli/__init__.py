@@ -22,6 +22,7 @@ import quorvane_engine
 
 from ..serve import command as serve_command
 from . import charts, ephemeris, mapping, pictures, predictive
+from ..options import UNKNOWN_OPTION, refuse_unknown_options, unknown_option
 from .common import (BAD_INPUT, ENGINE_FAILED, EPILOG, NOT_AVAILABLE, OK, PROG, Failure,
                      Parser)
 from .tables import text_lines
@@ -60,24 +61,38 @@ def joined_offsets(argv: list[str]) -> list[str]:
     return out
 
 
+def parse(parser: argparse.ArgumentParser, argv: list[str]) -> argparse.Namespace:
+    """The arguments, where a command's open list of values (a birth's
+    [LAT LON] and the moments after it) may go on after its options:
+    argparse stops filling such a list at the first option."""
+    args, extra = parser.parse_known_args(argv)
+    listed = next((name for name in ("rest", "births") if hasattr(args, name)), None)
+    if extra and (listed is None or any(e.startswith("--") for e in extra)):
+        parser.error("unrecognized arguments: " + " ".join(extra))
+    if extra:
+        setattr(args, listed, getattr(args, listed) + extra)
+    return args
+
+
 def main(argv=None) -> int:
     parser = build_parser()
     try:
-        args = parser.parse_args(joined_offsets(sys.argv[1:] if argv is None else list(argv)))
+        args = parse(parser, joined_offsets(sys.argv[1:] if argv is None else list(argv)))
     except SystemExit as stop:  # argparse has printed its usage line
         return stop.code if isinstance(stop.code, int) else BAD_INPUT
     try:
         with warnings.catch_warnings():
             # An option text the engine does not know (an orb method in
             # --orbs) is refused rather than replaced by its default.
-            warnings.filterwarnings("error", message="unknown ", category=UserWarning)
+            refuse_unknown_options()
             result = COMMANDS[args.command](args)
         # With a picture asked for, the table stays unprinted (--json still prints).
         if pictures.write(args, result) and not args.json:
             return OK
-    except UserWarning as warning:
-        what, _, accepted = str(warning).partition(": using ")
-        return fail(f"{what}; accepted: {accepted.partition('accepted: ')[2]}", BAD_INPUT)
+    except UNKNOWN_OPTION as warning:
+        if unknown_option(warning) is None:
+            raise
+        return fail(unknown_option(warning), BAD_INPUT)
     except Failure as failure:
         return fail(str(failure), failure.status)
     except serve_command.MissingExtra as missing:
@@ -85,7 +100,7 @@ def main(argv=None) -> int:
     except quorvane_engine.EngineError as error:
         return fail(str(error), ENGINE_FAILED)
     except (ValueError, TypeError, OverflowError) as error:
-        return fail(str(error), BAD_INPUT)
+        return fail(for_the_command_line(str(error)), BAD_INPUT)
     except ImportError as error:  # an extra (places, data) that is not installed
         return fail(str(error), NOT_AVAILABLE)
     if result is None:  # printed as it came (ephemeris), or the service has stopped
@@ -106,3 +121,10 @@ def main(argv=None) -> int:
 def fail(message: str, status: int) -> int:
     print(f"{PROG}: error: {message}", file=sys.stderr)
     return status
+
+
+def for_the_command_line(message: str) -> str:
+    """A library message as the command line's user acts on it: its
+    keyword arguments become the options that set them."""
+    return (message.replace("fold='first'", "--fold first")
+            .replace("fold='second'", "--fold second"))

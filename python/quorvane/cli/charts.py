@@ -8,7 +8,7 @@ import sys
 from .. import casting, places
 from ..options import chart_options, zodiac_options
 from .common import (Failure, Progress, add_chart_options, add_place, add_zodiac, birth_chart,
-                     json_option, open_engine, subcommand, where)
+                     json_option, note_midnight, open_engine, subcommand, where)
 
 
 def add_chinese_birth(parser: argparse.ArgumentParser) -> None:
@@ -86,6 +86,7 @@ def chart_command(commands, name: str, help_text: str) -> argparse.ArgumentParse
 
 def cast(function, args, **options):
     """One of `quorvane.casting`'s functions of the command's moment and place."""
+    note_midnight(args.moment)
     return function(args.moment, engine=open_engine(args), **where(args), **options)
 
 

@@ -65,6 +65,12 @@ def moment(text: str) -> str:
     return text
 
 
+# A JSON option read from a file: a chart with its Chinese calendar is
+# about 40 KiB, so this leaves room for any chart or settings file and
+# stops a device or a wrong file (@/dev/zero, a video) from filling memory.
+MAX_JSON_BYTES = 16 * 1024 * 1024
+
+
 def json_option(text: str):
     """A JSON value given inline or as @FILE ('@-' reads standard input)."""
     source = text
@@ -73,18 +79,35 @@ def json_option(text: str):
     try:
         return json.loads(source)
     except json.JSONDecodeError as error:
-        where = text if text.startswith("@") else "JSON option"
-        raise argparse.ArgumentTypeError(f"{where}: not valid JSON ({error})") from None
+        if text.startswith("@"):
+            raise argparse.ArgumentTypeError(f"{text}: not valid JSON ({error})") from None
+        if text.strip()[:1] not in ("[", "{", '"'):
+            # A bare file name: the @ that reads it was left out.
+            raise argparse.ArgumentTypeError(
+                f"{text!r} is not JSON; to read the file, write @{text}") from None
+        raise argparse.ArgumentTypeError(f"JSON option: not valid JSON ({error})") from None
 
 
 def read_text(path: str) -> str:
     try:
         if path == "-":
-            return sys.stdin.read()
-        with open(path, encoding="utf-8") as handle:
-            return handle.read()
+            stream = getattr(sys.stdin, "buffer", None)
+            data = (stream.read(MAX_JSON_BYTES + 1) if stream is not None
+                    else sys.stdin.read(MAX_JSON_BYTES + 1).encode("utf-8"))
+        else:
+            with open(path, "rb") as handle:
+                data = handle.read(MAX_JSON_BYTES + 1)
     except OSError as error:
         raise argparse.ArgumentTypeError(f"{path}: {error.strerror}") from None
+    if len(data) > MAX_JSON_BYTES:
+        raise argparse.ArgumentTypeError(
+            f"{path}: over {MAX_JSON_BYTES // (1024 * 1024)} MiB, more than a JSON option "
+            "may hold")
+    try:
+        return data.decode("utf-8-sig")
+    except UnicodeDecodeError as error:
+        raise argparse.ArgumentTypeError(f"{path}: not UTF-8 text ({error.reason} at byte "
+                                         f"{error.start})") from None
 
 
 def add_common(parser: argparse.ArgumentParser) -> None:
@@ -103,14 +126,20 @@ def add_place(parser: argparse.ArgumentParser, *moments: str) -> None:
                         help="degrees, north positive (or --place)")
     parser.add_argument("longitude", type=float, nargs="?",
                         help="degrees, east positive (or --place)")
-    group = parser.add_argument_group("time and place")
-    group.add_argument("--place", metavar="NAME",
+    add_time_and_place(parser)
+
+
+def add_time_and_place(parser: argparse.ArgumentParser, suffix: str = "",
+                       whose: str = "") -> None:
+    """--place, --tz, --offset and --fold (each with `suffix`, for one of two births)."""
+    group = parser.add_argument_group(f"time and place{whose}")
+    group.add_argument(f"--place{suffix}", metavar="NAME",
                        help='a place by name ("Paris", "Springfield, IL"); see `place`')
-    group.add_argument("--tz", metavar="ZONE",
+    group.add_argument(f"--tz{suffix}", metavar="ZONE",
                        help="IANA time zone of the local time (default: the place's)")
-    group.add_argument("--offset", metavar="+HH:MM",
+    group.add_argument(f"--offset{suffix}", metavar="+HH:MM",
                        help="UTC offset of the local time, instead of the zone's rules")
-    group.add_argument("--fold", choices=["first", "second"],
+    group.add_argument(f"--fold{suffix}", choices=["first", "second"],
                        help="which reading of a time the clocks showed twice")
 
 
@@ -173,14 +202,33 @@ def open_engine(args) -> quorvane_engine.Engine:
     return quorvane_engine.Engine(paths)
 
 
-def where(args) -> dict:
+def where(args, suffix: str = "") -> dict:
     """The time and place options, as `quorvane.birth` takes them."""
-    if (args.latitude is None) != (args.longitude is None):
+    field = suffix.replace("-", "_")  # --place-a is args.place_a
+    latitude, longitude = (getattr(args, f"{n}{field}") for n in ("latitude", "longitude"))
+    place = getattr(args, f"place{field}")
+    if (latitude is None) != (longitude is None):
         raise Failure("give both latitude and longitude, or --place")
-    if args.latitude is None and not args.place:
-        raise Failure("give latitude and longitude, or --place NAME")
-    return dict(place=args.place, tz=args.tz, latitude=args.latitude,
-                longitude=args.longitude, offset=args.offset, fold=args.fold)
+    if latitude is None and not place:
+        raise Failure(f"give latitude and longitude, or --place{suffix} NAME")
+    if latitude is not None and place:
+        # The place would lend its zone to other coordinates.
+        raise Failure(f"give latitude and longitude or --place{suffix}, not both (with "
+                      f"coordinates, --tz{suffix} names the zone)")
+    return dict(place=place, tz=getattr(args, f"tz{field}"), latitude=latitude,
+                longitude=longitude, offset=getattr(args, f"offset{field}"),
+                fold=getattr(args, f"fold{field}"))
+
+
+def note_midnight(text: str, what: str = "the chart") -> None:
+    """Say so on standard error when a birth is a date without a time of
+    day: it is read as 00:00, which a chart's houses depend on."""
+    try:
+        datetime.date.fromisoformat(text.strip())
+    except (ValueError, AttributeError):
+        return
+    print(f"{PROG}: note: {text.strip()} has no time of day; {what} is cast for 00:00 "
+          "local time", file=sys.stderr)
 
 
 def birth_chart(args, engine) -> dict:
@@ -195,6 +243,7 @@ def birth_chart(args, engine) -> dict:
                       f"{' '.join(coordinates)}") from None
     if latitude is None and not args.birth_place:
         raise Failure("--birth: give latitude and longitude after the moment, or --birth-place")
+    note_midnight(when, "the natal chart")
     return casting.natal(moment(when), args.birth_place, latitude=latitude,
                          longitude=longitude, engine=engine, **chart_options(args))
 

@@ -6,6 +6,7 @@ The commands that draw get them once their own arguments are in
 from __future__ import annotations
 
 import argparse
+import sys
 
 from .common import NOT_AVAILABLE, Failure, birth_chart, open_engine
 
@@ -21,8 +22,10 @@ def add_options(commands) -> None:
 
 def add_picture_options(parser: argparse.ArgumentParser) -> None:
     group = parser.add_argument_group("pictures")
-    group.add_argument("--svg", metavar="PATH", help="also draw the chart as SVG into PATH")
-    group.add_argument("--png", metavar="PATH", help="also draw the chart as PNG into PATH")
+    group.add_argument("--svg", metavar="PATH",
+                       help="also draw the chart as SVG into PATH ('-': standard output)")
+    group.add_argument("--png", metavar="PATH",
+                       help="also draw the chart as PNG into PATH ('-': standard output)")
     group.add_argument("--theme", choices=THEMES, default="light", help="picture colours")
     group.add_argument("--size", type=float, default=800, metavar="PIXELS",
                        help="picture width in pixels (default 800)")
@@ -67,6 +70,9 @@ def write(args, result) -> bool:
     """Writes the pictures asked for; True when there was one."""
     if not (getattr(args, "svg", None) or getattr(args, "png", None)):
         return False
+    if "-" in (args.svg, args.png) and (args.json or args.svg == args.png):
+        raise Failure("only one output may go to standard output (-): the SVG, the PNG "
+                      "or --json")
     svg = svg_of(args, result)
     if args.svg:
         write_file(args.svg, svg.encode("utf-8"))
@@ -81,6 +87,14 @@ def write(args, result) -> bool:
 
 
 def write_file(path: str, data: bytes) -> None:
+    """Writes `data` into the file at `path`, or to standard output for '-'."""
+    if path == "-":
+        try:
+            sys.stdout.buffer.write(data)
+            sys.stdout.flush()
+        except BrokenPipeError:  # the reader stopped early
+            sys.stdout = None
+        return
     try:
         with open(path, "wb") as handle:
             handle.write(data)

@@ -2,30 +2,44 @@
 the transit timeline, progressions, solar-arc directions, composite and
 Davison charts.
 
-    quorvane return Sun 1990-07-15T05:30Z 51.5 -0.1 --after 2025-01-01T00:00Z
-    quorvane timeline 2025-01-01T00:00Z 2026-01-01T00:00Z --birth 1990-07-15T05:30Z 51.5 -0.1
-    quorvane davison 1990-07-15T05:30Z 51.5 -0.1 1988-02-01T22:10Z 48.85 2.35
+    quorvane return Sun "1990-07-14 08:30" --place "New York" --after 2025-01-01
+    quorvane timeline 2025-01-01 2026-01-01 --birth "1990-07-14 08:30" --place London
+    quorvane davison 1990-07-15T05:30Z 51.5 -0.1 "1988-02-01 23:10" --place-b Paris
+
+Moments are read as `chart` reads them: local times in the zone of --tz,
+of the --place or of the birth's coordinates (every moment of a command in
+the birth's zone), or moments with their own offset; a date alone is its
+midnight.
 """
 from __future__ import annotations
 
 import argparse
 import functools
 
+from .. import casting, predicting
 from ..options import chart_options, zodiac_options
 from . import common as base
 
+MOMENT_HELP = "local time (1990-07-14 08:30) or a moment with its offset"
 
-def add_birth(parser: argparse.ArgumentParser) -> None:
-    parser.add_argument("birth", type=base.moment, help="UTC moment of birth")
-    parser.add_argument("latitude", type=float, help="birth latitude, degrees north")
-    parser.add_argument("longitude", type=float, help="birth longitude, degrees east")
+
+def add_birth(parser: argparse.ArgumentParser, *moments: str) -> None:
+    """The birth, its coordinates unless --place names it, then the command's other moments."""
+    parser.add_argument("birth", type=base.moment, help=f"the birth: {MOMENT_HELP}")
+    shown = " ".join(m.upper() for m in moments)
+    parser.add_argument("rest", nargs="*", metavar=f"[LAT LON] {shown}".strip(),
+                        help="birth latitude and longitude (degrees north and east; or "
+                             "--place)" + (f", then {shown}: {MOMENT_HELP}" if moments else ""))
+    parser.set_defaults(moment_names=moments)
+    base.add_time_and_place(parser)
 
 
 def add_two_births(parser: argparse.ArgumentParser) -> None:
+    parser.add_argument("births", nargs="+", metavar="MOMENT_A [LAT LON] MOMENT_B [LAT LON]",
+                        help=f"the two births, each {MOMENT_HELP}, with its latitude and "
+                             "longitude unless --place-a or --place-b names it")
     for side in ("a", "b"):
-        parser.add_argument(f"moment_{side}", type=base.moment, help=f"UTC moment of birth {side.upper()}")
-        parser.add_argument(f"latitude_{side}", type=float, help="degrees north")
-        parser.add_argument(f"longitude_{side}", type=float, help="degrees east")
+        base.add_time_and_place(parser, f"-{side}", f" of birth {side.upper()}")
 
 
 def add_commands(commands) -> None:
@@ -33,40 +47,38 @@ def add_commands(commands) -> None:
     sub = command("return", "the next return of a body to its natal place, with its chart")
     sub.add_argument("body", help="Sun, Moon, Mercury ... Pluto")
     add_birth(sub)
-    sub.add_argument("--after", type=base.moment, default="now", help="UTC moment to search from")
+    sub.add_argument("--after", type=base.moment, default="now",
+                     help="moment to search from (default now)")
     sub.add_argument("--at", nargs=2, type=float, metavar=("LAT", "LON"),
                      help="cast the return chart here (default: the birthplace)")
     base.add_chart_options(sub)
 
     sub = command("returns", "every return of a body to its natal place over a span")
     sub.add_argument("body", help="Sun, Moon, Mercury ... Pluto")
-    add_birth(sub)
-    sub.add_argument("start", type=base.moment, help="UTC moment the span starts")
-    sub.add_argument("end", type=base.moment, help="UTC moment the span ends")
+    add_birth(sub, "start", "end")
     base.add_zodiac(sub)
 
     sub = command("timeline", "transit aspect passes, ingresses and stations over a span")
-    sub.add_argument("start", type=base.moment, help="UTC moment the span starts")
-    sub.add_argument("end", type=base.moment, help="UTC moment the span ends")
+    sub.add_argument("start", type=base.moment, help=f"start of the span: {MOMENT_HELP}")
+    sub.add_argument("end", type=base.moment, help=f"end of the span: {MOMENT_HELP}")
     natal = sub.add_mutually_exclusive_group(required=True)
     natal.add_argument("--natal", type=base.json_option, metavar="FILE",
                        help="the natal chart dict (as `chart --json` prints); inline JSON or @FILE")
-    natal.add_argument("--birth", nargs=3, metavar=("MOMENT", "LAT", "LON"),
-                       help="compute the natal chart of this moment and place")
+    natal.add_argument("--birth", nargs="+", metavar="MOMENT [LAT LON]",
+                       help="compute the natal chart of this moment, at these coordinates "
+                            "or --place")
     sub.add_argument("--bodies", help="transiting bodies, comma-separated (default: all ten)")
+    base.add_time_and_place(sub)
     base.add_chart_options(sub)
 
     sub = command("progressions", "the secondary progressed chart of a birth for a date")
-    add_birth(sub)
-    sub.add_argument("target", type=base.moment, help="UTC moment progressed to")
+    add_birth(sub, "target")
     sub.add_argument("--angles", default="solar_arc", choices=["solar_arc", "naibod"],
                      help="how the angles progress (default solar_arc)")
     base.add_chart_options(sub)
 
     sub = command("directions", "solar-arc directions and their exact aspects over a span")
-    add_birth(sub)
-    sub.add_argument("start", type=base.moment, help="UTC moment directed to")
-    sub.add_argument("end", type=base.moment, help="UTC moment the span of exact aspects ends")
+    add_birth(sub, "start", "end")
     base.add_zodiac(sub)
 
     sub = command("composite", "the composite (midpoint) chart of two births")
@@ -78,72 +90,120 @@ def add_commands(commands) -> None:
     base.add_chart_options(sub)
 
 
-def natal_chart(engine, args) -> dict:
-    return engine.chart(args.birth, args.latitude, args.longitude,
-                        zodiac_type=args.zodiac_type, ayanamsa=args.ayanamsa)
+# ------------------------------------------------------------------ reading
+
+def number(text: str) -> float | None:
+    try:
+        return float(text)
+    except ValueError:
+        return None
 
 
-def natal_longitude(engine, args) -> float:
-    for planet in natal_chart(engine, args)["planets"]:
-        if planet["name"] == args.body:
-            return planet["ecliptic_longitude"]
-    raise base.Failure(f"{args.body} is not a body with returns")
+def read_birth(args) -> dict:
+    """The birth's options as `quorvane.birth` takes them; the command's
+    other moments set on `args` by name."""
+    rest, names = list(args.rest), args.moment_names
+    if len(rest) == len(names) + 2:
+        args.latitude, args.longitude = number(rest[0]), number(rest[1])
+        if None in (args.latitude, args.longitude):
+            raise base.Failure(f"latitude and longitude must be numbers, not {rest[0]!r} "
+                               f"{rest[1]!r}")
+        rest = rest[2:]
+    elif len(rest) == len(names):
+        args.latitude = args.longitude = None
+    else:
+        shown = " ".join(m.upper() for m in names)
+        raise base.Failure(f"expected BIRTH [LAT LON] {shown}".strip()
+                           + f", not {len(rest) + 1} values")
+    for name, value in zip(names, rest):
+        setattr(args, name, base.moment(value))
+    base.note_midnight(args.birth, "the natal chart")
+    return dict(when=args.birth, **base.where(args))
 
+
+def birth_groups(values: list[str]) -> list[tuple[str, list[float]]]:
+    """MOMENT [LAT LON] MOMENT [LAT LON] as (moment, coordinates) pairs."""
+    groups: list[tuple[str, list[float]]] = []
+    for value in values:
+        if number(value) is not None and groups and len(groups[-1][1]) < 2:
+            groups[-1][1].append(float(value))
+        else:
+            groups.append((value, []))
+    if len(groups) != 2 or any(len(c) == 1 for _, c in groups):
+        raise base.Failure("expected MOMENT_A [LAT LON] MOMENT_B [LAT LON]")
+    return groups
+
+
+def two_births(args) -> tuple[dict, dict]:
+    births = []
+    for side, (when, coordinates) in zip(("-a", "-b"), birth_groups(args.births)):
+        lat, lon = coordinates or (None, None)
+        setattr(args, f"latitude_{side[1]}", lat)
+        setattr(args, f"longitude_{side[1]}", lon)
+        base.note_midnight(when, f"birth {side[1].upper()}")
+        births.append(casting.birth(base.moment(when), **base.where(args, side)))
+    return births[0], births[1]
+
+
+# ------------------------------------------------------------------ running
 
 def run_return(args):
-    engine = base.open_engine(args)
-    latitude, longitude = args.at if args.at else (args.latitude, args.longitude)
-    return engine.planet_return(args.body, natal_longitude(engine, args), args.after,
-                                latitude, longitude, **chart_options(args))
+    birth = read_birth(args)
+    return predicting.planet_return(args.body, after=args.after, at=args.at,
+                                    engine=base.open_engine(args), **birth,
+                                    **chart_options(args))
 
 
 def run_returns(args):
-    engine = base.open_engine(args)
-    return engine.returns(args.body, natal_longitude(engine, args), args.start, args.end,
-                          zodiac_type=args.zodiac_type, ayanamsa=args.ayanamsa)
+    birth = read_birth(args)
+    return predicting.returns(args.body, start=args.start, end=args.end,
+                              engine=base.open_engine(args), **birth, **zodiac_options(args))
 
 
 def run_timeline(args):
     engine = base.open_engine(args)
     if args.birth:
-        birth, lat, lon = args.birth
-        try:
-            lat, lon = float(lat), float(lon)
-        except ValueError:
-            raise base.Failure(f"--birth: latitude and longitude must be numbers, not "
-                               f"{args.birth[1]!r} {args.birth[2]!r}") from None
-        natal = engine.chart(base.moment(birth), lat, lon, **chart_options(args))
+        when, *coordinates = args.birth
+        if len(coordinates) not in (0, 2) or None in map(number, coordinates):
+            raise base.Failure("--birth takes a moment, then latitude and longitude (numbers) "
+                               "or --place")
+        args.latitude, args.longitude = map(number, coordinates) if coordinates else (None, None)
+        base.note_midnight(when, "the natal chart")
+        natal = casting.natal(base.moment(when), engine=engine, **base.where(args),
+                              **chart_options(args))
+        zone = args.tz
     else:
-        natal = args.natal
+        natal, zone = args.natal, args.tz
+        if args.place:
+            zone = zone or casting.locate(args.place, None, None)[0].timezone
     bodies = [b.strip() for b in args.bodies.split(",")] if args.bodies else None
-    return engine.transit_timeline(natal, args.start, args.end, bodies=bodies,
-                                   orb_settings=args.orb_settings,
-                                   zodiac_type=args.zodiac_type, ayanamsa=args.ayanamsa)
+    return predicting.transit_timeline(natal, args.start, args.end, tz=zone,
+                                       offset=args.offset, fold=args.fold, engine=engine,
+                                       bodies=bodies, orb_settings=args.orb_settings,
+                                       zodiac_type=args.zodiac_type, ayanamsa=args.ayanamsa)
 
 
 def run_progressions(args):
-    return base.open_engine(args).progressions(
-        args.birth, args.target, args.latitude, args.longitude, angle_method=args.angles,
-        orb_settings=args.orb_settings, **zodiac_options(args))
+    birth = read_birth(args)
+    return predicting.progressions(target=args.target, engine=base.open_engine(args),
+                                   angle_method=args.angles, orb_settings=args.orb_settings,
+                                   **birth, **zodiac_options(args))
 
 
 def run_directions(args):
-    return base.open_engine(args).solar_arc_directions(
-        args.birth, args.start, args.end, args.latitude, args.longitude, **zodiac_options(args))
-
-
-def two_births(args) -> list:
-    return [args.moment_a, args.latitude_a, args.longitude_a,
-            args.moment_b, args.latitude_b, args.longitude_b]
+    birth = read_birth(args)
+    return predicting.directions(start=args.start, end=args.end,
+                                 engine=base.open_engine(args), **birth, **zodiac_options(args))
 
 
 def run_composite(args):
-    return base.open_engine(args).composite(*two_births(args), orb_settings=args.orb_settings,
-                                            **zodiac_options(args))
+    return predicting.composite(*two_births(args), engine=base.open_engine(args),
+                                orb_settings=args.orb_settings, **zodiac_options(args))
 
 
 def run_davison(args):
-    return base.open_engine(args).davison(*two_births(args), **chart_options(args))
+    return predicting.davison(*two_births(args), engine=base.open_engine(args),
+                              **chart_options(args))
 
 
 COMMANDS = {

@@ -144,6 +144,16 @@ def chart_lines(chart: dict) -> list[str]:
     return lines
 
 
+def return_lines(found: dict) -> list[str]:
+    """A return: its moment and the return chart's positions (--json has the whole chart)."""
+    chart = found["chart"]
+    return [f"return      {found['body']} to {number(found['natal_longitude'])}",
+            f"moment      {found['moment']}",
+            f"julian day  {number(found['julian_day'])}",
+            "", "[planets]"] + planet_table(chart["planets"]) + \
+        ["", "[houses]"] + house_table(chart["houses"])
+
+
 def transit_lines(transit: dict) -> list[str]:
     lines = [f"moment  {transit['transit_datetime']}",
              f"place   {number(transit['transit_lat'])}, {number(transit['transit_lon'])}",
@@ -195,6 +205,7 @@ def place_lines(found: list) -> list[str]:
 
 
 CHART_KEYS = {"house_system", "planets", "houses"}
+RETURN_KEYS = {"body", "natal_longitude", "moment", "chart"}
 PLACE_KEYS = {"name", "country", "timezone", "population"}
 
 
@@ -213,6 +224,8 @@ def text_lines(result) -> list[str]:
         return lines
     if isinstance(result, dict) and "transit_planets" in result:
         return transit_lines(result)
+    if isinstance(result, dict) and RETURN_KEYS <= result.keys():
+        return return_lines(result)
     if isinstance(result, dict) and "windows" in result:
         return elections_lines(result)
     if isinstance(result, list):

