@@ -125,6 +125,12 @@ def cusps_of(chart: dict) -> list[float]:
     return [degrees_of(h, "ecliptic_longitude") % 360.0 for h in houses]
 
 
+def used_house_system(chart: dict) -> str:
+    """The system the chart's houses were cast in (older charts say only
+    the one asked for)."""
+    return chart.get("house_system_used") or chart.get("house_system", "P")
+
+
 def house_system_name(code: str) -> str:
     if not isinstance(code, str):
         raise TypeError(f"house_system is a code or a name (a text), not {code!r}")
@@ -503,7 +509,7 @@ def natal_svg(chart: dict, *, size: float = 800, theme="light", aspects="all",
     draw_axes(root, layout, chart, theme)
     draw_band(root, layout, layout.bands[0], points, theme, "natal")
     draw_corners(root, layout.size, theme, caption(title), zodiac_lines(chart),
-                 [f"{house_system_name(chart.get('house_system', 'P'))} houses"], drawn)
+                 [f"{house_system_name(used_house_system(chart))} houses"], drawn)
     return serialise(root)
 
 
@@ -561,5 +567,5 @@ def bi_wheel_svg(inner_chart: dict, outer, cross_aspects: Sequence[dict] | None 
     draw_band(root, layout, inner_band, inner_points, theme, "inner")
     rings = [f"inner: {labels[0]}", f"outer: {labels[1]}"]
     draw_corners(root, layout.size, theme, caption(title) + rings, zodiac_lines(inner_chart),
-                 [f"{house_system_name(inner_chart.get('house_system', 'P'))} houses"], drawn)
+                 [f"{house_system_name(used_house_system(inner_chart))} houses"], drawn)
     return serialise(root)

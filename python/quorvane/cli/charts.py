@@ -28,8 +28,10 @@ def add_commands(commands) -> None:
     sub = chart_command(commands, "chart", "the chart of a moment and place")
     sub.add_argument("--chinese-calendar", action="store_true",
                      help="add the Chinese calendar of the moment")
+    add_node(sub)
 
     sub = chart_command(commands, "horary", "a horary chart with its considerations and judgment")
+    add_node(sub)
     sub.add_argument("--quesited-house", type=int, metavar="N",
                      help="house (1-12) of the matter asked about")
 
@@ -84,6 +86,11 @@ def chart_command(commands, name: str, help_text: str) -> argparse.ArgumentParse
     return sub
 
 
+def add_node(parser) -> None:
+    parser.add_argument("--node", default="mean", choices=("mean", "true"),
+                        help="the lunar nodes: mean (default) or true (of the osculating orbit)")
+
+
 def cast(function, args, **options):
     """One of `quorvane.casting`'s functions of the command's moment and place."""
     note_midnight(args.moment)
@@ -91,12 +98,13 @@ def cast(function, args, **options):
 
 
 def run_chart(args):
-    return cast(casting.natal, args, chinese_calendar=args.chinese_calendar,
+    return cast(casting.natal, args, chinese_calendar=args.chinese_calendar, node=args.node,
                 **chart_options(args))
 
 
 def run_horary(args):
-    return cast(casting.horary, args, quesited_house=args.quesited_house, **chart_options(args))
+    return cast(casting.horary, args, quesited_house=args.quesited_house, node=args.node,
+                **chart_options(args))
 
 
 def run_transit(args):

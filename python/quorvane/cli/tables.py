@@ -121,8 +121,13 @@ def zodiac_text(result: dict) -> str:
 
 
 def chart_lines(chart: dict) -> list[str]:
-    lines = [f"house system  {chart['house_system']}", f"zodiac        {zodiac_text(chart)}",
+    used = chart.get("house_system_used") or chart["house_system"]
+    fallback = chart.get("house_system_fallback")
+    lines = [f"house system  {used}" + (f" ({fallback})" if fallback else ""),
+             f"zodiac        {zodiac_text(chart)}",
              f"sect          {chart.get('sect') or '-'}"]
+    if chart.get("node") == "true":
+        lines.append("nodes         true (osculating)")
     hours = chart.get("planetary_hours")
     if hours:
         lines.append(f"hour          {hours['hour_ruler']} (hour {hours['hour_number']}, "

@@ -99,6 +99,8 @@ class ChartOptions(Zodiac):
 
 class ChartRequest(ChartOptions, Birth):
     chinese_calendar: bool = Field(False, description="add the Chinese calendar of the moment")
+    node: Literal["mean", "true"] = Field(
+        "mean", description="the lunar nodes: mean, or true (of the Moon's osculating orbit)")
 
 
 class HoraryRequest(ChartRequest):

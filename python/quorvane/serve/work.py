@@ -35,7 +35,7 @@ def with_input(text: str, inputs) -> Encoded:
 
 def cast(engine, request, at: dict, chinese_calendar=False, json=False):
     return engine.chart(*sky(at), chinese_calendar=chinese_calendar, json=json,
-                        **chart_options(request))
+                        node=getattr(request, "node", "mean"), **chart_options(request))
 
 
 def chart(engine, request: ChartRequest) -> Encoded:
@@ -46,8 +46,8 @@ def chart(engine, request: ChartRequest) -> Encoded:
 def horary(engine, request: HoraryRequest) -> Encoded:
     at = resolve(request)
     return with_input(engine.horary(*sky(at), quesited_house=request.quesited_house,
-                                    chinese_calendar=request.chinese_calendar, json=True,
-                                    **chart_options(request)), at)
+                                    chinese_calendar=request.chinese_calendar, node=request.node,
+                                    json=True, **chart_options(request)), at)
 
 
 def natal(engine, given: Natal, options) -> tuple[list, object]:
