@@ -71,6 +71,14 @@ bool read_day_buffer(PyObject* value, std::vector<double>* jds, bool* taken) {
     PyErr_Clear();
     return true;
   }
+  // A table of days has no one order to read it in: refused, not flattened.
+  if (view.ndim > 1) {
+    PyBuffer_Release(&view);
+    PyErr_Format(PyExc_ValueError,
+                 "positions() argument 'moments' must be one-dimensional, not %d-dimensional",
+                 view.ndim);
+    return false;
+  }
   if (holds_float64(view) && view.ndim <= 1) {
     *taken = true;
     const Py_ssize_t count = view.ndim == 0 ? 1 : view.shape[0];
@@ -125,7 +133,8 @@ bool read_bodies(PyObject* value, std::vector<PositionBody>* bodies, PyRef* show
           PyUnicode_FromStringAndSize(name.data(), static_cast<Py_ssize_t>(name.size())));
       if (!text || PyList_Append(items.get(), text.get()) < 0) return false;
     }
-  } else if (PyUnicode_Check(value) || PyLong_Check(value) || PyIndex_Check(value)) {
+  } else if (PyUnicode_Check(value) || PyLong_Check(value) ||
+             (PyIndex_Check(value) && !PySequence_Check(value))) {
     items = PyRef::steal(PyList_New(0));
     if (!items || PyList_Append(items.get(), value) < 0) return false;
   } else {

@@ -128,7 +128,10 @@ def cusps_of(chart: dict) -> list[float]:
 def used_house_system(chart: dict) -> str:
     """The system the chart's houses were cast in (older charts say only
     the one asked for)."""
-    return chart.get("house_system_used") or chart.get("house_system", "P")
+    given = chart.get("house_system", "P")
+    if not isinstance(given, str):
+        raise TypeError(f"house_system is a code or a name (a text), not {given!r}")
+    return chart.get("house_system_used") or given
 
 
 def house_system_name(code: str) -> str:

@@ -57,7 +57,7 @@ std::string EngineError::text() const {
       if (e.coverage) {
         return "JD " + julian_day_text(e.jd) + " is outside the loaded ephemeris coverage (JD " +
                julian_day_text(e.coverage->first) + " to " + julian_day_text(e.coverage->second) +
-               ")";
+               ")" + (e.reason.empty() ? "" : ": " + e.reason);
       }
       return "JD " + julian_day_text(e.jd) + " cannot be computed: no ephemeris loaded";
     }

@@ -14,6 +14,8 @@ namespace quorvane {
 struct OutOfRange {
   double jd;  // UT Julian day asked for
   std::optional<std::pair<double, double>> coverage;
+  // Why that day was needed, when the caller asked for another one.
+  std::string reason;
 };
 
 struct SpkFailure {
@@ -28,7 +30,7 @@ struct EngineError {
   std::variant<OutOfRange, SpkFailure, InvalidInput> kind;
 
   static EngineError out_of_range(double jd, std::optional<std::pair<double, double>> coverage) {
-    return {OutOfRange{jd, coverage}};
+    return {OutOfRange{jd, coverage, {}}};
   }
   static EngineError spk(SpkError error) { return {SpkFailure{std::move(error)}}; }
   static EngineError invalid_input(std::string message) { return {InvalidInput{std::move(message)}}; }

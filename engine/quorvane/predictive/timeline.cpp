@@ -272,7 +272,15 @@ Expected<TransitTimeline, EngineError> transit_timeline(const KernelSet& kernels
   if (std::find(sampled.begin(), sampled.end(), 10) == sampled.end()) sampled.push_back(10);
   std::vector<size_t> slot;
   auto tracks = sample_bodies(source, sampled, request.start, request.end, slot);
-  if (!tracks) return unexpected(std::move(tracks).error());
+  if (!tracks) {
+    EngineError error = std::move(tracks).error();
+    if (auto* range = std::get_if<OutOfRange>(&error.kind)) {
+      range->reason =
+          "a timeline reads the sky a few days beyond both ends of its span, for the passes "
+          "and stations there; keep its ends a week inside the coverage";
+    }
+    return unexpected(std::move(error));
+  }
   const auto sun_index = std::find(sampled.begin(), sampled.end(), 10) - sampled.begin();
   const SampledTrack* sun = &(*tracks)[slot[static_cast<size_t>(sun_index)]];
 
