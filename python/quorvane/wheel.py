@@ -91,9 +91,16 @@ def angle_of(chart: dict, name: str, fallback_house: int) -> float:
         if p.get("name") == name:
             return float(p["ecliptic_longitude"]) % 360.0
     houses = chart.get("houses") or []
-    if len(houses) == 12:
+    # Gauquelin's sectors 1 and 10 start at the Ascendant and the Midheaven,
+    # as houses 1 and 10 do.
+    if len(houses) in (12, 36):
         return float(houses[fallback_house - 1]["ecliptic_longitude"]) % 360.0
     return 0.0 if name == "Ascendant" else 270.0
+
+
+def houses_caption(chart: dict) -> str:
+    name = house_system_name(chart.get("house_system", "P"))
+    return f"{name} sectors" if name == "Gauquelin" else f"{name} houses"
 
 
 def house_system_name(code: str) -> str:
@@ -321,6 +328,9 @@ def draw_houses(root, layout: Layout, chart: dict, theme: Theme, outer: float) -
     group = add(root, "g", class_="houses")
     circle(group, g, layout.aspect_radius, theme.line, 1.0, fill=theme.aspect_fill)
     circle(group, g, layout.house_radius + (layout.house_radius - layout.aspect_radius), theme.line, 0.8)
+    if len(houses) == 36:
+        draw_sectors(group, layout, houses, theme, outer)
+        return
     if len(houses) != 12:
         return
     cusps = [float(h["ecliptic_longitude"]) % 360.0 for h in houses]
@@ -331,6 +341,24 @@ def draw_houses(root, layout: Layout, chart: dict, theme: Theme, outer: float) -
         middle = cusp + ((following - cusp) % 360.0) / 2.0
         x, y = g.at(layout.house_radius, middle)
         text(group, x, y, str(number), 0.032 * g.radius, theme.muted, class_="house-number")
+
+
+def draw_sectors(group, layout: Layout, sectors: list, theme: Theme, outer: float) -> None:
+    """Gauquelin's 36 sectors: a thin line at each boundary, a firmer one at
+    every third (the Placidus cusps), and the numbers of sectors 1, 4, ..., 34.
+    The sectors run with the diurnal motion, against the zodiac."""
+    g = layout.geometry
+    bounds = [float(h["ecliptic_longitude"]) % 360.0 for h in sectors]
+    for number, start in enumerate(bounds, 1):
+        third = number % 3 == 1
+        line(group, g.at(outer, start), g.at(layout.aspect_radius, start),
+             theme.line if third else theme.muted, 1.0 if third else 0.45, class_="sector",
+             data_sector=number)
+        if third:
+            end = bounds[number % 36]
+            middle = start - ((start - end) % 360.0) / 2.0
+            x, y = g.at(layout.house_radius, middle)
+            text(group, x, y, str(number), 0.026 * g.radius, theme.muted, class_="sector-number")
 
 
 def draw_axes(root, layout: Layout, chart: dict, theme: Theme) -> None:
@@ -473,7 +501,7 @@ def natal_svg(chart: dict, *, size: float = 800, theme="light", aspects="all",
     draw_axes(root, layout, chart, theme)
     draw_band(root, layout, layout.bands[0], points, theme, "natal")
     draw_corners(root, layout.size, theme, caption(title), zodiac_lines(chart),
-                 [f"{house_system_name(chart.get('house_system', 'P'))} houses"], drawn)
+                 [houses_caption(chart)], drawn)
     return serialise(root)
 
 
@@ -529,5 +557,5 @@ def bi_wheel_svg(inner_chart: dict, outer, cross_aspects: Sequence[dict] | None 
     draw_band(root, layout, inner_band, inner_points, theme, "inner")
     rings = [f"inner: {labels[0]}", f"outer: {labels[1]}"]
     draw_corners(root, layout.size, theme, caption(title) + rings, zodiac_lines(inner_chart),
-                 [f"{house_system_name(inner_chart.get('house_system', 'P'))} houses"], drawn)
+                 [houses_caption(inner_chart)], drawn)
     return serialise(root)

@@ -43,7 +43,7 @@ Expected<Sky, EngineError> sky(const KernelSet& kernels, const ChartRequest& req
                                                      result.offset, sun_longitude,
                                                      house_obliquity_nutation(request, result.jd));
   result.cusps = houses.cusps;
-  result.houses = house_cusp_records(houses.cusps);
+  result.houses = house_cusp_records(houses);
 
   std::vector<BodyView> placed;
   placed.reserve(bodies->bodies.size() + 2);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <limits>
 #include <string_view>
+#include <vector>
 
 namespace quorvane {
 
@@ -62,6 +63,9 @@ struct HouseResult {
   std::array<double, 12> cusps;  // house 1 first
   double ascendant;
   double midheaven;
+  // Gauquelin's 36 sector boundaries, sector 1 first; empty for the other
+  // systems. `cusps` then holds the Placidus cusps, every third boundary.
+  std::vector<double> sectors;
 };
 
 // The IAU 1980 mean obliquity of the ecliptic (Lieske's polynomial,
@@ -87,6 +91,19 @@ double ascendant_degrees(double ramc, double latitude, double obliquity);
 // Porphyry: cusp 1 on the Ascendant, cusp 10 on the Midheaven,
 // each quadrant trisected, the cusps in zodiac order.
 bool is_quadrant_system(HouseSystem system);
+
+// Whether |latitude| >= 90 - obliquity, where those systems fall back.
+bool beyond_polar_circle(double latitude, double obliquity);
+
+// The ecliptic point whose hour angle is -fraction of its diurnal semi-arc
+// (fraction 1 the Ascendant, 0 the Midheaven, -1 the Descendant); within
+// the polar circles.
+double semi_arc_point(double ramc, double latitude, double obliquity, double fraction);
+
+// Gauquelin's 36 sector boundaries (ecliptic longitudes, sector 1 first)
+// from the Placidus cusps of the same sky (houses/gauquelin.cpp).
+std::vector<double> gauquelin_sectors(double ramc, double latitude, double obliquity,
+                                      const std::array<double, 12>& placidus);
 
 inline constexpr double kNoSun = std::numeric_limits<double>::quiet_NaN();
 
