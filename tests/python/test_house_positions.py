@@ -3,6 +3,7 @@ against the hour angles of pyerfa's sidereal time and obliquity."""
 import datetime
 import math
 import random
+import re
 
 import erfa
 import numpy as np
@@ -78,3 +79,12 @@ def test_gauquelin_charts_list_36_sectors_and_keep_twelve_houses_where_twelve_ar
     assert derived[0]["houses"] == derived[1]["houses"]
     elected = [engine.election(birth, lat, lon, house_system=s)["election_data"] for s in "PG"]
     assert elected[0] == elected[1]
+
+
+def test_the_wheel_draws_36_sectors_numbered_every_third(engine):
+    from quorvane import wheel
+    chart = engine.chart("1990-07-14T12:30:00Z", 48.85, 2.35, house_system="G")
+    svg = wheel.natal_svg(chart)
+    assert svg.count('class="sector"') == 36 and 'class="cusp"' not in svg
+    numbers = re.findall(r'class="sector-number"[^>]*>(\d+)<', svg)
+    assert sorted(map(int, numbers)) == list(range(1, 37, 3))
