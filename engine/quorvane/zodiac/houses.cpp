@@ -53,15 +53,14 @@ void fill_opposites(std::array<double, 12>& c) {
 
 // A Placidus cusp: the ecliptic point whose hour angle is the fraction
 // -k of its semi-arc, found by correcting the longitude with the
-// right-ascension error until it is below 1e-8 rad (the chart's Placidus
-// cusps stop after 25 rounds, which near the polar circles leaves them
-// up to a few 1e-5 degrees short).
-double placidus_cusp(double ramc, double latitude, double obliquity, double offset, double k,
-                     int rounds = 25) {
+// right-ascension error until it is below 1e-8 rad (at most 25 rounds,
+// which near the polar circles leaves a cusp up to a few 1e-5 degrees
+// short).
+double placidus_cusp(double ramc, double latitude, double obliquity, double offset, double k) {
   const double sin_e = sind(obliquity), cos_e = cosd(obliquity), tan_phi = tand(latitude);
   double lambda = normalize_degrees(ramc + offset);
   const double target = normalize_degrees(ramc + offset) * kRadiansPerDegree;
-  for (int round = 0; round < rounds; ++round) {
+  for (int round = 0; round < 25; ++round) {
     const double l = lambda * kRadiansPerDegree;
     const double dec = std::asin(std::clamp(sin_e * std::sin(l), -1.0, 1.0));
     const double ra = std::atan2(std::sin(l) * cos_e, std::cos(l));
@@ -75,10 +74,6 @@ double placidus_cusp(double ramc, double latitude, double obliquity, double offs
 }
 
 }  // namespace
-
-double semi_arc_point(double ramc, double latitude, double obliquity, double fraction) {
-  return placidus_cusp(ramc, latitude, obliquity, 90.0 * fraction, -fraction, 1000);
-}
 
 namespace {
 

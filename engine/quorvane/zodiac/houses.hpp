@@ -95,11 +95,6 @@ bool is_quadrant_system(HouseSystem system);
 // Whether |latitude| >= 90 - obliquity, where those systems fall back.
 bool beyond_polar_circle(double latitude, double obliquity);
 
-// The ecliptic point whose hour angle is -fraction of its diurnal semi-arc
-// (fraction 1 the Ascendant, 0 the Midheaven, -1 the Descendant); within
-// the polar circles.
-double semi_arc_point(double ramc, double latitude, double obliquity, double fraction);
-
 // Gauquelin's 36 sector boundaries (ecliptic longitudes, sector 1 first)
 // from the Placidus cusps of the same sky (houses/gauquelin.cpp).
 std::vector<double> gauquelin_sectors(double ramc, double latitude, double obliquity,
