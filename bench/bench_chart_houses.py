@@ -1,7 +1,7 @@
 """Engine.chart in every house system beside the Placidus chart, in one run:
 the same random moments and places (within the polar circles) for each
 system, interleaved round by round so that a busy machine slows all of them
-alike. Prints the median thread CPU time of a chart, its ratio to Placidus,
+alike, each round beginning with another. Prints the median thread CPU time of a chart, its ratio to Placidus,
 and Engine.house_positions of the chart's fourteen bodies the same way.
 
 Usage: python bench/bench_chart_houses.py [--kernel PATH] [--count N] [--rounds R]
@@ -32,9 +32,11 @@ def main():
     codes = [c["code"] for c in q.option_codes()["house_system"]]
     calls = {"chart": engine.chart, "house_positions": engine.house_positions}
     per = {(what, code): [] for what in calls for code in codes}
-    for _ in range(args.rounds):
+    for round in range(args.rounds):
+        # Each round starts with another system, so none is always the first.
+        order = codes[round % len(codes):] + codes[:round % len(codes)]
         for what, call in calls.items():
-            for code in codes:
+            for code in order:
                 start = time.thread_time_ns()
                 for moment, lat, lon in work:
                     call(moment, lat, lon, house_system=code)
