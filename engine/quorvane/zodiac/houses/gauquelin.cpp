@@ -12,19 +12,19 @@ namespace {
 // The ecliptic point whose hour angle is -fraction of its diurnal semi-arc
 // (1 the Ascendant, 0 the Midheaven, -1 the Descendant), within the polar
 // circles, between the longitudes `low` and `high` of the Placidus cusps
-// about it: the root of RA - RAMC - fraction (90 + AD), AD the ascensional
+// about it, from `guess` of the way between them: the root of RA - RAMC - fraction (90 + AD), AD the ascensional
 // difference asin(tan latitude tan declination), which grows with the
 // longitude there. Newton's method kept within the bracket (bisecting when
 // a step would leave it) takes a few rounds where the chart's fixed-point
 // iteration takes dozens.
 double semi_arc_point(double ramc, double latitude, double obliquity, double fraction, double low,
-                      double high) {
+                      double high, double guess) {
   const double e = obliquity * kRadiansPerDegree, tan_phi = std::tan(latitude * kRadiansPerDegree);
   const double sin_e = std::sin(e), cos_e = std::cos(e);
   const double t = ramc * kRadiansPerDegree;
   double a = low * kRadiansPerDegree;
   double b = a + normalize_degrees(high - low) * kRadiansPerDegree;
-  double lambda = 0.5 * (a + b);
+  double lambda = a + guess * (b - a);
   for (int round = 0; round < 100 && b - a > 1e-13; ++round) {
     const double sin_l = std::sin(lambda), cos_l = std::cos(lambda);
     const double dec = std::asin(sin_e * sin_l);
@@ -69,7 +69,8 @@ std::vector<double> gauquelin_sectors(double ramc, double latitude, double obliq
         b[sector - 1] = normalize_degrees(start - k * normalize_degrees(start - next) / 3.0);
       } else if (sector < 19) {
         // Above the horizon: hour angle (sector - 10) / 9 of the diurnal semi-arc.
-        b[sector - 1] = semi_arc_point(ramc, latitude, obliquity, (10 - sector) / 9.0, next, start);
+        b[sector - 1] =
+            semi_arc_point(ramc, latitude, obliquity, (10 - sector) / 9.0, next, start, 1.0 - k / 3.0);
       }
     }
   }
