@@ -26,33 +26,12 @@ struct AstrocartographyArguments : RecordArguments {
   };
 };
 
-// None (the default list), one name, or a sequence of names.
-bool read_body_names(PyObject* value, std::vector<std::string>* out) {
-  if (value == nullptr || value == Py_None) return true;
-  PyRef items;
-  if (PyUnicode_Check(value)) {
-    items = PyRef::steal(PyList_New(0));
-    if (!items || PyList_Append(items.get(), value) < 0) return false;
-  } else {
-    items = PyRef::steal(PySequence_List(value));
-    if (!items) return false;
-  }
-  for (Py_ssize_t i = 0; i < PyList_GET_SIZE(items.get()); ++i) {
-    std::string name;
-    if (!arg_text(PyList_GET_ITEM(items.get(), i), "astrocartography", "bodies", &name)) {
-      return false;
-    }
-    out->push_back(std::move(name));
-  }
-  return true;
-}
-
 PyObject* engine_astrocartography(PyObject* self, PyObject* args, PyObject* kwargs) {
   AstrocartographyArguments given;
   if (!parse_arguments(args, kwargs, "astrocartography", &given)) return nullptr;
   AstrocartographyRequest request;
   if (!read_moment(engine_state(self), given.moment, &request.moment) ||
-      !read_body_names(given.bodies, &request.bodies)) {
+      !read_body_names(given.bodies, "astrocartography", &request.bodies)) {
     return nullptr;
   }
   std::string mode = "mundo";

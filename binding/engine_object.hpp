@@ -40,5 +40,6 @@ extern PyMethodDef engine_solar_arc_directions_method;
 extern PyMethodDef engine_composite_method;
 extern PyMethodDef engine_davison_method;
 extern PyMethodDef engine_astrocartography_method;
+extern PyMethodDef engine_house_positions_method;
 
 }  // namespace quorvane::py

@@ -36,6 +36,7 @@ PyMethodDef* const engine_method_list[] = {
     &engine_composite_method,
     &engine_davison_method,
     &engine_astrocartography_method,
+    &engine_house_positions_method,
 };
 
 struct EngineObject {

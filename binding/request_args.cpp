@@ -55,6 +55,24 @@ bool read_house_obliquity(PyObject* value, const char* function, ChartRequest* r
   return false;
 }
 
+bool read_body_names(PyObject* value, const char* function, std::vector<std::string>* out) {
+  if (value == nullptr || value == Py_None) return true;
+  PyRef items;
+  if (PyUnicode_Check(value)) {
+    items = PyRef::steal(PyList_New(0));
+    if (!items || PyList_Append(items.get(), value) < 0) return false;
+  } else {
+    items = PyRef::steal(PySequence_List(value));
+    if (!items) return false;
+  }
+  for (Py_ssize_t i = 0; i < PyList_GET_SIZE(items.get()); ++i) {
+    std::string name;
+    if (!arg_text(PyList_GET_ITEM(items.get(), i), function, "bodies", &name)) return false;
+    out->push_back(std::move(name));
+  }
+  return true;
+}
+
 bool read_optional_text(PyObject* value, const char* function, const char* name, std::string* out) {
   return value == nullptr || arg_text(value, function, name, out);
 }

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "args.hpp"
 #include "module_state.hpp"
@@ -43,6 +44,10 @@ bool read_house_obliquity(PyObject* value, const char* function, ChartRequest* r
 
 // A moment argument (see to_instant).
 bool read_moment(ModuleState* state, PyObject* value, UtcInstant* out);
+
+// `bodies`: omitted or None (the call's default list), one name, or a
+// sequence of names.
+bool read_body_names(PyObject* value, const char* function, std::vector<std::string>* out);
 
 // An optional text argument: omitted keeps `*out`.
 bool read_optional_text(PyObject* value, const char* function, const char* name, std::string* out);

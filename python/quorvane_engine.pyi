@@ -53,7 +53,7 @@ _HouseSystem = Literal[
     "I",  # Sunshine
     "L",  # Pullen sinusoidal delta
     "Q",  # Pullen sinusoidal ratio
-    "G",  # Gauquelin sectors
+    "G",  # Gauquelin sectors: a chart's "houses" then has 36 entries, sector 1 first
 ]
 # The obliquity the houses use: the IAU 1980 mean, or the true one (mean
 # plus the nutation in obliquity, as much of the field uses).
@@ -509,6 +509,39 @@ class Engine:
         mode: Literal["mundo", "zodiaco"] = "mundo",
         latitude: Union[float, None] = None,
         longitude: Union[float, None] = None,
+        *,
+        json: Literal[False] = False,
+    ) -> _Record: ...
+    # The fractional house of each body: {"moment", "jd", "house_system",
+    # "polar_fallback", "ramc", "obliquity", "positions": [{"body",
+    # "longitude", "latitude", "house_position"}, ...]}. Cusp h is exactly h;
+    # 1.0 to below 13.0, or for "G" the sector, 1.0 to below 37.0 (sector 1
+    # from the Ascendant up to the Midheaven, with the diurnal motion). From
+    # the body's ecliptic longitude and latitude, in its system's own frame
+    # (semi-arcs for P and G, circles through the horizon's north and south
+    # points for R, C, Y, I, hour circles for X, F, B, U, azimuth for H, the
+    # ecliptic for K and the ecliptic systems): see docs/reference.md.
+    @overload
+    def house_positions(
+        self,
+        moment: _Moment,
+        latitude: float,
+        longitude: float,
+        bodies: Union[str, Sequence[str], None] = None,
+        house_system: _HouseSystem = "P",
+        house_obliquity: _HouseObliquity = "mean",
+        *,
+        json: Literal[True],
+    ) -> str: ...
+    @overload
+    def house_positions(
+        self,
+        moment: _Moment,
+        latitude: float,
+        longitude: float,
+        bodies: Union[str, Sequence[str], None] = None,
+        house_system: _HouseSystem = "P",
+        house_obliquity: _HouseObliquity = "mean",
         *,
         json: Literal[False] = False,
     ) -> _Record: ...

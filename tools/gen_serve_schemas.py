@@ -23,7 +23,8 @@ OUTPUT = os.path.join(HERE, "..", "python", "quorvane", "serve", "schemas.json")
 NAMES = {"Engine.chart": "chart", "Engine.horary": "horary", "Engine.transit": "transit",
          "Engine.election": "election", "Engine.elections": "elections",
          "synastry": "synastry", "derived_chart": "derived_chart", "time_lords": "time_lords",
-         "bazi": "bazi", "zi_wei": "zi_wei", "Engine.astrocartography": "astrocartography"}
+         "bazi": "bazi", "zi_wei": "zi_wei", "Engine.astrocartography": "astrocartography",
+         "Engine.house_positions": "house_positions"}
 
 
 def more_samples(engine):
@@ -43,6 +44,8 @@ def more_samples(engine):
                              year=2024, date="2024-02-10")
     yield "astrocartography", engine.astrocartography("1990-07-14T12:30Z", None, "zodiaco",
                                                       *south)
+    yield "house_positions", engine.house_positions("1990-07-14T12:30Z", *south, None, "G",
+                                                    "true")
     for year, date in ((2025, None), (None, "2025-06-01")):
         yield "bazi", q.bazi(calendar, "1990-07-14T12:30Z", south[1], 600, year=year, date=date)
         yield "zi_wei", q.zi_wei(calendar, "1990-07-14T12:30Z", south[1], 600, year=year,

@@ -68,6 +68,15 @@ def horary(when, place=None, *, tz=None, latitude=None, longitude=None, offset=N
     return {"input": inputs, **(engine or default_engine()).horary(*sky(inputs), **options)}
 
 
+def house_positions(when, place=None, *, tz=None, latitude=None, longitude=None, offset=None,
+                    fold=None, engine=None, **options) -> dict:
+    """`Engine.house_positions` of a moment given in local time and place."""
+    inputs = birth(when, place, tz=tz, latitude=latitude, longitude=longitude, offset=offset,
+                   fold=fold)
+    return {"input": inputs,
+            **(engine or default_engine()).house_positions(*sky(inputs), **options)}
+
+
 def election(when, place=None, *, tz=None, latitude=None, longitude=None, offset=None,
              fold=None, engine=None, **options) -> dict:
     """`Engine.election` of a moment given in local time at a place."""

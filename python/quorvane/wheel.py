@@ -116,12 +116,15 @@ def angle_of(chart: dict, name: str, fallback_house: int) -> float:
 
 
 def cusps_of(chart: dict) -> list[float]:
-    """The twelve cusp longitudes of a chart, or none when it has no houses."""
+    """The cusp longitudes of a chart: twelve, or Gauquelin's 36 sector
+    boundaries (sectors 1 and 10 start at the Ascendant and the Midheaven, as
+    houses 1 and 10 do); none when it has no houses."""
     houses = chart.get("houses") or []
-    if not isinstance(houses, list) or len(houses) != 12:
+    if not isinstance(houses, list) or len(houses) not in (12, 36):
         return []
     if not all(isinstance(h, dict) for h in houses):
-        raise ValueError("houses must be a list of twelve dicts with an ecliptic_longitude")
+        raise ValueError("houses must be a list of twelve (or Gauquelin's 36) dicts with an "
+                         "ecliptic_longitude")
     return [degrees_of(h, "ecliptic_longitude") % 360.0 for h in houses]
 
 
@@ -132,6 +135,11 @@ def used_house_system(chart: dict) -> str:
     if not isinstance(given, str):
         raise TypeError(f"house_system is a code or a name (a text), not {given!r}")
     return chart.get("house_system_used") or given
+
+
+def houses_caption(chart: dict) -> str:
+    name = house_system_name(used_house_system(chart))
+    return f"{name} sectors" if name == "Gauquelin" else f"{name} houses"
 
 
 def house_system_name(code: str) -> str:
@@ -361,6 +369,9 @@ def draw_houses(root, layout: Layout, chart: dict, theme: Theme, outer: float) -
     group = add(root, "g", class_="houses")
     circle(group, g, layout.aspect_radius, theme.line, 1.0, fill=theme.aspect_fill)
     circle(group, g, layout.house_radius + (layout.house_radius - layout.aspect_radius), theme.line, 0.8)
+    if len(cusps) == 36:
+        draw_sectors(group, layout, cusps, theme, outer)
+        return
     if not cusps:
         return
     for number, cusp in enumerate(cusps, 1):
@@ -370,6 +381,25 @@ def draw_houses(root, layout: Layout, chart: dict, theme: Theme, outer: float) -
         middle = cusp + ((following - cusp) % 360.0) / 2.0
         x, y = g.at(layout.house_radius, middle)
         text(group, x, y, str(number), 0.032 * g.radius, theme.muted, class_="house-number")
+
+
+def draw_sectors(group, layout: Layout, sectors: list[float], theme: Theme,
+                 outer: float) -> None:
+    """Gauquelin's 36 sectors: a thin line at each boundary, a firmer one at
+    every third (the Placidus cusps), and the numbers of sectors 1, 4, ..., 34.
+    The sectors run with the diurnal motion, against the zodiac."""
+    g = layout.geometry
+    bounds = sectors
+    for number, start in enumerate(bounds, 1):
+        third = number % 3 == 1
+        line(group, g.at(outer, start), g.at(layout.aspect_radius, start),
+             theme.line if third else theme.muted, 1.0 if third else 0.45, class_="sector",
+             data_sector=number)
+        if third:
+            end = bounds[number % 36]
+            middle = start - ((start - end) % 360.0) / 2.0
+            x, y = g.at(layout.house_radius, middle)
+            text(group, x, y, str(number), 0.026 * g.radius, theme.muted, class_="sector-number")
 
 
 def draw_axes(root, layout: Layout, chart: dict, theme: Theme) -> None:
@@ -512,7 +542,7 @@ def natal_svg(chart: dict, *, size: float = 800, theme="light", aspects="all",
     draw_axes(root, layout, chart, theme)
     draw_band(root, layout, layout.bands[0], points, theme, "natal")
     draw_corners(root, layout.size, theme, caption(title), zodiac_lines(chart),
-                 [f"{house_system_name(used_house_system(chart))} houses"], drawn)
+                 [houses_caption(chart)], drawn)
     return serialise(root)
 
 
@@ -570,5 +600,5 @@ def bi_wheel_svg(inner_chart: dict, outer, cross_aspects: Sequence[dict] | None 
     draw_band(root, layout, inner_band, inner_points, theme, "inner")
     rings = [f"inner: {labels[0]}", f"outer: {labels[1]}"]
     draw_corners(root, layout.size, theme, caption(title) + rings, zodiac_lines(inner_chart),
-                 [f"{house_system_name(used_house_system(inner_chart))} houses"], drawn)
+                 [houses_caption(inner_chart)], drawn)
     return serialise(root)

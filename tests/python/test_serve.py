@@ -143,6 +143,8 @@ class TestAnswers:
             ("/api/astrocartography", dict(BIRTH, bodies=["Sun", "Mars"], mode="zodiaco"),
              "astrocartography", engine.astrocartography(at[0], ["Sun", "Mars"], "zodiaco",
                                                          *at[1:])),
+            ("/api/house-positions", dict(BIRTH, bodies=["Moon"], house_system="G"),
+             "house_positions", engine.house_positions(*at, ["Moon"], "G")),
         ]
         for path, body, result, expected in cases:
             assert without_input(answer(client, path, body, result)) == expected, path

@@ -53,7 +53,7 @@ Expected<Sky, EngineError> sky(const KernelSet& kernels, const ChartRequest& req
                                                      result.offset, sun_longitude,
                                                      obliquity_nutation);
   result.cusps = houses.cusps;
-  result.houses = house_cusp_records(houses.cusps);
+  result.houses = house_cusp_records(houses);
 
   std::vector<BodyView> placed;
   placed.reserve(bodies->bodies.size() + 2);

@@ -77,10 +77,7 @@ Expected<ElectionChart, EngineError> calculate_election_chart(const KernelSet& k
   const SolarDay day = solar_day(kernels, request.moment, request.latitude, request.longitude);
   const PlanetaryHours hours = hours_in(day, request.moment);
   chart->planetary_hours = hours;
-  std::vector<double> cusps;
-  cusps.reserve(chart->houses.size());
-  for (const HouseCusp& c : chart->houses) cusps.push_back(c.ecliptic_longitude);
-  auto data = assess(chart->planets, cusps, hours, request.moment, *resolved);
+  auto data = assess(chart->planets, twelve_cusps(chart->houses), hours, request.moment, *resolved);
   if (!data) return unexpected(data.error());
   return ElectionChart{std::move(chart).value(), std::move(data).value()};
 }

@@ -235,10 +235,7 @@ Expected<HoraryData, EngineError> horary_data(const KernelSet& kernels, const Ch
   data.is_radical =
       is_radical(hours.hour_ruler, data.traditional_asc_ruler, asc.sign, hours.is_day);
 
-  std::vector<double> cusps;
-  cusps.reserve(chart.houses.size());
-  for (const HouseCusp& cusp : chart.houses) cusps.push_back(cusp.ecliptic_longitude);
-  const std::vector<std::string_view> signs = cusp_signs(cusps);
+  const std::vector<std::string_view> signs = cusp_signs(twelve_cusps(chart.houses));
   JudgmentInput input;
   input.quesited_house = quesited_house;
   input.placements = placements;

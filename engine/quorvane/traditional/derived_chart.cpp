@@ -92,6 +92,18 @@ Json default_houses() {
   return houses;
 }
 
+// A base cast with Gauquelin's 36 sectors: its twelve houses start at
+// sectors 1, 34, 31, ..., 4 (the Placidus cusps), renumbered 1 to 12.
+Json twelve_of_sectors(const Json& sectors) {
+  Json houses = Json::array();
+  for (int h = 1; h <= 12; ++h) {
+    Json house = sectors[static_cast<size_t>(3 * ((13 - h) % 12))];
+    if (house.is_object()) house["house_number"] = h;
+    houses.push_back(std::move(house));
+  }
+  return houses;
+}
+
 // The radix entry of house h: the first whose house_number is h, else the
 // h-th of the list; anything but an object reads as an empty object.
 Json radix_entry(const Json& houses, int h) {
@@ -192,10 +204,10 @@ Expected<Json, EngineError> calculate_derived_chart(const Json& base, int64_t ro
   const int root = root_house >= 1 && root_house <= 12 ? static_cast<int>(root_house) : 1;
 
   const auto base_houses = base.find("houses");
-  const Json radix_houses = base_houses != base.end() && base_houses->is_array() &&
-                                    base_houses->size() >= 12
-                                ? *base_houses
-                                : default_houses();
+  const bool listed = base_houses != base.end() && base_houses->is_array();
+  const Json radix_houses = !listed || base_houses->size() < 12 ? default_houses()
+                            : base_houses->size() == 36         ? twelve_of_sectors(*base_houses)
+                                                                : *base_houses;
   Json houses = Json::array();
   for (int k = 1; k <= 12; ++k) {
     const int h = radix_house_of(k, root);

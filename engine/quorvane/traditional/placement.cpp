@@ -5,10 +5,13 @@
 
 namespace quorvane {
 
-std::vector<HouseCusp> house_cusp_records(const std::array<double, 12>& cusps) {
+std::vector<HouseCusp> house_cusp_records(const HouseResult& houses) {
+  const bool sectors = !houses.sectors.empty();
+  const double* cusps = sectors ? houses.sectors.data() : houses.cusps.data();
+  const size_t count = sectors ? houses.sectors.size() : houses.cusps.size();
   std::vector<HouseCusp> records;
-  records.reserve(12);
-  for (int i = 0; i < 12; ++i) {
+  records.reserve(count);
+  for (size_t i = 0; i < count; ++i) {
     const LongitudeSplit split = split_longitude(cusps[i]);
     records.push_back({static_cast<uint8_t>(i + 1), split.sign, split.degree, split.minute,
                        cusps[i], split.symbolic_degree});
@@ -16,11 +19,21 @@ std::vector<HouseCusp> house_cusp_records(const std::array<double, 12>& cusps) {
   return records;
 }
 
+std::vector<double> twelve_cusps(const std::vector<HouseCusp>& houses) {
+  std::vector<double> cusps;
+  cusps.reserve(12);
+  const bool sectors = houses.size() == 36;
+  for (size_t h = 1; h <= 12 && h <= houses.size(); ++h) {
+    cusps.push_back(houses[sectors ? 3 * ((13 - h) % 12) : h - 1].ecliptic_longitude);
+  }
+  return cusps;
+}
+
 Expected<PlacedBodies, EngineError> place_with_aspects(std::vector<BodyView> bodies,
                                                        const HouseResult& houses,
                                                        const OrbSettings& settings) {
   PlacedBodies placed;
-  placed.houses = house_cusp_records(houses.cusps);
+  placed.houses = house_cusp_records(houses);
   placed.planets = placements(std::move(bodies), houses.cusps, houses.ascendant, houses.midheaven);
   std::vector<Point> points;
   points.reserve(placed.planets.size());

@@ -43,8 +43,14 @@ struct HouseCusp {
   int64_t symbolic_degree = 1;
 };
 
-// The twelve cusp records of house cusps 1 to 12 (ecliptic longitudes).
-std::vector<HouseCusp> house_cusp_records(const std::array<double, 12>& cusps);
+// The cusp records of houses 1 to 12, or for Gauquelin of the boundaries
+// of sectors 1 to 36 (`house_number` then the sector's).
+std::vector<HouseCusp> house_cusp_records(const HouseResult& houses);
+
+// The longitudes of cusps 1 to 12 of such records: for Gauquelin's 36 the
+// boundaries of sectors 1, 34, 31, ..., 4 (sector 1 + 3j starts house
+// 12 - j after house 1), which are the Placidus cusps.
+std::vector<double> twelve_cusps(const std::vector<HouseCusp>& houses);
 
 // The placements of `bodies` and of the two angles among twelve cusps.
 std::vector<Placement> placements(std::vector<BodyView> bodies, const std::array<double, 12>& cusps,

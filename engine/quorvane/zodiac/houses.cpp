@@ -53,7 +53,9 @@ void fill_opposites(std::array<double, 12>& c) {
 
 // A Placidus cusp: the ecliptic point whose hour angle is the fraction
 // -k of its semi-arc, found by correcting the longitude with the
-// right-ascension error until it is below 1e-8 rad.
+// right-ascension error until it is below 1e-8 rad (at most 25 rounds,
+// which leaves a cusp's hour angle up to 1e-4 degrees off from latitude 60
+// and 2e-3 within a degree of the polar circles).
 double placidus_cusp(double ramc, double latitude, double obliquity, double offset, double k) {
   const double sin_e = sind(obliquity), cos_e = cosd(obliquity), tan_phi = tand(latitude);
   double lambda = normalize_degrees(ramc + offset);
@@ -222,13 +224,14 @@ HouseResult houses_at_ramc(HouseSystem system, double ramc, double latitude, dou
   // semi-arcs, no house circles through every cusp.
   if (is_quadrant_system(system) && beyond_polar_circle(phi, eps)) {
     porphyry(c, asc, mc);
+    if (system == HouseSystem::Gauquelin) result.sectors = gauquelin_sectors(ramc, phi, eps, c);
     return result;
   }
 
   const HouseSky sky{ramc, phi, eps, asc, mc};
   switch (system) {
     case HouseSystem::Placidus:
-    case HouseSystem::Gauquelin:
+    case HouseSystem::Gauquelin: {
       c[10] = placidus_cusp(ramc, phi, eps, 30.0, -1.0 / 3.0);
       c[11] = placidus_cusp(ramc, phi, eps, 60.0, -2.0 / 3.0);
       c[8] = placidus_cusp(ramc, phi, eps, -30.0, 1.0 / 3.0);
@@ -239,7 +242,9 @@ HouseResult houses_at_ramc(HouseSystem system, double ramc, double latitude, dou
       c[4] = opposite(c[10]);
       c[5] = opposite(c[11]);
       c[6] = opposite(asc);
+      if (system == HouseSystem::Gauquelin) result.sectors = gauquelin_sectors(ramc, phi, eps, c);
       return result;
+    }
 
     case HouseSystem::Koch: {
       const double f = std::clamp(sind(mc) * sind(eps) / cosd(phi), -1.0, 1.0);
@@ -342,6 +347,7 @@ HouseResult houses_at_sidereal_time(HouseSystem system, double jd, double sidere
   HouseResult result = houses_at_ramc(system, ramc_degrees(sidereal_time_hours, longitude), latitude,
                                       eps, sun_declination);
   for (double& cusp : result.cusps) cusp = normalize_degrees(cusp - ayanamsa);
+  for (double& boundary : result.sectors) boundary = normalize_degrees(boundary - ayanamsa);
   result.ascendant = normalize_degrees(result.ascendant - ayanamsa);
   result.midheaven = normalize_degrees(result.midheaven - ayanamsa);
   // Whole signs are the signs of the chart's own zodiac: a sidereal chart

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <limits>
 #include <string_view>
+#include <vector>
 
 namespace quorvane {
 
@@ -62,6 +63,9 @@ struct HouseResult {
   std::array<double, 12> cusps;  // house 1 first
   double ascendant;
   double midheaven;
+  // Gauquelin's 36 sector boundaries, sector 1 first; empty for the other
+  // systems. `cusps` then holds the Placidus cusps, every third boundary.
+  std::vector<double> sectors;
 };
 
 // The IAU 1980 mean obliquity of the ecliptic (Lieske's polynomial,
@@ -90,6 +94,14 @@ bool is_quadrant_system(HouseSystem system);
 // Beyond the polar circles part of the ecliptic never rises or sets, and the
 // quadrant systems give way to Porphyry's.
 bool beyond_polar_circle(double latitude, double obliquity);
+
+// Whether |latitude| >= 90 - obliquity, where those systems fall back.
+bool beyond_polar_circle(double latitude, double obliquity);
+
+// Gauquelin's 36 sector boundaries (ecliptic longitudes, sector 1 first)
+// from the Placidus cusps of the same sky (houses/gauquelin.cpp).
+std::vector<double> gauquelin_sectors(double ramc, double latitude, double obliquity,
+                                      const std::array<double, 12>& placidus);
 
 inline constexpr double kNoSun = std::numeric_limits<double>::quiet_NaN();
 

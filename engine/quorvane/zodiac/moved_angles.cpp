@@ -28,6 +28,7 @@ HouseResult houses_for_ramc(HouseSystem system, double ramc, double jd, double l
                 kDegreesPerRadian;
   HouseResult result = houses_at_ramc(system, normalize_degrees(ramc), latitude, eps, sun_declination);
   for (double& cusp : result.cusps) cusp = normalize_degrees(cusp - ayanamsa);
+  for (double& boundary : result.sectors) boundary = normalize_degrees(boundary - ayanamsa);
   result.ascendant = normalize_degrees(result.ascendant - ayanamsa);
   result.midheaven = normalize_degrees(result.midheaven - ayanamsa);
   return result;

@@ -7,8 +7,9 @@ import sys
 
 from .. import casting, places
 from ..options import chart_options, zodiac_options
-from .common import (Failure, Progress, add_chart_options, add_place, add_zodiac, birth_chart,
-                     json_option, note_midnight, open_engine, subcommand, where)
+from .common import (Failure, Progress, add_chart_options, add_code_option, add_place,
+                     add_zodiac, birth_chart, json_option, note_midnight, open_engine,
+                     subcommand, where)
 
 
 def add_chinese_birth(parser: argparse.ArgumentParser) -> None:
@@ -49,6 +50,16 @@ def add_commands(commands) -> None:
     sub = chart_command(commands, "election", "the electional assessment of one moment")
     sub.add_argument("--criteria", type=json_option, metavar="JSON",
                      help="election criteria dict (inline or @FILE)")
+
+    sub = subcommand(commands, "house-positions",
+                     "the fractional house of each body, from its place on the sphere")
+    add_place(sub)
+    group = sub.add_argument_group("houses")
+    add_code_option(group, "--house-system", "house_system", "P", "house system")
+    group.add_argument("--house-obliquity", default="mean", choices=("mean", "true"),
+                       help="obliquity of the houses: the IAU 1980 mean (default), or true")
+    group.add_argument("--bodies", metavar="NAMES",
+                       help="bodies joined by commas (default the chart's bodies)")
 
     sub = subcommand(commands, "elections",
                      "the best electional windows over a period (up to 92 days)")
@@ -114,6 +125,12 @@ def run_transit(args):
                            **chart_options(args))
 
 
+def run_house_positions(args):
+    bodies = [b.strip() for b in args.bodies.split(",") if b.strip()] if args.bodies else None
+    return cast(casting.house_positions, args, bodies=bodies, house_system=args.house_system,
+                house_obliquity=args.house_obliquity)
+
+
 def run_election(args):
     return cast(casting.election, args, criteria=args.criteria, **chart_options(args))
 
@@ -157,6 +174,7 @@ COMMANDS = {
     "horary": run_horary,
     "transit": run_transit,
     "election": run_election,
+    "house-positions": run_house_positions,
     "elections": run_elections,
     "bazi": run_bazi,
     "zi-wei": run_zi_wei,

@@ -101,7 +101,8 @@ def planet_table(placements: list) -> list[str]:
 
 
 def house_table(cusps: list) -> list[str]:
-    return table(["house", "sign", "position", "longitude"],
+    # Gauquelin's 36 sectors come numbered as sectors.
+    return table(["sector" if len(cusps) == 36 else "house", "sign", "position", "longitude"],
                  [[h["house_number"], h["sign"], position(h), h["ecliptic_longitude"]]
                   for h in cusps])
 

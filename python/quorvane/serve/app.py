@@ -31,8 +31,8 @@ from quorvane.places import search as search_places
 from quorvane.serve import limits, pictures, schemas, work
 from quorvane.serve.models import (
     AstrocartographyRequest, BaziRequest, BiWheelRequest, ChartRequest, DerivedRequest,
-    ElectionRequest, ElectionsRequest, HoraryRequest, MapRequest, SynastryRequest,
-    TimeLordsRequest, TransitRequest, WheelRequest, ZiWeiRequest)
+    ElectionRequest, ElectionsRequest, HoraryRequest, HousePositionsRequest, MapRequest,
+    SynastryRequest, TimeLordsRequest, TransitRequest, WheelRequest, ZiWeiRequest)
 
 STATIC = pathlib.Path(__file__).with_name("static")
 # How `quorvane serve` hands the kernel paths to worker processes, which
@@ -193,6 +193,8 @@ def create_app(kernels: Optional[Sequence[str]] = None, threads: int = THREADS) 
          "The Zi Wei Dou Shu chart of a birth")
     post("/api/astrocartography", AstrocartographyRequest, work.astrocartography,
          "astrocartography", "Where on Earth each body is angular: lines, parans, local space")
+    post("/api/house-positions", HousePositionsRequest, work.house_positions, "house_positions",
+         "The fractional house of each body, from its place on the sphere")
 
     def picture(path: str, model, draw, summary: str):
         def endpoint_for(encode, media_type):

@@ -81,8 +81,9 @@ class Zodiac(Strict):
                          "D Equal MC, N Equal Aries, X Meridian, H Horizontal, "
                          "F Carter poli-equatorial, U Krusinski-Pisa-Goelzer, Y APC, S Sripati, "
                          "I Sunshine, L Pullen sinusoidal delta, Q Pullen sinusoidal ratio, "
-                         "G Gauquelin sectors (twelve houses: every third sector, the Placidus "
-                         "cusps)")
+                         "G Gauquelin sectors (36 entries in a chart's houses, sector 1 from "
+                         "the Ascendant; the planets' twelve houses: every third boundary, the "
+                         "Placidus cusps)")
     house_obliquity: Literal["mean", "true"] = Field(
         "mean", description="obliquity of the houses: the IAU 1980 mean, or true (plus the "
                             "nutation in obliquity; cusps move by up to about half an arcminute)")
@@ -209,6 +210,14 @@ class AstrocartographyRequest(Birth):
     mode: Literal["mundo", "zodiaco"] = Field(
         "mundo", description="mundo: the bodies' right ascension and declination; zodiaco: "
                              "the ecliptic point of their longitude")
+
+
+class HousePositionsRequest(Birth):
+    bodies: Optional[list[MapBody]] = Field(
+        None, min_length=1, max_length=17, description="bodies to place (default the chart's)")
+    house_system: HouseSystem = Field("P", description="house system code, as for charts")
+    house_obliquity: Literal["mean", "true"] = Field(
+        "mean", description="obliquity of the houses: the IAU 1980 mean, or true")
 
 
 class MapRequest(AstrocartographyRequest):

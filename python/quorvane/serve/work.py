@@ -16,7 +16,8 @@ from quorvane.serve import limits
 from quorvane.serve.inputs import period_at, resolve, sky
 from quorvane.serve.models import (
     AstrocartographyRequest, BaziRequest, ChartRequest, DerivedRequest, ElectionRequest, ElectionsRequest,
-    HoraryRequest, Natal, SynastryRequest, TimeLordsRequest, TransitRequest, ZiWeiRequest)
+    HoraryRequest, HousePositionsRequest, Natal, SynastryRequest, TimeLordsRequest, TransitRequest,
+    ZiWeiRequest)
 
 
 class Encoded(bytes):
@@ -185,3 +186,11 @@ def astrocartography(engine, request: AstrocartographyRequest) -> Encoded:
     at = resolve(request)
     return with_input(engine.astrocartography(at["utc"], request.bodies, request.mode,
                                               at["latitude"], at["longitude"], json=True), at)
+
+
+def house_positions(engine, request: HousePositionsRequest) -> Encoded:
+    """The fractional house of each body, from its place on the sphere."""
+    at = resolve(request)
+    return with_input(engine.house_positions(at["utc"], at["latitude"], at["longitude"],
+                                             request.bodies, request.house_system,
+                                             request.house_obliquity, json=True), at)
