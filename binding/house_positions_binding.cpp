@@ -40,7 +40,7 @@ PyObject* engine_house_positions(PyObject* self, PyObject* args, PyObject* kwarg
       !read_body_names(given.bodies, kName, &request.bodies) ||
       !read_optional_text(given.house_system, kName, "house_system", &options.house_system) ||
       !read_house_obliquity(given.house_obliquity, kName, &options) ||
-      !warn_unknown_options(options)) {
+      !warn_unknown_options(engine_state(self), options)) {
     return nullptr;
   }
   request.house_system = options.house_system;
