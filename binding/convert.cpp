@@ -49,9 +49,7 @@ std::optional<UtcInstant> to_instant(ModuleState* state, PyObject* moment) {
   if (!tzinfo) return std::nullopt;
   PyRef value = PyRef::borrow(moment);
   if (tzinfo.get() != Py_None) {
-    PyRef name = PyRef::steal(PyUnicode_FromString("astimezone"));
-    if (!name) return std::nullopt;
-    value = PyRef::steal(PyObject_CallMethodOneArg(moment, name.get(), state->utc));
+    value = PyRef::steal(PyObject_CallMethod(moment, "astimezone", "(O)", state->utc));
     if (!value) return std::nullopt;
   }
 
@@ -82,7 +80,7 @@ std::optional<UtcInstant> to_instant(ModuleState* state, PyObject* moment) {
 }
 
 std::optional<std::string> to_json_text(ModuleState* state, PyObject* object) {
-  PyRef text = PyRef::steal(PyObject_CallOneArg(state->json_dumps, object));
+  PyRef text = PyRef::steal(PyObject_CallFunctionObjArgs(state->json_dumps, object, nullptr));
   if (!text) return std::nullopt;
   return to_text(text.get());
 }

@@ -73,7 +73,7 @@ PyObject* declination_aspects_function(PyObject* /*module*/, PyObject* args, PyO
       return nullptr;
     }
     PyObject* bodies = PyDict_GetItemString(given.positions, "bodies");
-    if (days != rows || !bodies || !PyList_Check(bodies) || PyList_GET_SIZE(bodies) != columns) {
+    if (days != rows || !bodies || !PyList_Check(bodies) || PyList_Size(bodies) != columns) {
       PyErr_SetString(PyExc_ValueError,
                       "declination_aspects(): 'declination', 'obliquity' and 'bodies' disagree");
       return nullptr;
@@ -101,7 +101,7 @@ PyObject* declination_aspects_function(PyObject* /*module*/, PyObject* args, PyO
     for (const DeclinationAspect& a : found) {
       PyRef record = PyRef::steal(Py_BuildValue(
           "{s:n,s:O,s:O,s:s,s:d}", "moment", static_cast<Py_ssize_t>(a.moment), "first",
-          PyList_GET_ITEM(bodies, a.first), "second", PyList_GET_ITEM(bodies, a.second),
+          PyList_GetItem(bodies, a.first), "second", PyList_GetItem(bodies, a.second),
           "aspect", a.contraparallel ? "contraparallel" : "parallel", "orb", a.orb));
       if (!record || PyList_Append(list.get(), record.get()) < 0) return nullptr;
     }
