@@ -1,11 +1,16 @@
-"""Engine.chart and the 92-day Engine.elections of two builds of the module,
-side by side in one run: an older build (a directory holding its
-quorvane_engine, for example one made with
-`pip install --no-deps --target DIR <old source>`) and the installed one.
-Each build runs in its own worker process; the calls alternate between the
-two, so both see the same load. Prints medians and their ratio.
+"""Engine.chart (as objects and as JSON text) and the 92-day
+Engine.elections of two builds of the module, side by side in one run: an
+older build (a directory holding its quorvane_engine, for example one made
+with `pip install --no-deps --target DIR <old source>`) and the installed
+one. Each build runs in its own worker process; the calls alternate between
+the two, so both see the same load. Prints medians and their ratio.
+
+With --cpp (bench/handoff_bench, built with -DQUORVANE_BUILD_BENCH=ON), the
+library's own time for the same charts is measured too, and each build's
+hand-off (the call less the computation, which both builds share) is shown.
 
 Usage: python bench/compare_builds.py --old DIR [--kernel PATH] [--charts N] [--searches N]
+                                      [--cpp BUILD/bench/handoff_bench]
 """
 import argparse
 import json
@@ -24,12 +29,17 @@ def worker(kernel):
     print(json.dumps(q.__file__), flush=True)
     for line in sys.stdin:
         task = json.loads(line)
-        start = time.perf_counter()
+        # A chart runs on the calling thread: its CPU time is steadier than the
+        # wall clock on a shared machine. A search may use more threads.
+        clock = time.perf_counter if task["op"] == "elections" else time.thread_time
+        start = clock()
         if task["op"] == "chart":
             engine.chart(*task["args"])
+        elif task["op"] == "chart_json":
+            engine.chart(*task["args"], json=True)
         else:
             engine.elections(*task["args"])
-        print(json.dumps(time.perf_counter() - start), flush=True)
+        print(json.dumps(clock() - start), flush=True)
 
 
 def charts(count, seed=1):
@@ -45,6 +55,7 @@ def main():
     parser.add_argument("--kernel")
     parser.add_argument("--charts", type=int, default=1000)
     parser.add_argument("--searches", type=int, default=5)
+    parser.add_argument("--cpp", help="bench/handoff_bench of a build, for the library's time")
     parser.add_argument("--worker", action="store_true")
     args = parser.parse_args()
     if args.kernel is None:
@@ -82,11 +93,22 @@ def main():
                 times[name].append(run(name, task))
         old, new = statistics.median(times["old"]), statistics.median(times["new"])
         print(f"{label}: old {old * 1e3:.3f} ms, new {new * 1e3:.3f} ms (medians of {len(tasks)}), "
-              f"old / new {old / new:.1f}")
+              f"new / old {new / old:.3f}")
+        return old, new
 
     for name in builds:  # open the kernels and warm up
         run(name, {"op": "chart", "args": ["2000-01-01T12:00:00Z", 51.5, 0.0]})
-    compare("Engine.chart", [{"op": "chart", "args": a} for a in charts(args.charts)])
+    work = charts(args.charts)
+    old, new = compare("Engine.chart", [{"op": "chart", "args": a} for a in work])
+    compare("Engine.chart(json=True)", [{"op": "chart_json", "args": a} for a in work])
+    if args.cpp:
+        lines = "".join(f"{m} {lat!r} {lon!r}\n" for m, lat, lon in work)
+        done = subprocess.run([args.cpp, f"--kernel={args.kernel}"], input=lines, text=True,
+                              capture_output=True, check=True)
+        compute = float(dict(p.split("=") for p in done.stdout.split())["compute"]) / 1e6
+        print(f"hand-off (the call less the library's {compute * 1e3:.3f} ms): "
+              f"old {(old - compute) * 1e3:.3f} ms, new {(new - compute) * 1e3:.3f} ms, "
+              f"new / old {(new - compute) / (old - compute):.3f}")
     search = ["2024-01-01T00:00:00Z", "2024-04-02T00:00:00Z", 51.5074, -0.1278]
     compare("Engine.elections over 92 days (London)", [{"op": "elections", "args": search}] * args.searches)
     for process in builds.values():

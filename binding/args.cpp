@@ -9,11 +9,23 @@ namespace {
 
 PyObject* wrong_type(const char* function, const char* name, const char* expected, PyObject* value) {
   PyErr_Format(PyExc_TypeError, "%s() argument '%s' must be %s, not %.200s", function, name,
-               expected, Py_TYPE(value)->tp_name);
+               expected, type_name(value).c_str());
   return nullptr;
 }
 
 }  // namespace
+
+std::string type_name(PyObject* value) {
+  // The type's __name__: its tp_name is out of reach of the stable ABI.
+  PyRef name = PyRef::steal(PyType_GetName(Py_TYPE(value)));
+  Py_ssize_t size = 0;
+  const char* text = name ? PyUnicode_AsUTF8AndSize(name.get(), &size) : nullptr;
+  if (!text) {
+    PyErr_Clear();  // the message being built is the error that matters
+    return "?";
+  }
+  return std::string(text, static_cast<size_t>(size));
+}
 
 bool parse_argument_slots(PyObject* args, PyObject* kwargs, const char* function,
                           const char* const* names, int count, int required, PyObject** out) {

@@ -90,4 +90,7 @@ bool arg_text(PyObject* value, const char* function, const char* name, std::stri
 bool arg_bool(PyObject* value, const char* function, const char* name, bool* out);
 bool arg_int(PyObject* value, const char* function, const char* name, long long* out);
 
+// The name of `value`'s type, for messages ("str", "NoneType").
+std::string type_name(PyObject* value);
+
 }  // namespace quorvane::py

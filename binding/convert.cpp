@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "args.hpp"
 #include "errors.hpp"
 #include "unlocked.hpp"
 #include "without_lock.hpp"
@@ -53,15 +54,13 @@ std::optional<UtcInstant> to_instant(ModuleState* state, PyObject* moment) {
     PyErr_Clear();
     PyErr_Format(PyExc_AttributeError,
                  "a moment is an ISO 8601 UTC text such as \"2000-01-01T12:00:00Z\" or a "
-                 "datetime (naive means UTC), not %.100s",
-                 Py_TYPE(moment)->tp_name);
+                 "datetime (naive means UTC), not %s",
+                 type_name(moment).c_str());
     return std::nullopt;
   }
   PyRef value = PyRef::borrow(moment);
   if (tzinfo.get() != Py_None) {
-    PyRef name = PyRef::steal(PyUnicode_FromString("astimezone"));
-    if (!name) return std::nullopt;
-    value = PyRef::steal(PyObject_CallMethodOneArg(moment, name.get(), state->utc));
+    value = PyRef::steal(PyObject_CallMethod(moment, "astimezone", "(O)", state->utc));
     if (!value) {
       // A local time on the first or last day datetime holds can fall
       // outside it in UTC.

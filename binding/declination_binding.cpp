@@ -83,7 +83,7 @@ PyObject* declination_aspects_function(PyObject* /*module*/, PyObject* args, PyO
     PyObject* listed = PyDict_GetItemString(given.positions, "bodies");
     PyRef bodies = PyRef::steal(listed && PyList_Check(listed) ? PyList_AsTuple(listed) : nullptr);
     if (listed && PyList_Check(listed) && !bodies) return nullptr;
-    if (days != rows || !bodies || PyTuple_GET_SIZE(bodies.get()) != columns) {
+    if (days != rows || !bodies || PyTuple_Size(bodies.get()) != columns) {
       PyErr_SetString(PyExc_ValueError,
                       "declination_aspects(): 'declination', 'obliquity' and 'bodies' disagree");
       return nullptr;
@@ -119,7 +119,8 @@ PyObject* declination_aspects_function(PyObject* /*module*/, PyObject* args, PyO
     for (const DeclinationAspect& a : found) {
       PyRef record = PyRef::steal(Py_BuildValue(
           "{s:n,s:O,s:O,s:s,s:d}", "moment", static_cast<Py_ssize_t>(a.moment), "first",
-          PyTuple_GET_ITEM(bodies.get(), a.first), "second", PyTuple_GET_ITEM(bodies.get(), a.second),
+          PyTuple_GetItem(bodies.get(), static_cast<Py_ssize_t>(a.first)), "second",
+          PyTuple_GetItem(bodies.get(), static_cast<Py_ssize_t>(a.second)),
           "aspect", a.contraparallel ? "contraparallel" : "parallel", "orb", a.orb));
       if (!record || PyList_Append(list.get(), record.get()) < 0) return nullptr;
     }

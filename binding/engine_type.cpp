@@ -50,7 +50,7 @@ EngineObject* as_engine(PyObject* self) { return reinterpret_cast<EngineObject*>
 PyObject* not_paths(PyObject* kernels) {
   PyErr_Format(PyExc_TypeError,
                "Engine() argument 'kernels' must be a sequence of paths, not %.200s",
-               Py_TYPE(kernels)->tp_name);
+               type_name(kernels).c_str());
   return nullptr;
 }
 
@@ -103,7 +103,8 @@ PyObject* engine_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   if (PyErr_CheckSignals() < 0) return nullptr;
   if (!*loaded) return raise_engine_failure(state_of_type(type), loaded->error());
 
-  PyObject* self = type->tp_alloc(type, 0);
+  auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
+  PyObject* self = alloc(type, 0);
   if (!self) return nullptr;
   new (&as_engine(self)->kernels) std::shared_ptr<const KernelSet>(std::move(loaded->value()));
   as_engine(self)->paths = given_paths.release();
@@ -119,7 +120,7 @@ void engine_dealloc(PyObject* self) {
   // Closes the kernel files unless a computation still shares the set.
   as_engine(self)->kernels.~shared_ptr();
   Py_XDECREF(as_engine(self)->paths);
-  type->tp_free(self);
+  reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free))(self);
   Py_DECREF(type);
 }
 
@@ -133,7 +134,7 @@ PyObject* get_kernels(PyObject* self, void* /*closure*/) {
                                              static_cast<Py_ssize_t>(kernel.name().size()),
                                              kernel.start(), kernel.end()));
     if (!entry) return nullptr;
-    PyList_SET_ITEM(list.get(), i++, entry.release());
+    if (PyList_SetItem(list.get(), i++, entry.release()) < 0) return nullptr;
   }
   return list.release();
 }

@@ -22,8 +22,10 @@ inline ModuleState* state_of(PyObject* module) {
 }
 
 // The state of the module that defined `type` (for methods of heap types).
+// The module's types cannot be subclassed, so `type` is the one the module
+// made and holds its module itself.
 inline ModuleState* state_of_type(PyTypeObject* type) {
-  PyObject* module = PyType_GetModuleByDef(type, &module_definition);
+  PyObject* module = PyType_GetModule(type);
   return module ? state_of(module) : nullptr;
 }
 

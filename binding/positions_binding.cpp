@@ -34,8 +34,7 @@ constexpr size_t kCellsPerSpan = 20'000;
 bool is_number(PyObject* value) {
   if (PyBool_Check(value)) return false;
   if (PyFloat_Check(value) || PyLong_Check(value) || PyIndex_Check(value)) return true;
-  const PyNumberMethods* number = Py_TYPE(value)->tp_as_number;
-  return number && number->nb_float;
+  return PyType_GetSlot(Py_TYPE(value), Py_nb_float) != nullptr;
 }
 
 // One item of `moments`: a UT Julian day, an ISO text or a datetime.
@@ -141,9 +140,9 @@ bool read_bodies(PyObject* value, std::vector<PositionBody>* bodies, PyRef* show
     items = PyRef::steal(PySequence_List(value));
     if (!items) return false;
   }
-  const Py_ssize_t count = PyList_GET_SIZE(items.get());
+  const Py_ssize_t count = PyList_Size(items.get());
   for (Py_ssize_t i = 0; i < count; ++i) {
-    PyObject* item = PyList_GET_ITEM(items.get(), i);
+    PyObject* item = PyList_GetItem(items.get(), i);
     if (PyUnicode_Check(item)) {
       auto name = to_text(item);
       if (!name) return false;
@@ -167,7 +166,7 @@ bool read_bodies(PyObject* value, std::vector<PositionBody>* bodies, PyRef* show
       bodies->push_back({PointKind::kernel_body, static_cast<int32_t>(code)});
     } else {
       PyErr_Format(PyExc_TypeError, "a body is a name or a NAIF code, not %.200s",
-                   Py_TYPE(item)->tp_name);
+                   type_name(item).c_str());
       return false;
     }
   }

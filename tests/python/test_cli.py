@@ -3,6 +3,7 @@ import io
 import json
 import os
 import pathlib
+import platform
 import subprocess
 import sys
 import time
@@ -184,7 +185,9 @@ class TestBadInput:
         chart_help = " ".join(run("chart", "--help").stdout.split())
         assert "house system (default P): P Placidus, K Koch," in chart_help
         assert "dignity scheme (default lilly): lilly, dorothean" in chart_help
-        assert run("--version").stdout.strip() == f"quorvane {q.__version__}"
+        version = run("--version").stdout.strip()
+        assert version.startswith(f"quorvane {q.__version__} (")
+        assert f"{platform.python_implementation()} {platform.python_version()}" in version
 
 
 def direct_calls(engine, natal_chart):

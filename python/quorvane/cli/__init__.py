@@ -21,14 +21,14 @@ import warnings
 import quorvane_engine
 
 from ..serve import command as serve_command
-from . import charts, ephemeris, mapping, pictures, predictive
+from . import charts, doctor, ephemeris, mapping, pictures, predictive
 from ..options import UNKNOWN_OPTION, refuse_unknown_options, unknown_option
 from .common import (BAD_INPUT, ENGINE_FAILED, EPILOG, NOT_AVAILABLE, OK, PROG, Failure,
                      Parser)
 from .tables import text_lines
 
 COMMANDS = {**charts.COMMANDS, **ephemeris.COMMANDS, **predictive.COMMANDS,
-            **mapping.COMMANDS, "serve": serve_command.run}
+            **mapping.COMMANDS, **doctor.COMMANDS, "serve": serve_command.run}
 
 
 def build_parser() -> argparse.ArgumentParser:
@@ -36,13 +36,14 @@ def build_parser() -> argparse.ArgumentParser:
         prog=PROG, description="Astrology computations over JPL ephemeris kernels.",
         epilog=EPILOG, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--version", action="version",
-                        version=f"%(prog)s {quorvane_engine.__version__}")
+                        version=f"%(prog)s {doctor.version_line()}")
     commands = parser.add_subparsers(dest="command", metavar="COMMAND", required=True)
     charts.add_commands(commands)
     pictures.add_options(commands)
     ephemeris.add_commands(commands)
     predictive.add_commands(commands)
     mapping.add_commands(commands)
+    doctor.add_commands(commands)
     sub = commands.add_parser("serve", help="the chart service over HTTP, with a page at /",
                               description="the chart service over HTTP, with a page at /")
     serve_command.add_arguments(sub)
