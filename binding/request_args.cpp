@@ -65,9 +65,9 @@ bool read_body_names(PyObject* value, const char* function, std::vector<std::str
     items = PyRef::steal(PySequence_List(value));
     if (!items) return false;
   }
-  for (Py_ssize_t i = 0; i < PyList_GET_SIZE(items.get()); ++i) {
+  for (Py_ssize_t i = 0; i < PyList_Size(items.get()); ++i) {
     std::string name;
-    if (!arg_text(PyList_GET_ITEM(items.get(), i), function, "bodies", &name)) return false;
+    if (!arg_text(PyList_GetItem(items.get(), i), function, "bodies", &name)) return false;
     out->push_back(std::move(name));
   }
   return true;
