@@ -34,6 +34,7 @@ PyMethodDef* const engine_method_list[] = {
     &engine_composite_method,
     &engine_davison_method,
     &engine_astrocartography_method,
+    &engine_events_method,
 };
 
 struct EngineObject {

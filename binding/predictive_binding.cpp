@@ -13,17 +13,6 @@
 namespace quorvane::py {
 namespace {
 
-// The zodiac texts alone, into a request (its other fields unused).
-bool read_zodiac(const char* function, PyObject* zodiac_type, PyObject* ayanamsa, ZodiacChoice* out) {
-  ChartRequest request;
-  if (!read_optional_text(zodiac_type, function, "zodiac_type", &request.zodiac_type) ||
-      !read_optional_text(ayanamsa, function, "ayanamsa", &request.ayanamsa)) {
-    return false;
-  }
-  *out = ZodiacChoice::from_texts(request.zodiac_type, request.ayanamsa);
-  return true;
-}
-
 struct PlanetReturnArguments : ChartRequestArguments {
   PyObject* body = nullptr;
   PyObject* natal_longitude = nullptr;
@@ -99,25 +88,6 @@ PyObject* engine_returns(PyObject* self, PyObject* args, PyObject* kwargs) {
   }, given.form);
 }
 
-// A list or tuple of str (a str alone is refused, not read letter by letter).
-bool read_body_names(PyObject* value, std::vector<std::string>* out) {
-  static const char kMessage[] = "transit_timeline() argument 'bodies' must be a list of str";
-  if (!PyList_Check(value) && !PyTuple_Check(value)) {
-    PyErr_SetString(PyExc_TypeError, kMessage);
-    return false;
-  }
-  PyRef items = PyRef::steal(PySequence_Fast(value, kMessage));
-  if (!items) return false;
-  for (Py_ssize_t i = 0; i < PySequence_Fast_GET_SIZE(items.get()); ++i) {
-    std::string name;
-    if (!arg_text(PySequence_Fast_GET_ITEM(items.get(), i), "transit_timeline", "bodies", &name)) {
-      return false;
-    }
-    out->push_back(std::move(name));
-  }
-  return true;
-}
-
 struct TransitTimelineArguments : RecordArguments {
   PyObject* natal_chart = nullptr;
   PyObject* start = nullptr;
@@ -151,7 +121,7 @@ PyObject* engine_transit_timeline(PyObject* self, PyObject* args, PyObject* kwar
   if (!read_moment(state, given.start, &start) || !read_moment(state, given.end, &end)) {
     return nullptr;
   }
-  if (given.bodies && given.bodies != Py_None && !read_body_names(given.bodies, &bodies)) {
+  if (given.bodies && given.bodies != Py_None && !read_text_list(given.bodies, "transit_timeline", "bodies", &bodies)) {
     return nullptr;
   }
   if (!read_orb_settings(state, given.orb_settings, &orbs) ||

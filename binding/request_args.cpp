@@ -117,4 +117,34 @@ bool read_chart_request_tail(ModuleState* state, const char* function,
          read_orb_settings(state, given.orb_settings, request);
 }
 
+// The zodiac texts alone, into a request (its other fields unused).
+bool read_zodiac(const char* function, PyObject* zodiac_type, PyObject* ayanamsa, ZodiacChoice* out) {
+  ChartRequest request;
+  if (!read_optional_text(zodiac_type, function, "zodiac_type", &request.zodiac_type) ||
+      !read_optional_text(ayanamsa, function, "ayanamsa", &request.ayanamsa)) {
+    return false;
+  }
+  *out = ZodiacChoice::from_texts(request.zodiac_type, request.ayanamsa);
+  return true;
+}
+
+// A list or tuple of str (a str alone is refused, not read letter by letter).
+bool read_text_list(PyObject* value, const char* function, const char* name,
+                    std::vector<std::string>* out) {
+  const std::string message =
+      std::string(function) + "() argument '" + name + "' must be a list of str";
+  if (!PyList_Check(value) && !PyTuple_Check(value)) {
+    PyErr_SetString(PyExc_TypeError, message.c_str());
+    return false;
+  }
+  PyRef items = PyRef::steal(PySequence_Fast(value, message.c_str()));
+  if (!items) return false;
+  for (Py_ssize_t i = 0; i < PySequence_Fast_GET_SIZE(items.get()); ++i) {
+    std::string text;
+    if (!arg_text(PySequence_Fast_GET_ITEM(items.get(), i), function, name, &text)) return false;
+    out->push_back(std::move(text));
+  }
+  return true;
+}
+
 }  // namespace quorvane::py
