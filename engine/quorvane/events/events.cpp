@@ -11,6 +11,7 @@
 
 #include "quorvane/astronomy/bodies.hpp"
 #include "quorvane/astronomy/sampled_track.hpp"
+#include "quorvane/events/eclipses.hpp"
 #include "quorvane/events/moon_phenomena.hpp"
 #include "quorvane/events/pair_track.hpp"
 #include "quorvane/events/void_of_course.hpp"
@@ -21,11 +22,12 @@
 namespace quorvane {
 namespace {
 
-constexpr std::array<std::string_view, 6> kGroups{
-    "lunations", "ingresses", "stations", "void_of_course", "aspects", "phenomena"};
+constexpr std::array<std::string_view, 7> kGroups{
+    "eclipses", "lunations", "ingresses", "stations", "void_of_course", "aspects", "phenomena"};
 
 // The kinds a filter may name besides the groups.
-constexpr std::array<std::string_view, 27> kKinds{
+constexpr std::array<std::string_view, 29> kKinds{
+    "solar_eclipse", "lunar_eclipse",
     "new_moon", "first_quarter", "full_moon", "last_quarter", "ingress", "march_equinox",
     "june_solstice", "september_equinox", "december_solstice", "retrograde_station",
     "direct_station", "void_of_course", "conjunction", "sextile", "square", "trine",
@@ -216,8 +218,15 @@ Expected<std::vector<SkyEvent>, EngineError> sky_events(const KernelSet& kernels
   if (!(request.end > request.start)) {
     return unexpected(EngineError::invalid_input("end must be after start"));
   }
-  if (request.end - request.start > kLongestEventSpan) {
-    return unexpected(EngineError::invalid_input("an event search spans at most 73050 days"));
+  const std::array<std::string_view, 2> eclipse_kinds{"solar_eclipse", "lunar_eclipse"};
+  const bool only_eclipses =
+      !request.kinds.empty() &&
+      std::all_of(request.kinds.begin(), request.kinds.end(), [&](const std::string& k) {
+        return k == "eclipses" || k == eclipse_kinds[0] || k == eclipse_kinds[1];
+      });
+  if (!only_eclipses && request.end - request.start > kLongestEventSpan) {
+    return unexpected(EngineError::invalid_input(
+        "an event search spans at most 73050 days (eclipses alone: the kernels' span)"));
   }
   for (const std::string& k : request.kinds) {
     if (std::find(kGroups.begin(), kGroups.end(), k) == kGroups.end() &&
@@ -229,6 +238,20 @@ Expected<std::vector<SkyEvent>, EngineError> sky_events(const KernelSet& kernels
   for (const std::string& name : request.bodies) {
     if (!kernel_body_code(name)) return unexpected(EngineError::invalid_input("not a moving body: " + name));
   }
+  std::vector<SkyEvent> found_eclipses;
+  if (group_wanted(request, "eclipses", eclipse_kinds)) {
+    const auto wants = [&](std::string_view kind) {
+      return request.kinds.empty() || std::find(request.kinds.begin(), request.kinds.end(), "eclipses") !=
+                                          request.kinds.end() ||
+             std::find(request.kinds.begin(), request.kinds.end(), kind) != request.kinds.end();
+    };
+    auto found = eclipses(kernels, request.start, request.end, wants("solar_eclipse"),
+                          wants("lunar_eclipse"));
+    if (!found) return unexpected(std::move(found).error());
+    found_eclipses = std::move(found).value();
+  }
+  if (only_eclipses) return found_eclipses;
+
   Search s{request, request.start - kSearchMargin, request.end + kSearchMargin, {}, {}};
   for (double jd : {s.from - kTrackMargin, s.to + kTrackMargin}) {
     auto covered = choose_kernel(kernels, jd);
@@ -298,7 +321,7 @@ Expected<std::vector<SkyEvent>, EngineError> sky_events(const KernelSet& kernels
     auto done = step.search();
     if (!done) return unexpected(std::move(done).error());
   }
-  std::vector<SkyEvent> events;
+  std::vector<SkyEvent> events = std::move(found_eclipses);
   for (SkyEvent& e : s.out) {
     const bool inside = e.end ? (*e.end >= request.start && e.jd <= request.end)
                               : (e.jd >= request.start && e.jd <= request.end);
