@@ -195,6 +195,7 @@ struct SolarShadow {
   double moon_height;      // the Moon's height above the plane
   double tan_penumbra;     // cone half-angle tangents
   double tan_umbra;
+  double axis_distance;    // of the axis from the centre of the unstretched Earth
   double gamma() const { return length(axis_point); }
 };
 
@@ -214,9 +215,12 @@ Expected<SolarShadow, EngineError> solar_shadow(const KernelSet& kernels, double
   const Vec3 axis = along / sm;
   const double height = dot(moon, axis);
   const double sm_km = length(g->sun - g->moon);
+  const Vec3 plain_axis = (g->sun - g->moon) / sm_km;
+  const Vec3 plain_point = g->moon - dot(g->moon, plain_axis) * plain_axis;
   SolarShadow out{moon - height * axis, axis, height,
                   std::tan(std::asin((kSunRadiusKm + kMoonRadiusKm) / sm_km)),
-                  std::tan(std::asin((kSunRadiusKm - kMoonRadiusKm) / sm_km))};
+                  std::tan(std::asin((kSunRadiusKm - kMoonRadiusKm) / sm_km)),
+                  length(plain_point) / kEarthRadiusKm};
   if (orientation) *orientation = g->orientation;
   return out;
 }
@@ -233,7 +237,7 @@ Expected<std::optional<SkyEvent>, EngineError> solar_eclipse(const KernelSet& ke
   const auto gamma = [&](double t) -> Expected<double, EngineError> {
     auto s = solar_shadow(kernels, t);
     if (!s) return unexpected(std::move(s).error());
-    return s->gamma();
+    return s->axis_distance;
   };
   auto greatest = least(gamma, new_moon, 0.25);
   if (!greatest) return unexpected(std::move(greatest).error());
@@ -267,12 +271,12 @@ Expected<std::optional<SkyEvent>, EngineError> solar_eclipse(const KernelSet& ke
   const double ratio = kEarthRadiusKm / kEarthPolarKm;
   const double geocentric = std::atan2(place[2] / ratio, std::hypot(place[0], place[1]));
   const double latitude = std::atan(std::tan(geocentric) * ratio * ratio) * kDegreesPerRadian;
-  const double longitude = remainder_degrees(std::atan2(place[1], place[0]) * kDegreesPerRadian -
-                                             orientation.gast * 15.0);
+  const double longitude = signed_difference(
+      std::atan2(place[1], place[0]) * kDegreesPerRadian - orientation.gast * 15.0, 0.0);
   auto geo = geometry(kernels, *greatest);
   if (!geo) return unexpected(std::move(geo).error());
   // Gamma's sign: north of the Earth's centre is towards the pole.
-  const double signed_gamma = std::copysign(g, s->axis_point[2]);
+  const double signed_gamma = std::copysign(s->axis_distance, s->axis_point[2]);
   SkyEvent e;
   e.group = "eclipses";
   e.kind = "solar_eclipse";

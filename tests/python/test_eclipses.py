@@ -1,0 +1,147 @@
+"""Eclipses: lunar ones against skyfield's eclipselib over the same kernel
+(same list, same types but at the penumbral-partial and partial-total
+boundaries where the shadow rules differ, greatest eclipse within 30 s),
+the lunar contacts and the solar greatest eclipse against the geometry of
+skyfield's apparent Sun and Moon, and well-known solar eclipses by date,
+type and Saros series."""
+import math
+import random
+
+import numpy as np
+import pytest
+
+import quorvane_engine as q
+
+TYPES = ["penumbral", "partial", "total"]
+EARTH_KM = 6378.137
+AU_KM = 149597870.7
+
+# Date, type and Saros series of solar eclipses from NASA's Five Millennium
+# Canon of Solar Eclipses (F. Espenak and J. Meeus, NASA/TP-2006-214141).
+SOLAR_FACTS = [
+    ("1999-08-11", "total", 145), ("2003-05-31", "annular", 147), ("2005-04-08", "hybrid", 129),
+    ("2006-03-29", "total", 139), ("2010-07-11", "total", 146), ("2012-05-20", "annular", 128),
+    ("2013-11-03", "hybrid", 143), ("2016-03-09", "total", 130), ("2017-08-21", "total", 145),
+    ("2019-07-02", "total", 127), ("2020-06-21", "annular", 137), ("2021-06-10", "annular", 147),
+    ("2021-12-04", "total", 152), ("2022-10-25", "partial", 124), ("2023-04-20", "hybrid", 129),
+    ("2023-10-14", "annular", 134), ("2024-04-08", "total", 139), ("2025-03-29", "partial", 149),
+    ("2026-08-12", "total", 126), ("2027-08-02", "total", 136), ("2028-07-22", "total", 146),
+    ("2030-06-01", "annular", 128),
+]
+
+
+@pytest.fixture(scope="module")
+def engine(de440):
+    return q.Engine([de440])
+
+
+@pytest.fixture(scope="module")
+def sky(de440):
+    pytest.importorskip("skyfield")
+    from skyfield.api import load
+    from skyfield.jpllib import SpiceKernel
+    return load.timescale(), SpiceKernel(de440)
+
+
+def apparent(sky, jd):
+    """Geocentric apparent Sun and Moon (km) at UT1 Julian days."""
+    ts, eph = sky
+    t = ts.ut1_jd(jd)
+    earth = eph["earth"]
+    sun = earth.at(t).observe(eph["sun"]).apparent().position.km
+    moon = earth.at(t).observe(eph["moon"]).apparent().position.km
+    return np.asarray(sun), np.asarray(moon)
+
+
+def angle(a, b):
+    return np.arctan2(np.linalg.norm(np.cross(a, b, axis=0), axis=0), np.sum(a * b, axis=0))
+
+
+def check_lunar(engine, sky, first, last):
+    from skyfield import eclipselib
+    ts, eph = sky
+    times, codes, _ = eclipselib.lunar_eclipses(ts.utc(first, 1, 1), ts.utc(last, 1, 1), eph)
+    ours = engine.events(f"{first}-01-01T00:00:00Z", f"{last}-01-01T00:00:00Z",
+                         kinds=["lunar_eclipse"])
+    assert len(ours) == len(times)
+    for e, t, code in zip(ours, times, codes):
+        assert abs(e["julian_day"] - t.ut1) * 86400.0 < 30.0
+        d = e["details"]
+        if d["type"] != TYPES[code]:
+            # Only where the eclipse grazes a boundary of the umbra, which
+            # the two shadow rules place a little apart.
+            assert min(abs(d["umbral_magnitude"]), abs(d["umbral_magnitude"] - 1.0)) < 0.01, e
+
+
+def test_lunar_eclipses_match_skyfield(engine, sky):
+    check_lunar(engine, sky, 1990, 2040)
+
+
+@pytest.mark.slow
+def test_lunar_eclipses_1900_to_2100(engine, sky):
+    check_lunar(engine, sky, 1900, 2100)
+
+
+def test_lunar_contacts_on_the_geometry(engine, sky):
+    """At each contact the Moon's distance from the shadow axis equals the
+    sum or difference of the radii (Danjon's enlargement), and the contacts
+    come in order around greatest eclipse."""
+    events = engine.events("2000-01-01T00:00:00Z", "2030-01-01T00:00:00Z", kinds=["lunar_eclipse"])
+    assert len(events) > 60
+    for e in events:
+        d = e["details"]
+        order = [d[k] for k in ("P1", "U1", "U2") if k in d] + [e["julian_day"]] + [
+            d[k] for k in ("U3", "U4", "P4") if k in d]
+        assert order == sorted(order)
+        assert ("U1" in d) == (d["type"] != "penumbral") and ("U2" in d) == (d["type"] == "total")
+        for key in ("P1", "U1", "U2", "U3", "U4", "P4"):
+            if key not in d:
+                continue
+            sun, moon = apparent(sky, d[key])
+            sep = angle(-sun, moon)
+            rs, rm = np.linalg.norm(sun), np.linalg.norm(moon)
+            parallax = math.asin(EARTH_KM / rm) * (1 + 1 / 85) + math.asin(EARTH_KM / rs)
+            sun_r, moon_r = math.asin(696000.0 / rs), math.asin(1737.4 / rm)
+            limit = {"P": parallax + sun_r + moon_r, "U": parallax - sun_r + moon_r}[key[0]]
+            if key in ("U2", "U3"):
+                limit = parallax - sun_r - moon_r
+            # 1 s of the Moon's motion is about 0.5 arcseconds.
+            assert abs(sep - limit) < math.radians(2.0 / 3600.0), (e["moment"], key)
+
+
+def axis_distance(sky, jd):
+    """The distance of the Sun-Moon axis from the Earth's centre, Earth radii."""
+    sun, moon = apparent(sky, jd)
+    axis = (sun - moon) / np.linalg.norm(sun - moon, axis=0)
+    closest = moon - np.sum(moon * axis, axis=0) * axis
+    return np.linalg.norm(closest, axis=0) / EARTH_KM
+
+
+def test_solar_greatest_eclipse_on_the_geometry(engine, sky):
+    rng = random.Random(11)
+    years = sorted(rng.sample(range(1600, 2590), 6))
+    for year in years:
+        for e in engine.events(f"{year}-01-01T00:00:00Z", f"{year + 2}-01-01T00:00:00Z",
+                               kinds=["solar_eclipse"]):
+            jd = e["julian_day"]
+            offsets = np.linspace(-600, 600, 601) / 86400.0
+            distances = axis_distance(sky, jd + offsets)
+            least = offsets[int(np.argmin(distances))] * 86400.0
+            assert abs(least) < 10.0, (e["moment"], least)
+            assert abs(abs(e["details"]["gamma"]) - distances.min()) < 1e-4, e["moment"]
+            central = abs(e["details"]["gamma"]) < 0.99
+            assert (e["details"]["type"] != "partial") or not central
+
+
+def test_well_known_solar_eclipses(engine):
+    found = engine.events("1999-01-01T00:00:00Z", "2031-01-01T00:00:00Z", kinds=["solar_eclipse"])
+    by_date = {e["moment"][:10]: e["details"] for e in found}
+    for date, kind, saros in SOLAR_FACTS:
+        assert by_date[date]["type"] == kind, date
+        assert by_date[date]["saros"] == saros, date
+    # Two to five solar eclipses a year.
+    years = [int(e["moment"][:4]) for e in found]
+    assert all(2 <= years.count(y) <= 5 for y in range(1999, 2031))
+    # The path of 2017-08-21 was greatest over Kentucky (NASA: 36.97 N, 87.67 W).
+    great = by_date["2017-08-21"]
+    assert abs(great["latitude"] - 36.97) < 0.2 and abs(great["longitude"] + 87.67) < 0.2
