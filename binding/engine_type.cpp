@@ -35,6 +35,7 @@ PyMethodDef* const engine_method_list[] = {
     &engine_davison_method,
     &engine_astrocartography_method,
     &engine_events_method,
+    &engine_prenatal_method,
 };
 
 struct EngineObject {

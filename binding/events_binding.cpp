@@ -5,6 +5,7 @@
 #include "request_args.hpp"
 #include "unlocked.hpp"
 #include "quorvane/events/events.hpp"
+#include "quorvane/events/prenatal.hpp"
 
 namespace quorvane::py {
 namespace {
@@ -57,7 +58,30 @@ PyObject* engine_events(PyObject* self, PyObject* args, PyObject* kwargs) {
   return compute_unlocked(self, [&] { return sky_events(kernels, request); }, given.form);
 }
 
+struct PrenatalArguments : RecordArguments {
+  PyObject* moment = nullptr;
+  static constexpr int required = 1;
+  static constexpr Parameter<PrenatalArguments> parameters[] = {
+      {"moment", &PrenatalArguments::moment},
+  };
+};
+
+PyObject* engine_prenatal(PyObject* self, PyObject* args, PyObject* kwargs) {
+  PrenatalArguments given;
+  if (!parse_arguments(args, kwargs, "prenatal", &given)) return nullptr;
+  UtcInstant moment;
+  if (!read_moment(engine_state(self), given.moment, &moment)) return nullptr;
+  const KernelSet& kernels = engine_kernels(self);
+  return compute_unlocked(self, [&] { return prenatal_events(kernels, moment.julian_day()); },
+                          given.form);
+}
+
 }  // namespace
+
+PyMethodDef engine_prenatal_method = {
+    "prenatal", with_keywords(engine_prenatal), METH_VARARGS | METH_KEYWORDS,
+    "prenatal($self, moment, *, json=False)\n--\n\n"
+    "The last lunation (new or full Moon), solar eclipse and lunar eclipse before `moment`."};
 
 PyMethodDef engine_events_method = {
     "events", with_keywords(engine_events), METH_VARARGS | METH_KEYWORDS,

@@ -145,3 +145,18 @@ def test_well_known_solar_eclipses(engine):
     # The path of 2017-08-21 was greatest over Kentucky (NASA: 36.97 N, 87.67 W).
     great = by_date["2017-08-21"]
     assert abs(great["latitude"] - 36.97) < 0.2 and abs(great["longitude"] + 87.67) < 0.2
+
+
+def test_prenatal_events_are_the_last_before_the_moment(engine):
+    rng = random.Random(5)
+    for _ in range(5):
+        moment = f"{rng.randint(1700, 2400)}-{rng.randint(1, 12):02d}-{rng.randint(1, 28):02d}T12:00:00Z"
+        jd = q.julian_day(moment)
+        got = engine.prenatal(moment)
+        three_years_back = str(int(moment[:4]) - 3) + moment[4:]
+        before = engine.events(three_years_back, moment, kinds=["new_moon", "full_moon", "eclipses"])
+        for key, kinds in (("lunation", ("new_moon", "full_moon")), ("solar_eclipse", ("solar_eclipse",)),
+                           ("lunar_eclipse", ("lunar_eclipse",))):
+            last = [e for e in before if e["kind"] in kinds and e["julian_day"] < jd][-1]
+            assert got[key]["julian_day"] == pytest.approx(last["julian_day"], abs=1e-9)
+            assert got[key]["kind"] == last["kind"]
