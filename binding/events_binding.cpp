@@ -87,7 +87,7 @@ PyMethodDef engine_events_method = {
     "events", with_keywords(engine_events), METH_VARARGS | METH_KEYWORDS,
     "events($self, start, end, kinds=None, bodies=None, zodiac_type=\"tropical\", "
     "ayanamsa=\"galcent_0sag\", void_of_course=\"traditional\", *, json=False)\n--\n\n"
-    "The sky's events from `start` to `end` in time order: lunations, ingresses,\n"
-    "stations, void-of-course Moon periods, mundane aspects and phenomena."};
+    "The sky's events from `start` to `end` in time order: eclipses, lunations,\n"
+    "ingresses, stations, void-of-course Moon periods, mundane aspects and phenomena."};
 
 }  // namespace quorvane::py
