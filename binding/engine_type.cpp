@@ -36,6 +36,7 @@ PyMethodDef* const engine_method_list[] = {
     &engine_astrocartography_method,
     &engine_events_method,
     &engine_prenatal_method,
+    &engine_solar_eclipse_at_method,
 };
 
 struct EngineObject {

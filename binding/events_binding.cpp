@@ -5,6 +5,7 @@
 #include "request_args.hpp"
 #include "unlocked.hpp"
 #include "quorvane/events/events.hpp"
+#include "quorvane/events/local_eclipse.hpp"
 #include "quorvane/events/prenatal.hpp"
 
 namespace quorvane::py {
@@ -76,7 +77,56 @@ PyObject* engine_prenatal(PyObject* self, PyObject* args, PyObject* kwargs) {
                           given.form);
 }
 
+struct EclipseAtArguments : RecordArguments {
+  PyObject* moment = nullptr;
+  PyObject* latitude = nullptr;
+  PyObject* longitude = nullptr;
+  PyObject* height = nullptr;
+  static constexpr int required = 3;
+  static constexpr Parameter<EclipseAtArguments> parameters[] = {
+      {"moment", &EclipseAtArguments::moment},
+      {"latitude", &EclipseAtArguments::latitude},
+      {"longitude", &EclipseAtArguments::longitude},
+      {"height", &EclipseAtArguments::height},
+  };
+};
+
+PyObject* engine_solar_eclipse_at(PyObject* self, PyObject* args, PyObject* kwargs) {
+  EclipseAtArguments given;
+  if (!parse_arguments(args, kwargs, "solar_eclipse_at", &given)) return nullptr;
+  double jd = 0.0, latitude = 0.0, longitude = 0.0, height = 0.0;
+  // An event from Engine.events stands for its own moment.
+  if (PyDict_Check(given.moment)) {
+    PyObject* day = PyDict_GetItemString(given.moment, "julian_day");
+    if (!day) {
+      PyErr_SetString(PyExc_ValueError, "solar_eclipse_at() event has no 'julian_day'");
+      return nullptr;
+    }
+    if (!arg_finite_double(day, "solar_eclipse_at", "moment", &jd)) return nullptr;
+  } else {
+    UtcInstant moment;
+    if (!read_moment(engine_state(self), given.moment, &moment)) return nullptr;
+    jd = moment.julian_day();
+  }
+  if (!read_latitude(given.latitude, "solar_eclipse_at", &latitude) ||
+      !read_longitude(given.longitude, "solar_eclipse_at", &longitude) ||
+      (given.height && !arg_double_within(given.height, "solar_eclipse_at", "height", 100000.0,
+                                          "metres", &height))) {
+    return nullptr;
+  }
+  const KernelSet& kernels = engine_kernels(self);
+  return compute_unlocked(
+      self, [&] { return local_solar_eclipse(kernels, jd, latitude, longitude, height); }, given.form);
+}
+
 }  // namespace
+
+PyMethodDef engine_solar_eclipse_at_method = {
+    "solar_eclipse_at", with_keywords(engine_solar_eclipse_at), METH_VARARGS | METH_KEYWORDS,
+    "solar_eclipse_at($self, moment, latitude, longitude, height=0.0, *, json=False)\n--\n\n"
+    "The solar eclipse nearest `moment` (a moment or an event of Engine.events) seen\n"
+    "from a place: contacts C1 to C4 where they occur, the maximum, magnitude,\n"
+    "obscuration and the Sun's altitude at each."};
 
 PyMethodDef engine_prenatal_method = {
     "prenatal", with_keywords(engine_prenatal), METH_VARARGS | METH_KEYWORDS,

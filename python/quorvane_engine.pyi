@@ -370,6 +370,27 @@ class Engine:
         *,
         json: Literal[False] = False,
     ) -> list[_Record]: ...
+    # The solar eclipse nearest a moment (or an event dict) seen from a place.
+    @overload
+    def solar_eclipse_at(
+        self,
+        moment: Union[_Moment, _JsonObject],
+        latitude: float,
+        longitude: float,
+        height: float = 0.0,
+        *,
+        json: Literal[True],
+    ) -> str: ...
+    @overload
+    def solar_eclipse_at(
+        self,
+        moment: Union[_Moment, _JsonObject],
+        latitude: float,
+        longitude: float,
+        height: float = 0.0,
+        *,
+        json: Literal[False] = False,
+    ) -> _Record: ...
     # The last lunation, solar eclipse and lunar eclipse before a moment.
     @overload
     def prenatal(self, moment: _Moment, *, json: Literal[True]) -> str: ...

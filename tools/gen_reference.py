@@ -138,6 +138,20 @@ a quantity of the Moon's orbit, which the ayanamsa does not move.
   positive) of that point. `saros` is the series number, from the series of
   the eclipses of 2017-08-21 (solar, 145) and 2025-03-14 (lunar, 123)
   and steps of 223 lunations (same series) and 358 (next series).
+- `Engine.solar_eclipse_at(moment, latitude, longitude, height=0)`: the
+  solar eclipse nearest `moment` (within 20 days; an event dict stands for
+  its `julian_day`) seen from a place (geodetic degrees, metres above the
+  WGS 84 ellipsoid), from the apparent topocentric Sun and Moon (radii
+  696000 and 1737.4 km): `C1` and `C4` where the separation of the centres
+  equals the sum of the apparent radii, `C2` and `C3` (total or annular
+  there, else null) where it equals their difference, `maximum` at its
+  least value, each with `moment`, `julian_day` and `sun_altitude` (the
+  centre's, degrees, without refraction); `magnitude` (fraction of the
+  Sun's diameter covered at maximum), `obscuration` (of its disc's area),
+  `local_type` (total, annular, partial or none), `seen` (the discs overlap
+  at all, the horizon aside), `visible` (with the Sun above the horizon at
+  a contact or the maximum), and the global `eclipse` moment and
+  `eclipse_type`.
 - `Engine.prenatal(moment)`: the last `lunation` (new or full Moon) and the
   last `solar_eclipse` and `lunar_eclipse` before the moment (null beyond
   the kernels), as events.
@@ -315,6 +329,7 @@ def samples(engine):
         ("Engine.davison", engine.davison(MOMENT, *PLACE, BIRTH, 48.85, 2.35)),
         ("Engine.events", engine.events("2024-03-20T00:00Z", "2024-04-10T00:00Z")),
         ("Engine.prenatal", engine.prenatal(BIRTH)),
+        ("Engine.solar_eclipse_at", engine.solar_eclipse_at("2024-04-08T18:00Z", 32.78, -96.8)),
         ("Engine.astrocartography", engine.astrocartography(MOMENT, ["Sun", "Moon"], "mundo",
                                                             *PLACE)),
     ]

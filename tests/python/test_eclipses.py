@@ -160,3 +160,53 @@ def test_prenatal_events_are_the_last_before_the_moment(engine):
             last = [e for e in before if e["kind"] in kinds and e["julian_day"] < jd][-1]
             assert got[key]["julian_day"] == pytest.approx(last["julian_day"], abs=1e-9)
             assert got[key]["kind"] == last["kind"]
+
+
+def topocentric(sky, jd, latitude, longitude, height):
+    """Apparent Sun and Moon (km) from a place, and the Sun's altitude."""
+    from skyfield.api import wgs84
+    ts, eph = sky
+    t = ts.ut1_jd(jd)
+    place = eph["earth"] + wgs84.latlon(latitude, longitude, elevation_m=height)
+    sun = place.at(t).observe(eph["sun"]).apparent()
+    moon = place.at(t).observe(eph["moon"]).apparent()
+    return sun.position.km, moon.position.km, sun.altaz()[0].degrees
+
+
+def test_local_circumstances_on_the_geometry(engine, sky):
+    rng = random.Random(3)
+    eclipses = engine.events("2020-01-01T00:00:00Z", "2030-01-01T00:00:00Z", kinds=["solar_eclipse"])
+    checked = 0
+    for e in eclipses:
+        d = e["details"]
+        # Places near the point of greatest eclipse, where it is seen.
+        for _ in range(2):
+            lat = max(-89.0, min(89.0, d["latitude"] + rng.uniform(-8, 8)))
+            lon = d["longitude"] + rng.uniform(-8, 8)
+            height = rng.uniform(0, 2000)
+            local = engine.solar_eclipse_at(e, lat, lon, height)
+            assert local["eclipse"]["julian_day"] == e["julian_day"]
+            if not local["seen"]:
+                continue
+            checked += 1
+            best = local["maximum"]["julian_day"]
+            offsets = np.linspace(-120, 120, 241) / 86400.0
+            sun, moon, _ = topocentric(sky, best + offsets, lat, lon, height)
+            sep = angle(sun, moon)
+            assert abs(offsets[int(np.argmin(sep))] * 86400.0) <= 2.0
+            for key in ("C1", "C2", "C3", "C4"):
+                if local[key] is None:
+                    continue
+                sun, moon, altitude = topocentric(sky, local[key]["julian_day"], lat, lon, height)
+                rs = math.asin(696000.0 / np.linalg.norm(sun))
+                rm = math.asin(1737.4 / np.linalg.norm(moon))
+                limit = rs + rm if key in ("C1", "C4") else abs(rs - rm)
+                assert abs(angle(sun, moon) - limit) < math.radians(1.0 / 3600.0), (e["moment"], key)
+                assert abs(altitude - local[key]["sun_altitude"]) < 0.01
+            assert (local["C2"] is not None) == (local["local_type"] in ("total", "annular"))
+            assert 0.0 < local["obscuration"] <= 1.0 and local["magnitude"] > 0.0
+    assert checked > 15
+    # Across the Earth from the point of greatest eclipse the Sun is down.
+    e = eclipses[0]
+    far = engine.solar_eclipse_at(e, -e["details"]["latitude"], e["details"]["longitude"] + 180.0)
+    assert not far["visible"]

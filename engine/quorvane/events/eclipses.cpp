@@ -15,7 +15,6 @@
 namespace quorvane {
 namespace {
 
-constexpr double kAuKm = 149597870.7;
 constexpr double kEarthRadiusKm = 6378.137;   // WGS 84 equatorial
 constexpr double kEarthPolarKm = 6356.752314;  // WGS 84 polar
 constexpr double kSunRadiusKm = 696000.0;      // IAU 2015 nominal
