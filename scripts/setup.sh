@@ -25,5 +25,5 @@ fi
 [ -x .venv/bin/python ] || python3 -m venv .venv
 .venv/bin/python -m pip install -q --upgrade pip
 .venv/bin/python -m pip install -q scikit-build-core ninja cmake
-.venv/bin/python -m pip install -q --no-build-isolation '.[test,data,places,draw,serve]'
+.venv/bin/python -m pip install -q --no-build-isolation '.[test,data,places,draw,serve,calendar]'
 echo "quorvane_engine is installed in .venv"

@@ -17,9 +17,11 @@ from .casting import bazi, birth, default_engine, election, horary, natal, trans
 from .errors import AmbiguousTimeError, LocalTimeError, NonexistentTimeError, PlaceNotFound
 from .localtime import to_utc
 from .places import Place
+from .sky_events import events, events_to_ics
 
 __all__ = [
     "__version__", "localtime", "places", "Place", "to_utc", "birth", "natal", "horary",
-    "election", "transit", "astrocartography", "relocate", "to_geojson", "bazi", "zi_wei", "default_engine", "PlaceNotFound",
+    "election", "transit", "astrocartography", "relocate", "to_geojson", "bazi", "zi_wei", "default_engine", "events",
+    "events_to_ics", "PlaceNotFound",
     "LocalTimeError", "NonexistentTimeError", "AmbiguousTimeError",
 ]
