@@ -4,7 +4,7 @@
     events_to_ics(events(...)["events"])
 
 `events` resolves the span's ends like a birth (`casting.birth`: a place by
-name, or coordinates, or a zone; UTC when none is given), calls
+name, or coordinates; or only a zone, UTC when none is given), calls
 `Engine.events` and gives every moment its local time in that zone.
 `events_to_ics` writes one VEVENT per event (a period, such as a
 void-of-course Moon, as a span) with a UID made of the event's kind, bodies
@@ -16,6 +16,9 @@ import datetime as _dt
 import json
 from zoneinfo import ZoneInfo
 
+import quorvane_engine
+
+from . import localtime
 from .casting import birth, default_engine
 
 _TITLES = {
@@ -30,21 +33,33 @@ def events(start, end, place=None, *, tz=None, latitude=None, longitude=None, en
            **options) -> dict:
     """`Engine.events` between two local times; "input" holds the resolved
     ends, and every event (and a period's end) gains "local_time"."""
-    if place is None and tz is None and latitude is None:
-        tz = "UTC"
-    first = birth(start, place, tz=tz, latitude=latitude, longitude=longitude)
-    last = birth(end, place, tz=first["timezone"] or tz, latitude=first["latitude"],
-                 longitude=first["longitude"])
+    first = _resolve(start, place, tz, latitude, longitude)
+    last = _resolve(end, place, first["timezone"] or tz, first["latitude"], first["longitude"])
     found = (engine or default_engine()).events(first["utc"], last["utc"], **options)
-    zone = ZoneInfo(first["timezone"]) if first["timezone"] else _dt.timezone.utc
+    zone = zone_of(first["timezone"])
     for event in found:
-        event["local_time"] = _local(event["moment"], zone)
+        event["local_time"] = local(event["moment"], zone)
         if event["end"]:
-            event["end"]["local_time"] = _local(event["end"]["moment"], zone)
+            event["end"]["local_time"] = local(event["end"]["moment"], zone)
     return {"input": {"start": first, "end": last}, "events": found}
 
 
-def _local(moment: str, zone) -> str:
+def _resolve(when, place, tz, latitude, longitude) -> dict:
+    """A span's end like a birth's inputs; with no place, only a zone (UTC by default)."""
+    if place is not None or latitude is not None:
+        return birth(when, place, tz=tz, latitude=latitude, longitude=longitude)
+    moment = localtime.resolve(when, tz or "UTC")
+    return {"local_time": moment.wall.isoformat(), "timezone": moment.zone,
+            "utc": moment.utc.isoformat(), "julian_day": quorvane_engine.julian_day(moment.utc),
+            "latitude": None, "longitude": None, "place": None}
+
+
+def zone_of(name):
+    return ZoneInfo(name) if name else _dt.timezone.utc
+
+
+def local(moment: str, zone) -> str:
+    """An engine moment (ISO, UTC) as the wall time of `zone`, with its offset."""
     return _dt.datetime.fromisoformat(moment).astimezone(zone).isoformat()
 
 

@@ -6,6 +6,8 @@
     quorvane transit "2025-01-01 00:00" --place London --natal @natal.json
     quorvane astrocartography "1990-07-14 08:30" --place "New York" --geojson lines.json
     quorvane place Springfield
+    quorvane events 2026 --kinds eclipses,lunations --place London --ics sky.ics
+    quorvane eclipse 2026-08-12 --place Madrid
 
 A readable table by default, `--json` for the exact dict. Each group of
 subcommands is a module of its own (`charts`, `ephemeris`, `predictive`)
@@ -21,13 +23,13 @@ import warnings
 import quorvane_engine
 
 from ..serve import command as serve_command
-from . import charts, ephemeris, mapping, pictures, predictive
+from . import charts, ephemeris, mapping, pictures, predictive, sky
 from .common import (BAD_INPUT, ENGINE_FAILED, EPILOG, NOT_AVAILABLE, OK, PROG, Failure,
                      Parser)
 from .tables import text_lines
 
 COMMANDS = {**charts.COMMANDS, **ephemeris.COMMANDS, **predictive.COMMANDS,
-            **mapping.COMMANDS, "serve": serve_command.run}
+            **mapping.COMMANDS, **sky.COMMANDS, "serve": serve_command.run}
 
 
 def build_parser() -> argparse.ArgumentParser:
@@ -42,6 +44,7 @@ def build_parser() -> argparse.ArgumentParser:
     ephemeris.add_commands(commands)
     predictive.add_commands(commands)
     mapping.add_commands(commands)
+    sky.add_commands(commands)
     sub = commands.add_parser("serve", help="the chart service over HTTP, with a page at /",
                               description="the chart service over HTTP, with a page at /")
     serve_command.add_arguments(sub)
