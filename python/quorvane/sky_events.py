@@ -35,6 +35,7 @@ def events(start, end, place=None, *, tz=None, latitude=None, longitude=None, en
     ends, and every event (and a period's end) gains "local_time"."""
     first = _resolve(start, place, tz, latitude, longitude)
     last = _resolve(end, place, first["timezone"] or tz, first["latitude"], first["longitude"])
+
     found = (engine or default_engine()).events(first["utc"], last["utc"], **options)
     zone = zone_of(first["timezone"])
     for event in found:
@@ -48,8 +49,16 @@ def _resolve(when, place, tz, latitude, longitude) -> dict:
     """A span's end like a birth's inputs; with no place, only a zone (UTC by default)."""
     if place is not None or latitude is not None:
         return birth(when, place, tz=tz, latitude=latitude, longitude=longitude)
+    return resolve_moment(when, tz)
+
+
+def resolve_moment(when, tz=None) -> dict:
+    """A local time (or a moment with its offset) read in `tz`, UTC by default."""
     moment = localtime.resolve(when, tz or "UTC")
     return {"local_time": moment.wall.isoformat(), "timezone": moment.zone,
+            "zone_abbreviation": moment.abbreviation,
+            "utc_offset": localtime.format_offset(moment.offset),
+            "utc_offset_minutes": moment.offset.total_seconds() / 60,
             "utc": moment.utc.isoformat(), "julian_day": quorvane_engine.julian_day(moment.utc),
             "latitude": None, "longitude": None, "place": None}
 

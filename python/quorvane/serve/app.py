@@ -30,7 +30,7 @@ from quorvane.places import search as search_places
 from quorvane.serve import limits, pictures, schemas, work
 from quorvane.serve.models import (
     AstrocartographyRequest, BaziRequest, BiWheelRequest, ChartRequest, DerivedRequest,
-    ElectionRequest, ElectionsRequest, HoraryRequest, MapRequest, SynastryRequest,
+    EclipseAtRequest, ElectionRequest, ElectionsRequest, EventsRequest, HoraryRequest, MapRequest, SynastryRequest,
     TimeLordsRequest, TransitRequest, WheelRequest, ZiWeiRequest)
 
 STATIC = pathlib.Path(__file__).with_name("static")
@@ -177,6 +177,10 @@ def create_app(kernels: Optional[Sequence[str]] = None, threads: int = THREADS) 
          "The Zi Wei Dou Shu chart of a birth")
     post("/api/astrocartography", AstrocartographyRequest, work.astrocartography,
          "astrocartography", "Where on Earth each body is angular: lines, parans, local space")
+    post("/api/events", EventsRequest, work.events, "events",
+         "The sky's events over a span, with local times")
+    post("/api/eclipse-at", EclipseAtRequest, work.eclipse_at, "eclipse_at",
+         "A solar eclipse seen from a place: contacts, maximum, magnitude")
 
     def picture(path: str, model, draw, summary: str):
         def endpoint_for(encode, media_type):
