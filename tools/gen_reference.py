@@ -444,7 +444,8 @@ def render():
 
 PACKAGE_FUNCTIONS = [
     ("quorvane", ["birth", "natal", "horary", "election", "transit", "bazi", "zi_wei",
-                  "astrocartography", "to_geojson", "relocate", "to_utc", "default_engine"]),
+                  "astrocartography", "to_geojson", "relocate", "to_utc", "default_engine",
+                  "events", "events_to_ics"]),
     ("quorvane.localtime", ["resolve"]),
     ("quorvane.places", ["search", "find", "timezone_at"]),
 ]
