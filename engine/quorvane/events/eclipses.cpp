@@ -303,6 +303,8 @@ Expected<std::vector<SkyEvent>, EngineError> eclipses(const KernelSet& kernels, 
       if (is_solar ? !solar : !lunar) continue;
       const double guess = kFirstNewMoon2000 + kSynodicMonth * (static_cast<double>(k) + (is_solar ? 0.0 : 0.5));
       if (guess < from - 20.0 || guess > to + 20.0) continue;
+      // At the kernels' ends, a syzygy they do not cover has no eclipse to report.
+      if (!choose_kernel(kernels, guess - 1.0) || !choose_kernel(kernels, guess + 1.0)) continue;
       auto moment = syzygy(kernels, guess, is_solar ? 0.0 : 180.0);
       if (!moment) return unexpected(std::move(moment).error());
       if (!*moment) continue;

@@ -238,6 +238,10 @@ Expected<std::vector<SkyEvent>, EngineError> sky_events(const KernelSet& kernels
   for (const std::string& name : request.bodies) {
     if (!kernel_body_code(name)) return unexpected(EngineError::invalid_input("not a moving body: " + name));
   }
+  for (double jd : {request.start, request.end}) {
+    auto covered = choose_kernel(kernels, jd);
+    if (!covered) return unexpected(std::move(covered).error());
+  }
   std::vector<SkyEvent> found_eclipses;
   if (group_wanted(request, "eclipses", eclipse_kinds)) {
     const auto wants = [&](std::string_view kind) {
