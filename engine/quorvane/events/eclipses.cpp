@@ -23,6 +23,7 @@ constexpr double kDanjonEnlargement = 1.0 / 85.0;
 constexpr double kSynodicMonth = 29.530588861;  // days, mean
 constexpr double kFirstNewMoon2000 = 2451550.09766;  // 2000-01-06, TT ~ UT then
 constexpr double kTolerance = 2e-6;  // days, about 0.2 s
+constexpr double kContactTolerance = 1e-5;  // days, about 1 s: contacts are given to the second
 
 // Two eclipses of one Saros series are 223 lunations apart, of
 // neighbouring series 358 (one inex) apart; anchors: the solar eclipse of
@@ -79,7 +80,8 @@ Expected<std::optional<double>, EngineError> syzygy(const KernelSet& kernels, do
                      ecliptic_longitude(g->orientation, g->sun);
     const double off = signed_difference(e, target);
     jd -= off / 12.19;
-    if (std::fabs(off) < 1e-7) break;
+    // A start for the search of greatest eclipse: a few seconds will do.
+    if (std::fabs(off) < 1e-3) break;
   }
   return std::optional<double>(jd);
 }
@@ -178,7 +180,7 @@ Expected<std::optional<SkyEvent>, EngineError> lunar_eclipse(const KernelSet& ke
       const double outer_t = *greatest + side * 0.3;
       auto outer = gap(outer_t);
       if (!outer) return unexpected(std::move(outer).error());
-      auto t = bracketed_root(gap, *greatest, *inner, outer_t, *outer, kTolerance);
+      auto t = bracketed_root(gap, *greatest, *inner, outer_t, *outer, kContactTolerance);
       if (!t) return unexpected(std::move(t).error());
       e.detail(side < 0 ? names[k].first : names[k].second, *t);
     }
