@@ -37,6 +37,9 @@ PyMethodDef* const engine_method_list[] = {
     &engine_davison_method,
     &engine_astrocartography_method,
     &engine_house_positions_method,
+    &engine_events_method,
+    &engine_prenatal_method,
+    &engine_solar_eclipse_at_method,
 };
 
 struct EngineObject {

@@ -16,21 +16,6 @@
 namespace quorvane::py {
 namespace {
 
-// The zodiac texts alone, into a request (its other fields unused); an
-// unknown text warns as in every chart.
-bool read_zodiac(ModuleState* state, const char* function, PyObject* zodiac_type,
-                 PyObject* ayanamsa, ZodiacChoice* out) {
-  ChartRequest request;
-  if (!read_optional_text(zodiac_type, function, "zodiac_type", &request.zodiac_type) ||
-      !read_optional_text(ayanamsa, function, "ayanamsa", &request.ayanamsa) ||
-      !warn_option_note(state, zodiac_type_note(request.zodiac_type)) ||
-      !warn_option_note(state, ayanamsa_note(request.ayanamsa))) {
-    return false;
-  }
-  *out = ZodiacChoice::from_texts(request.zodiac_type, request.ayanamsa);
-  return true;
-}
-
 struct PlanetReturnArguments : ChartRequestArguments {
   PyObject* body = nullptr;
   PyObject* natal_longitude = nullptr;
@@ -105,26 +90,6 @@ PyObject* engine_returns(PyObject* self, PyObject* args, PyObject* kwargs) {
   }, given.form);
 }
 
-// A list or tuple of str (a str alone is refused, not read letter by letter);
-// a body named twice is kept once, as it would only repeat every pass.
-bool read_body_names(PyObject* value, std::vector<std::string>* out) {
-  static const char kMessage[] = "transit_timeline() argument 'bodies' must be a list of str";
-  if (!PyList_Check(value) && !PyTuple_Check(value)) {
-    PyErr_SetString(PyExc_TypeError, kMessage);
-    return false;
-  }
-  PyRef items = PyRef::steal(PySequence_List(value));
-  if (!items) return false;
-  for (Py_ssize_t i = 0; i < PyList_Size(items.get()); ++i) {
-    std::string name;
-    if (!arg_text(PyList_GetItem(items.get(), i), "transit_timeline", "bodies", &name)) {
-      return false;
-    }
-    if (std::find(out->begin(), out->end(), name) == out->end()) out->push_back(std::move(name));
-  }
-  return true;
-}
-
 struct TransitTimelineArguments : RecordArguments {
   PyObject* natal_chart = nullptr;
   PyObject* start = nullptr;
@@ -161,7 +126,7 @@ PyObject* engine_transit_timeline(PyObject* self, PyObject* args, PyObject* kwar
   if (!read_moment(state, given.start, &start) || !read_moment(state, given.end, &end)) {
     return nullptr;
   }
-  if (given.bodies && given.bodies != Py_None && !read_body_names(given.bodies, &bodies)) {
+  if (given.bodies && given.bodies != Py_None && !read_text_list(given.bodies, "transit_timeline", "bodies", &bodies)) {
     return nullptr;
   }
   if (!read_orb_settings(state, given.orb_settings, &orbs) ||

@@ -1,5 +1,6 @@
 #include "request_args.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "args.hpp"
@@ -158,6 +159,41 @@ bool read_chart_request_tail(ModuleState* state, const char* function,
   }
   return read_moment(state, given.moment, &request->moment) &&
          read_orb_settings(state, given.orb_settings, request);
+}
+
+// The zodiac texts alone, into a request (its other fields unused); an
+// unknown text warns as in every chart.
+bool read_zodiac(ModuleState* state, const char* function, PyObject* zodiac_type,
+                 PyObject* ayanamsa, ZodiacChoice* out) {
+  ChartRequest request;
+  if (!read_optional_text(zodiac_type, function, "zodiac_type", &request.zodiac_type) ||
+      !read_optional_text(ayanamsa, function, "ayanamsa", &request.ayanamsa) ||
+      !warn_option_note(state, zodiac_type_note(request.zodiac_type)) ||
+      !warn_option_note(state, ayanamsa_note(request.ayanamsa))) {
+    return false;
+  }
+  *out = ZodiacChoice::from_texts(request.zodiac_type, request.ayanamsa);
+  return true;
+}
+
+// A list or tuple of str (a str alone is refused, not read letter by letter);
+// a text given twice is kept once, as it would only repeat every answer.
+bool read_text_list(PyObject* value, const char* function, const char* name,
+                    std::vector<std::string>* out) {
+  const std::string message =
+      std::string(function) + "() argument '" + name + "' must be a list of str";
+  if (!PyList_Check(value) && !PyTuple_Check(value)) {
+    PyErr_SetString(PyExc_TypeError, message.c_str());
+    return false;
+  }
+  PyRef items = PyRef::steal(PySequence_List(value));
+  if (!items) return false;
+  for (Py_ssize_t i = 0; i < PyList_Size(items.get()); ++i) {
+    std::string text;
+    if (!arg_text(PyList_GetItem(items.get(), i), function, name, &text)) return false;
+    if (std::find(out->begin(), out->end(), text) == out->end()) out->push_back(std::move(text));
+  }
+  return true;
 }
 
 }  // namespace quorvane::py

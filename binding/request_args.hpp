@@ -9,6 +9,7 @@
 #include "args.hpp"
 #include "module_state.hpp"
 #include "pyref.hpp"
+#include "quorvane/astronomy/body_longitude.hpp"
 #include "quorvane/chart/chart.hpp"
 
 namespace quorvane::py {
@@ -112,5 +113,15 @@ inline bool read_chart_request(ModuleState* state, const char* function,
                                ChartRequest* request) {
   return read_chart_request(state, function, given, opening, request, [] { return true; });
 }
+
+// The zodiac of a search from its two texts (either may be omitted); an
+// unknown text warns (UnknownOptionWarning).
+bool read_zodiac(ModuleState* state, const char* function, PyObject* zodiac_type,
+                 PyObject* ayanamsa, ZodiacChoice* out);
+
+// A list or tuple of str (a str alone is refused, not read letter by letter);
+// repeats are kept once.
+bool read_text_list(PyObject* value, const char* function, const char* name,
+                    std::vector<std::string>* out);
 
 }  // namespace quorvane::py

@@ -350,6 +350,61 @@ class Engine:
         *,
         json: Literal[False] = False,
     ) -> _Record: ...
+    # The sky's events in time order; each a dict with group, kind, bodies,
+    # moment, julian_day, end (a period's end or None), longitudes and
+    # details (by kind; see docs/reference.md "The sky's events").
+    @overload
+    def events(
+        self,
+        start: _Moment,
+        end: _Moment,
+        kinds: Union[Sequence[str], None] = None,
+        bodies: Union[Sequence[str], None] = None,
+        zodiac_type: _ZodiacType = "tropical",
+        ayanamsa: _Ayanamsa = "galcent_0sag",
+        void_of_course: Literal["traditional", "modern"] = "traditional",
+        *,
+        json: Literal[True],
+    ) -> str: ...
+    @overload
+    def events(
+        self,
+        start: _Moment,
+        end: _Moment,
+        kinds: Union[Sequence[str], None] = None,
+        bodies: Union[Sequence[str], None] = None,
+        zodiac_type: _ZodiacType = "tropical",
+        ayanamsa: _Ayanamsa = "galcent_0sag",
+        void_of_course: Literal["traditional", "modern"] = "traditional",
+        *,
+        json: Literal[False] = False,
+    ) -> list[_Record]: ...
+    # The solar eclipse nearest a moment (or an event dict) seen from a place.
+    @overload
+    def solar_eclipse_at(
+        self,
+        moment: Union[_Moment, _JsonObject],
+        latitude: float,
+        longitude: float,
+        height: float = 0.0,
+        *,
+        json: Literal[True],
+    ) -> str: ...
+    @overload
+    def solar_eclipse_at(
+        self,
+        moment: Union[_Moment, _JsonObject],
+        latitude: float,
+        longitude: float,
+        height: float = 0.0,
+        *,
+        json: Literal[False] = False,
+    ) -> _Record: ...
+    # The last lunation, solar eclipse and lunar eclipse before a moment.
+    @overload
+    def prenatal(self, moment: _Moment, *, json: Literal[True]) -> str: ...
+    @overload
+    def prenatal(self, moment: _Moment, *, json: Literal[False] = False) -> _Record: ...
     @overload
     def progressions(
         self,

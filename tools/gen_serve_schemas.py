@@ -46,6 +46,15 @@ def more_samples(engine):
                                                       *south)
     yield "house_positions", engine.house_positions("1990-07-14T12:30Z", *south, None, "G",
                                                     "true")
+    from quorvane.serve import work
+    from quorvane.serve.models import EclipseAtRequest, EventsRequest
+    yield "events", work.events(engine, EventsRequest(
+        start={"local": "2024-03-20 00:00"}, end={"local": "2024-04-10 00:00"},
+        tz="Europe/London"))
+    yield "eclipse_at", work.eclipse_at(engine, EclipseAtRequest(
+        moment="2024-04-08T12:00:00Z", latitude=32.78, longitude=-96.8))
+    yield "eclipse_at", work.eclipse_at(engine, EclipseAtRequest(
+        local="2024-04-08 12:00", place="Paris"))
     for year, date in ((2025, None), (None, "2025-06-01")):
         yield "bazi", q.bazi(calendar, "1990-07-14T12:30Z", south[1], 600, year=year, date=date)
         yield "zi_wei", q.zi_wei(calendar, "1990-07-14T12:30Z", south[1], 600, year=year,
@@ -93,7 +102,7 @@ def main():
         if title in NAMES:
             found.setdefault(NAMES[title], []).append(value)
     for name, value in more_samples(engine):
-        found[name].append(value)
+        found.setdefault(name, []).append(value)
     document = {
         "generator": "tools/gen_serve_schemas.py (run it again after the result dicts change)",
         "schemas": {name: schema_of(values) for name, values in sorted(found.items())},

@@ -20,10 +20,12 @@ from .localtime import to_utc
 from .places import Place
 from .predicting import (composite, davison, directions, planet_return, progressions, returns,
                          solar_return, transit_timeline)
+from .sky_events import events, events_to_ics
 
 __all__ = [
     "__version__", "localtime", "places", "Place", "to_utc", "birth", "natal", "horary",
-    "election", "transit", "astrocartography", "relocate", "to_geojson", "bazi", "zi_wei", "default_engine", "PlaceNotFound",
+    "election", "transit", "astrocartography", "relocate", "to_geojson", "bazi", "zi_wei", "default_engine", "events",
+    "events_to_ics", "PlaceNotFound",
     "LocalTimeError", "NonexistentTimeError", "AmbiguousTimeError", "planet_return",
     "solar_return", "returns", "progressions", "directions", "transit_timeline", "composite",
     "davison",

@@ -149,6 +149,23 @@ class TestAnswers:
         for path, body, result, expected in cases:
             assert without_input(answer(client, path, body, result)) == expected, path
 
+    def test_sky_events_are_the_engine_events_with_local_times(self, client, engine):
+        body = {"start": {"local": "2024-03-20 00:00"}, "end": {"local": "2024-04-10 00:00"},
+                "tz": "America/Chicago", "kinds": ["eclipses", "lunations"]}
+        data = answer(client, "/api/events", body, "events")
+        expected = engine.events("2024-03-20T05:00:00Z", "2024-04-10T05:00:00Z",
+                                 kinds=["eclipses", "lunations"])
+        assert [{k: v for k, v in e.items() if k != "local_time"} for e in data["events"]] == \
+            expected
+        assert data["events"][-1]["local_time"].endswith("-05:00")
+        at = {"moment": "2024-04-08T12:00:00Z", "latitude": 32.78, "longitude": -96.8}
+        local = answer(client, "/api/eclipse-at", at, "eclipse_at")
+        expected = engine.solar_eclipse_at(at["moment"], 32.78, -96.8)
+        assert local["C2"].pop("local_time").startswith("2024-04-08T18:40")  # no zone: UTC
+        for key in ("C1", "maximum", "C3", "C4"):
+            local[key].pop("local_time")
+        assert without_input(local) == expected
+
     def test_local_hours_of_elections_follow_the_clocks_of_the_place(self, client, engine):
         # Berlin's clocks go forward at 01:00 UTC on the last Sunday of March.
         span = {"start": {"moment": "2025-03-29T00:00:00Z", "tz": "Europe/Berlin"},
@@ -232,6 +249,8 @@ class TestRefusals:
         ("/api/elections", {"start": {"moment": "2025-01-01T00:00Z"},
                             "end": {"moment": "2025-05-01T00:00Z"}, "latitude": 0,
                             "longitude": 0}, "at most 92 days"),
+        ("/api/events", {"start": {"moment": "2025-01-01T00:00Z"},
+                         "end": {"moment": "2026-03-01T00:00Z"}}, "at most 400 days"),
         ("/api/time-lords", dict(BIRTH, start={"moment": "2000-01-01T00:00Z"},
                                  end={"moment": "1999-01-01T00:00Z"}), "end is before"),
         ("/api/chart", {"local": "2021-03-28 02:30", "tz": "Europe/Berlin", "latitude": 52.5,

@@ -1,5 +1,5 @@
 """The service's page in a real browser: type a birth, find its wheel and
-its planets, then its transits."""
+its planets, then its transits; list a month of the sky's events."""
 import pytest
 
 pytest.importorskip("fastapi")
@@ -42,5 +42,31 @@ def test_birth_wheel_tables_and_transits(server, de440, tmp_path):
         driver.save_screenshot(str(tmp_path / "page.png"))
         assert (tmp_path / "page.png").stat().st_size > 10_000
         assert driver.find_element(By.ID, "transit-message").text == ""
+    finally:
+        driver.quit()
+
+
+def test_sky_events_of_a_month_in_the_visitors_zone(server, de440):
+    from selenium.webdriver.common.by import By
+
+    driver = page.browser()
+    try:
+        driver.get(server.url)
+        page.wait_for(driver, "body[data-ready]")
+        zone = driver.execute_script("return Intl.DateTimeFormat().resolvedOptions().timeZone")
+        driver.find_element(By.ID, "tab-sky").click()
+        driver.execute_script("document.querySelector('#sky-form input[name=month]').value"
+                              " = '2024-04'")
+        driver.find_element(By.CSS_SELECTOR, "#sky-form button[type=submit]").click()
+        rows = page.wait_for(driver, "#sky-events tbody tr")
+        import quorvane
+        expected = quorvane.events("2024-04-01 00:00", "2024-05-01 00:00", tz=zone,
+                                   engine=q.Engine([de440]),
+                                   kinds=["eclipses", "lunations", "ingresses", "stations",
+                                          "phenomena"])["events"]
+        shown = [[c.text for c in r.find_elements(By.TAG_NAME, "td")] for r in rows]
+        assert [s[0] for s in shown] == [e["local_time"][:16].replace("T", " ") for e in expected]
+        assert any(s[1] == "total solar eclipse" for s in shown)
+        assert driver.find_element(By.ID, "sky-message").text == ""
     finally:
         driver.quit()

@@ -5,86 +5,12 @@
 #include <map>
 
 #include "quorvane/astronomy/sampled_track.hpp"
+#include "quorvane/predictive/body_tracks.hpp"
 #include "quorvane/time/moment_record.hpp"
 #include "quorvane/zodiac/zodiac.hpp"
 
 namespace quorvane {
 namespace {
-
-// Within this elongation (degrees) the deflection of light by the Sun
-// changes faster than a daily track follows (up to arcseconds at the limb),
-// so moments found there are made exact on the positions themselves.
-constexpr double kGlareDegrees = 4.0;
-
-struct BodyTrack {
-  std::string name;
-  int32_t code;
-  const SampledTrack* track;
-  const SampledTrack* sun;  // null for the Sun itself
-  const LongitudeSource* source;
-  std::vector<Station> stations;
-};
-
-// The moment of `crossing` of `value` made exact near the Sun; elsewhere
-// the track's own moment is already far inside the tolerance.
-Expected<double, EngineError> in_glare_exact(const BodyTrack& body, const Crossing& crossing,
-                                             double value) {
-  const double t = crossing.jd;
-  if (!body.sun || std::fabs(signed_difference(normalize_degrees(body.sun->at(t)),
-                                               normalize_degrees(body.track->at(t)))) > kGlareDegrees) {
-    return t;
-  }
-  const auto offset = [&](double jd) -> Expected<double, EngineError> {
-    auto longitude = body.source->longitude(body.code, jd);
-    if (!longitude) return unexpected(std::move(longitude).error());
-    return signed_difference(*longitude, normalize_degrees(value));
-  };
-  // The track is off by arcseconds at most, so two Newton steps at its
-  // speed land far inside the tolerance.
-  const double speed = body.track->speed(t);
-  if (std::fabs(speed) < 1e-3) return t;
-  double jd = t;
-  for (int step = 0; step < 2; ++step) {
-    auto off = offset(jd);
-    if (!off) return unexpected(std::move(off).error());
-    jd -= *off / speed;
-  }
-  return jd;
-}
-
-Expected<std::vector<Crossing>, EngineError> crossings(const BodyTrack& body, double value,
-                                                       double start, double end) {
-  std::vector<Crossing> found = body.track->crossings(value, start, end, body.stations);
-  for (Crossing& c : found) {
-    auto exact = in_glare_exact(body, c, value);
-    if (!exact) return unexpected(std::move(exact).error());
-    c.jd = std::clamp(*exact, start, end);
-  }
-  return found;
-}
-
-// The tracks of the asked bodies, sampled in groups of equal step so that
-// bodies of one group share each moment's Earth orientation.
-Expected<std::vector<SampledTrack>, EngineError> sample_bodies(const LongitudeSource& source,
-                                                               const std::vector<int32_t>& codes,
-                                                               double from, double to,
-                                                               std::vector<size_t>& slot) {
-  std::map<double, std::vector<size_t>> groups;  // step -> indices into codes
-  for (size_t i = 0; i < codes.size(); ++i) groups[sampling_step(codes[i])].push_back(i);
-  std::vector<SampledTrack> out;
-  slot.assign(codes.size(), 0);
-  for (const auto& [step, members] : groups) {
-    std::vector<int32_t> group_codes;
-    for (size_t i : members) group_codes.push_back(codes[i]);
-    auto tracks = sample_tracks(source, group_codes, from, to, step);
-    if (!tracks) return unexpected(std::move(tracks).error());
-    for (size_t k = 0; k < members.size(); ++k) {
-      slot[members[k]] = out.size();
-      out.push_back(std::move((*tracks)[k]));
-    }
-  }
-  return out;
-}
 
 // The orb the aspect rule allows this pair for one aspect: asked at the
 // aspect's exact angle. None when an earlier, wider aspect of the table
@@ -105,9 +31,9 @@ Expected<std::optional<double>, EngineError> allowed_orb(const OrbSettings& sett
 Expected<Ok, EngineError> passes(const BodyTrack& body, const std::string& natal,
                                  const AspectKind& aspect, double target, double orb, double start,
                                  double end, std::vector<AspectPass>& out) {
-  auto lower = crossings(body, target - orb, start, end);
+  auto lower = track_crossings(body, target - orb, start, end);
   if (!lower) return unexpected(std::move(lower).error());
-  auto upper = crossings(body, target + orb, start, end);
+  auto upper = track_crossings(body, target + orb, start, end);
   if (!upper) return unexpected(std::move(upper).error());
   std::vector<Crossing> edges = std::move(lower).value();
   edges.insert(edges.end(), upper->begin(), upper->end());
@@ -117,7 +43,7 @@ Expected<Ok, EngineError> passes(const BodyTrack& body, const std::string& natal
   bool inside =
       std::fabs(signed_difference(normalize_degrees(body.track->at(start)), target)) <= orb;
   if (!inside && edges.empty()) return Ok{};
-  auto hits = crossings(body, target, start, end);
+  auto hits = track_crossings(body, target, start, end);
   if (!hits) return unexpected(std::move(hits).error());
   const auto open = [&](std::optional<double> enters) {
     AspectPass pass;
@@ -146,22 +72,6 @@ Expected<Ok, EngineError> passes(const BodyTrack& body, const std::string& natal
         out[k].exact.push_back(hit.jd);
         break;
       }
-    }
-  }
-  return Ok{};
-}
-
-Expected<Ok, EngineError> ingresses(const BodyTrack& body, const std::vector<double>& boundaries,
-                                    bool houses, double start, double end,
-                                    std::vector<Ingress>& out) {
-  const int n = static_cast<int>(boundaries.size());
-  for (int i = 0; i < n; ++i) {
-    auto found = crossings(body, boundaries[static_cast<size_t>(i)], start, end);
-    if (!found) return unexpected(std::move(found).error());
-    for (const Crossing& c : *found) {
-      // Moving forward through boundary i enters region i; backward, the one before.
-      const int region = c.direct ? i : (i + n - 1) % n;
-      out.push_back({body.name, houses ? region + 1 : region, !c.direct, c.jd});
     }
   }
   return Ok{};
@@ -302,7 +212,7 @@ Expected<TransitTimeline, EngineError> transit_timeline(const KernelSet& kernels
     }
     for (const auto& [boundaries, houses] :
          {std::pair{&sign_starts, false}, std::pair{&cusps, true}}) {
-      auto done = ingresses(body, *boundaries, houses, request.start, request.end,
+      auto done = boundary_ingresses(body, *boundaries, houses, request.start, request.end,
                             houses ? timeline.house_ingresses : timeline.sign_ingresses);
       if (!done) return unexpected(std::move(done).error());
     }

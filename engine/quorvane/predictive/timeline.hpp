@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "quorvane/astronomy/body_longitude.hpp"
+#include "quorvane/predictive/body_tracks.hpp"
 #include "quorvane/base/error.hpp"
 #include "quorvane/base/expected.hpp"
 #include "quorvane/records/json.hpp"
@@ -40,13 +41,6 @@ struct AspectPass {
   std::optional<double> enters;  // none: already within orb at the start
   std::vector<double> exact;
   std::optional<double> leaves;  // none: still within orb at the end
-};
-
-struct Ingress {
-  std::string body;
-  int index = 0;  // sign 0-11, or house 1-12
-  bool retrograde = false;
-  double jd = 0.0;
 };
 
 struct StationMoment {

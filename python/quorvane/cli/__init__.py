@@ -6,6 +6,8 @@
     quorvane transit "2025-01-01 00:00" --place London --natal @natal.json
     quorvane astrocartography "1990-07-14 08:30" --place "New York" --geojson lines.json
     quorvane place Springfield
+    quorvane events 2026 --kinds eclipses,lunations --place London --ics sky.ics
+    quorvane eclipse 2026-08-12 --place Madrid
 
 A readable table by default, `--json` for the exact dict. Each group of
 subcommands is a module of its own (`charts`, `ephemeris`, `predictive`)
@@ -21,14 +23,14 @@ import warnings
 import quorvane_engine
 
 from ..serve import command as serve_command
-from . import charts, doctor, ephemeris, mapping, pictures, predictive
+from . import charts, doctor, ephemeris, mapping, pictures, predictive, sky
 from ..options import UNKNOWN_OPTION, refuse_unknown_options, unknown_option
 from .common import (BAD_INPUT, ENGINE_FAILED, EPILOG, NOT_AVAILABLE, OK, PROG, Failure,
                      Parser)
 from .tables import text_lines
 
 COMMANDS = {**charts.COMMANDS, **ephemeris.COMMANDS, **predictive.COMMANDS,
-            **mapping.COMMANDS, **doctor.COMMANDS, "serve": serve_command.run}
+            **mapping.COMMANDS, **doctor.COMMANDS, **sky.COMMANDS, "serve": serve_command.run}
 
 
 def build_parser() -> argparse.ArgumentParser:
@@ -43,6 +45,7 @@ def build_parser() -> argparse.ArgumentParser:
     ephemeris.add_commands(commands)
     predictive.add_commands(commands)
     mapping.add_commands(commands)
+    sky.add_commands(commands)
     doctor.add_commands(commands)
     sub = commands.add_parser("serve", help="the chart service over HTTP, with a page at /",
                               description="the chart service over HTTP, with a page at /")

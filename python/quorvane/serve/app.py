@@ -31,8 +31,9 @@ from quorvane.places import search as search_places
 from quorvane.serve import limits, pictures, schemas, work
 from quorvane.serve.models import (
     AstrocartographyRequest, BaziRequest, BiWheelRequest, ChartRequest, DerivedRequest,
-    ElectionRequest, ElectionsRequest, HoraryRequest, HousePositionsRequest, MapRequest,
-    SynastryRequest, TimeLordsRequest, TransitRequest, WheelRequest, ZiWeiRequest)
+    EclipseAtRequest, ElectionRequest, ElectionsRequest, EventsRequest, HoraryRequest,
+    HousePositionsRequest, MapRequest, SynastryRequest, TimeLordsRequest, TransitRequest,
+    WheelRequest, ZiWeiRequest)
 
 STATIC = pathlib.Path(__file__).with_name("static")
 # How `quorvane serve` hands the kernel paths to worker processes, which
@@ -195,6 +196,10 @@ def create_app(kernels: Optional[Sequence[str]] = None, threads: int = THREADS) 
          "astrocartography", "Where on Earth each body is angular: lines, parans, local space")
     post("/api/house-positions", HousePositionsRequest, work.house_positions, "house_positions",
          "The fractional house of each body, from its place on the sphere")
+    post("/api/events", EventsRequest, work.events, "events",
+         "The sky's events over a span, with local times")
+    post("/api/eclipse-at", EclipseAtRequest, work.eclipse_at, "eclipse_at",
+         "A solar eclipse seen from a place: contacts, maximum, magnitude")
 
     def picture(path: str, model, draw, summary: str):
         def endpoint_for(encode, media_type):

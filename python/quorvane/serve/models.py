@@ -223,3 +223,33 @@ class HousePositionsRequest(Birth):
 class MapRequest(AstrocartographyRequest):
     size: int = Field(1200, ge=400, le=2400, description="width, in pixels")
     theme: Literal["light", "dark"] = "light"
+
+
+MovingBody = Literal["Sun", "Moon", "Mercury", "Venus", "Mars", "Jupiter", "Saturn", "Uranus",
+                     "Neptune", "Pluto"]
+EventGroup = Literal["eclipses", "lunations", "ingresses", "stations", "void_of_course",
+                     "aspects", "phenomena"]
+
+
+class EventsRequest(Strict):
+    start: When = Field(description="when the span starts")
+    end: When = Field(description="when the span ends, at most "
+                                  f"{limits.MAX_EVENT_DAYS} days later")
+    tz: Optional[str] = Field(None, max_length=TEXT, examples=["Europe/London"],
+                              description="IANA zone of the events' local times (default: "
+                                          "the start's zone, else UTC)")
+    kinds: Optional[list[EventGroup]] = Field(None, min_length=1, max_length=7,
+                                              description="groups of events (default all)")
+    bodies: Optional[list[MovingBody]] = Field(
+        None, min_length=1, max_length=10,
+        description="bodies of ingresses, stations, aspects and phenomena (default all ten)")
+    zodiac_type: Literal["tropical", "sidereal"] = "tropical"
+    ayanamsa: Ayanamsa = Field("galcent_0sag", description="ayanamsa of the sidereal zodiac")
+    void_of_course: Literal["traditional", "modern"] = Field(
+        "traditional", description="bodies the Moon's last aspect counts: the seven planets, "
+                                   "or the ten")
+
+
+class EclipseAtRequest(Birth):
+    height: float = Field(0.0, ge=-500, le=10000, allow_inf_nan=False,
+                          description="metres above the WGS 84 ellipsoid")

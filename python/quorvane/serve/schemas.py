@@ -54,6 +54,14 @@ INPUTS = {
     "elections": {"type": "object", "properties": {"start": RESOLVED, "end": RESOLVED},
                   "required": ["start", "end"]},
 }
+# A span's end of the sky's events: a moment in a zone, no place.
+MOMENT_ONLY = dict(RESOLVED, properties=dict(RESOLVED["properties"], latitude=NULLABLE_NUMBER,
+                                             longitude=NULLABLE_NUMBER))
+INPUTS["events"] = {"type": "object",
+                    "properties": {"start": MOMENT_ONLY, "end": MOMENT_ONLY,
+                                   "timezone": {"type": "string",
+                                                "description": "zone of the local times"}},
+                    "required": ["start", "end", "timezone"]}
 PLACES = {"type": "array", "items": PLACE}
 
 

@@ -11,13 +11,14 @@ from zoneinfo import ZoneInfo
 
 import quorvane_engine
 
+from quorvane import sky_events
 from quorvane.options import chart_options, zodiac_options
 from quorvane.serve import limits
 from quorvane.serve.inputs import period_at, resolve, sky
 from quorvane.serve.models import (
-    AstrocartographyRequest, BaziRequest, ChartRequest, DerivedRequest, ElectionRequest, ElectionsRequest,
-    HoraryRequest, HousePositionsRequest, Natal, SynastryRequest, TimeLordsRequest, TransitRequest,
-    ZiWeiRequest)
+    AstrocartographyRequest, BaziRequest, ChartRequest, DerivedRequest, EclipseAtRequest,
+    ElectionRequest, ElectionsRequest, EventsRequest, HoraryRequest, HousePositionsRequest, Natal,
+    SynastryRequest, TimeLordsRequest, TransitRequest, ZiWeiRequest)
 
 
 class Encoded(bytes):
@@ -194,3 +195,35 @@ def house_positions(engine, request: HousePositionsRequest) -> Encoded:
     return with_input(engine.house_positions(at["utc"], at["latitude"], at["longitude"],
                                              request.bodies, request.house_system,
                                              request.house_obliquity, json=True), at)
+
+
+def when_text(when) -> tuple[str, object]:
+    return (when.local if when.local is not None else when.moment), when.tz
+
+
+def events(engine, request: EventsRequest) -> dict:
+    (start, start_tz), (end, end_tz) = when_text(request.start), when_text(request.end)
+    zone = request.tz or start_tz or end_tz
+    first = sky_events.resolve_moment(start, start_tz or zone)
+    last = sky_events.resolve_moment(end, end_tz or zone)
+    period(first, last, limits.MAX_EVENT_DAYS, "events")
+    bodies = [b for b in request.bodies] if request.bodies else None
+    found = engine.events(first["utc"], last["utc"], kinds=request.kinds, bodies=bodies,
+                          zodiac_type=request.zodiac_type, ayanamsa=request.ayanamsa,
+                          void_of_course=request.void_of_course)
+    local_zone = sky_events.zone_of(zone)
+    for event in found:
+        event["local_time"] = sky_events.local(event["moment"], local_zone)
+        if event["end"]:
+            event["end"]["local_time"] = sky_events.local(event["end"]["moment"], local_zone)
+    return {"input": {"start": first, "end": last, "timezone": zone or "UTC"}, "events": found}
+
+
+def eclipse_at(engine, request: EclipseAtRequest) -> dict:
+    at = resolve(request)
+    local = engine.solar_eclipse_at(at["utc"], at["latitude"], at["longitude"], request.height)
+    zone = sky_events.zone_of(at["timezone"])
+    for key in ("C1", "C2", "maximum", "C3", "C4"):
+        if local[key]:
+            local[key]["local_time"] = sky_events.local(local[key]["moment"], zone)
+    return {"input": at, **local}

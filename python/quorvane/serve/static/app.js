@@ -290,6 +290,51 @@ $("#map-form").addEventListener("submit", async (event) => {
   }
 });
 
+// ------------------------------------------------------------ sky events
+
+const eventNames = {
+  new_moon: "New Moon", first_quarter: "First quarter", full_moon: "Full Moon",
+  last_quarter: "Last quarter", march_equinox: "March equinox", june_solstice: "June solstice",
+  september_equinox: "September equinox", december_solstice: "December solstice",
+  void_of_course: "Moon void of course",
+};
+
+function eventTitle(e) {
+  const d = e.details;
+  if (eventNames[e.kind]) return eventNames[e.kind];
+  if (e.kind === "ingress") return `${e.bodies[0]} ${d.retrograde ? "re-enters" : "enters"} ${d.sign}`;
+  if (e.kind.endsWith("_station")) return `${e.bodies[0]} stations ${e.kind.split("_")[0]}`;
+  if (e.group === "aspects") return `${e.bodies[0]} ${d.aspect.toLowerCase()} ${e.bodies[1]}`;
+  if (e.kind.endsWith("_eclipse")) return `${d.type} ${e.kind.replace("_", " ")}`;
+  return `${e.bodies[0]} ${e.kind.replaceAll("_", " ")}`;
+}
+
+// The wall time of an event's local_time (ISO with the visitor's offset).
+const wall = (text) => text.slice(0, 16).replace("T", " ");
+
+$("#sky-form").addEventListener("submit", async (event) => {
+  event.preventDefault();
+  const message = $("#sky-message");
+  message.textContent = "";
+  try {
+    const [year, month] = event.target.month.value.split("-").map(Number);
+    const next = month === 12 ? `${year + 1}-01` : `${year}-${String(month + 1).padStart(2, "0")}`;
+    const tz = Intl.DateTimeFormat().resolvedOptions().timeZone || "UTC";
+    const kinds = event.target.kinds.value;
+    const body = {start: {local: `${event.target.month.value}-01 00:00`},
+                  end: {local: `${next}-01 00:00`}, tz};
+    if (kinds) body.kinds = kinds.split(",");
+    const found = await api("/api/events", body);
+    $("#sky-summary").textContent = `${found.events.length} events, times in ${tz}`;
+    fill($("#sky-events"), ["time", "event", "until"],
+         found.events.map((e) => [wall(e.local_time), eventTitle(e),
+                                  e.end ? wall(e.end.local_time) : ""]));
+    $("#sky-result").hidden = false;
+  } catch (error) {
+    message.textContent = error.message;
+  }
+});
+
 // Today, now, in the transit form; the features of this build.
 (async () => {
   const form = $("#transit-form");
@@ -297,6 +342,7 @@ $("#map-form").addEventListener("submit", async (event) => {
   for (const field of [form.date, form.time]) {
     field.addEventListener("input", () => { form.dataset.edited = "1"; });
   }
+  $("#sky-form").month.value = new Date().toISOString().slice(0, 7);
   try {
     features = (await api("/api/about")).features;
   } catch (error) { features = {}; }
