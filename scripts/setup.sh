@@ -26,4 +26,7 @@ fi
 .venv/bin/python -m pip install -q --upgrade pip
 .venv/bin/python -m pip install -q scikit-build-core ninja cmake
 .venv/bin/python -m pip install -q --no-build-isolation '.[test,data,places,draw,serve]'
+# The place database, built now so that the first chart by a place name
+# does not wait for it.
+.venv/bin/python -c "from quorvane import gazetteer; gazetteer.ensure(gazetteer.database_path())"
 echo "quorvane_engine is installed in .venv"

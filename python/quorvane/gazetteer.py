@@ -274,3 +274,4 @@ def at(path: str) -> Gazetteer:
 def default() -> Gazetteer:
     """The gazetteer of the installed data in the cache folder."""
     return at(database_path())
+

@@ -122,7 +122,7 @@ def nearest(latitude: float, longitude: float) -> Place:
     # Boxes that grow until one holds a place; the nearest may still be
     # outside that box, in a corner's reach, so one last box is as wide as
     # the distance found.
-    for half in (0.1, 0.5, 2.0, 8.0, 32.0, 180.0):
+    for half in (0.1, 0.5, 2.0, 8.0, 32.0, 64.0, 180.0):
         ranks = in_box(source, latitude, longitude, half, half)
         if ranks:
             break

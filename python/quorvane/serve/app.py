@@ -26,6 +26,7 @@ from fastapi.exceptions import RequestValidationError
 from fastapi.responses import FileResponse, JSONResponse, Response
 from fastapi.staticfiles import StaticFiles
 
+from quorvane import gazetteer
 from quorvane.places import search as search_places
 from quorvane.serve import limits, pictures, schemas, work
 from quorvane.serve.models import (
@@ -38,6 +39,9 @@ STATIC = pathlib.Path(__file__).with_name("static")
 # uvicorn starts by importing the factory below.
 KERNELS_VARIABLE = "QUORVANE_SERVE_KERNELS"
 THREADS = 8
+# Searches of the place database have threads of their own, so that a page
+# typing ahead never waits behind charts, nor charts behind it.
+PLACE_THREADS = 4
 
 
 class Refused(Exception):
@@ -92,10 +96,12 @@ class Service:
     def __init__(self, kernels: Sequence[str], threads: int = THREADS):
         self.engine = quorvane_engine.Engine(list(kernels))
         self.pool = ThreadPoolExecutor(threads, thread_name_prefix="quorvane")
+        self.place_pool = ThreadPoolExecutor(PLACE_THREADS, thread_name_prefix="places")
 
     async def answer(self, compute: Callable[[], object], encode=as_json,
-                     media_type="application/json") -> Response:
-        future = asyncio.get_running_loop().run_in_executor(self.pool, encoded, compute, encode)
+                     media_type="application/json", pool=None) -> Response:
+        future = asyncio.get_running_loop().run_in_executor(pool or self.pool, encoded, compute,
+                                                            encode)
         try:
             body, computing, encoding = await asyncio.wait_for(future, limits.DEADLINE_SECONDS)
         except asyncio.TimeoutError:
@@ -108,6 +114,7 @@ class Service:
 
     def close(self):
         self.pool.shutdown(wait=False, cancel_futures=True)
+        self.place_pool.shutdown(wait=False, cancel_futures=True)
 
 
 def validation_message(errors) -> tuple[int, str]:
@@ -208,7 +215,8 @@ def create_app(kernels: Optional[Sequence[str]] = None, threads: int = THREADS) 
         def search():
             return [p.as_dict() for p in search_places(q, limit)]
 
-        return await holder["service"].answer(search)
+        service = holder["service"]
+        return await service.answer(search, pool=service.place_pool)
 
     @app.get("/api/about", summary="Version, kernels and the limits of a request")
     async def about():
@@ -228,14 +236,12 @@ def create_app(kernels: Optional[Sequence[str]] = None, threads: int = THREADS) 
 
 
 def warm_places(ready: threading.Event):
-    """Build the place index now rather than on the first search: it takes
-    tens of seconds on a busy machine, past the deadline of a request.
-    Larger places first (a known name stops there), then all of them (a
-    name found nowhere walks both). Searches wait while it builds."""
+    """Open the place database now rather than on the first search, and
+    build it if the setup script has not: that takes tens of seconds on a
+    busy machine, past the deadline of a request."""
     try:
-        search_places("London", 1)
-        search_places("no such place at all", 1)
-    except (ImportError, ValueError):
+        gazetteer.ensure(gazetteer.database_path())
+    except (ImportError, OSError):
         pass
     ready.set()
 

@@ -20,7 +20,10 @@ PLACE = {
                    "latitude": {"type": "number"}, "longitude": {"type": "number"},
                    "timezone": {"type": "string", "description": "IANA zone"},
                    "population": {"type": "integer"}, "admin1_code": {"type": "string"},
-                   "geonameid": {"type": "integer"}},
+                   "geonameid": {"type": "integer"},
+                   "match": {"enum": ["name", "prefix", "near"],
+                             "description": "a whole name, a name that starts with the text, "
+                                            "or one a letter off it"}},
     "required": ["name", "country", "country_code", "admin1", "latitude", "longitude",
                  "timezone", "population", "admin1_code", "geonameid"],
 }
