@@ -117,9 +117,7 @@ def find(name: str) -> Place:
                     + "? Otherwise give latitude and longitude")
     else:
         message += "give latitude and longitude"
-    error = PlaceNotFound(message)
-    error.suggestions = found
-    raise error
+    raise PlaceNotFound(message, found)
 
 
 def parsed(name) -> tuple[str, list[str]]:
