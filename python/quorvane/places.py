@@ -45,6 +45,9 @@ LETTERS = "abcdefghijklmnopqrstuvwxyz -'."
 # Texts shorter than this are not corrected: one letter off two or three
 # letters is most of the world.
 NEAR_MISS_CHARS = 4
+# Nor texts longer than this: the variants of a long text are many, and
+# names that long are pasted, not typed.
+NEAR_MISS_MAX_CHARS = 64
 
 
 @dataclasses.dataclass(frozen=True)
@@ -180,6 +183,9 @@ fold_query = gazetteer.fold_name
 
 
 def query(name: str) -> tuple[str, list[str]]:
+    # Lone surrogates cannot be stored as UTF-8: they become U+FFFD, which
+    # no name holds, so such a text is simply not found.
+    name = name.encode("utf-8", "surrogatepass").decode("utf-8", "replace")
     name, *rest = name.split(",")
     return fold_query(name), [q for q in map(fold_query, rest) if q]
 
@@ -222,7 +228,7 @@ def ranked(source, key, qualifiers) -> dict[int, str]:
 
 
 def near_misses(source, key, qualifiers, limit):
-    if len(key) < NEAR_MISS_CHARS:
+    if not NEAR_MISS_CHARS <= len(key) <= NEAR_MISS_MAX_CHARS:
         return []
     where, extra = narrowed(qualifiers)
     rows = source.rows(
