@@ -89,9 +89,9 @@ def search(name: str, limit: int = 10) -> list[Place]:
     Text after a comma narrows the search to a region or country, by name
     or code: "Springfield, IL", "Paris, France", "Paris, US".
     """
-    key, qualifiers = parsed(name)
-    if limit < 1:
+    if isinstance(name, str) and limit < 1:
         return []
+    key, qualifiers = parsed(name)
     source = gazetteer.default()
     found = ranked(source, key, qualifiers)
     if len(found) < limit:

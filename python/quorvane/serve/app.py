@@ -208,7 +208,8 @@ def create_app(kernels: Optional[Sequence[str]] = None, threads: int = THREADS) 
     picture("/api/astrocartography-map", MapRequest, pictures.map_svg,
             "The astrocartography world map")
 
-    @app.get("/api/places", summary="Places whose name starts with or matches the text",
+    @app.get("/api/places",
+             summary="Places for a text: whole names and beginnings, then near spellings",
              responses=schemas.responses("places"), response_class=JSONResponse)
     async def places(q: str = Query(min_length=1, max_length=limits.MAX_QUERY_CHARS),
                      limit: int = Query(10, ge=1, le=limits.MAX_PLACES)):
