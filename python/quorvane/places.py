@@ -3,6 +3,7 @@ any coordinates, offline.
 
     search("Lond")                   # London first: names that start so, most people first
     search("New Yrok")               # New York City: a near miss, one letter off
+    search("Vegas")                  # Las Vegas: a word inside a name
     find("Paris")                    # Paris, France
     find("Springfield, Illinois")    # a region or country after a comma
     nearest(48.85, 2.35)             # Paris
@@ -22,13 +23,14 @@ from __future__ import annotations
 import dataclasses
 import json
 import math
+import re
 
 from . import gazetteer
 from .errors import PlaceNotFound
 
 # Whole names and names that start with the text, by population, then
-# names one letter off it.
-MATCHES = ("name", "prefix", "near")
+# names with a word that starts so, then names one letter off it.
+MATCHES = ("name", "prefix", "word", "near")
 # How much a whole name and a main name (rather than an alternate one:
 # another language, an old spelling) count for beside population, in a
 # search: "Alma" gives Almaty (two million) before Alma, Quebec (thirty
@@ -42,6 +44,8 @@ SUGGESTIONS = 5
 # Letters a near miss may have dropped: Latin ones; the text's own letters
 # are added to them.
 LETTERS = "abcdefghijklmnopqrstuvwxyz -'."
+# Where FTS5's default tokenizer splits words: anything but letters and digits.
+WORD_SPLIT = re.compile(r"[^\w]+|_")
 # Texts shorter than this are not corrected: one letter off two or three
 # letters is most of the world.
 NEAR_MISS_CHARS = 4
@@ -56,7 +60,8 @@ class Place:
     (the state's name in the United States, "" elsewhere, where the index
     has only a code), coordinates in degrees (north and east positive) and
     IANA time zone. `match` says how a search found it: "name" (a whole
-    name), "prefix" (a name that starts with the text) or "near" (a name
+    name), "prefix" (a name that starts with the text), "word" (a name
+    with words that start so: "York" in New York City) or "near" (a name
     one letter off: dropped, doubled, swapped or wrong); it is not part of
     the place's identity."""
     name: str
@@ -84,7 +89,8 @@ def search(name: str, limit: int = 10) -> list[Place]:
     """Places for `name` (at most `limit`): those called so and those whose
     name starts so, by population (a whole name counting for five times
     its people, a main name for thirty times those of an alternate one), then
-    those one letter off it. `Place.match` says which each is.
+    those with a name whose words start so, then those one letter off it.
+    `Place.match` says which each is.
 
     Text after a comma narrows the search to a region or country, by name
     or code: "Springfield, IL", "Paris, France", "Paris, US".
@@ -94,6 +100,9 @@ def search(name: str, limit: int = 10) -> list[Place]:
     key, qualifiers = parsed(name)
     source = gazetteer.default()
     found = ranked(source, key, qualifiers)
+    if len(found) < limit:
+        for rank in word_matches(source, key, qualifiers, limit + len(found)):
+            found.setdefault(rank, "word")
     if len(found) < limit:
         for rank in near_misses(source, key, qualifiers, limit + len(found)):
             found.setdefault(rank, "near")
@@ -225,6 +234,22 @@ def ranked(source, key, qualifiers) -> dict[int, str]:
             best[rank] = (weight, "name" if whole else "prefix")
     order = sorted(best, key=lambda r: (-best[r][0], r))
     return {rank: best[rank][1] for rank in order}
+
+
+def word_matches(source, key, qualifiers, limit):
+    """Places with a word in one of their names for each word of `key`,
+    the last one begun: "york" finds New York City, "las veg" Las Vegas.
+    Nothing where this SQLite has no FTS5."""
+    words = [w for w in WORD_SPLIT.split(key) if w]
+    if not words or not source.rows(
+            "SELECT 1 FROM sqlite_master WHERE name = 'words'"):
+        return []
+    match = " ".join('"' + w.replace('"', '""') + '"' for w in words) + "*"
+    where, extra = narrowed(qualifiers)
+    rows = source.rows(
+        "SELECT w.rowid, p.population FROM words w JOIN place p ON p.rank = w.rowid "
+        f"WHERE words MATCH ?{where} ORDER BY w.rowid LIMIT ?", [match, *extra, CANDIDATES])
+    return [r for r, _ in sorted(rows, key=lambda r: (-r[1], r[0]))][:limit]
 
 
 def near_misses(source, key, qualifiers, limit):

@@ -21,9 +21,10 @@ PLACE = {
                    "timezone": {"type": "string", "description": "IANA zone"},
                    "population": {"type": "integer"}, "admin1_code": {"type": "string"},
                    "geonameid": {"type": "integer"},
-                   "match": {"enum": ["name", "prefix", "near"],
+                   "match": {"enum": ["name", "prefix", "word", "near"],
                              "description": "a whole name, a name that starts with the text, "
-                                            "or one a letter off it"}},
+                                            "a name with a word that does, or a name one "
+                                            "letter off it"}},
     "required": ["name", "country", "country_code", "admin1", "latitude", "longitude",
                  "timezone", "population", "admin1_code", "geonameid"],
 }
