@@ -4,6 +4,7 @@ misses, and building it safely (processes at once, a damaged file)."""
 import math
 import os
 import random
+import re
 import subprocess
 import sys
 
@@ -68,6 +69,33 @@ def test_best_match_is_the_most_populous_place_of_that_name(cities):
         if (found.geonameid, found.match) != (expected["geonameid"], "name"):
             wrong.append((text, found.label, expected["name"]))
     assert wrong == []
+
+
+def test_words_inside_names(cities):
+    """A later word of a random city's name, begun: the places found for
+    it by their words hold a name with a word that starts so, most
+    populous first, and the city itself is found unless as many more
+    populous ones are."""
+    by_id = {c["geonameid"]: c for c in cities}
+    pick = random.Random(77)
+    tried = 0
+    for city in pick.sample(cities, 3000):
+        words = places.fold_query(city["name"]).split()
+        if len(words) < 2 or not words[-1].isalpha() or len(words[-1]) < 4:
+            continue
+        text, tried = words[-1][:pick.randrange(3, len(words[-1]) + 1)], tried + 1
+        found = places.search(text, 50)
+        worded = [p for p in found if p.match == "word"]
+        for place in worded:
+            names = [places.fold_query(n) for n in [place.name, *by_id[place.geonameid]
+                                                    ["alternatenames"]]]
+            assert any(w.startswith(text) for n in names for w in re.split(r"\W+", n)), \
+                (text, place)
+        assert [p.population for p in worded] == sorted((p.population for p in worded),
+                                                        reverse=True)
+        if len(found) < 50:
+            assert city["geonameid"] in {p.geonameid for p in found}, (text, city["name"])
+    assert tried > 300
 
 
 def test_nearest_is_the_closest_city_of_all(cities):
