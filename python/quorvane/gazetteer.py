@@ -34,7 +34,7 @@ import unicodedata
 
 # Raised whenever the layout of the tables changes, so that an old file is
 # not read with new queries.
-LAYOUT = 4
+LAYOUT = 5
 MIN_POPULATION = 1000
 # Prefixes of up to this many characters with more than BUSY_NAMES names
 # keep their first BUSY_RANKS places.
@@ -146,9 +146,10 @@ def write_database(path: str) -> None:
                        ((key, rank, int((key, rank) in main)) for key, rank in names))
         db.executemany("INSERT INTO busy VALUES(?,?,?)", busy_prefixes(names, main))
         if has_fts5(db):
-            # Contentless, without positions: only which places hold a word.
+            # Contentless, without positions: only which places hold a word;
+            # the begun words of three letters have an index of their own.
             db.execute("CREATE VIRTUAL TABLE words USING fts5(names, content='', detail=none, "
-                       "tokenize='unicode61 remove_diacritics 0')")
+                       "prefix='3', tokenize='unicode61 remove_diacritics 0')")
             db.executemany("INSERT INTO words(rowid, names) VALUES(?,?)",
                            ((rank, "\n".join(sorted({fold_name(n) for n in row[10]})))
                             for rank, row in enumerate(rows)))

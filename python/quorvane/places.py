@@ -46,6 +46,7 @@ SUGGESTIONS = 5
 LETTERS = "abcdefghijklmnopqrstuvwxyz -'."
 # Where FTS5's default tokenizer splits words: anything but letters and digits.
 WORD_SPLIT = re.compile(r"[^\w]+|_")
+WORD_PREFIX_CHARS = 3
 # Texts shorter than this are not corrected: one letter off two or three
 # letters is most of the world.
 NEAR_MISS_CHARS = 4
@@ -241,10 +242,16 @@ def word_matches(source, key, qualifiers, limit):
     the last one begun: "york" finds New York City, "las veg" Las Vegas.
     Nothing where this SQLite has no FTS5."""
     words = [w for w in WORD_SPLIT.split(key) if w]
-    if not words or not source.rows(
-            "SELECT 1 FROM sqlite_master WHERE name = 'words'"):
+    quoted = ['"' + w.replace('"', '""') + '"' for w in words]
+    # A last word begun with one or two letters is most words: it is left
+    # out, and the words before it must be whole.
+    if words and len(words[-1]) >= WORD_PREFIX_CHARS:
+        quoted[-1] += "*"
+    else:
+        quoted = quoted[:-1]
+    if not quoted or not source.rows("SELECT 1 FROM sqlite_master WHERE name = 'words'"):
         return []
-    match = " ".join('"' + w.replace('"', '""') + '"' for w in words) + "*"
+    match = " ".join(quoted)
     where, extra = narrowed(qualifiers)
     rows = source.rows(
         "SELECT w.rowid, p.population FROM words w JOIN place p ON p.rank = w.rowid "
