@@ -249,7 +249,7 @@ class TestRefusals:
 
 
 class TestPlacesAndZones:
-    """After the server has built its place index, which it does at start."""
+    """After the server has opened its place database, which it does at start."""
 
     @pytest.fixture(autouse=True)
     def index_built(self, server):
@@ -363,7 +363,7 @@ def test_sixteen_clients_get_what_one_gets(server, capsys):
             t.join()
 
     # A first round brings every thread's allocations in; memory is read
-    # after it, and after the place index the server builds at start.
+    # after it, and after the place database the server opens at start.
     server.wait_for_places()
     load(2.0)
     before, latencies[:] = server.rss_kib(), []
