@@ -369,7 +369,7 @@ The names are the GeoNames cities of 1000 people or more that the installed
 accents; runs of spaces count as one), kept in a SQLite database built once
 per version of that package in the user's cache folder (`platformdirs`;
 the variable `QUORVANE_CACHE` names another folder). The setup script
-builds it (about 17 s of CPU, 55 MB); otherwise the first search does. A
+builds it (about 17 s, 57 MB); otherwise the first search does. A
 build writes a temporary file under a lock and renames it into place, and a
 file whose size disagrees with its header, or that SQLite finds damaged, is
 built again. Readers open it read-only, one connection per thread.
