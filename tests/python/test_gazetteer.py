@@ -87,12 +87,11 @@ def test_words_inside_names(cities):
         found = places.search(text, 50)
         worded = [p for p in found if p.match == "word"]
         for place in worded:
-            names = [places.fold_query(n) for n in [place.name, *by_id[place.geonameid]
-                                                    ["alternatenames"]]]
-            assert any(w.startswith(text) for n in names for w in re.split(r"\W+", n)), \
-                (text, place)
-        assert [p.population for p in worded] == sorted((p.population for p in worded),
-                                                        reverse=True)
+            names = [place.name, *by_id[place.geonameid]["alternatenames"]]
+            assert any(w.startswith(text) for n in names
+                       for w in re.split(r"\W+", places.fold_query(n))), (text, place)
+        populations = [p.population for p in worded]
+        assert populations == sorted(populations, reverse=True)
         if len(found) < 50:
             assert city["geonameid"] in {p.geonameid for p in found}, (text, city["name"])
     assert tried > 300
@@ -169,7 +168,6 @@ def test_prefixes_and_near_misses_find_the_intended_place(cities, capsys):
 
 
 BUILD = """
-import sys
 from quorvane import gazetteer, places
 gazetteer.ensure(gazetteer.database_path())
 print(places.find("Tromsø").geonameid)
@@ -193,10 +191,9 @@ def test_builds_at_once_and_a_damaged_file(tmp_path):
     finished = build_in(tmp_path, 2)
     assert [status for status, _, _ in finished] == [0, 0], finished
     assert len({out for _, out, _ in finished}) == 1
-    path = os.path.join(tmp_path, os.path.basename(gazetteer.database_path(str(tmp_path))))
-    assert sorted(os.listdir(tmp_path)) == sorted([os.path.basename(path),
-                                                   os.path.basename(path) + ".lock"])
-    assert gazetteer.check(path)
+    path = gazetteer.database_path(str(tmp_path))
+    name = os.path.basename(path)
+    assert sorted(os.listdir(tmp_path)) == [name, name + ".lock"] and gazetteer.check(path)
     whole = os.path.getsize(path)
     with open(path, "r+b") as handle:
         handle.truncate(whole // 3)
