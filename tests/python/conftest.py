@@ -18,8 +18,8 @@ def de440():
 
 @pytest.fixture(scope="session")
 def chart_service(de440):
-    """One `quorvane serve` process for the whole run: each one builds its
-    own place index, which takes seconds."""
+    """One `quorvane serve` process for the whole run: starting one costs
+    seconds, and the first in a fresh cache builds the place database."""
     pytest.importorskip("fastapi")
     from tests.support.service import Server
 

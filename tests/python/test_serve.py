@@ -6,6 +6,7 @@ import socket
 import statistics
 import threading
 import time
+from urllib.parse import quote
 
 import pytest
 
@@ -269,7 +270,7 @@ class TestRefusals:
 
 
 class TestPlacesAndZones:
-    """After the server has built its place index, which it does at start."""
+    """After the server has opened its place database, which it does at start."""
 
     @pytest.fixture(autouse=True)
     def index_built(self, server):
@@ -383,7 +384,7 @@ def test_sixteen_clients_get_what_one_gets(server, capsys):
             t.join()
 
     # A first round brings every thread's allocations in; memory is read
-    # after it, and after the place index the server builds at start.
+    # after it, and after the place database the server opens at start.
     server.wait_for_places()
     load(2.0)
     before, latencies[:] = server.rss_kib(), []
@@ -396,3 +397,46 @@ def test_sixteen_clients_get_what_one_gets(server, capsys):
     assert wrong == [] and len(latencies) > 16
     assert grown < 8 * 1024, f"the server grew by {grown} KiB"
     assert server.alive()
+
+
+@pytest.mark.slow
+def test_place_searches_do_not_hold_up_other_requests(server, capsys):
+    """16 clients typing ahead for 5 s, half of it texts that match nothing
+    (the slowest search: every near miss is looked up), while another asks
+    for /api/about: the latter stays quick."""
+    texts = ["Lo", "Lond", "New Y", "New Yrok", "Springf", "Qwxzv Lake", "San Jos", "Mün",
+             "Zzqqxx", "Tromso", "Pairs", "Xqwzvk Bay"]
+    server.wait_for_places()
+    stop = time.monotonic() + 5.0
+    searched, refused, about = [0], [], []
+
+    def typing(first):
+        connection, i = Client(server.port), first
+        while time.monotonic() < stop:
+            status, _ = connection.get(f"/api/places?q={quote(texts[i % len(texts)])}&limit=8")
+            if status != 200:
+                refused.append(status)
+            searched[0] += 1
+            i += 1
+
+    def polling():
+        connection = Client(server.port)
+        while time.monotonic() < stop:
+            started = time.perf_counter()
+            assert connection.get("/api/about")[0] == 200
+            about.append(time.perf_counter() - started)
+            time.sleep(0.01)
+
+    threads = [threading.Thread(target=typing, args=(n,)) for n in range(16)]
+    threads.append(threading.Thread(target=polling))
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    p99 = percentile(about, 0.99)
+    with capsys.disabled():
+        print(f"\n/api/about under 16 clients searching places: {len(about)} answers, "
+              f"p50 {1000 * statistics.median(about):.1f} ms, p99 {1000 * p99:.1f} ms; "
+              f"{searched[0]} searches")
+    assert refused == [] and searched[0] > 16
+    assert p99 < 0.050

@@ -70,3 +70,31 @@ def test_sky_events_of_a_month_in_the_visitors_zone(server, de440):
         assert driver.find_element(By.ID, "sky-message").text == ""
     finally:
         driver.quit()
+
+
+def test_place_suggestions_as_one_types(server):
+    """Cut names and near misses are suggested under the field, in the
+    service's order, and a suggestion is taken with the keyboard."""
+    from selenium.webdriver.common.by import By
+    from selenium.webdriver.common.keys import Keys
+    from selenium.webdriver.support.ui import WebDriverWait
+
+    from quorvane import places
+
+    driver = page.browser()
+    try:
+        driver.get(server.url)
+        page.wait_for(driver, "body[data-ready]")
+        field = "#birth-form input[name=place]"
+        for text in ("Lond", "New Yrok", "Munchen"):
+            page.type_into(driver, field, text)
+            expected = [p.label for p in places.search(text, 8)]
+            WebDriverWait(driver, 30).until(lambda d: [
+                item.text for item in d.find_elements(By.CSS_SELECTOR,
+                                                      "#birth-form .suggestions li")] == expected)
+        driver.find_element(By.CSS_SELECTOR, field).send_keys(Keys.ARROW_DOWN, Keys.ENTER)
+        assert driver.find_element(By.CSS_SELECTOR, field).get_attribute("value") == \
+            places.find("Munich").label
+        assert not driver.find_element(By.CSS_SELECTOR, "#birth-form .suggestions").is_displayed()
+    finally:
+        driver.quit()

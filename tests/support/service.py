@@ -58,9 +58,10 @@ class Server:
         raise RuntimeError("the server did not answer within a minute")
 
     def wait_for_places(self, seconds: float = 180):
-        """Until the server has built its place index (each worker does at
-        start): several ready answers in a row, on new connections, so
-        that every worker has been asked."""
+        """Until the server has opened its place database, built if the
+        cache had none (each worker opens it at start): several ready
+        answers in a row, on new connections, so that every worker has been
+        asked."""
         deadline, in_a_row = time.monotonic() + seconds, 0
         while time.monotonic() < deadline:
             if Client(self.port).get("/api/about")[1]["places_ready"]:
@@ -70,7 +71,7 @@ class Server:
             else:
                 in_a_row = 0
                 time.sleep(0.5)
-        raise RuntimeError("the server did not build its place index in time")
+        raise RuntimeError("the server did not open its place database in time")
 
     def alive(self) -> bool:
         return self.process.poll() is None

@@ -81,7 +81,7 @@ def add_commands(commands) -> None:
 
     # No engine: --json alone, after the command's own arguments.
     sub = subcommand(commands, "place",
-                     "places by name, most populous first, with their time zones", engine=False)
+                     "places by name, its beginning or a near spelling, with their time zones", engine=False)
     sub.add_argument("name", help='a place name, optionally with its region or country '
                                   '("Springfield, IL")')
     sub.add_argument("--limit", type=int, default=10, metavar="N",

@@ -205,9 +205,10 @@ def input_lines(inputs: dict) -> list[str]:
 
 
 def place_lines(found: list) -> list[str]:
-    return table(["place", "region", "country", "latitude", "longitude", "zone", "population"],
+    return table(["place", "region", "country", "latitude", "longitude", "zone", "population",
+                  "match"],
                  [[p["name"], p["admin1"] or p["admin1_code"], p["country"], p["latitude"],
-                   p["longitude"], p["timezone"], p["population"]] for p in found])
+                   p["longitude"], p["timezone"], p["population"], p["match"]] for p in found])
 
 
 CHART_KEYS = {"house_system", "planets", "houses"}

