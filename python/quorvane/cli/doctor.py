@@ -122,11 +122,14 @@ def place_index() -> dict:
         return {"state": "not installed: pip install 'quorvane-engine[places]'"}
     except Exception as error:
         return {"state": f"broken: {error}"}
-    # The count is of the first index, which the search above has loaded.
+    from .. import gazetteer
+
+    database = gazetteer.default()
     return {"state": "ok", "find": f"London: {found.label} ({found.timezone})",
             "timezone_at": f"48.8566, 2.3522: {zone}",
-            "cities": len(places.index(places.TIERS[0]).rows),
-            "cities_of_at_least": places.TIERS[0],
+            "database": database.path,
+            "database_bytes": os.path.getsize(database.path),
+            "cities": database.rows("SELECT count(*) FROM place")[0][0],
             "seconds": round(time.perf_counter() - started, 2)}
 
 
