@@ -98,7 +98,7 @@ def engine_patterns(structure):
 def check_tallies(chart, structure):
     tallies = structure["tallies"]
     planets = [p for p in chart["planets"] if p["name"] in PLANETS]
-    for form, expected_total in (("unweighted", len(planets)), ("weighted", len(planets) + 3)):
+    for form, expected_total in (("unweighted", len(planets)), ("weighted", len(planets) + 4)):
         block = tallies[form]
         assert block["total"] == expected_total
         for part in ("elements", "modes", "polarities"):

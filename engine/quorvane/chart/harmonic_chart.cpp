@@ -24,11 +24,6 @@ Expected<Json, EngineError> harmonic_chart(const Json& chart, long long n) {
                    : Json::object();
   auto settings = OrbSettings::read(given);
   if (!settings) return unexpected(std::move(settings).error());
-  // Chiron and Lilith take part only when the chart's settings had them in.
-  auto included = [&](const std::string& name) {
-    const char* key = name == "Chiron" ? "include_chiron" : name == "Lilith" ? "include_lilith" : nullptr;
-    return !key || (given.contains(key) && given[key].is_boolean() && given[key].get<bool>());
-  };
 
   std::vector<Point> harmonic;
   Json planets = Json::array();
@@ -44,7 +39,7 @@ Expected<Json, EngineError> harmonic_chart(const Json& chart, long long n) {
                        {"sign", sign.name},
                        {"sign_symbol", sign.glyph},
                        {"speed", p.speed * static_cast<double>(n)}});
-    if (included(p.name)) harmonic.push_back({p.name, at, p.speed * static_cast<double>(n)});
+    harmonic.push_back({p.name, at, p.speed * static_cast<double>(n)});
   }
   auto aspects = natal_aspects(harmonic, *settings);
   if (!aspects) return unexpected(std::move(aspects).error());
