@@ -22,6 +22,8 @@ extern PyMethodDef bazi_method;
 extern PyMethodDef zi_wei_method;
 extern PyMethodDef option_codes_method;
 extern PyMethodDef declination_aspects_method;
+extern PyMethodDef chart_structure_method;
+extern PyMethodDef harmonic_chart_method;
 
 // Adds the Engine class to the module (engine_type.cpp).
 int add_engine_type(PyObject* module);

@@ -12,7 +12,8 @@ PyMethodDef* const module_function_list[] = {
     &synastry_method,       &derived_chart_method,        &julian_day_method,
     &degree_qualities_method, &degree_quality_table_method, &time_lords_method,
     &chart_dignities_method, &bazi_method,                 &zi_wei_method,
-    &option_codes_method,    &declination_aspects_method,
+    &option_codes_method,    &declination_aspects_method,  &chart_structure_method,
+    &harmonic_chart_method,
 };
 
 int add_function(PyObject* module, PyMethodDef* definition) {

@@ -157,6 +157,57 @@ a quantity of the Moon's orbit, which the ayanamsa does not move.
   the kernels), as events.
 """
 
+# The rules of the chart's structure and of harmonic charts.
+STRUCTURE = """\
+## Chart structure and harmonics
+
+`chart_structure(chart)` and `harmonic_chart(chart, n)` read a finished
+chart dict (of `Engine.chart`, `horary`, a return, `composite`, `davison`,
+`derived_chart`), so they serve every chart and cost nothing unless called.
+
+- Aspect patterns (`aspect_patterns`), among the ten planets on the chart's
+  own aspects (its orb settings decide; a pair's first listed aspect counts):
+  stellium, three or more planets in one sign (`sign`); grand trine, three
+  planets in mutual trine (`element` when all three signs share one, else
+  null); T-square, an opposition whose ends both square the `apex`;
+  grand cross, two oppositions whose ends all square each other (its four
+  T-squares are not reported again); yod, a sextile whose ends are both
+  quincunx the `apex`; kite, a grand trine and a fourth planet (`tail`)
+  opposite one member (`apex`) and sextile the other two (the grand trine is
+  also listed as such); mystic rectangle, two oppositions joined by two
+  sextiles and two trines; grand sextile, six planets each sextile its
+  neighbours around the circle, trine the next but one and opposite the one
+  across (its grand trines and rectangles are listed too). Each pattern
+  lists its `members` and the defining `aspects` with the chart's orbs.
+- Tallies (`tallies`): elements, modes and polarities (Fire and Air
+  positive) by sign; `unweighted` counts the ten planets once each,
+  `weighted` counts the Sun, Moon and Ascendant 2 and the other planets 1
+  (`weights`). `houses`: hemispheres (houses 7-12 above, 1-6 below; 10-3
+  east, 4-9 west) and quadrants (houses 1-3, 4-6, 7-9, 10-12) of the
+  planets whose house the chart gives.
+- Dispositors (`dispositors`, `rulers="traditional"` or `"modern"`, the
+  modern giving Scorpio to Pluto, Aquarius to Uranus, Pisces to Neptune):
+  each planet's domicile ruler, the chain from each planet until a planet
+  in its own sign (`final`) or a repeat (`loop`); `final_dispositor` when
+  every chain ends in the same one; `mutual_receptions` are the loops of two.
+- Shape (`shape`, Jones), the first that fits: bundle, the planets within
+  120 degrees; bowl, within 180; bucket, all but one (`handle`) within 180;
+  locomotive, within 240, `leading` the planet at the later edge of the
+  empty arc (it rises first); seesaw, two empty arcs of 60 degrees or more;
+  splash, no empty arc of 60 degrees; splay, the rest. `span` is 360 less the
+  widest empty arc.
+- Midpoints (`midpoints`) of the ten planets, Ascendant, Midheaven and
+  North Node: the nearer midpoint of each pair (on the shorter arc),
+  `circle` sorted by longitude and `dial` by longitude modulo 90; `trees`
+  give for each point the midpoints within `midpoint_orb` (default 1.5) of
+  a multiple of 45 degrees from it (`angle`), as on the 90-degree dial.
+- Harmonic charts: every point of `planets` at n times its longitude
+  modulo 360 (`radix_longitude` the original), with the aspects the chart's
+  `orb_settings` find among the new places, as the chart finds its own.
+  n is from 1 to 360; harmonic 1 gives the
+  chart's places and its aspects among them.
+"""
+
 # The conventions of the astrocartography lines and parans.
 ASTROCARTOGRAPHY = """\
 ## Astrocartography
@@ -362,6 +413,8 @@ def samples(engine):
         ("synastry", q.synastry(natal, engine.chart("1990-05-05T05:05Z", *PLACE)["planets"])),
         ("derived_chart", q.derived_chart(chart, 7)),
         ("chart_dignities", q.chart_dignities(chart, "dorothean")),
+        ("chart_structure", q.chart_structure(chart, rulers="modern")),
+        ("harmonic_chart", q.harmonic_chart(chart, 5)),
         ("time_lords", q.time_lords(MOMENT, natal[0]["ecliptic_longitude"],
                                     natal[-2]["ecliptic_longitude"], "2030-01-01T00:00Z",
                                     "2032-01-01T00:00Z")),
@@ -475,6 +528,7 @@ def render():
         if inspect.isbuiltin(member):
             lines += [f"### `{name}{inspect.signature(member)}`", "", summary(member), ""]
     lines += TECHNIQUES.splitlines() + [""]
+    lines += STRUCTURE.splitlines() + [""]
     lines += ASTROCARTOGRAPHY.splitlines() + [""]
     lines += ["## Exceptions", ""]
     for name in ("EngineError", "EphemerisRangeError"):

@@ -37,6 +37,9 @@ def more_samples(engine):
     yield "transit", engine.transit(chart["planets"], MOMENT, *PLACE, **sidereal)
     yield "election", engine.election("1990-07-14T12:30Z", *south, **sidereal)
     yield "derived_chart", q.derived_chart(chart, 4, "mother")
+    yield "chart_structure", {**q.chart_structure(chart), "harmonic_chart": q.harmonic_chart(chart, 7)}
+    yield "chart_structure", {**q.chart_structure(engine.chart(MOMENT, *PLACE), rulers="modern"),
+                              "harmonic_chart": None}
     calendar = chart["chinese_calendar"]
     yield "bazi", q.bazi(calendar, "1990-07-14T12:30Z", south[1], 600, sex="male",
                          year=2024, date="2024-02-10")

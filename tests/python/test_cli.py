@@ -59,6 +59,17 @@ class TestChart:
         assert run_json("chart", MOMENT, LAT, LON, *options) == \
             engine.chart(MOMENT, LAT, LON, **kwargs)
 
+    def test_structure_and_harmonic_are_the_module_results(self, engine):
+        chart = engine.chart(MOMENT, LAT, LON)
+        got = run_json("chart", MOMENT, LAT, LON, "--structure", "--rulers", "modern",
+                       "--midpoint-orb", "2", "--harmonic", "7")
+        assert got == dict(chart, structure=q.chart_structure(chart, rulers="modern",
+                                                              midpoint_orb=2.0),
+                           harmonic_chart=q.harmonic_chart(chart, 7))
+        table = run("chart", MOMENT, LAT, LON, "--structure", "--harmonic", "7")
+        assert table.returncode == 0 and "[dispositors, traditional]" in table.stdout
+        assert "[harmonic 7]" in table.stdout
+
     def test_kernels_and_orb_file(self, engine, de440, tmp_path):
         orbs = tmp_path / "orbs.json"
         orbs.write_text('{"include_lilith": true}')

@@ -11,7 +11,8 @@ def test_module_registers_its_names_in_order():
     names = [n for n in vars(q) if not n.startswith("__") or n == "__version__"]
     expected = ["__version__", "Engine", "synastry", "derived_chart", "julian_day",
                 "degree_qualities", "degree_quality_table", "time_lords", "chart_dignities",
-                "bazi", "zi_wei", "option_codes", "declination_aspects", "EngineError", "EphemerisRangeError",
+                "bazi", "zi_wei", "option_codes", "declination_aspects", "chart_structure",
+                "harmonic_chart", "EngineError", "EphemerisRangeError",
                 "UnknownOptionWarning"]
     present = [n for n in expected if n in names]
     assert names == present

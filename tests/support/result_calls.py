@@ -118,6 +118,8 @@ def calls(engine, count, seed=2026):
                ("1984-07-11T06:45:00Z", base["planets"][0]["ecliptic_longitude"],
                 rng.uniform(0, 360), _moment(rng, 1984, 2000), "2030-01-01T00:00:00Z"), {})
         yield "chart_dignities", q.chart_dignities, (base,), {"dignity_scheme": "dorothean"}
+        yield "chart_structure", q.chart_structure, (base,), {"rulers": "modern"}
+        yield "harmonic_chart", q.harmonic_chart, (base, rng.randint(1, 360)), {}
         chinese = dict(solar_time=rng.random() < 0.5, sex=rng.choice(["male", "female", None]))
         yield ("bazi", q.bazi, (base["chinese_calendar"], "1984-07-11T06:45:00Z", 12.5, 60), chinese)
         yield ("zi_wei", q.zi_wei, (base["chinese_calendar"], "1984-07-11T06:45:00Z", 12.5, 60),

@@ -104,6 +104,7 @@ class Arguments:
             "kinds": ["lunations", "eclipses"], "void_of_course": "traditional",
             "moment_a": MOMENT, "latitude_a": 51.5, "longitude_a": -0.1,
             "moment_b": "1990-07-15T05:30:00Z", "latitude_b": 48.85, "longitude_b": 2.35,
+            "rulers": "modern", "midpoint_orb": 2.0, "n": 5,
             "json": False,
         }
         return cls(values)

@@ -5,6 +5,8 @@ from __future__ import annotations
 import argparse
 import sys
 
+import quorvane_engine
+
 from .. import casting, places
 from ..options import chart_options, zodiac_options
 from .common import (Failure, Progress, add_chart_options, add_code_option, add_place,
@@ -30,6 +32,7 @@ def add_commands(commands) -> None:
     sub.add_argument("--chinese-calendar", action="store_true",
                      help="add the Chinese calendar of the moment")
     add_node(sub)
+    add_structure_options(sub)
 
     sub = chart_command(commands, "horary", "a horary chart with its considerations and judgment")
     add_node(sub)
@@ -97,6 +100,29 @@ def chart_command(commands, name: str, help_text: str) -> argparse.ArgumentParse
     return sub
 
 
+def add_structure_options(parser) -> None:
+    group = parser.add_argument_group("structure")
+    group.add_argument("--structure", action="store_true",
+                       help="add the chart's structure: aspect patterns, tallies, "
+                            "dispositors, shape and midpoints")
+    group.add_argument("--rulers", default="traditional", choices=("traditional", "modern"),
+                       help="the dispositors' rulers (default traditional)")
+    group.add_argument("--midpoint-orb", type=float, default=1.5, metavar="DEGREES",
+                       help="orb of the midpoint trees (default 1.5)")
+    group.add_argument("--harmonic", type=int, metavar="N",
+                       help="add the Nth harmonic chart")
+
+
+def with_structure(result: dict, args) -> dict:
+    """The chart with the structure and harmonic blocks asked for."""
+    if args.structure:
+        result["structure"] = quorvane_engine.chart_structure(
+            result, rulers=args.rulers, midpoint_orb=args.midpoint_orb)
+    if args.harmonic is not None:
+        result["harmonic_chart"] = quorvane_engine.harmonic_chart(result, args.harmonic)
+    return result
+
+
 def add_node(parser) -> None:
     parser.add_argument("--node", default="mean", choices=("mean", "true"),
                         help="the lunar nodes: mean (default) or true (of the osculating orbit)")
@@ -109,8 +135,8 @@ def cast(function, args, **options):
 
 
 def run_chart(args):
-    return cast(casting.natal, args, chinese_calendar=args.chinese_calendar, node=args.node,
-                **chart_options(args))
+    return with_structure(cast(casting.natal, args, chinese_calendar=args.chinese_calendar,
+                               node=args.node, **chart_options(args)), args)
 
 
 def run_horary(args):

@@ -150,6 +150,41 @@ def chart_lines(chart: dict) -> list[str]:
     return lines
 
 
+def structure_lines(structure: dict) -> list[str]:
+    """The structure block: patterns, balance, dispositors, shape and the
+    midpoint trees (--json has every midpoint)."""
+    lines = ["", "[patterns]"]
+    lines += table(["pattern", "members", "apex", "sign/element"],
+                   [[p["type"], ", ".join(p["members"]), p.get("apex"),
+                     p.get("sign") or p.get("element")] for p in structure["aspect_patterns"]])
+    for form in ("unweighted", "weighted"):
+        block = structure["tallies"][form]
+        lines += ["", f"[{form}]"] + table(
+            ["part", "counts"],
+            [[part, ", ".join(f"{k} {number(v)}" for k, v in block[part].items())]
+             for part in ("elements", "modes", "polarities")])
+    houses = structure["tallies"]["houses"]
+    lines += ["", "[hemispheres]"] + table(
+        ["part", "counts"],
+        [[part, ", ".join(f"{k} {number(v)}" for k, v in houses[part].items())]
+         for part in ("hemispheres", "quadrants")])
+    dispositors = structure["dispositors"]
+    lines += ["", f"[dispositors, {dispositors['rulers']}]"] + table(
+        ["planet", "chain", "ends"],
+        [[name, " > ".join(c["chain"]), f"{c['end']['kind']} " + ", ".join(c["end"]["planets"])]
+         for name, c in dispositors["chains"].items()])
+    shape = structure["shape"]
+    lines += ["", f"shape         {shape['shape']}"
+              + (f" (handle {shape['handle']})" if shape.get("handle") else "")
+              + (f" (leading {shape['leading']})" if shape.get("leading") else "")]
+    trees = structure["midpoints"]["trees"]
+    lines += ["", f"[midpoint trees, orb {number(structure['midpoints']['orb'])}]"] + table(
+        ["point", "midpoints"],
+        [[t["point"], ", ".join(f"{m['body1']}/{m['body2']} {number(m['angle'])}"
+                                for m in t["midpoints"])] for t in trees if t["midpoints"]])
+    return lines
+
+
 def return_lines(found: dict) -> list[str]:
     """A return: its moment and the return chart's positions (--json has the whole chart)."""
     chart = found["chart"]
@@ -228,6 +263,16 @@ def text_lines(result) -> list[str]:
         for key in ("horary_data", "election_data"):
             if isinstance(result.get(key), dict):
                 lines += ["", f"[{key}]"] + render(result[key], key + ".")
+        if isinstance(result.get("structure"), dict):
+            lines += structure_lines(result["structure"])
+        if isinstance(result.get("harmonic_chart"), dict):
+            harmonic = result["harmonic_chart"]
+            lines += ["", f"[harmonic {harmonic['harmonic']}]"] + table(
+                ["body", "sign", "longitude"],
+                [[p["name"], p["sign"], p["ecliptic_longitude"]] for p in harmonic["planets"]])
+            if harmonic["aspects"]:
+                lines += ["", f"[harmonic {harmonic['harmonic']} aspects]"] + aspect_table(
+                    harmonic["aspects"])
         return lines
     if isinstance(result, dict) and "transit_planets" in result:
         return transit_lines(result)

@@ -33,7 +33,8 @@ from quorvane.serve import limits, pictures, schemas, work
 from quorvane.serve.models import (
     AstrocartographyRequest, BaziRequest, BiWheelRequest, ChartRequest, DerivedRequest,
     EclipseAtRequest, ElectionRequest, ElectionsRequest, EventsRequest, HoraryRequest,
-    HousePositionsRequest, MapRequest, SynastryRequest, TimeLordsRequest, TransitRequest,
+    HousePositionsRequest, MapRequest, StructureRequest, SynastryRequest, TimeLordsRequest,
+    TransitRequest,
     WheelRequest, ZiWeiRequest)
 
 STATIC = pathlib.Path(__file__).with_name("static")
@@ -182,6 +183,8 @@ def create_app(kernels: Optional[Sequence[str]] = None, threads: int = THREADS) 
                  responses=schemas.responses(result), name=path.rsplit("/", 1)[-1])(endpoint)
 
     post("/api/chart", ChartRequest, work.chart, "chart", "The chart of a moment and place")
+    post("/api/structure", StructureRequest, work.structure, "chart_structure",
+         "The structure of a chart: patterns, tallies, dispositors, shape, midpoints")
     post("/api/horary", HoraryRequest, work.horary, "horary",
          "A horary chart with its considerations and judgment")
     post("/api/transit", TransitRequest, work.transit, "transit",

@@ -104,6 +104,15 @@ class ChartRequest(ChartOptions, Birth):
         "mean", description="the lunar nodes: mean, or true (of the Moon's osculating orbit)")
 
 
+class StructureRequest(ChartRequest):
+    rulers: Literal["traditional", "modern"] = Field(
+        "traditional", description="the dispositors' rulers")
+    midpoint_orb: float = Field(1.5, ge=0, le=22.5, allow_inf_nan=False,
+                                description="orb of the midpoint trees, degrees")
+    harmonic: Optional[int] = Field(None, ge=1, le=360,
+                                    description="also the chart's harmonic of this number")
+
+
 class HoraryRequest(ChartRequest):
     quesited_house: Optional[int] = Field(None, ge=1, le=12,
                                           description="house of the matter asked about")

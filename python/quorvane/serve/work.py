@@ -18,7 +18,7 @@ from quorvane.serve.inputs import period_at, resolve, sky
 from quorvane.serve.models import (
     AstrocartographyRequest, BaziRequest, ChartRequest, DerivedRequest, EclipseAtRequest,
     ElectionRequest, ElectionsRequest, EventsRequest, HoraryRequest, HousePositionsRequest, Natal,
-    SynastryRequest, TimeLordsRequest, TransitRequest, ZiWeiRequest)
+    StructureRequest, SynastryRequest, TimeLordsRequest, TransitRequest, ZiWeiRequest)
 
 
 class Encoded(bytes):
@@ -43,6 +43,17 @@ def cast(engine, request, at: dict, chinese_calendar=False, json=False):
 def chart(engine, request: ChartRequest) -> Encoded:
     at = resolve(request)
     return with_input(cast(engine, request, at, request.chinese_calendar, json=True), at)
+
+
+def structure(engine, request: StructureRequest) -> dict:
+    """The chart's structure, and its harmonic chart when one is asked for."""
+    at = resolve(request)
+    chart = cast(engine, request, at, request.chinese_calendar)
+    found = quorvane_engine.chart_structure(chart, rulers=request.rulers,
+                                            midpoint_orb=request.midpoint_orb)
+    found["harmonic_chart"] = (None if request.harmonic is None
+                               else quorvane_engine.harmonic_chart(chart, request.harmonic))
+    return {"input": at, **found}
 
 
 def horary(engine, request: HoraryRequest) -> Encoded:
