@@ -90,3 +90,17 @@ def body_path(name: str) -> str | None:
 
 def sign_path(index: int) -> str:
     return SIGNS[index % 12]
+
+
+# Aspect glyphs in the same 20-unit box; aspects without one are lettered.
+ASPECTS = {
+    "Conjunction": circle(-2.5, 3.5, 4.5) + " M0.7,0.3 L7,-8",
+    "Opposition": circle(-5, 5, 3) + " " + circle(5, -5, 3) + " M-2.9,2.9 L2.9,-2.9",
+    "Trine": "M0,-8 L7.5,6 L-7.5,6 Z",
+    "Square": "M-6.5,-6.5 L6.5,-6.5 L6.5,6.5 L-6.5,6.5 Z",
+    "Sextile": "M0,-8.5 L0,8.5 M-7.4,-4.25 L7.4,4.25 M-7.4,4.25 L7.4,-4.25",
+    "Semi-Sextile": "M-7,8 L7,8 M0,8 L0,-1 M-5,-8 L0,-1 L5,-8",
+    "Quincunx": "M-7,-8 L7,-8 M0,-8 L0,1 M-5,8 L0,1 L5,8",
+    "Semi-Square": "M-7,7 L7,7 M-7,7 L5,-7",
+    "Sesquiquadrate": "M-7,7 L2,7 L2,-2 L-7,-2 Z M2,-2 L7,-8",
+}

@@ -20,7 +20,7 @@ import math
 from dataclasses import dataclass
 from typing import Callable, Iterable, Sequence
 
-from . import glyphs
+from . import glyphs, wheel_tables
 from .chinese_pictures import bazi_svg, zi_wei_svg
 from .spread import spread
 from .svg import add, document, polar, serialise, text, text_width, to_png
@@ -403,17 +403,24 @@ def draw_sectors(group, layout: Layout, sectors: list[float], theme: Theme,
 
 
 def draw_axes(root, layout: Layout, chart: dict, theme: Theme) -> None:
-    """The Ascendant-Descendant and Midheaven-Imum Coeli axes, reaching out past the zodiac."""
+    """The Ascendant-Descendant and Midheaven-Imum Coeli axes.
+
+    Each is drawn in two pieces that leave the rings of glyphs alone: a stub
+    outside the zodiac carrying the label, and the line across the aspect
+    disc up to the innermost label of the innermost ring of bodies.
+    """
     g, unit = layout.geometry, layout.geometry.radius
     group = add(root, "g", class_="axes")
+    reach = min(ring.inner for ring in layout.bands)
     for name, longitude, ends in (
             ("Ascendant", angle_of(chart, "Ascendant", 1), ("ASC", "DSC")),
             ("Midheaven", angle_of(chart, "Midheaven", 10), ("MC", "IC"))):
         for label, lon in ((ends[0], longitude), (ends[1], longitude + 180.0)):
             axis_name = name if label == ends[0] else "opposite " + name
-            line(group, g.at(layout.aspect_radius, lon), g.at(unit * 1.035, lon), theme.angle,
-                 2.2 if label == ends[0] else 1.4, class_="axis", data_name=axis_name,
-                 data_longitude=f"{lon % 360.0:.6f}")
+            width = 2.2 if label == ends[0] else 1.4
+            for inner, outer in ((unit, unit * 1.035), (layout.aspect_radius, reach)):
+                line(group, g.at(inner, lon), g.at(outer, lon), theme.angle, width,
+                     class_="axis", data_name=axis_name, data_longitude=f"{lon % 360.0:.6f}")
             x, y = g.at(unit * 1.075, lon)
             text(group, x, y, label, 0.036 * unit, theme.angle, weight="bold", class_="axis-label")
 
@@ -502,13 +509,15 @@ def draw_corners(root, size: float, theme: Theme, top_left: Sequence[str],
              class_="legend")
 
 
-def start(size: float, theme: Theme, label: str):
+def start(size: float, theme: Theme, label: str, below: float = 0.0):
+    """The canvas: the wheel's square, and `below` more pixels under it for the tables."""
     size = float(size)
     if not (100.0 <= size <= 10000.0):
         raise ValueError(f"size must be between 100 and 10000 pixels, not {size:g}")
-    root = document(size, size, role="img", aria_label=label)
+    height = size + float(below)
+    root = document(size, height, role="img", aria_label=label)
     add(root, "title", label)
-    add(root, "rect", x=0.0, y=0.0, width=size, height=size, fill=theme.background)
+    add(root, "rect", x=0.0, y=0.0, width=size, height=height, fill=theme.background)
     return root
 
 
@@ -520,30 +529,100 @@ def caption(title) -> list[str]:
 
 # -------------------------------------------------------------------- API
 
+def structure_of(chart: dict) -> dict | None:
+    """The chart's tallies and patterns from the engine, or None for a chart it cannot read."""
+    import quorvane_engine
+    try:
+        return quorvane_engine.chart_structure(chart)
+    except (ValueError, TypeError, KeyError):
+        return None
+
+
+def chart_blocks(chart: dict, font: float, theme: Theme, wanted, heading: str = "",
+                 grid: bool = True) -> list:
+    """The positions, cusps, aspect grid and tallies of one chart."""
+    placements = [p for p in chart.get("planets", []) if p.get("name") not in ANGLES]
+    names = [p["name"] for p in placements]
+    blocks = [wheel_tables.positions_block(placements, font, theme,
+                                           f"{heading} positions".strip().capitalize())]
+    houses = chart.get("houses") or []
+    if len(houses) == 12:
+        blocks.append(wheel_tables.cusps_block(houses, font, theme))
+    blocks.append(wheel_tables.tallies_block(structure_of(chart), chart.get("lunar_status"),
+                                             font, theme))
+    if grid:
+        shown_aspects = [a for a in chart.get("aspects", []) if wanted(a)]
+        blocks.append(wheel_tables.grid_block(names, names, shown_aspects, font, theme, True,
+                                              f"{heading} aspects".strip().capitalize()))
+    return blocks
+
+
+def header_block(chart: dict, name, size: float, font: float, theme: Theme):
+    lines = wheel_tables.header_lines(chart, name, houses_caption(chart), zodiac_lines(chart))
+    return wheel_tables.header_block(lines, size - 3.2 * font, font, theme)
+
+
 def natal_svg(chart: dict, *, size: float = 800, theme="light", aspects="all",
-              title=None) -> str:
+              title=None, name: str | None = None, header: bool = True,
+              tables: bool = True, patterns: bool = False) -> str:
     """The wheel of one chart (an `Engine.chart` dict, horary and election charts too) as SVG text.
 
     `aspects` is "all", "major", "none" or a collection of aspect names;
     `theme` "light" or "dark"; `title` a line or a list of lines for the
     top-left corner. Sidereal charts say so, with their ayanamsa.
+
+    Under the wheel, `header` writes `name`, the local date and time with
+    its zone and the place (from the chart's "input" when it has one), the
+    house system used and the zodiac; `tables` the positions, cusps, aspect
+    grid (orb, A applying or S separating), element and mode tallies and
+    the lunar phase. `patterns` outlines the chart's aspect patterns.
     """
     require_chart(chart)
     theme = theme_of(theme)
     wanted = aspect_filter(aspects)
     layout = natal_layout(size, angle_of(chart, "Ascendant", 1))
-    root = start(layout.size, theme, "natal chart wheel")
+    font = wheel_tables.font_of(layout.size)
+    blocks = [header_block(chart, name, layout.size, font, theme)] if header else []
+    if tables:
+        blocks += chart_blocks(chart, font, theme, wanted)
+    below, draw_panel = wheel_tables.panel(blocks, layout.size, font)
+    root = start(layout.size, theme, "natal chart wheel", below)
     draw_zodiac(root, layout, theme)
     draw_houses(root, layout, chart, theme, layout.zodiac_inner)
     points = points_of(chart.get("planets", []))
     positions = {p.name: p.longitude for p in points_of(chart.get("planets", []), angles=True)}
     drawn = draw_aspects(root, layout, chart.get("aspects", []), positions, positions, theme,
                          wanted)
+    if patterns:
+        draw_patterns(root, layout, structure_of(chart), positions, theme)
     draw_axes(root, layout, chart, theme)
     draw_band(root, layout, layout.bands[0], points, theme, "natal")
     draw_corners(root, layout.size, theme, caption(title), zodiac_lines(chart),
                  [houses_caption(chart)], drawn)
+    draw_panel(root, layout.size)
     return serialise(root)
+
+
+def draw_patterns(root, layout: Layout, structure: dict | None, positions: dict,
+                  theme: Theme) -> None:
+    """Each aspect pattern as a coloured outline through its members' places on the aspect disc."""
+    if not structure:
+        return
+    g = layout.geometry
+    group = add(root, "g", class_="patterns")
+    palette = list(theme.aspects.values()) or [theme.foreground]
+    for k, found in enumerate(structure.get("aspect_patterns") or []):
+        members = [m for m in found.get("members", []) if m in positions]
+        if len(members) < 3 or not found.get("aspects"):
+            continue  # a stellium is a crowd in one place, not a figure
+        # Round the circle in longitude order, so the outline never crosses itself.
+        members.sort(key=lambda m: positions[m])
+        corners = [g.at(layout.aspect_radius * 0.97, positions[m]) for m in members]
+        colour = palette[k % len(palette)]
+        add(group, "polygon", points=" ".join(f"{x:.2f},{y:.2f}" for x, y in corners),
+            fill=colour, fill_opacity="0.12", stroke=colour, stroke_width=2.6,
+            stroke_linejoin="round", class_="pattern", data_pattern=found.get("type", ""),
+            data_members="|".join(members))
 
 
 def outer_points(outer) -> list[dict]:

@@ -251,7 +251,7 @@ def coloured_pixels(png_bytes):
 
 def test_pictures_render_in_cairosvg_and_in_a_real_browser(engine, tmp_path):
     chart = engine.chart("2024-03-20T12:00Z", 51.48, -0.0)
-    svg = wheel.natal_svg(chart, size=500, theme="dark")
+    svg = wheel.natal_svg(chart, size=500, theme="dark", header=False, tables=False)
     shape, colour = coloured_pixels(wheel.to_png(svg, scale=2))
     assert shape[:2] == (1000, 1000) and colour > 0.01 * 1000 * 1000
     browser = shutil.which("chromium-headless-shell") or shutil.which("chromium")
