@@ -291,14 +291,16 @@ def natal_layout(size: float, ascendant: float) -> Layout:
 
 
 def bi_wheel_layout(size: float, ascendant: float) -> Layout:
+    # Slimmer rings than a natal wheel's, so the aspect web in the middle
+    # stays as large as a natal chart's: the minutes are in the tables too.
     unit = 0.44 * size
-    zodiac_inner = 0.895 * unit
+    zodiac_inner = 0.92 * unit
     kinds = ("degree", "minute", "retrograde")
-    outer = band(zodiac_inner, unit, 0.06 * unit, 0.031 * unit, kinds)
-    inner = band(outer.inner, unit, 0.06 * unit, 0.031 * unit, kinds)
-    aspect_radius = inner.inner - 0.055 * unit
+    outer = band(zodiac_inner, unit, 0.052 * unit, 0.027 * unit, kinds)
+    inner = band(outer.inner, unit, 0.052 * unit, 0.027 * unit, kinds)
+    aspect_radius = inner.inner - 0.035 * unit
     return Layout(size, Geometry(size / 2, size / 2, unit, ascendant), zodiac_inner,
-                  0.062 * unit, (outer, inner), aspect_radius, inner.inner - 0.0275 * unit)
+                  0.055 * unit, (outer, inner), aspect_radius, inner.inner - 0.0175 * unit)
 
 
 # ----------------------------------------------------------------- drawing
@@ -538,23 +540,30 @@ def structure_of(chart: dict) -> dict | None:
         return None
 
 
+def sentence(words: str) -> str:
+    words = words.strip()
+    return words[:1].upper() + words[1:]
+
+
 def chart_blocks(chart: dict, font: float, theme: Theme, wanted, heading: str = "",
                  grid: bool = True) -> list:
     """The positions, cusps, aspect grid and tallies of one chart."""
     placements = [p for p in chart.get("planets", []) if p.get("name") not in ANGLES]
     names = [p["name"] for p in placements]
     blocks = [wheel_tables.positions_block(placements, font, theme,
-                                           f"{heading} positions".strip().capitalize())]
+                                           sentence(f"{heading} positions"))]
     houses = chart.get("houses") or []
     if len(houses) == 12:
         blocks.append(wheel_tables.cusps_block(houses, font, theme))
-    blocks.append(wheel_tables.tallies_block(structure_of(chart), chart.get("lunar_status"),
-                                             font, theme))
-    if grid:
-        shown_aspects = [a for a in chart.get("aspects", []) if wanted(a)]
-        blocks.append(wheel_tables.grid_block(names, names, shown_aspects, font, theme, True,
-                                              f"{heading} aspects".strip().capitalize()))
-    return blocks
+    tallies = wheel_tables.tallies_block(structure_of(chart), chart.get("lunar_status"),
+                                         font, theme)
+    if not grid:
+        return blocks + [tallies]
+    shown_aspects = [a for a in chart.get("aspects", []) if wanted(a)]
+    grid_block = wheel_tables.grid_block(names, names, shown_aspects, font, theme, True,
+                                         sentence(f"{heading} aspects"))
+    return blocks + wheel_tables.tucked(grid_block, tallies, wheel_tables.CELL * font,
+                                        wheel_tables.TOP * font)
 
 
 def header_block(chart: dict, name, size: float, font: float, theme: Theme):
@@ -636,7 +645,8 @@ def outer_points(outer) -> list[dict]:
 
 def bi_wheel_svg(inner_chart: dict, outer, cross_aspects: Sequence[dict] | None = None, *,
                  size: float = 800, theme="light", aspects="all", title=None,
-                 labels: Sequence[str] | None = None) -> str:
+                 labels: Sequence[str] | None = None, name: str | None = None,
+                 header: bool = True, tables: bool = True) -> str:
     """Two charts on one wheel: the inner chart's houses and planets inside, the outer's round them.
 
     `outer` is a transit dict (`Engine.transit`), a second chart dict
@@ -645,6 +655,9 @@ def bi_wheel_svg(inner_chart: dict, outer, cross_aspects: Sequence[dict] | None 
     (outer planets as the overlay); each is drawn between its outer body
     (`body1`) and inner body (`body2`). `labels` name the two rings
     (default "Natal" and "Transit" for a transit, else "Inner" and "Outer").
+    `header` and `tables` are as for `natal_svg`: the inner chart's header,
+    then each chart's positions (the outer one's cusps, tallies and grid too
+    when it is a whole chart) and the grid of cross-aspects.
     """
     require_chart(inner_chart, "inner chart")
     theme = theme_of(theme)
@@ -663,7 +676,23 @@ def bi_wheel_svg(inner_chart: dict, outer, cross_aspects: Sequence[dict] | None 
     if isinstance(labels, str) or len(labels) != 2 or not all(isinstance(x, str) for x in labels):
         raise ValueError(f"labels name the two rings: two texts, not {shown(labels)}")
     layout = bi_wheel_layout(size, angle_of(inner_chart, "Ascendant", 1))
-    root = start(layout.size, theme, "bi-wheel")
+    font = wheel_tables.font_of(layout.size)
+    blocks = [header_block(inner_chart, name, layout.size, font, theme)] if header else []
+    if tables:
+        blocks += chart_blocks(inner_chart, font, theme, wanted, labels[0])
+        if isinstance(outer, dict) and isinstance(outer.get("planets"), list):
+            blocks += chart_blocks(outer, font, theme, wanted, labels[1])
+        else:
+            blocks.append(wheel_tables.positions_block(
+                [p for p in placements if p.get("name") not in ANGLES], font, theme,
+                f"{labels[1]} positions"))
+        outer_names = [p["name"] for p in placements]
+        inner_names = [p["name"] for p in inner_chart["planets"] if p["name"] not in ANGLES]
+        blocks.append(wheel_tables.grid_block(
+            inner_names, outer_names, [a for a in cross_aspects if wanted(a)], font, theme,
+            False, f"{labels[1]} to {labels[0]}"))
+    below, draw_panel = wheel_tables.panel(blocks, layout.size, font)
+    root = start(layout.size, theme, "bi-wheel", below)
     draw_zodiac(root, layout, theme)
     outer_band, inner_band = layout.bands
     draw_houses(root, layout, inner_chart, theme, inner_band.outer)
@@ -680,4 +709,5 @@ def bi_wheel_svg(inner_chart: dict, outer, cross_aspects: Sequence[dict] | None 
     rings = [f"inner: {labels[0]}", f"outer: {labels[1]}"]
     draw_corners(root, layout.size, theme, caption(title) + rings, zodiac_lines(inner_chart),
                  [houses_caption(inner_chart)], drawn)
+    draw_panel(root, layout.size)
     return serialise(root)

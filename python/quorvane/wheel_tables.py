@@ -7,6 +7,7 @@ so that the wheel keeps its place and size.
 """
 from __future__ import annotations
 
+import math
 from dataclasses import dataclass
 from typing import Callable, Sequence
 
@@ -18,6 +19,7 @@ SIGN_NAMES = ("Aries", "Taurus", "Gemini", "Cancer", "Leo", "Virgo", "Libra", "S
               "Sagittarius", "Capricorn", "Aquarius", "Pisces")
 ELEMENTS = ("Fire", "Earth", "Air", "Water")
 MODES = ("Cardinal", "Fixed", "Mutable")
+CELL, TOP = 2.7, 1.4     # an aspect grid's cell and heading, in font sizes
 
 
 @dataclass
@@ -84,7 +86,7 @@ def positions_block(placements: Sequence[dict], font: float, theme: Theme,
     """Glyph, sign, degree and minute, house and R for retrograde, a row each."""
     step, side = 1.45 * font, 1.05 * font
     columns = (0.0, 1.6 * font, 3.0 * font, 7.4 * font, 9.0 * font)
-    width = 10.2 * font
+    width = max(10.2 * font, text_width(heading, font, bold=True))
 
     def draw(parent, x, y):
         group = add(parent, "g", class_="table positions")
@@ -135,15 +137,17 @@ def grid_block(rows: Sequence[str], columns: Sequence[str], aspects: Sequence[di
     body glyphs; otherwise the rows are one chart's bodies and the columns
     the other's, each along its edge.
     """
-    cell = 2.7 * font
+    cell = CELL * font
     found = {}
     for a in aspects:
         pair = (a.get("body1"), a.get("body2"))
         found.setdefault(pair, a)
-        found.setdefault(pair[::-1], a)
+        if triangle:  # one chart: either order names the same pair
+            found.setdefault(pair[::-1], a)
     count = len(rows) + (0 if triangle else 1)
-    width = cell * (len(columns) + (0 if triangle else 1))
-    top = 1.4 * font
+    width = max(cell * (len(columns) + (0 if triangle else 1)),
+                text_width(heading, font, bold=True))
+    top = TOP * font
 
     def draw(parent, x, y):
         group = add(parent, "g", class_="table aspect-grid")
@@ -226,6 +230,22 @@ def tallies_block(structure: dict | None, lunar: dict | None, font: float,
                  weight="bold" if bold else None,
                  class_="table-heading" if bold else "table-text")
     return Block(width, step * len(lines), draw)
+
+
+def tucked(grid: Block, other: Block | None, cell: float, top: float) -> list:
+    """`other` drawn in the empty corner above a triangular grid's diagonal
+    when it fits there, else the two side by side."""
+    if other is None:
+        return [grid]
+    rows_taken = math.ceil((other.height - top) / cell) if other.height > top else 0
+    left = grid.width - other.width
+    if left < (rows_taken + 1) * cell:
+        return [grid, other]
+
+    def draw(parent, x, y):
+        grid.draw(parent, x, y)
+        other.draw(parent, x + left, y)
+    return [Block(grid.width, grid.height, draw)]
 
 
 # ------------------------------------------------------------------ layout

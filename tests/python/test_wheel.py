@@ -279,3 +279,125 @@ def test_the_command_line_writes_svg_and_png(tmp_path):
     assert done.returncode == 0, done.stderr
     rings = {g.get("data-ring") for g in ET.parse(svg).getroot().iterfind(".//s:g[@class='body']", NS)}
     assert rings == {"inner", "outer"}
+
+
+# ------------------------------------------------------------ header and tables
+
+def text_box(element):
+    """The box a <text> takes, from its anchor, size and a generous width estimate."""
+    from quorvane.svg import text_width
+    size, x = float(element.get("font-size")), float(element.get("x"))
+    middle = float(element.get("y")) - 0.36 * size
+    width = text_width(element.text or "", size, element.get("font-weight") == "bold")
+    left = {"start": x, "middle": x - width / 2, "end": x - width}[element.get("text-anchor")]
+    return left, middle - size / 2, left + width, middle + size / 2
+
+
+def boxes_within(root, group_class):
+    """Glyph and text boxes drawn in the groups of a class (glyph groups hold 20-unit boxes)."""
+    boxes = []
+    for group in root.iterfind(f".//s:g[@class='{group_class}']", NS):
+        for element in group.iter():
+            transform = element.get("transform") or ""
+            if transform.startswith("translate"):
+                boxes.append(glyph_box(element))
+            elif element.tag.endswith("text") and not any(
+                    element in list(g) for g in group.iter() if (g.get("transform") or "")):
+                boxes.append(text_box(element))
+    return boxes
+
+
+def segment_meets_box(a, b, box):
+    """Whether the segment a-b passes through the box (clipped parametrically)."""
+    low, high = 0.0, 1.0
+    for d, start, lo, hi in ((b[0] - a[0], a[0], box[0], box[2]), (b[1] - a[1], a[1], box[1], box[3])):
+        if abs(d) < 1e-12:
+            if not lo < start < hi:
+                return False
+            continue
+        t1, t2 = sorted(((lo - start) / d, (hi - start) / d))
+        low, high = max(low, t1), min(high, t2)
+    return low < high
+
+
+def check_tables(root, size, pairs_wanted, grid_class="table aspect-grid"):
+    """Table boxes apart from each other and under the wheel; each pair wanted in one cell."""
+    boxes = [b for cls in ("header", "table positions", "table cusps", "table tallies",
+                           "table aspect-grid") for b in boxes_within(root, cls)]
+    assert boxes and all(b[1] >= size - 1e-6 and b[2] <= size + 1e-6 for b in boxes)
+    assert all(b[3] <= float(root.get("height")) + 1e-6 for b in boxes)
+    for i, a in enumerate(boxes):
+        for b in boxes[i + 1:]:
+            assert not boxes_overlap(a, b), (a, b)
+    cells = [frozenset(c.get("data-bodies").split("|"))
+             for c in root.iterfind(f".//s:g[@class='{grid_class}']/s:g[@class='grid-aspect']", NS)]
+    assert sorted(map(sorted, cells)) == sorted(map(sorted, pairs_wanted))
+
+
+def check_axes_clear(root, size):
+    """No axis piece crosses a body's glyph, label or a sign glyph."""
+    boxes = [b for cls in ("body", "zodiac") for b in boxes_within(root, cls)]
+    axes = root.findall(".//s:g[@class='axes']/s:line", NS)
+    assert len(axes) == 8
+    for axis in axes:
+        a = (float(axis.get("x1")), float(axis.get("y1")))
+        b = (float(axis.get("x2")), float(axis.get("y2")))
+        assert not any(segment_meets_box(a, b, box) for box in boxes), axis.get("data-name")
+
+
+def test_natal_tables_hold_every_body_and_aspect_once_and_nothing_overlaps(engine):
+    for i, chart in enumerate(random_charts(engine, 10, seed=42)):
+        chart["input"] = {"local_time": "2001-02-03T04:05:00+01:00", "timezone": "Europe/Rome",
+                          "utc_offset": "+01:00", "zone_abbreviation": "CET",
+                          "latitude": -12.5, "longitude": 100.25, "place": {"name": "Somewhere"}}
+        which = ["all", "major"][i % 2]
+        size = [600, 800, 1000][i % 3]
+        svg = wheel.natal_svg(chart, size=size, aspects=which, name="A <birth> & co",
+                              patterns=i % 2 == 0, theme=["light", "dark"][i % 2])
+        root, cx, cy = parse(svg)
+        assert float(root.get("height")) > size
+        bodies = [p for p in chart["planets"] if p["name"] not in ("Ascendant", "Midheaven")]
+        check_bodies(root, cx, cy, ascendant_of(chart), bodies)
+        grid_names = [g.get("data-name") for g in root.iterfind(".//s:g[@class='grid-body']", NS)]
+        assert sorted(grid_names) == sorted(p["name"] for p in bodies)
+        rows = [g.get("data-name") for g in
+                root.iterfind(".//s:g[@class='table positions']/s:g[@class='table-glyph']", NS)]
+        assert rows == [p["name"] for p in bodies]
+        names = set(grid_names)
+        wanted = [{a["body1"], a["body2"]} for a in chart["aspects"]
+                  if {a["body1"], a["body2"]} <= names
+                  and (which == "all" or a["aspect_type"] in wheel.MAJOR_ASPECTS)]
+        check_tables(root, size, wanted)
+        check_axes_clear(root, size)
+        header = [t.text for t in root.iterfind(".//s:g[@class='header']/s:text", NS)]
+        assert header[0] == "A <birth> & co" and "12.5000°S 100.2500°E" in header[2]
+        assert "2001-02-03 04:05 CET" in header[1]
+        for outline in root.iterfind(".//s:polygon[@class='pattern']", NS):
+            corners = [tuple(map(float, c.split(","))) for c in outline.get("points").split()]
+            members = outline.get("data-members").split("|")
+            for (x, y), member in zip(corners, members):
+                truth = next(p for p in chart["planets"] if p["name"] == member)
+                assert separation(longitude_at(x, y, cx, cy, ascendant_of(chart)),
+                                  truth["ecliptic_longitude"]) < 0.02
+
+
+def test_bi_wheel_tables_show_both_charts_and_each_cross_aspect_once(engine):
+    charts = list(random_charts(engine, 8, seed=7))
+    for inner, outer in zip(charts[::2], charts[1::2]):
+        cross = q.synastry(inner["planets"], outer["planets"])["cross_aspects"]
+        root, cx, cy = parse(wheel.bi_wheel_svg(inner, outer, size=900))
+        headings = [t.text for t in root.iterfind(".//s:text[@class='table-heading']", NS)]
+        assert "Inner positions" in headings and "Outer positions" in headings
+        grids = root.findall(".//s:g[@class='table aspect-grid']", NS)
+        assert len(grids) == 3
+        cross_grid = grids[-1]
+        shown = {g.get("data-name") for g in cross_grid.iterfind("s:g", NS)
+                 if "grid-body" in (g.get("class") or "")}
+        assert shown == {p["name"] for p in inner["planets"] + outer["planets"]} - \
+            {"Ascendant", "Midheaven"} | {p["name"] for p in outer["planets"]}
+        cells = [c.get("data-bodies") for c in cross_grid.iterfind("s:g[@class='grid-aspect']", NS)]
+        assert sorted(cells) == sorted(f"{a['body1']}|{a['body2']}" for a in cross
+                                       if a["body2"] not in ("Ascendant", "Midheaven"))
+        check_axes_clear(root, 900)
+        layout = wheel.bi_wheel_layout(900, 0.0)
+        assert layout.aspect_radius > 0.9 * wheel.natal_layout(900, 0.0).aspect_radius
