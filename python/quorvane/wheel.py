@@ -26,7 +26,7 @@ from .spread import spread
 from .svg import add, document, polar, serialise, text, text_width, to_png
 from .themes import Theme, theme_of
 
-__all__ = ["natal_svg", "bi_wheel_svg", "zi_wei_svg", "bazi_svg", "to_png"]
+__all__ = ["natal_svg", "bi_wheel_svg", "dial_svg", "zi_wei_svg", "bazi_svg", "to_png"]
 
 ANGLES = ("Ascendant", "Midheaven")
 ANGLE_LABELS = {"Ascendant": "AC", "Midheaven": "MC"}
@@ -711,3 +711,9 @@ def bi_wheel_svg(inner_chart: dict, outer, cross_aspects: Sequence[dict] | None 
                  [houses_caption(inner_chart)], drawn)
     draw_panel(root, layout.size)
     return serialise(root)
+
+
+def dial_svg(chart: dict, **options) -> str:
+    """The chart's 90° dial as a picture of its own (see `quorvane.dial.dial_svg`)."""
+    from .dial import dial_svg as draw
+    return draw(chart, **options)

@@ -401,3 +401,24 @@ def test_bi_wheel_tables_show_both_charts_and_each_cross_aspect_once(engine):
         check_axes_clear(root, 900)
         layout = wheel.bi_wheel_layout(900, 0.0)
         assert layout.aspect_radius > 0.9 * wheel.natal_layout(900, 0.0).aspect_radius
+
+
+def test_dial_puts_each_point_and_midpoint_at_its_longitude_modulo_90(engine):
+    for chart in random_charts(engine, 6, seed=90):
+        root, cx, cy = parse(wheel.dial_svg(chart, size=700))
+        stretched = [dict(p, ecliptic_longitude=4 * (p["ecliptic_longitude"] % 90.0),
+                          degree=int(p["ecliptic_longitude"] % 90.0),
+                          minute=int(p["ecliptic_longitude"] % 1.0 * 60.0))
+                     for p in chart["planets"]]
+        check_bodies(root, cx, cy, 90.0, stretched)
+        at = {p["name"]: p["ecliptic_longitude"] for p in chart["planets"]}
+        marks = root.findall(".//s:line[@class='midpoint']", NS)
+        pairs = {frozenset(m.get("data-bodies").split("|")) for m in marks}
+        named = set().union(*pairs)
+        assert len(pairs) == len(marks) == len(named) * (len(named) - 1) // 2 \
+            and {"Sun", "Moon", "Ascendant"} <= named
+        for mark in marks:
+            a, b = (at[n] for n in mark.get("data-bodies").split("|"))
+            nearer = (a + ((b - a + 180.0) % 360.0 - 180.0) / 2.0) % 90.0
+            for shown in line_longitudes(mark, cx, cy, 90.0):
+                assert separation(shown, 4 * nearer) < 0.05
