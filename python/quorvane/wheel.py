@@ -590,6 +590,7 @@ def natal_svg(chart: dict, *, size: float = 800, theme="light", aspects="all",
     theme = theme_of(theme)
     wanted = aspect_filter(aspects)
     layout = natal_layout(size, angle_of(chart, "Ascendant", 1))
+    points = points_of(chart.get("planets", []))   # refuses a malformed chart before the tables
     font = wheel_tables.font_of(layout.size)
     blocks = [header_block(chart, name, layout.size, font, theme)] if header else []
     if tables:
@@ -598,7 +599,6 @@ def natal_svg(chart: dict, *, size: float = 800, theme="light", aspects="all",
     root = start(layout.size, theme, "natal chart wheel", below)
     draw_zodiac(root, layout, theme)
     draw_houses(root, layout, chart, theme, layout.zodiac_inner)
-    points = points_of(chart.get("planets", []))
     positions = {p.name: p.longitude for p in points_of(chart.get("planets", []), angles=True)}
     drawn = draw_aspects(root, layout, chart.get("aspects", []), positions, positions, theme,
                          wanted)
@@ -676,6 +676,9 @@ def bi_wheel_svg(inner_chart: dict, outer, cross_aspects: Sequence[dict] | None 
     if isinstance(labels, str) or len(labels) != 2 or not all(isinstance(x, str) for x in labels):
         raise ValueError(f"labels name the two rings: two texts, not {shown(labels)}")
     layout = bi_wheel_layout(size, angle_of(inner_chart, "Ascendant", 1))
+    inner_points = points_of(inner_chart.get("planets", []))
+    # The outer chart's angles are drawn as bodies: its houses are not drawn.
+    outer_list = points_of(placements, angles=True)
     font = wheel_tables.font_of(layout.size)
     blocks = [header_block(inner_chart, name, layout.size, font, theme)] if header else []
     if tables:
@@ -697,9 +700,6 @@ def bi_wheel_svg(inner_chart: dict, outer, cross_aspects: Sequence[dict] | None 
     outer_band, inner_band = layout.bands
     draw_houses(root, layout, inner_chart, theme, inner_band.outer)
     circle(root, layout.geometry, inner_band.outer, theme.line, 1.0)
-    inner_points = points_of(inner_chart.get("planets", []))
-    # The outer chart's angles are drawn as bodies: its houses are not drawn.
-    outer_list = points_of(placements, angles=True)
     inner_at = {p.name: p.longitude for p in points_of(inner_chart.get("planets", []), angles=True)}
     outer_at = {p.name: p.longitude for p in outer_list}
     drawn = draw_aspects(root, layout, cross_aspects, outer_at, inner_at, theme, wanted)

@@ -274,6 +274,9 @@ def test_the_command_line_writes_svg_and_png(tmp_path):
     assert done.returncode == 0, done.stderr
     assert ET.parse(svg).getroot().find(".//s:g[@class='body']", NS) is not None
     assert png.read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
+    assert re.search(r"^\s*Sun\b", done.stdout, re.M), "the tables print with the picture"
+    done = run("chart", "2024-03-20T12:00Z", 51.48, -0.0, "--svg", "-")
+    assert ET.fromstring(done.stdout).find(".//s:g[@class='body']", NS) is not None
     done = run("transit", "2025-01-01T00:00Z", 51.48, -0.0, "--birth", "1990-05-17T02:30Z",
                "48.85", "2.35", "--svg", svg)
     assert done.returncode == 0, done.stderr

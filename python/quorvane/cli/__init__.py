@@ -90,8 +90,10 @@ def main(argv=None) -> int:
             # --orbs) is refused rather than replaced by its default.
             refuse_unknown_options()
             result = COMMANDS[args.command](args)
-        # With a picture asked for, the table stays unprinted (--json still prints).
-        if pictures.write(args, result) and not args.json:
+        # The tables print beside a picture, unless the picture itself took
+        # standard output.
+        if pictures.write(args, result) and not args.json \
+                and "-" in (args.svg, args.png):
             return OK
     except UNKNOWN_OPTION as warning:
         if unknown_option(warning) is None:
