@@ -442,7 +442,7 @@ def samples(engine):
     ]
 
 
-PICTURES = ("natal_svg", "bi_wheel_svg", "zi_wei_svg", "bazi_svg", "to_png")
+PICTURES = ("natal_svg", "bi_wheel_svg", "dial_svg", "zi_wei_svg", "bazi_svg", "to_png")
 
 
 def plain_signature(function):
@@ -491,7 +491,16 @@ def pictures_section():
              "project, so no font with those symbols is needed; plain text asks for DejaVu",
              "Sans or another sans-serif. Bodies closer than their glyphs allow are spread",
              "apart along the ring, order kept, by the least total squared shift, with a",
-             "leader from each glyph to its true longitude.", ""]
+             "leader from each glyph to its true longitude.", "",
+             "Chart wheels carry a header (name, local time and zone from the chart's",
+             "`input`, place, houses, zodiac) and tables under the wheel: positions, cusps,",
+             "an aspect grid (aspect glyph, orb as degrees and minutes, A applying or S",
+             "separating), element and mode tallies from `chart_structure` (plain count,",
+             "weighted in brackets) and the lunar phase; the canvas grows downwards so the",
+             "wheel keeps its place. The axes stop at the innermost label of the bodies'",
+             "ring and resume outside the zodiac, so they never cross a glyph. The command",
+             "line prints its tables as well when it draws, unless the picture itself goes",
+             "to standard output.", ""]
     for name in PICTURES:
         function = getattr(wheel, name)
         lines += [f"### `quorvane.wheel.{name}{plain_signature(function)}`", "",

@@ -22,6 +22,7 @@ from typing import Callable, Iterable, Sequence
 
 from . import glyphs, wheel_tables
 from .chinese_pictures import bazi_svg, zi_wei_svg
+from .dial import dial_svg
 from .spread import spread
 from .svg import add, document, polar, serialise, text, text_width, to_png
 from .themes import Theme, theme_of
@@ -711,9 +712,3 @@ def bi_wheel_svg(inner_chart: dict, outer, cross_aspects: Sequence[dict] | None 
                  [houses_caption(inner_chart)], drawn)
     draw_panel(root, layout.size)
     return serialise(root)
-
-
-def dial_svg(chart: dict, **options) -> str:
-    """The chart's 90° dial as a picture of its own (see `quorvane.dial.dial_svg`)."""
-    from .dial import dial_svg as draw
-    return draw(chart, **options)
