@@ -41,6 +41,9 @@ HOUSE_SYSTEMS = {"P": "Placidus", "K": "Koch", "R": "Regiomontanus", "C": "Campa
                  "Q": "Pullen sinusoidal ratio", "G": "Gauquelin"}
 NAMED_SYSTEMS = "DNXHFUYSILQG"  # read by name as well as by letter
 SQRT2 = math.sqrt(2.0)
+PATTERN_ASPECT = {"grand_trine": "Trine", "kite": "Sextile", "t_square": "Square",
+                  "grand_cross": "Opposition", "yod": "Quincunx",
+                  "mystic_rectangle": "Opposition", "grand_sextile": "Sextile"}
 
 
 # ------------------------------------------------------------------ inputs
@@ -620,15 +623,15 @@ def draw_patterns(root, layout: Layout, structure: dict | None, positions: dict,
         return
     g = layout.geometry
     group = add(root, "g", class_="patterns")
-    palette = list(theme.aspects.values()) or [theme.foreground]
-    for k, found in enumerate(structure.get("aspect_patterns") or []):
+    for found in structure.get("aspect_patterns") or []:
         members = [m for m in found.get("members", []) if m in positions]
         if len(members) < 3 or not found.get("aspects"):
             continue  # a stellium is a crowd in one place, not a figure
         # Round the circle in longitude order, so the outline never crosses itself.
         members.sort(key=lambda m: positions[m])
         corners = [g.at(layout.aspect_radius * 0.97, positions[m]) for m in members]
-        colour = palette[k % len(palette)]
+        # Each figure in the colour of the aspect that makes it what it is.
+        colour = theme.aspects.get(PATTERN_ASPECT.get(found.get("type"), ""), theme.foreground)
         add(group, "polygon", points=" ".join(f"{x:.2f},{y:.2f}" for x, y in corners),
             fill=colour, fill_opacity="0.12", stroke=colour, stroke_width=2.6,
             stroke_linejoin="round", class_="pattern", data_pattern=found.get("type", ""),
