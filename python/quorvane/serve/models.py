@@ -195,7 +195,8 @@ class ZiWeiRequest(ChineseRequest):
 
 
 class Picture(Strict):
-    size: int = Field(800, ge=200, le=2400, description="width and height, in pixels")
+    size: int = Field(800, ge=200, le=2400,
+                      description="the wheel's side in pixels; the tables under it add height")
     theme: Literal["light", "dark"] = "light"
     aspects: Literal["all", "major", "none"] = Field("all", description="aspect lines drawn")
 
