@@ -272,3 +272,21 @@ class TestProgress:
         assert done.returncode == 0
         assert "searching elections" in done.stderr
         assert json.loads(done.stdout)["windows"] is not None
+
+
+def test_chart_pictures_reach_the_dial_patterns_and_the_bare_wheel(tmp_path):
+    import xml.etree.ElementTree as ET
+
+    def drawn(*options):
+        path = tmp_path / "picture.svg"
+        done = run("chart", BIRTH, LAT, LON, "--svg", path, *options)
+        assert done.returncode == 0, done.stderr
+        root = ET.parse(path).getroot()
+        return {e.get("class") for e in root.iter()}, "".join(root.itertext()), root
+
+    classes, words, full = drawn("--name", "Ada <Lovelace>", "--patterns")
+    assert "Ada <Lovelace>" in words and "dial-face" not in classes
+    classes, _, _ = drawn("--dial")
+    assert {"dial-face", "midpoint"} <= classes
+    _, _, bare = drawn("--wheel-only")
+    assert float(bare.get("height")) < float(full.get("height"))

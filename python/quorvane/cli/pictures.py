@@ -33,6 +33,14 @@ def add_picture_options(parser: argparse.ArgumentParser) -> None:
                        help="aspect lines to draw: all, major, none, or names joined by "
                             "commas (Trine,Square)")
     group.add_argument("--title", help="a caption for the picture")
+    if parser.prog.split()[-1] == "chart":
+        group.add_argument("--name", help="whose chart: shown in the wheel's header")
+        group.add_argument("--patterns", action="store_true",
+                           help="outline the aspect patterns (grand trines, T-squares, ...)")
+        group.add_argument("--wheel-only", action="store_true",
+                           help="the wheel alone, without its header and tables")
+        group.add_argument("--dial", action="store_true",
+                           help="draw the 90-degree dial with the midpoints instead of the wheel")
 
 
 def aspects_option(text: str):
@@ -63,7 +71,15 @@ def svg_of(args, result) -> str:
     if args.command == "transit":
         natal = natal_chart_for_transit(args)
         return wheel.bi_wheel_svg(natal, result, **options)
-    return wheel.natal_svg(result, **options)
+    if args.dial:
+        from ..dial import dial_svg
+        return dial_svg(result, size=args.size, **options_without(options, "aspects", "size"))
+    return wheel.natal_svg(result, name=args.name, patterns=args.patterns,
+                           header=not args.wheel_only, tables=not args.wheel_only, **options)
+
+
+def options_without(options: dict, *names: str) -> dict:
+    return {k: v for k, v in options.items() if k not in names}
 
 
 def write(args, result) -> bool:
