@@ -72,8 +72,7 @@ def svg_of(args, result) -> str:
         natal = natal_chart_for_transit(args)
         return wheel.bi_wheel_svg(natal, result, **options)
     if args.dial:
-        from ..dial import dial_svg
-        return dial_svg(result, size=args.size, **options_without(options, "aspects", "size"))
+        return wheel.dial_svg(result, size=args.size, **options_without(options, "aspects", "size"))
     return wheel.natal_svg(result, name=args.name, patterns=args.patterns,
                            header=not args.wheel_only, tables=not args.wheel_only, **options)
 
