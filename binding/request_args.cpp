@@ -43,17 +43,28 @@ bool read_place_and_options(const char* function, const PlaceArguments& given,
          read_house_obliquity(given.house_obliquity, function, request);
 }
 
-bool read_house_obliquity(PyObject* value, const char* function, ChartRequest* request) {
-  std::string text = request->house_obliquity;
-  if (!read_optional_text(value, function, "house_obliquity", &text)) return false;
+namespace {
+
+// An optional "mean" or "true" (any case); omitted keeps `*out`, anything
+// else is a ValueError naming the argument.
+bool read_mean_or_true(PyObject* value, const char* function, const char* name,
+                       std::string* out) {
+  std::string text = *out;
+  if (!read_optional_text(value, function, name, &text)) return false;
   for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
   if (text == "mean" || text == "true") {
-    request->house_obliquity = text;
+    *out = text;
     return true;
   }
-  PyErr_Format(PyExc_ValueError, "%s() argument 'house_obliquity' must be \"mean\" or \"true\", not %R",
-               function, value);
+  PyErr_Format(PyExc_ValueError, "%s() argument '%s' must be \"mean\" or \"true\", not %R",
+               function, name, value);
   return false;
+}
+
+}  // namespace
+
+bool read_house_obliquity(PyObject* value, const char* function, ChartRequest* request) {
+  return read_mean_or_true(value, function, "house_obliquity", &request->house_obliquity);
 }
 
 bool read_body_names(PyObject* value, const char* function, std::vector<std::string>* out) {
@@ -134,25 +145,10 @@ bool read_chart_request_head(ModuleState* state, const char* function,
          read_dignity_scheme(function, given, request);
 }
 
-// node: omitted keeps "mean"; else "mean" or "true" (any case), or ValueError.
-bool read_node(PyObject* value, const char* function, ChartRequest* request) {
-  if (value == nullptr) return true;
-  std::string text;
-  if (!arg_text(value, function, "node", &text)) return false;
-  for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  if (text == "mean" || text == "true") {
-    request->node = text;
-    return true;
-  }
-  PyErr_Format(PyExc_ValueError, "%s() argument 'node' must be \"mean\" or \"true\", not %R",
-               function, value);
-  return false;
-}
-
 bool read_chart_request_tail(ModuleState* state, const char* function,
                              const ChartRequestArguments& given, ChartArgumentOrder order,
                              ChartRequest* request) {
-  if (!read_node(given.node, function, request)) return false;
+  if (!read_mean_or_true(given.node, function, "node", &request->node)) return false;
   if (order == ChartArgumentOrder::moment_first) {
     return read_orb_settings(state, given.orb_settings, request) &&
            read_dignity_scheme(function, given, request);

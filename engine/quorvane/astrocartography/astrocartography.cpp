@@ -51,14 +51,9 @@ Expected<Astrocartography, EngineError> astrocartography(const KernelSet& kernel
       request.bodies.empty() ? map_body_names() : request.bodies;
   PositionsRequest asked;
   asked.jds = {request.moment.julian_day()};
-  for (const std::string& name : names) {
-    auto body = position_body(name);
-    if (!body) {
-      return unexpected(
-          EngineError::invalid_input("astrocartography: unknown body '" + name + "'"));
-    }
-    asked.bodies.push_back(*body);
-  }
+  auto bodies = position_bodies(names, "astrocartography");
+  if (!bodies) return unexpected(std::move(bodies).error());
+  asked.bodies = std::move(bodies).value();
   auto columns = positions(kernels, asked);
   if (!columns) return unexpected(std::move(columns).error().error);
   const PositionColumns& c = *columns;

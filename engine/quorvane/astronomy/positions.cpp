@@ -295,6 +295,21 @@ std::optional<PositionBody> position_body(std::string_view name) {
   return std::nullopt;
 }
 
+Expected<std::vector<PositionBody>, EngineError> position_bodies(
+    const std::vector<std::string>& names, std::string_view caller) {
+  std::vector<PositionBody> bodies;
+  bodies.reserve(names.size());
+  for (const std::string& name : names) {
+    auto body = position_body(name);
+    if (!body) {
+      return unexpected(EngineError::invalid_input(std::string(caller) + ": unknown body '" +
+                                                   name + "'"));
+    }
+    bodies.push_back(*body);
+  }
+  return bodies;
+}
+
 const std::vector<std::string_view>& chart_body_names() {
   static const std::vector<std::string_view> names = [] {
     std::vector<std::string_view> out;

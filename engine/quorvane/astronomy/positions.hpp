@@ -51,6 +51,11 @@ struct PositionBody {
 // Node", "True South Node", "True Lilith". Nothing for other names.
 std::optional<PositionBody> position_body(std::string_view name);
 
+// The bodies of `names` in order, or an error naming the first unknown one
+// and the call (`caller`) that asked.
+Expected<std::vector<PositionBody>, EngineError> position_bodies(
+    const std::vector<std::string>& names, std::string_view caller);
+
 // The chart's fourteen bodies in chart order: the default list.
 const std::vector<std::string_view>& chart_body_names();
 

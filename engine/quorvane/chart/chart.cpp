@@ -16,9 +16,13 @@
 
 namespace quorvane {
 
-double house_obliquity_nutation(const ChartRequest& request, double jd) {
-  if (request.house_obliquity != "true") return 0.0;
+double house_obliquity_nutation(std::string_view house_obliquity, double jd) {
+  if (house_obliquity != "true") return 0.0;
   return orientation_2000a(Time::from_ut1(jd)).deps * kDegreesPerRadian;
+}
+
+double house_obliquity_nutation(const ChartRequest& request, double jd) {
+  return house_obliquity_nutation(request.house_obliquity, jd);
 }
 
 Expected<Sky, EngineError> sky(const KernelSet& kernels, const ChartRequest& request) {
@@ -34,8 +38,8 @@ Expected<Sky, EngineError> sky(const KernelSet& kernels, const ChartRequest& req
   if (!bodies) return unexpected(bodies.error());
 
   const HouseSystem system = HouseSystem::from_code(request.house_system);
-  const double obliquity_nutation = house_obliquity_nutation(request, result.jd);
   HouseChoice choice = house_choice(request);
+  const double obliquity_nutation = choice.obliquity_nutation;
   result.house_obliquity = choice.obliquity;
   result.ramc = ramc_degrees(bodies->sidereal_time, request.longitude);
   result.latitude = request.latitude;
@@ -68,7 +72,8 @@ HouseChoice house_choice(const ChartRequest& request) {
   const double jd = request.moment.julian_day();
   const HouseSystem system = HouseSystem::from_code(request.house_system);
   HouseChoice choice;
-  choice.obliquity = mean_obliquity_iau1980(jd) + house_obliquity_nutation(request, jd);
+  choice.obliquity_nutation = house_obliquity_nutation(request, jd);
+  choice.obliquity = mean_obliquity_iau1980(jd) + choice.obliquity_nutation;
   choice.polar = beyond_polar_circle(request.latitude, choice.obliquity);
   choice.code = std::string(1, system.code());
   const std::string name(kHouseSystemCodes[system].name);

@@ -45,8 +45,10 @@ struct ChartRequest {
   bool chinese_calendar = false;
 };
 
-// The nutation in obliquity (degrees) that the request's houses add to the
-// mean obliquity at UT Julian day `jd`: 0 for "mean".
+// The nutation in obliquity (degrees) that the houses add to the mean
+// obliquity at UT Julian day `jd` under `house_obliquity` ("mean" or
+// "true"): 0 for "mean".
+double house_obliquity_nutation(std::string_view house_obliquity, double jd);
 double house_obliquity_nutation(const ChartRequest& request, double jd);
 
 // The house system a request's chart is cast in, and why when that is not
@@ -54,7 +56,8 @@ double house_obliquity_nutation(const ChartRequest& request, double jd);
 // beyond the polar circles (Porphyry then).
 struct HouseChoice {
   std::string code;
-  double obliquity = 0.0;  // degrees, the houses' obliquity at the moment
+  double obliquity_nutation = 0.0;  // degrees, see house_obliquity_nutation
+  double obliquity = 0.0;           // degrees, the houses' obliquity at the moment
   bool polar = false;
   bool polar_fallback = false;
   std::optional<std::string> fallback;

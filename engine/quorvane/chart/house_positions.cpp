@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "quorvane/astronomy/positions.hpp"
+#include "quorvane/chart/chart.hpp"
 #include "quorvane/base/angles.hpp"
-#include "quorvane/frames/frames.hpp"
 #include "quorvane/zodiac/house_position.hpp"
 #include "quorvane/zodiac/options.hpp"
 
@@ -25,13 +25,9 @@ Expected<HousePositions, EngineError> house_positions(const KernelSet& kernels,
   }
   // Sunshine divides the Sun's semi-arcs: the Sun comes along, unlisted.
   names.emplace_back("Sun");
-  for (const std::string& name : names) {
-    auto body = position_body(name);
-    if (!body) {
-      return unexpected(EngineError::invalid_input("house_positions: unknown body '" + name + "'"));
-    }
-    asked.bodies.push_back(*body);
-  }
+  auto bodies = position_bodies(names, "house_positions");
+  if (!bodies) return unexpected(std::move(bodies).error());
+  asked.bodies = std::move(bodies).value();
   auto columns = positions(kernels, asked);
   if (!columns) return unexpected(std::move(columns).error().error);
   const PositionColumns& c = *columns;
@@ -41,10 +37,8 @@ Expected<HousePositions, EngineError> house_positions(const KernelSet& kernels,
   out.jd = asked.jds[0];
   const HouseSystem system = HouseSystem::from_code(request.house_system);
   out.house_system = system.code();
-  const double nutation = request.house_obliquity == "true"
-                              ? orientation_2000a(Time::from_ut1(out.jd)).deps * kDegreesPerRadian
-                              : 0.0;
-  out.obliquity = mean_obliquity_iau1980(out.jd) + nutation;
+  out.obliquity =
+      mean_obliquity_iau1980(out.jd) + house_obliquity_nutation(request.house_obliquity, out.jd);
   out.ramc = ramc_degrees(c.sidereal_time[0], request.longitude);
   out.polar_fallback = is_quadrant_system(system) && beyond_polar_circle(request.latitude, out.obliquity);
   const size_t sun = names.size() - 1;
