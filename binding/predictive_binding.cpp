@@ -156,6 +156,8 @@ struct ProgressionsArguments : PlaceArguments {
   PyObject* target = nullptr;
   PyObject* angle_method = nullptr;
   PyObject* orb_settings = nullptr;
+  PyObject* kind = nullptr;
+  PyObject* month = nullptr;
   static constexpr int required = 4;
   static constexpr Parameter<ProgressionsArguments> parameters[] = {
       {"birth", &ProgressionsArguments::birth},
@@ -168,6 +170,8 @@ struct ProgressionsArguments : PlaceArguments {
       {"ayanamsa", &ProgressionsArguments::ayanamsa},
       {"orb_settings", &ProgressionsArguments::orb_settings},
       {"house_obliquity", &ProgressionsArguments::house_obliquity},
+      {"kind", &ProgressionsArguments::kind},
+      {"month", &ProgressionsArguments::month},
   };
 };
 
@@ -178,10 +182,14 @@ PyObject* engine_progressions(PyObject* self, PyObject* args, PyObject* kwargs) 
   ChartRequest options;
   UtcInstant target;
   std::string method_text = "solar_arc";
+  std::string kind_text = "secondary";
+  std::string month_text = "tropical";
   if (!read_moment(state, given.birth, &options.moment) ||
       !read_moment(state, given.target, &target) ||
       !read_place_and_options("progressions", given, &options) ||
       !read_optional_text(given.angle_method, "progressions", "angle_method", &method_text) ||
+      !read_optional_text(given.kind, "progressions", "kind", &kind_text) ||
+      !read_optional_text(given.month, "progressions", "month", &month_text) ||
       !read_orb_settings(state, given.orb_settings, &options) ||
       !warn_unknown_options(state, options) || !warn_house_fallback(options)) {
     return nullptr;
@@ -191,7 +199,11 @@ PyObject* engine_progressions(PyObject* self, PyObject* args, PyObject* kwargs) 
   return compute_unlocked(self, [&]() -> Expected<ProgressedChart, EngineError> {
     auto method = angle_method_from_text(method_text);
     if (!method) return unexpected(std::move(method).error());
-    return secondary_progression(kernels, options, birth, target, *method);
+    auto kind = progression_kind_from_text(kind_text);
+    if (!kind) return unexpected(std::move(kind).error());
+    auto month = lunar_month_from_text(month_text);
+    if (!month) return unexpected(std::move(month).error());
+    return progressed_chart(kernels, options, birth, target, *method, {*kind, *month});
   }, given.form);
 }
 
@@ -261,8 +273,11 @@ PyMethodDef engine_progressions_method = {
     "progressions", with_keywords(engine_progressions), METH_VARARGS | METH_KEYWORDS,
     "progressions($self, birth, target, latitude, longitude, angle_method=\"solar_arc\", "
     "house_system=\"P\", zodiac_type=\"tropical\", ayanamsa=\"galcent_0sag\", "
-    "orb_settings=None, house_obliquity=\"mean\", *, json=False)\n--\n\n"
-    "The secondary progressed chart (a day for a year) of a birth for `target`."};
+    "orb_settings=None, house_obliquity=\"mean\", kind=\"secondary\", month=\"tropical\", "
+    "*, json=False)\n--\n\n"
+    "The progressed chart of a birth for `target`: `kind` \"secondary\" (a day for a year),\n"
+    "\"tertiary\" (a day for a lunar month) or \"minor\" (a lunar month for a year); `month`\n"
+    "the lunar month, \"tropical\" (27.321582 days) or \"synodic\" (29.530589 days)."};
 
 PyMethodDef engine_solar_arc_directions_method = {
     "solar_arc_directions", with_keywords(engine_solar_arc_directions), METH_VARARGS | METH_KEYWORDS,

@@ -56,6 +56,35 @@ TECHNIQUES = """\
   way the houses are cast from the moved RAMC at the birth latitude with the
   birth's mean obliquity; `arc` is the Midheaven's arc (in right ascension
   for Naibod).
+- Tertiary and minor progressions (`progressions(..., kind=...)`): the
+  chart of the moment as many days after birth as the target is lunar
+  months after it ("tertiary", a day for a month), or as many lunar months
+  after birth as the target is years after it ("minor", a month for a
+  year). `month`: the tropical month of 27.321582 days ("tropical", the
+  default) or the synodic month of 29.530589 days ("synodic"), after
+  Astro*Index (M. Erlewine, 1997). The angles move as in secondary
+  progressions, Naibod's 0.98564733 degrees per progressed day.
+- Zodiacal releasing (`zodiacal_releasing`), after Vettius Valens
+  (Anthology IV) and C. Brennan (Hellenistic Astrology, 2017, ch. 16): the
+  released lot is the chart's own (Lot of Spirit: Ascendant + Sun - Moon
+  by day, + Moon - Sun by night; Lot of Fortune the reverse; day when the
+  Sun is in houses 7 to 12 of the chart's house system). Time runs from the
+  lot's sign through the signs in order, each sign holding its ruler's
+  minor years (Aries 15, Taurus 8, Gemini 20, Cancer 25, Leo 19, Virgo 20,
+  Libra 8, Scorpio 15, Sagittarius 12, Capricorn 27, Aquarius 30, Pisces
+  12): years at level 1, 30-day months at level 2, 2.5 days at level 3,
+  5/24 day at level 4. Each sub-period sequence starts from its parent's
+  sign and is cut at the parent's end. Level-1 years are 360 days
+  (`year="360"`, Valens' year, the default) or tropical years of 365.24219
+  days (`year="tropical"`); sub-periods always count 360-day years.
+  Loosing of the bond: when a sequence has run through all twelve signs and
+  would return to the sign it began with, it goes on from the sign opposite
+  that one (`loosing_of_the_bond` true on that period); the same rule at
+  every level (at level 1 after 211 years). Peaks: signs angular from the
+  Lot of Fortune's sign (`fortune_angle` 1, 4, 7 or 10; `peak` true),
+  whichever lot is released. Periods overlapping the span, flat, in order
+  of start, each parent before its sub-periods; ruler by traditional
+  domicile.
 - Solar-arc directions (`solar_arc_directions`): every natal point moved
   by the solar arc of `start`, in the natal houses, and each moment in the
   span at which a directed point makes an exact aspect (any of the seven,
@@ -429,6 +458,8 @@ def samples(engine):
         ("Engine.transit_timeline", engine.transit_timeline(chart, "2024-03-01T00:00Z",
                                                             "2024-05-01T00:00Z")),
         ("Engine.progressions", engine.progressions(BIRTH, MOMENT, *PLACE)),
+        ("Engine.zodiacal_releasing", engine.zodiacal_releasing(BIRTH, *PLACE, MOMENT,
+                                                                "2026-01-01T00:00Z", levels=3)),
         ("Engine.solar_arc_directions", engine.solar_arc_directions(BIRTH, MOMENT,
                                                                     "2026-01-01T00:00Z", *PLACE)),
         ("Engine.composite", engine.composite(MOMENT, *PLACE, BIRTH, 48.85, 2.35)),

@@ -24,7 +24,8 @@ NAMES = {"Engine.chart": "chart", "Engine.horary": "horary", "Engine.transit": "
          "Engine.election": "election", "Engine.elections": "elections",
          "synastry": "synastry", "derived_chart": "derived_chart", "time_lords": "time_lords",
          "bazi": "bazi", "zi_wei": "zi_wei", "Engine.astrocartography": "astrocartography",
-         "Engine.house_positions": "house_positions"}
+         "Engine.house_positions": "house_positions",
+         "Engine.zodiacal_releasing": "zodiacal_releasing", "Engine.progressions": "progressions"}
 
 
 def more_samples(engine):
@@ -49,6 +50,11 @@ def more_samples(engine):
                                                       *south)
     yield "house_positions", engine.house_positions("1990-07-14T12:30Z", *south, None, "G",
                                                     "true")
+    yield "progressions", engine.progressions("1990-07-14T12:30Z", MOMENT, *south, kind="minor",
+                                              month="synodic", angle_method="naibod")
+    yield "zodiacal_releasing", engine.zodiacal_releasing(
+        "1990-07-14T12:30Z", *south, "2000-01-01T00:00Z", "2040-01-01T00:00Z", lot="fortune",
+        levels=2, year="tropical")
     from quorvane.serve import work
     from quorvane.serve.models import EclipseAtRequest, EventsRequest
     yield "events", work.events(engine, EventsRequest(

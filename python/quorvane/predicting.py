@@ -4,6 +4,7 @@ timeline, composite and Davison charts.
 
     solar_return("1990-07-14 08:30", "New York", year=2025)
     progressions("1990-07-14 08:30", "New York", target="2025-07-14")
+    releasing("1990-07-14 08:30", "London", start="2020-01-01", end="2030-01-01")
     davison(birth("1990-07-14 08:30", "New York"), birth("1988-02-01 23:10", "Paris"))
 
 The birth goes through `casting.birth` as for `natal`; every other moment
@@ -61,7 +62,8 @@ def returns(body, when, place=None, *, start, end, tz=None, latitude=None, longi
 
 def progressions(when, place=None, *, target, tz=None, latitude=None, longitude=None,
                  offset=None, fold=None, engine=None, **options) -> dict:
-    """`Engine.progressions`: the secondary progressed chart for `target`."""
+    """`Engine.progressions`: the progressed chart for `target`, secondary
+    unless `kind` says "tertiary" or "minor"."""
     inputs = birth(when, place, tz=tz, latitude=latitude, longitude=longitude, offset=offset,
                    fold=fold)
     utc, lat, lon = sky(inputs)
@@ -79,6 +81,18 @@ def directions(when, place=None, *, start, end, tz=None, latitude=None, longitud
     utc, lat, lon = sky(inputs)
     span = [same_zone(m, inputs, offset, fold) for m in (start, end)]
     found = (engine or default_engine()).solar_arc_directions(utc, *span, lat, lon, **options)
+    return {"input": inputs, **found}
+
+
+def releasing(when, place=None, *, start, end, tz=None, latitude=None, longitude=None,
+              offset=None, fold=None, engine=None, **options) -> dict:
+    """`Engine.zodiacal_releasing`: the periods released from the lot
+    (`lot`, default "spirit") that overlap `start`..`end`."""
+    inputs = birth(when, place, tz=tz, latitude=latitude, longitude=longitude, offset=offset,
+                   fold=fold)
+    utc, lat, lon = sky(inputs)
+    span = [same_zone(m, inputs, offset, fold) for m in (start, end)]
+    found = (engine or default_engine()).zodiacal_releasing(utc, lat, lon, *span, **options)
     return {"input": inputs, **found}
 
 

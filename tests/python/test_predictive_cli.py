@@ -31,6 +31,15 @@ def calls(engine):
         "progressions": (["progressions", BIRTH, LAT, LON, "2024-01-01T00:00Z", "--angles", "naibod"],
                          lambda: engine.progressions(BIRTH, "2024-01-01T00:00Z", LAT, LON,
                                                      angle_method="naibod")),
+        "progressions-minor": (["progressions", BIRTH, LAT, LON, "2024-01-01T00:00Z", "--kind",
+                                 "minor", "--month", "synodic"],
+                                lambda: engine.progressions(BIRTH, "2024-01-01T00:00Z", LAT, LON,
+                                                            kind="minor", month="synodic")),
+        "releasing": (["releasing", BIRTH, LAT, LON, "--lot", "fortune", "--from", "2020",
+                       "--until", "2030-06-01T00:00Z"],
+                      lambda: engine.zodiacal_releasing(BIRTH, LAT, LON, "2020-01-01T00:00Z",
+                                                        "2030-06-01T00:00Z", lot="fortune",
+                                                        levels=2)),
         "directions": (["directions", BIRTH, LAT, LON, "2024-01-01T00:00Z", "2025-01-01T00:00Z"],
                        lambda: engine.solar_arc_directions(BIRTH, "2024-01-01T00:00Z",
                                                            "2025-01-01T00:00Z", LAT, LON)),
@@ -42,7 +51,8 @@ def calls(engine):
 
 
 @pytest.mark.parametrize("command", ["return", "returns", "timeline", "progressions",
-                                     "directions", "composite", "davison"])
+                                     "progressions-minor", "releasing", "directions",
+                                     "composite", "davison"])
 def test_command_prints_the_engine_result(engine, command):
     args, call = calls(engine)[command]
     assert run_json(*args) == call()

@@ -35,9 +35,10 @@ ChartRequest at(const ChartRequest& options, UtcInstant moment, const BirthPlace
   return request;
 }
 
-// The moment whose distance from birth, in days, is the target's in years.
-UtcInstant progressed_moment(UtcInstant birth, UtcInstant target) {
-  const double days = static_cast<double>(target.micros() - birth.micros()) / kProgressionYearDays;
+// The moment whose distance from birth, in days, is the target's in years
+// (secondary), in lunar months (tertiary) or in years of lunar months (minor).
+UtcInstant progressed_moment(UtcInstant birth, UtcInstant target, const ProgressionRate& rate) {
+  const double days = static_cast<double>(target.micros() - birth.micros()) / rate.life_days_per_day();
   return UtcInstant(birth.micros() + static_cast<int64_t>(std::nearbyint(days)));
 }
 
@@ -54,6 +55,15 @@ std::vector<BodyView> bodies_of(const std::vector<Placement>& placements, double
   return out;
 }
 
+std::string_view progression_kind_name(ProgressionKind kind) {
+  switch (kind) {
+    case ProgressionKind::Tertiary: return "tertiary";
+    case ProgressionKind::Minor: return "minor";
+    case ProgressionKind::Secondary: break;
+  }
+  return "secondary";
+}
+
 // A directed node's aspect to the other natal node is the same event as its
 // aspect to its own natal place (the nodes are always opposite): listed once.
 bool is_node_pair(std::string_view a, std::string_view b) {
@@ -62,6 +72,30 @@ bool is_node_pair(std::string_view a, std::string_view b) {
 
 }  // namespace
 
+double ProgressionRate::life_days_per_day() const {
+  switch (kind) {
+    case ProgressionKind::Tertiary: return month_days;
+    case ProgressionKind::Minor: return kProgressionYearDays / month_days;
+    case ProgressionKind::Secondary: break;
+  }
+  return kProgressionYearDays;
+}
+
+Expected<ProgressionKind, EngineError> progression_kind_from_text(std::string_view text) {
+  if (text == "secondary") return ProgressionKind::Secondary;
+  if (text == "tertiary") return ProgressionKind::Tertiary;
+  if (text == "minor") return ProgressionKind::Minor;
+  return unexpected(EngineError::invalid_input(
+      "kind must be secondary, tertiary or minor, got " + std::string(text)));
+}
+
+Expected<double, EngineError> lunar_month_from_text(std::string_view text) {
+  if (text == "tropical") return kTropicalMonthDays;
+  if (text == "synodic") return kSynodicMonthDays;
+  return unexpected(
+      EngineError::invalid_input("month must be tropical or synodic, got " + std::string(text)));
+}
+
 Expected<AngleMethod, EngineError> angle_method_from_text(std::string_view text) {
   if (text == "solar_arc") return AngleMethod::SolarArc;
   if (text == "naibod") return AngleMethod::Naibod;
@@ -69,10 +103,11 @@ Expected<AngleMethod, EngineError> angle_method_from_text(std::string_view text)
                                                std::string(text)));
 }
 
-Expected<ProgressedChart, EngineError> secondary_progression(const KernelSet& kernels,
-                                                             const ChartRequest& options,
-                                                             const BirthPlace& birth,
-                                                             UtcInstant target, AngleMethod method) {
+Expected<ProgressedChart, EngineError> progressed_chart(const KernelSet& kernels,
+                                                        const ChartRequest& options,
+                                                        const BirthPlace& birth,
+                                                        UtcInstant target, AngleMethod method,
+                                                        ProgressionRate rate) {
   if (target < birth.moment) {
     return unexpected(EngineError::invalid_input("target must not be before birth"));
   }
@@ -81,8 +116,9 @@ Expected<ProgressedChart, EngineError> secondary_progression(const KernelSet& ke
   ProgressedChart chart;
   chart.birth = birth;
   chart.target = target;
-  chart.progressed_moment = progressed_moment(birth.moment, target);
+  chart.progressed_moment = progressed_moment(birth.moment, target, rate);
   chart.age_years = age_in_years(birth.moment, target.julian_day());
+  chart.rate = rate;
   chart.method = method;
 
   auto natal = sky(kernels, at(options, birth.moment, birth));
@@ -106,7 +142,9 @@ Expected<ProgressedChart, EngineError> secondary_progression(const KernelSet& ke
     chart.arc = remainder_degrees(sun - natal_sun);
     ramc = ecliptic_right_ascension(natal_mc + chart.arc, birth_jd, nutation);
   } else {
-    chart.arc = kNaibodDegreesPerYear * chart.age_years;
+    const double progressed_days =
+        (target.julian_day() - birth.moment.julian_day()) / rate.life_days_per_day();
+    chart.arc = kNaibodDegreesPerYear * progressed_days;
     ramc = natal_ramc + chart.arc;
   }
   const double progressed_sun =
@@ -212,6 +250,10 @@ void write(RecordWriter& out, const ProgressedChart& chart) {
       .field("target", chart.target.isoformat())
       .field("progressed_moment", chart.progressed_moment.isoformat())
       .field("age_years", chart.age_years)
+      .field("kind", progression_kind_name(chart.rate.kind))
+      .field("month_days", chart.rate.kind == ProgressionKind::Secondary
+                               ? std::nullopt
+                               : std::optional<double>(chart.rate.month_days))
       .field("angle_method", chart.method == AngleMethod::SolarArc ? "solar_arc" : "naibod")
       .field("arc", chart.arc)
       .field("zodiac_type", chart.zodiac_type)

@@ -5,6 +5,7 @@ Davison charts.
     quorvane return Sun "1990-07-14 08:30" --place "New York" --after 2025-01-01
     quorvane timeline 2025-01-01 2026-01-01 --birth "1990-07-14 08:30" --place London
     quorvane davison 1990-07-15T05:30Z 51.5 -0.1 "1988-02-01 23:10" --place-b Paris
+    quorvane releasing "1990-07-14 08:30" --place London --lot fortune --from 2020 --until 2030
 
 Moments are read as `chart` reads them: local times in the zone of --tz,
 of the --place or of the birth's coordinates (every moment of a command in
@@ -71,11 +72,14 @@ def add_commands(commands) -> None:
     base.add_time_and_place(sub)
     base.add_chart_options(sub)
 
-    sub = command("progressions", "the secondary progressed chart of a birth for a date")
+    sub = command("progressions", "the progressed chart of a birth for a date")
     add_birth(sub, "target")
     sub.add_argument("--angles", default="solar_arc", choices=["solar_arc", "naibod"],
                      help="how the angles progress (default solar_arc)")
+    add_progression_kind(sub)
     base.add_chart_options(sub)
+
+    add_releasing(command)
 
     sub = command("directions", "solar-arc directions and their exact aspects over a span")
     add_birth(sub, "start", "end")
@@ -88,6 +92,31 @@ def add_commands(commands) -> None:
     sub = command("davison", "the Davison chart of two births (midpoint moment and place)")
     add_two_births(sub)
     base.add_chart_options(sub)
+
+
+def add_progression_kind(sub) -> None:
+    sub.add_argument("--kind", default="secondary", choices=["secondary", "tertiary", "minor"],
+                     help="a day for a year (secondary, the default), a day for a lunar month "
+                          "(tertiary) or a lunar month for a year (minor)")
+    sub.add_argument("--month", default="tropical", choices=["tropical", "synodic"],
+                     help="the lunar month of tertiary and minor progressions: tropical "
+                          "(27.321582 days, the default) or synodic (29.530589 days)")
+
+
+def add_releasing(command) -> None:
+    sub = command("releasing", "zodiacal releasing from the Lot of Spirit or Fortune")
+    add_birth(sub)
+    sub.add_argument("--lot", default="spirit", help="the lot released: spirit (default), "
+                                                     "fortune, or another lot of the chart")
+    sub.add_argument("--levels", type=int, default=2, choices=[1, 2, 3, 4],
+                     help="how many levels of periods (default 2)")
+    sub.add_argument("--from", dest="start", type=base.moment, default=None,
+                     help="start of the span (default the birth): a year or " + MOMENT_HELP)
+    sub.add_argument("--until", dest="end", type=base.moment, default=None,
+                     help="end of the span (default 100 years after --from)")
+    sub.add_argument("--year", default="360", choices=["360", "tropical"],
+                     help="the level-1 year: 360 days (default) or tropical (365.24219 days)")
+    base.add_zodiac(sub)
 
 
 # ------------------------------------------------------------------ reading
@@ -187,7 +216,31 @@ def run_progressions(args):
     birth = read_birth(args)
     return predicting.progressions(target=args.target, engine=base.open_engine(args),
                                    angle_method=args.angles, orb_settings=args.orb_settings,
+                                   kind=args.kind, month=args.month,
                                    **birth, **zodiac_options(args))
+
+
+def releasing_span(args, birth_text: str) -> tuple[str, str]:
+    """--from and --until as moments: a bare year is its 1 January; the
+    span defaults to a century from the birth."""
+    def moment_of(text):
+        return f"{text}-01-01" if text and text.isdigit() else text
+    start = moment_of(args.start) or birth_text
+    end = moment_of(args.end)
+    if end is None:
+        first = int(start[:4]) if start[:4].isdigit() else None
+        if first is None:
+            raise base.Failure("give --until with a --from that is not a date")
+        end = f"{min(first + 100, 9999):04d}{start[4:10] or '-01-01'}"
+    return start, end
+
+
+def run_releasing(args):
+    birth = read_birth(args)
+    start, end = releasing_span(args, args.birth)
+    return predicting.releasing(start=start, end=end, engine=base.open_engine(args),
+                                lot=args.lot, levels=args.levels, year=args.year, **birth,
+                                **zodiac_options(args))
 
 
 def run_directions(args):
@@ -212,6 +265,7 @@ COMMANDS = {
     "timeline": run_timeline,
     "progressions": run_progressions,
     "directions": run_directions,
+    "releasing": run_releasing,
     "composite": run_composite,
     "davison": run_davison,
 }

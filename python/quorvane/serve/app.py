@@ -33,9 +33,8 @@ from quorvane.serve import limits, pictures, schemas, work
 from quorvane.serve.models import (
     AstrocartographyRequest, BaziRequest, BiWheelRequest, ChartRequest, DerivedRequest,
     EclipseAtRequest, ElectionRequest, ElectionsRequest, EventsRequest, HoraryRequest,
-    HousePositionsRequest, MapRequest, StructureRequest, SynastryRequest, TimeLordsRequest,
-    TransitRequest,
-    WheelRequest, ZiWeiRequest)
+    HousePositionsRequest, MapRequest, ProgressionsRequest, ReleasingRequest, StructureRequest,
+    SynastryRequest, TimeLordsRequest, TransitRequest, WheelRequest, ZiWeiRequest)
 
 STATIC = pathlib.Path(__file__).with_name("static")
 # How `quorvane serve` hands the kernel paths to worker processes, which
@@ -199,6 +198,10 @@ def create_app(kernels: Optional[Sequence[str]] = None, threads: int = THREADS) 
          "A derived (turned) chart")
     post("/api/time-lords", TimeLordsRequest, work.time_lords, "time_lords",
          "Annual profections and firdaria over a period")
+    post("/api/releasing", ReleasingRequest, work.releasing, "zodiacal_releasing",
+         "Zodiacal releasing from the Lot of Spirit or Fortune over a period")
+    post("/api/progressions", ProgressionsRequest, work.progressions, "progressions",
+         "The secondary, tertiary or minor progressed chart of a birth for a moment")
     post("/api/bazi", BaziRequest, work.bazi, "bazi", "The Four Pillars of a birth")
     post("/api/zi-wei", ZiWeiRequest, work.zi_wei, "zi_wei",
          "The Zi Wei Dou Shu chart of a birth")
@@ -309,5 +312,6 @@ ones; a body over {limits.MAX_BODY_BYTES} bytes 413, one not received within
 503. Under `quorvane serve` a request's line and headers are at most
 {limits.MAX_HEADER_BYTES} bytes and arrive within {limits.HEAD_SECONDS:g} s.
 Searches are bounded: elections over at most {limits.MAX_ELECTION_DAYS} days, time
-lords over at most {limits.MAX_TIME_LORD_YEARS} years.
+lords and zodiacal releasing over at most {limits.MAX_TIME_LORD_YEARS} years
+({limits.MAX_FINE_RELEASING_YEARS} for releasing to levels 3 and 4).
 """

@@ -16,6 +16,8 @@ MAX_BODY_BYTES = 256 * 1024
 MAX_ELECTION_DAYS = 92
 # Time lords: a long life and then some.
 MAX_TIME_LORD_YEARS = 150
+# Zodiacal releasing to levels 3 and 4: about a hundred periods a year.
+MAX_FINE_RELEASING_YEARS = 30
 # The sky's events: a year and a little (a year of every kind takes about
 # 0.1 s and is a few thousand events).
 MAX_EVENT_DAYS = 400
@@ -47,6 +49,7 @@ def as_dict() -> dict:
         "max_body_bytes": MAX_BODY_BYTES,
         "max_election_days": MAX_ELECTION_DAYS,
         "max_time_lord_years": MAX_TIME_LORD_YEARS,
+        "max_fine_releasing_years": MAX_FINE_RELEASING_YEARS,
         "max_event_days": MAX_EVENT_DAYS,
         "max_points": MAX_POINTS,
         "max_query_chars": MAX_QUERY_CHARS,

@@ -177,6 +177,31 @@ class TimeLordsRequest(Birth):
                                   f"{limits.MAX_TIME_LORD_YEARS} years after the start")
 
 
+class ProgressionsRequest(Zodiac, Birth):
+    target: When = Field(description="the moment the chart is progressed to")
+    orb_settings: Optional[dict[str, Any]] = Field(None, description="orb settings of the "
+                                                                     "progressed aspects")
+    kind: Literal["secondary", "tertiary", "minor"] = Field(
+        "secondary", description="a day for a year, a day for a lunar month, or a lunar month "
+                                 "for a year")
+    month: Literal["tropical", "synodic"] = Field(
+        "tropical", description="the lunar month of tertiary and minor progressions: tropical "
+                                "(27.321582 days) or synodic (29.530589 days)")
+    angle_method: Literal["solar_arc", "naibod"] = "solar_arc"
+
+
+class ReleasingRequest(Zodiac, Birth):
+    start: When = Field(description="first moment of the period")
+    end: When = Field(description="last moment of the period, at most "
+                                  f"{limits.MAX_TIME_LORD_YEARS} years after the start "
+                                  f"({limits.MAX_FINE_RELEASING_YEARS} with levels 3 and 4)")
+    lot: Literal["spirit", "fortune"] = Field("spirit", description="the lot released")
+    levels: int = Field(2, ge=1, le=4, description="levels of periods: years, months, "
+                                                   "2.5-day and 5/24-day spans")
+    year: Literal["360", "tropical"] = Field(
+        "360", description="the level-1 year: 360 days (Valens) or tropical (365.24219 days)")
+
+
 class ChineseRequest(Birth):
     sex: Optional[Literal["male", "female"]] = Field(None, description="needed for luck periods")
     solar_time: bool = Field(True, description="true solar time rather than civil time")

@@ -14,11 +14,12 @@ import quorvane_engine
 from quorvane import sky_events
 from quorvane.options import chart_options, zodiac_options
 from quorvane.serve import limits
-from quorvane.serve.inputs import period_at, resolve, sky
+from quorvane.serve.inputs import moment_at, period_at, resolve, sky
 from quorvane.serve.models import (
     AstrocartographyRequest, BaziRequest, ChartRequest, DerivedRequest, EclipseAtRequest,
     ElectionRequest, ElectionsRequest, EventsRequest, HoraryRequest, HousePositionsRequest, Natal,
-    StructureRequest, SynastryRequest, TimeLordsRequest, TransitRequest, ZiWeiRequest)
+    ProgressionsRequest, ReleasingRequest, StructureRequest, SynastryRequest, TimeLordsRequest,
+    TransitRequest, ZiWeiRequest)
 
 
 class Encoded(bytes):
@@ -169,6 +170,28 @@ def time_lords(engine, request: TimeLordsRequest) -> Encoded:
     result = quorvane_engine.time_lords(at["utc"], longitude_of(natal, "Sun"),
                                         longitude_of(natal, "Ascendant"),
                                         start["utc"], end["utc"], json=True)
+    return with_input(result, at)
+
+
+def progressions(engine, request: ProgressionsRequest) -> Encoded:
+    at = resolve(request)
+    utc, latitude, longitude = sky(at)
+    target = moment_at(request.target, request.place, request.latitude, request.longitude)
+    result = engine.progressions(utc, target["utc"], latitude, longitude,
+                                 angle_method=request.angle_method, kind=request.kind,
+                                 month=request.month, orb_settings=request.orb_settings,
+                                 json=True, **zodiac_options(request))
+    return with_input(result, at)
+
+
+def releasing(engine, request: ReleasingRequest) -> Encoded:
+    at = resolve(request)
+    start, end = period_at(request)
+    years = limits.MAX_TIME_LORD_YEARS if request.levels <= 2 else limits.MAX_FINE_RELEASING_YEARS
+    period(start, end, years * 365.25, "zodiacal releasing")
+    result = engine.zodiacal_releasing(*sky(at), start["utc"], end["utc"], lot=request.lot,
+                                       levels=request.levels, year=request.year, json=True,
+                                       **zodiac_options(request))
     return with_input(result, at)
 
 
