@@ -3,6 +3,7 @@
 #include "args.hpp"
 #include "convert.hpp"
 #include "engine_object.hpp"
+#include "functions.hpp"
 #include "request_args.hpp"
 #include "unlocked.hpp"
 #include "quorvane/predictive/zodiacal_releasing.hpp"

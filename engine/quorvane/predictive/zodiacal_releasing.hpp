@@ -23,6 +23,7 @@
 #include "quorvane/base/error.hpp"
 #include "quorvane/base/expected.hpp"
 #include "quorvane/chart/chart.hpp"
+#include "quorvane/predictive/composite.hpp"
 #include "quorvane/records/record_writer.hpp"
 #include "quorvane/time/instant.hpp"
 
