@@ -595,8 +595,8 @@ def render():
 PACKAGE_FUNCTIONS = [
     ("quorvane", ["birth", "natal", "horary", "election", "transit", "bazi", "zi_wei",
                   "astrocartography", "to_geojson", "relocate", "to_utc", "default_engine",
-                  "planet_return", "solar_return", "returns", "progressions", "directions",
-                  "transit_timeline", "composite", "davison", "events", "events_to_ics"]),
+                  "planet_return", "solar_return", "returns", "progressions", "releasing",
+                  "directions", "transit_timeline", "composite", "davison", "events", "events_to_ics"]),
     ("quorvane.localtime", ["resolve"]),
     ("quorvane.places", ["search", "find", "nearest", "timezone_at"]),
 ]

@@ -18,8 +18,8 @@ from .casting import bazi, birth, default_engine, election, horary, natal, trans
 from .errors import AmbiguousTimeError, LocalTimeError, NonexistentTimeError, PlaceNotFound
 from .localtime import to_utc
 from .places import Place
-from .predicting import (composite, davison, directions, planet_return, progressions, returns,
-                         solar_return, transit_timeline)
+from .predicting import (composite, davison, directions, planet_return, progressions, releasing,
+                         returns, solar_return, transit_timeline)
 from .sky_events import events, events_to_ics
 
 __all__ = [
@@ -28,5 +28,5 @@ __all__ = [
     "events_to_ics", "PlaceNotFound",
     "LocalTimeError", "NonexistentTimeError", "AmbiguousTimeError", "planet_return",
     "solar_return", "returns", "progressions", "directions", "transit_timeline", "composite",
-    "davison",
+    "davison", "releasing",
 ]
