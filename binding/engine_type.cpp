@@ -33,6 +33,7 @@ PyMethodDef* const engine_method_list[] = {
     &engine_transit_timeline_method,
     &engine_progressions_method,
     &engine_solar_arc_directions_method,
+    &engine_primary_directions_method,
     &engine_composite_method,
     &engine_davison_method,
     &engine_astrocartography_method,

@@ -24,7 +24,8 @@ NAMES = {"Engine.chart": "chart", "Engine.horary": "horary", "Engine.transit": "
          "Engine.election": "election", "Engine.elections": "elections",
          "synastry": "synastry", "derived_chart": "derived_chart", "time_lords": "time_lords",
          "bazi": "bazi", "zi_wei": "zi_wei", "Engine.astrocartography": "astrocartography",
-         "Engine.house_positions": "house_positions"}
+         "Engine.house_positions": "house_positions",
+         "Engine.primary_directions": "primary_directions"}
 
 
 def more_samples(engine):
@@ -49,6 +50,8 @@ def more_samples(engine):
                                                       *south)
     yield "house_positions", engine.house_positions("1990-07-14T12:30Z", *south, None, "G",
                                                     "true")
+    yield "primary_directions", engine.primary_directions("1990-07-14T12:30Z", *south,
+                                                          key="true_solar_arc", end_age=20)
     from quorvane.serve import work
     from quorvane.serve.models import EclipseAtRequest, EventsRequest
     yield "events", work.events(engine, EventsRequest(

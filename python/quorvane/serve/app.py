@@ -33,9 +33,8 @@ from quorvane.serve import limits, pictures, schemas, work
 from quorvane.serve.models import (
     AstrocartographyRequest, BaziRequest, BiWheelRequest, ChartRequest, DerivedRequest,
     EclipseAtRequest, ElectionRequest, ElectionsRequest, EventsRequest, HoraryRequest,
-    HousePositionsRequest, MapRequest, StructureRequest, SynastryRequest, TimeLordsRequest,
-    TransitRequest,
-    WheelRequest, ZiWeiRequest)
+    HousePositionsRequest, MapRequest, PrimaryDirectionsRequest, StructureRequest,
+    SynastryRequest, TimeLordsRequest, TransitRequest, WheelRequest, ZiWeiRequest)
 
 STATIC = pathlib.Path(__file__).with_name("static")
 # How `quorvane serve` hands the kernel paths to worker processes, which
@@ -199,6 +198,8 @@ def create_app(kernels: Optional[Sequence[str]] = None, threads: int = THREADS) 
          "A derived (turned) chart")
     post("/api/time-lords", TimeLordsRequest, work.time_lords, "time_lords",
          "Annual profections and firdaria over a period")
+    post("/api/primary-directions", PrimaryDirectionsRequest, work.primary_directions,
+         "primary_directions", "Primary directions of a birth, sorted by arc")
     post("/api/bazi", BaziRequest, work.bazi, "bazi", "The Four Pillars of a birth")
     post("/api/zi-wei", ZiWeiRequest, work.zi_wei, "zi_wei",
          "The Zi Wei Dou Shu chart of a birth")

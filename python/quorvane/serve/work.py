@@ -18,7 +18,7 @@ from quorvane.serve.inputs import period_at, resolve, sky
 from quorvane.serve.models import (
     AstrocartographyRequest, BaziRequest, ChartRequest, DerivedRequest, EclipseAtRequest,
     ElectionRequest, ElectionsRequest, EventsRequest, HoraryRequest, HousePositionsRequest, Natal,
-    StructureRequest, SynastryRequest, TimeLordsRequest, TransitRequest, ZiWeiRequest)
+    PrimaryDirectionsRequest, StructureRequest, SynastryRequest, TimeLordsRequest, TransitRequest, ZiWeiRequest)
 
 
 class Encoded(bytes):
@@ -170,6 +170,14 @@ def time_lords(engine, request: TimeLordsRequest) -> Encoded:
                                         longitude_of(natal, "Ascendant"),
                                         start["utc"], end["utc"], json=True)
     return with_input(result, at)
+
+
+def primary_directions(engine, request: PrimaryDirectionsRequest) -> Encoded:
+    at = resolve(request)
+    options = request.model_dump(include={
+        "start_age", "end_age", "method", "key", "promissor_latitude", "converse",
+        "dignity_scheme", "significators", "promissors", "aspects", "families", "directions"})
+    return with_input(engine.primary_directions(*sky(at), **options, json=True), at)
 
 
 def chinese(engine, request, at: dict) -> tuple:
