@@ -30,7 +30,7 @@ def equatorial(longitude, latitude, obliquity):
     vector = erfa.s2c(np.radians(longitude), np.radians(latitude))
     e = np.radians(obliquity)
     rotation = np.array([[1, 0, 0], [0, np.cos(e), -np.sin(e)], [0, np.sin(e), np.cos(e)]])
-    ra, dec = erfa.c2s(rotation @ vector)
+    ra, dec = erfa.c2s(vector @ rotation.T)
     return np.degrees(ra) % 360.0, np.degrees(dec)
 
 
@@ -38,13 +38,12 @@ def fold(angle):
     return (np.asarray(angle) + 180.0) % 360.0 - 180.0
 
 
-def points_by_name(result, kind):
-    return {(p["name"], p["aspect"], p["side"]): p for p in result[kind]}
-
-
 def promissor_of(result, direction):
-    return points_by_name(result, "promissors")[
-        (direction["promissor"], direction["aspect"], direction["side"])]
+    """The promissor's point: bounds share their lord's name, so by longitude too."""
+    return next(p for p in result["promissors"]
+                if (p["name"], p["aspect"], p["side"], p["longitude"]) ==
+                (direction["promissor"], direction["aspect"], direction["side"],
+                 direction["promissor_longitude"]))
 
 
 def significator_of(result, direction):
@@ -60,8 +59,9 @@ def test_angles_direct_by_right_and_oblique_ascension(engine):
             families=["planets", "aspects"], directions=["direct"])
         c = result["conventions"]
         eps, ramc = c["obliquity_degrees"], c["ramc_degrees"]
-        ra, dec = equatorial(np.array([p["longitude"] for p in result["promissors"]]), 0.0, eps)
-        names = [(p["name"], p["aspect"], p["side"]) for p in result["promissors"]]
+        points = [p for p in result["promissors"] if p["family"] in ("planets", "aspects")]
+        ra, dec = equatorial(np.array([p["longitude"] for p in points]), 0.0, eps)
+        names = [(p["name"], p["aspect"], p["side"]) for p in points]
         ascension = ra - np.degrees(np.arcsin(np.tan(np.radians(lat)) * np.tan(np.radians(dec))))
         expected = {"Midheaven": (ra - ramc) % 360.0, "Ascendant": (ascension - ramc - 90.0) % 360.0}
         found = {(d["significator"], d["promissor"], d["aspect"], d["side"]): d["arc"]
@@ -88,21 +88,22 @@ def test_obliquity_and_ramc_of_date_against_erfa(engine):
         assert fold(c["ramc_degrees"] - gast - lon) == pytest.approx(0.0, abs=0.01)
 
 
-def semi_arc_fraction(hour, dec, lat):
-    """Signed fraction of the semi-arc from the nearer meridian, and whether
-    the point is above the horizon."""
+def quadrant_position(hour, dec, lat):
+    """Placidus' measure: 0 on the upper meridian, 90 setting, 180 on the
+    lower meridian, 270 rising, each quadrant an equal share of the point's
+    own semi-arc."""
     day = 90.0 + np.degrees(np.arcsin(np.tan(np.radians(lat)) * np.tan(np.radians(dec))))
-    hour = fold(hour)
+    hour = float(fold(hour))
     if abs(hour) <= day:
-        return hour / day, True
-    return np.sign(hour) * (180.0 - abs(hour)) / (180.0 - day), False
+        return (90.0 * hour / day) % 360.0
+    return 180.0 - 90.0 * np.sign(hour) * (180.0 - abs(hour)) / (180.0 - day)
 
 
 @pytest.mark.parametrize("method", ["placidus_zodiacal", "placidus_mundane"])
 def test_placidus_promissor_takes_the_significators_share_of_semi_arc(engine, method):
     """The sky turned by the arc (backwards for the reverse converse) puts
-    the moving point at the standing point's share of its semi-arc; mundane
-    aspects stand their angle away in that quadrant measure."""
+    the moving point at the standing point's share of its semi-arc, from the
+    same meridian; a mundane aspect stands its angle away in that measure."""
     checked = 0
     for moment, lat, lon in random_births(60, 3, latitude=55.0):
         for converse in ("traditional", "reverse"):
@@ -112,19 +113,17 @@ def test_placidus_promissor_takes_the_significators_share_of_semi_arc(engine, me
             ramc = result["conventions"]["ramc_degrees"]
             for d in result["directions"]:
                 p, s = promissor_of(result, d), significator_of(result, d)
-                moving, standing, turn = p, s, d["arc"]
+                moving, standing, turn, offset = p, s, d["arc"], p["mundane_offset"]
                 if d["direction"] == "converse":
                     if converse == "reverse":
                         turn = -turn
                     else:
-                        moving, standing = s, p
-                after = semi_arc_fraction(ramc + turn - moving["right_ascension"],
+                        moving, standing, offset = s, p, -offset
+                after = quadrant_position(ramc + turn - moving["right_ascension"],
                                           moving["declination"], lat)
-                before = semi_arc_fraction(ramc - standing["right_ascension"],
+                before = quadrant_position(ramc - standing["right_ascension"],
                                            standing["declination"], lat)
-                if p["mundane_offset"] == 0.0:
-                    assert after[1] == before[1]
-                    assert after[0] == pytest.approx(before[0], abs=1e-9)
+                assert fold(after + offset - before) == pytest.approx(0.0, abs=1e-7)
                 checked += 1
     assert checked > 3000
 
@@ -140,9 +139,12 @@ def horizon_vector(hour, dec, lat):
 @pytest.mark.parametrize("method", ["regiomontanus", "campanus"])
 def test_promissor_reaches_the_significators_circle_of_position(engine, method):
     """After the arc the promissor lies on the great circle through the north
-    and south points of the horizon and the significator, on its half."""
+    and south points of the horizon and the significator, on its half (for
+    points that rise and set; one that never does culminates on the meridian
+    below the horizon, and the Midheaven's arc stays the difference of right
+    ascensions)."""
     checked = 0
-    for moment, lat, lon in random_births(150, 4):
+    for moment, lat, lon in random_births(30, 4):
         result = engine.primary_directions(moment, lat, lon, method=method, end_age=150,
                                            directions=["direct"])
         ramc = result["conventions"]["ramc_degrees"]
@@ -155,7 +157,9 @@ def test_promissor_reaches_the_significators_circle_of_position(engine, method):
             normal /= np.linalg.norm(normal)
             assert abs(pv @ normal) < 1e-9
             across = np.cross(normal, axis)
-            assert np.sign(pv @ across) == np.sign(sv @ across)
+            rises = all(abs(np.tan(np.radians(lat)) * np.tan(np.radians(x["declination"]))) < 1
+                        for x in (p, s))
+            assert not rises or np.sign(pv @ across) == np.sign(sv @ across)
             checked += 1
     assert checked > 5000
 
@@ -226,7 +230,7 @@ def test_bounds_and_refusals(engine):
     # the first bound boundary after its degree.
     ascendant = bounds["significators"][0]["longitude"]
     ahead = [(d["promissor_longitude"] - ascendant) % 360 for d in bounds["directions"]]
-    assert bounds["conventions"]["bounds"] == "dorothean" and len(ahead) > 20
+    assert bounds["conventions"]["bounds"] == "dorothean" and len(ahead) > 10
     assert ahead == sorted(ahead)
     starts = [p["longitude"] for p in bounds["promissors"] if p["family"] == "bounds"]
     assert ahead[0] == pytest.approx(min((x - ascendant) % 360 for x in starts))

@@ -63,7 +63,14 @@ struct PrimaryDirection {
   UtcInstant date;
 };
 
+// Move-only: each direction points into the record's own point lists.
 struct PrimaryDirections {
+  PrimaryDirections() = default;
+  PrimaryDirections(const PrimaryDirections&) = delete;
+  PrimaryDirections& operator=(const PrimaryDirections&) = delete;
+  PrimaryDirections(PrimaryDirections&&) = default;
+  PrimaryDirections& operator=(PrimaryDirections&&) = default;
+
   BirthPlace birth;
   double start_age = 0.0;
   double end_age = 0.0;
