@@ -18,8 +18,8 @@ constexpr KeyName kKeyNames[] = {
     {Key::Simmonite, "simmonite"},
 };
 
-// The cubic Hermite interpolant on a day with values y0, y1 and rates m0,
-// m1 (per day) at fraction t of the day.
+// The cubic Hermite interpolant on a step with values y0, y1 and rates m0,
+// m1 (per step) at fraction t of the step.
 double hermite(double y0, double y1, double m0, double m1, double t) {
   const double t2 = t * t, t3 = t2 * t;
   return (2 * t3 - 3 * t2 + 1) * y0 + (t3 - 2 * t2 + t) * m0 + (-2 * t3 + 3 * t2) * y1 +
@@ -51,17 +51,18 @@ std::optional<double> days_to_gain(const SolarRightAscensionTrack& track, double
   const auto after = std::upper_bound(ra.begin(), ra.end(), wanted);
   if (after == ra.end()) return std::nullopt;
   const size_t k = static_cast<size_t>(after - ra.begin()) - 1;
-  // The Sun's right ascension only grows: bisect the day for the crossing.
+  // The Sun's right ascension only grows: bisect the step for the crossing.
+  const double h = track.step_days;
   double lo = 0.0, hi = 1.0;
   for (int i = 0; i < 60; ++i) {
     const double mid = 0.5 * (lo + hi);
-    if (hermite(ra[k], ra[k + 1], track.speed[k], track.speed[k + 1], mid) < wanted) {
+    if (hermite(ra[k], ra[k + 1], h * track.speed[k], h * track.speed[k + 1], mid) < wanted) {
       lo = mid;
     } else {
       hi = mid;
     }
   }
-  return static_cast<double>(k) + 0.5 * (lo + hi);
+  return h * (static_cast<double>(k) + 0.5 * (lo + hi));
 }
 
 std::optional<double> ArcKey::rate() const {

@@ -37,16 +37,17 @@ enum class Key {
 Expected<Key, EngineError> key_from_text(std::string_view text);
 std::string_view key_name(Key key);
 
-// The Sun's right ascension once a day from the birth, unwrapped (each
-// entry at least the one before), with its rate per day: the track the
-// true solar arc key reads.
+// The Sun's right ascension every `step_days` from the birth, unwrapped
+// (each entry at least the one before), with its rate per day: the track
+// the true solar arc key reads.
 struct SolarRightAscensionTrack {
-  std::vector<double> right_ascension;  // degrees, day k after birth at index k
+  double step_days = 1.0;
+  std::vector<double> right_ascension;  // degrees, k steps after birth at index k
   std::vector<double> speed;            // degrees per day
 };
 
 // The days after birth at which the track has gained `arc` over its first
-// entry (cubic Hermite between the daily samples); none beyond its end.
+// entry (cubic Hermite between the samples); none beyond its end.
 std::optional<double> days_to_gain(const SolarRightAscensionTrack& track, double arc);
 
 // Turns arcs into ages under one key.

@@ -37,15 +37,22 @@ Expected<NatalSky, EngineError> natal_sky(const KernelSet& kernels, const BirthP
   return sky;
 }
 
-// The Sun's right ascension at birth and each day after, through `days`.
+// Samples of the Sun's right ascension for the true solar arc: cubic
+// Hermite over five days, with the rates the positions give (over the hour
+// after each sample), stays within about 1e-4 deg of the ephemeris.
+constexpr double kSolarTrackStepDays = 5.0;
+
+// The Sun's right ascension at birth and every `step` days after, until
+// `days` are covered.
 Expected<SolarRightAscensionTrack, EngineError> solar_track(const KernelSet& kernels, double jd,
-                                                            int days) {
+                                                            double days, double step) {
   PositionsRequest request;
-  for (int k = 0; k <= days; ++k) request.jds.push_back(jd + k);
+  for (int k = 0; k * step <= days + step; ++k) request.jds.push_back(jd + k * step);
   request.bodies = {{PointKind::kernel_body, kSunCode}};
   auto columns = positions(kernels, request);
   if (!columns) return unexpected(std::move(columns).error().error);
   SolarRightAscensionTrack track;
+  track.step_days = step;
   track.speed = columns->right_ascension_speed;
   double turns = 0.0;
   for (size_t k = 0; k < columns->right_ascension.size(); ++k) {
@@ -66,12 +73,12 @@ Expected<ArcKey, EngineError> arc_key(const KernelSet& kernels, Key key, const N
     case Key::Cardan:
       return ArcKey::uniform(key, kCardanDegreesPerYear);
     case Key::Simmonite: {
-      auto track = solar_track(kernels, sky.jd, 0);
+      auto track = solar_track(kernels, sky.jd, 0.0, 1.0);
       if (!track) return unexpected(std::move(track).error());
       return ArcKey::uniform(key, track->speed.front());
     }
     case Key::TrueSolarArc: {
-      auto track = solar_track(kernels, sky.jd, static_cast<int>(std::ceil(end_age)) + 1);
+      auto track = solar_track(kernels, sky.jd, end_age, kSolarTrackStepDays);
       if (!track) return unexpected(std::move(track).error());
       return ArcKey::solar(std::move(*track));
     }
