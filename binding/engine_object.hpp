@@ -41,6 +41,7 @@ extern PyMethodDef engine_solar_eclipse_at_method;
 extern PyMethodDef engine_progressions_method;
 extern PyMethodDef engine_solar_arc_directions_method;
 extern PyMethodDef engine_zodiacal_releasing_method;
+extern PyMethodDef engine_primary_directions_method;
 extern PyMethodDef engine_composite_method;
 extern PyMethodDef engine_davison_method;
 extern PyMethodDef engine_astrocartography_method;

@@ -34,6 +34,7 @@ PyMethodDef* const engine_method_list[] = {
     &engine_progressions_method,
     &engine_solar_arc_directions_method,
     &engine_zodiacal_releasing_method,
+    &engine_primary_directions_method,
     &engine_composite_method,
     &engine_davison_method,
     &engine_astrocartography_method,

@@ -67,6 +67,9 @@ _Ayanamsa = Literal[
     "j2000",
 ]
 _DignityScheme = Literal["lilly", "dorothean"]
+_DirectionMethod = Literal["placidus_mundane", "placidus_zodiacal", "placidus_pole",
+                           "regiomontanus", "campanus", "topocentric"]
+_DirectionKey = Literal["ptolemy", "naibod", "cardan", "true_solar_arc", "simmonite"]
 # The "method" of orb_settings; anything else means "aspect".
 _OrbMethod = Literal["moiety_hybrid", "moiety_aspect_weighted", "moiety_traditional", "aspect"]
 
@@ -504,6 +507,48 @@ class Engine:
         zodiac_type: _ZodiacType = "tropical",
         ayanamsa: _Ayanamsa = "galcent_0sag",
         house_obliquity: _HouseObliquity = "mean",
+        *,
+        json: Literal[False] = False,
+    ) -> _Record: ...
+    @overload
+    def primary_directions(
+        self,
+        birth: _Moment,
+        latitude: float,
+        longitude: float,
+        start_age: float = 0,
+        end_age: float = 100,
+        method: _DirectionMethod = "placidus_zodiacal",
+        key: _DirectionKey = "naibod",
+        promissor_latitude: Literal["zero", "bianchini", "planet"] = "zero",
+        converse: Literal["traditional", "reverse"] = "traditional",
+        dignity_scheme: str = "egyptian",
+        significators: Sequence[str] | None = None,
+        promissors: Sequence[str] | None = None,
+        aspects: Sequence[str] | None = None,
+        families: Sequence[str] | None = None,
+        directions: Sequence[str] | None = None,
+        *,
+        json: Literal[True],
+    ) -> str: ...
+    @overload
+    def primary_directions(
+        self,
+        birth: _Moment,
+        latitude: float,
+        longitude: float,
+        start_age: float = 0,
+        end_age: float = 100,
+        method: _DirectionMethod = "placidus_zodiacal",
+        key: _DirectionKey = "naibod",
+        promissor_latitude: Literal["zero", "bianchini", "planet"] = "zero",
+        converse: Literal["traditional", "reverse"] = "traditional",
+        dignity_scheme: str = "egyptian",
+        significators: Sequence[str] | None = None,
+        promissors: Sequence[str] | None = None,
+        aspects: Sequence[str] | None = None,
+        families: Sequence[str] | None = None,
+        directions: Sequence[str] | None = None,
         *,
         json: Literal[False] = False,
     ) -> _Record: ...

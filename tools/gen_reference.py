@@ -90,6 +90,55 @@ TECHNIQUES = """\
   span at which a directed point makes an exact aspect (any of the seven,
   either side) to a natal point, the arc being the progressed Sun's; up to
   150 years after birth.
+- Primary directions (`primary_directions`): the sky of the birth turned
+  by the diurnal rotation. Places are apparent and geocentric in the true
+  equator and equinox of date; ecliptic points (angles, aspects, antiscia,
+  bounds, Fortune, stars) become right ascension and declination with the
+  true obliquity of date; the RAMC is the Greenwich apparent sidereal time
+  plus the east longitude (`conventions` gives both values). Significators:
+  Ascendant, Midheaven, Sun, Moon and Fortune (Ascendant + Moon - Sun by day,
+  Ascendant + Sun - Moon by night, day when the Sun is above the horizon, as
+  the chart's lots; angles and Fortune on the ecliptic, the lights at their
+  own places). Promissors (`families`): `planets` (Sun to Pluto), `aspects`
+  (sextile, square, trine either side, "sinister" ahead in the zodiac,
+  "dexter" behind; opposition), `antiscia` (antiscion 180 - longitude,
+  contra-antiscion 360 - longitude), `bounds` (the first degree of every
+  bound of `dignity_scheme`, "egyptian" by default or "lilly": directing the
+  Ascendant through them is the circumambulation through the bounds) and
+  `stars` (the chart's catalogue, with their latitudes). A body is not
+  directed to itself. Methods: "placidus_mundane" (bodies at their own
+  places; the promissor reaches the same proportion of its own semi-arc,
+  from the same meridian, as the significator holds of its; aspects in
+  mundo are 60, 90, 120, 180 degrees of that quadrant measure),
+  "placidus_zodiacal" (the same proportion, promissors as zodiac points),
+  and four that take the promissor to the significator's circle of position
+  under its pole, with arc = oblique ascension of the promissor minus the
+  significator's under that pole (descensions on the western half):
+  "placidus_pole" (tan pole = sin(AD x MD/SA) / tan declination),
+  "regiomontanus" (tan pole = tan latitude x sin of the circle's equator
+  point), "campanus" (sin pole = sin latitude x sin of its prime-vertical
+  point) and "topocentric" (Polich-Page, tan pole = tan latitude x MD/SA).
+  Regiomontanus and Campanus both take the circle through the north and
+  south points of the horizon and the significator, so their arcs agree;
+  each reaches it by its own division. Points that never rise or never set
+  have no semi-arc and are left out by the methods that need one.
+  `promissor_latitude` for zodiac points: "zero" (every point on the
+  ecliptic), "bianchini" (the body's own latitude; an aspect point on the
+  great circle through the body that meets the ecliptic a quadrant away,
+  tan b = tan B cos aspect) or "planet" (every aspect point at the body's
+  latitude); antiscia take the conjunction's choice, bounds lie on the
+  ecliptic. `direction`: "direct" carries the promissor by primary motion
+  to the significator; "converse" is, with `converse="traditional"`, the
+  significator carried by primary motion to the promissor (the direct arc
+  with the roles exchanged), with `"reverse"` (neo-converse) the promissor
+  moved against primary motion (360 less the direct arc). Keys: "ptolemy"
+  (1 degree a year), "naibod" (0 deg 59' 08.33"), "cardan" (0 deg 59' 12"),
+  "simmonite" (the Sun's right ascension speed on the birth day, per day
+  for a year), "true_solar_arc" (the age at which the secondary-progressed
+  Sun, a day after birth for each year, has gained the arc in right
+  ascension). `age` is in years of 365.24219 days, which also turn it into
+  the UTC `date`. Arcs lie in [0, 360); only ages from `start_age` to
+  `end_age` (at most 150) are listed, sorted by arc.
 - Composite (`composite`): each body both charts have at the nearer
   midpoint of its two longitudes; the Midheaven at the nearer midpoint of
   the two Midheavens; houses and Ascendant cast from that Midheaven's right
@@ -462,6 +511,7 @@ def samples(engine):
                                                                 "2026-01-01T00:00Z", levels=3)),
         ("Engine.solar_arc_directions", engine.solar_arc_directions(BIRTH, MOMENT,
                                                                     "2026-01-01T00:00Z", *PLACE)),
+        ("Engine.primary_directions", engine.primary_directions(BIRTH, *PLACE, end_age=10)),
         ("Engine.composite", engine.composite(MOMENT, *PLACE, BIRTH, 48.85, 2.35)),
         ("Engine.davison", engine.davison(MOMENT, *PLACE, BIRTH, 48.85, 2.35)),
         ("Engine.events", engine.events("2024-03-20T00:00Z", "2024-04-10T00:00Z")),
@@ -596,7 +646,8 @@ PACKAGE_FUNCTIONS = [
     ("quorvane", ["birth", "natal", "horary", "election", "transit", "bazi", "zi_wei",
                   "astrocartography", "to_geojson", "relocate", "to_utc", "default_engine",
                   "planet_return", "solar_return", "returns", "progressions", "releasing",
-                  "directions", "transit_timeline", "composite", "davison", "events", "events_to_ics"]),
+                  "directions", "primary_directions", "transit_timeline", "composite", "davison",
+                  "events", "events_to_ics"]),
     ("quorvane.localtime", ["resolve"]),
     ("quorvane.places", ["search", "find", "nearest", "timezone_at"]),
 ]

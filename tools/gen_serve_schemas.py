@@ -25,7 +25,8 @@ NAMES = {"Engine.chart": "chart", "Engine.horary": "horary", "Engine.transit": "
          "synastry": "synastry", "derived_chart": "derived_chart", "time_lords": "time_lords",
          "bazi": "bazi", "zi_wei": "zi_wei", "Engine.astrocartography": "astrocartography",
          "Engine.house_positions": "house_positions",
-         "Engine.zodiacal_releasing": "zodiacal_releasing", "Engine.progressions": "progressions"}
+         "Engine.zodiacal_releasing": "zodiacal_releasing", "Engine.progressions": "progressions",
+         "Engine.primary_directions": "primary_directions"}
 
 
 def more_samples(engine):
@@ -55,6 +56,8 @@ def more_samples(engine):
     yield "zodiacal_releasing", engine.zodiacal_releasing(
         "1990-07-14T12:30Z", *south, "2000-01-01T00:00Z", "2040-01-01T00:00Z", lot="fortune",
         levels=2, year="tropical")
+    yield "primary_directions", engine.primary_directions("1990-07-14T12:30Z", *south,
+                                                          key="true_solar_arc", end_age=20)
     from quorvane.serve import work
     from quorvane.serve.models import EclipseAtRequest, EventsRequest
     yield "events", work.events(engine, EventsRequest(

@@ -18,8 +18,8 @@ from .casting import bazi, birth, default_engine, election, horary, natal, trans
 from .errors import AmbiguousTimeError, LocalTimeError, NonexistentTimeError, PlaceNotFound
 from .localtime import to_utc
 from .places import Place
-from .predicting import (composite, davison, directions, planet_return, progressions, releasing,
-                         returns, solar_return, transit_timeline)
+from .predicting import (composite, davison, directions, planet_return, primary_directions,
+                         progressions, releasing, returns, solar_return, transit_timeline)
 from .sky_events import events, events_to_ics
 
 __all__ = [
@@ -27,6 +27,6 @@ __all__ = [
     "election", "transit", "astrocartography", "relocate", "to_geojson", "bazi", "zi_wei", "default_engine", "events",
     "events_to_ics", "PlaceNotFound",
     "LocalTimeError", "NonexistentTimeError", "AmbiguousTimeError", "planet_return",
-    "solar_return", "returns", "progressions", "directions", "transit_timeline", "composite",
-    "davison", "releasing",
+    "solar_return", "returns", "progressions", "directions", "primary_directions", "transit_timeline",
+    "composite", "davison", "releasing",
 ]

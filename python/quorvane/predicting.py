@@ -1,6 +1,6 @@
 """The predictive and relationship techniques from birth data as people
-give it: returns, progressions, solar-arc directions, the transit
-timeline, composite and Davison charts.
+give it: returns, progressions, solar-arc and primary directions, the
+transit timeline, composite and Davison charts.
 
     solar_return("1990-07-14 08:30", "New York", year=2025)
     progressions("1990-07-14 08:30", "New York", target="2025-07-14")
@@ -93,6 +93,17 @@ def releasing(when, place=None, *, start, end, tz=None, latitude=None, longitude
     utc, lat, lon = sky(inputs)
     span = [same_zone(m, inputs, offset, fold) for m in (start, end)]
     found = (engine or default_engine()).zodiacal_releasing(utc, lat, lon, *span, **options)
+    return {"input": inputs, **found}
+
+
+def primary_directions(when, place=None, *, tz=None, latitude=None, longitude=None,
+                       offset=None, fold=None, engine=None, **options) -> dict:
+    """`Engine.primary_directions`: the primary directions of the birth
+    (`start_age`, `end_age`, `method`, `key` ... as the engine takes them)."""
+    inputs = birth(when, place, tz=tz, latitude=latitude, longitude=longitude, offset=offset,
+                   fold=fold)
+    utc, lat, lon = sky(inputs)
+    found = (engine or default_engine()).primary_directions(utc, lat, lon, **options)
     return {"input": inputs, **found}
 
 

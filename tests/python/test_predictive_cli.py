@@ -43,6 +43,12 @@ def calls(engine):
         "directions": (["directions", BIRTH, LAT, LON, "2024-01-01T00:00Z", "2025-01-01T00:00Z"],
                        lambda: engine.solar_arc_directions(BIRTH, "2024-01-01T00:00Z",
                                                            "2025-01-01T00:00Z", LAT, LON)),
+        "directions-primary": (
+            ["directions-primary", BIRTH, LAT, LON, "--method", "regiomontanus", "--significators",
+             "Midheaven,Sun", "--end-age", "40", "--converse", "reverse"],
+            lambda: engine.primary_directions(BIRTH, LAT, LON, method="regiomontanus", end_age=40,
+                                              significators=["Midheaven", "Sun"],
+                                              converse="reverse")),
         "composite": (["composite", BIRTH, LAT, LON, *OTHER],
                       lambda: engine.composite(BIRTH, LAT, LON, *OTHER)),
         "davison": (["davison", BIRTH, LAT, LON, *OTHER],
@@ -52,7 +58,7 @@ def calls(engine):
 
 @pytest.mark.parametrize("command", ["return", "returns", "timeline", "progressions",
                                      "progressions-minor", "releasing", "directions",
-                                     "composite", "davison"])
+                                     "directions-primary", "composite", "davison"])
 def test_command_prints_the_engine_result(engine, command):
     args, call = calls(engine)[command]
     assert run_json(*args) == call()

@@ -106,6 +106,10 @@ class Arguments:
             "moment_a": MOMENT, "latitude_a": 51.5, "longitude_a": -0.1,
             "moment_b": "1990-07-15T05:30:00Z", "latitude_b": 48.85, "longitude_b": 2.35,
             "rulers": "modern", "midpoint_orb": 2.0, "n": 5,
+            "start_age": 0.0, "end_age": 30.0, "method": "regiomontanus", "key": "naibod",
+            "promissor_latitude": "bianchini", "converse": "reverse",
+            "significators": ["Ascendant", "Sun"], "promissors": None, "aspects": None,
+            "families": None, "directions": None,
             "json": False,
         }
         return cls(values)

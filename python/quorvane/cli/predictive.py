@@ -1,9 +1,10 @@
 """Subcommands of the predictive and relationship techniques: returns,
-the transit timeline, progressions, solar-arc directions, composite and
-Davison charts.
+the transit timeline, progressions, solar-arc and primary directions,
+composite and Davison charts.
 
     quorvane return Sun "1990-07-14 08:30" --place "New York" --after 2025-01-01
     quorvane timeline 2025-01-01 2026-01-01 --birth "1990-07-14 08:30" --place London
+    quorvane directions-primary "1990-07-14 08:30" --place London --key naibod
     quorvane davison 1990-07-15T05:30Z 51.5 -0.1 "1988-02-01 23:10" --place-b Paris
     quorvane releasing "1990-07-14 08:30" --place London --lot fortune --from 2020 --until 2030
 
@@ -21,6 +22,9 @@ from .. import casting, predicting
 from ..options import chart_options, zodiac_options
 from . import common as base
 
+PRIMARY_METHODS = ["placidus_mundane", "placidus_zodiacal", "placidus_pole", "regiomontanus",
+                   "campanus", "topocentric"]
+PRIMARY_KEYS = ["ptolemy", "naibod", "cardan", "true_solar_arc", "simmonite"]
 MOMENT_HELP = "local time (1990-07-14 08:30) or a moment with its offset"
 
 
@@ -84,6 +88,27 @@ def add_commands(commands) -> None:
     sub = command("directions", "solar-arc directions and their exact aspects over a span")
     add_birth(sub, "start", "end")
     base.add_zodiac(sub)
+
+    sub = command("directions-primary", "primary directions of a birth, sorted by arc")
+    add_birth(sub)
+    sub.add_argument("--method", default="placidus_zodiacal", choices=PRIMARY_METHODS,
+                     help="default placidus_zodiacal")
+    sub.add_argument("--key", default="naibod", choices=PRIMARY_KEYS, help="default naibod")
+    sub.add_argument("--promissor-latitude", default="zero",
+                     choices=["zero", "bianchini", "planet"],
+                     help="latitude of zodiacal promissors (default zero)")
+    sub.add_argument("--converse", default="traditional", choices=["traditional", "reverse"],
+                     help="traditional: the significator carried to the promissor; reverse: "
+                          "the promissor moved against primary motion (default traditional)")
+    sub.add_argument("--start-age", type=float, default=0.0, help="years (default 0)")
+    sub.add_argument("--end-age", type=float, default=100.0, help="years (default 100)")
+    for name, shown in (("significators", "Ascendant,Midheaven,Sun,Moon,Fortune"),
+                        ("promissors", "bodies, stars or bound lords"),
+                        ("aspects", "conjunction,sextile,square,trine,opposition,antiscion,"
+                                    "contra-antiscion,bound"),
+                        ("families", "planets,aspects,antiscia,bounds,stars"),
+                        ("directions", "direct,converse")):
+        sub.add_argument(f"--{name}", help=f"comma-separated, among {shown} (default all)")
 
     sub = command("composite", "the composite (midpoint) chart of two births")
     add_two_births(sub)
@@ -249,6 +274,20 @@ def run_directions(args):
                                  engine=base.open_engine(args), **birth, **zodiac_options(args))
 
 
+def listed(text: str | None) -> list[str] | None:
+    return [part.strip() for part in text.split(",") if part.strip()] if text else None
+
+
+def run_primary_directions(args):
+    birth = read_birth(args)
+    filters = {name: listed(getattr(args, name)) for name in
+               ("significators", "promissors", "aspects", "families", "directions")}
+    return predicting.primary_directions(
+        engine=base.open_engine(args), start_age=args.start_age, end_age=args.end_age,
+        method=args.method, key=args.key, promissor_latitude=args.promissor_latitude,
+        converse=args.converse, **filters, **birth)
+
+
 def run_composite(args):
     return predicting.composite(*two_births(args), engine=base.open_engine(args),
                                 orb_settings=args.orb_settings, **zodiac_options(args))
@@ -266,6 +305,7 @@ COMMANDS = {
     "progressions": run_progressions,
     "directions": run_directions,
     "releasing": run_releasing,
+    "directions-primary": run_primary_directions,
     "composite": run_composite,
     "davison": run_davison,
 }

@@ -33,7 +33,8 @@ from quorvane.serve import limits, pictures, schemas, work
 from quorvane.serve.models import (
     AstrocartographyRequest, BaziRequest, BiWheelRequest, ChartRequest, DerivedRequest,
     EclipseAtRequest, ElectionRequest, ElectionsRequest, EventsRequest, HoraryRequest,
-    HousePositionsRequest, MapRequest, ProgressionsRequest, ReleasingRequest, StructureRequest,
+    HousePositionsRequest, MapRequest, PrimaryDirectionsRequest, ProgressionsRequest,
+    ReleasingRequest, StructureRequest,
     SynastryRequest, TimeLordsRequest, TransitRequest, WheelRequest, ZiWeiRequest)
 
 STATIC = pathlib.Path(__file__).with_name("static")
@@ -202,6 +203,8 @@ def create_app(kernels: Optional[Sequence[str]] = None, threads: int = THREADS) 
          "Zodiacal releasing from the Lot of Spirit or Fortune over a period")
     post("/api/progressions", ProgressionsRequest, work.progressions, "progressions",
          "The secondary, tertiary or minor progressed chart of a birth for a moment")
+    post("/api/primary-directions", PrimaryDirectionsRequest, work.primary_directions,
+         "primary_directions", "Primary directions of a birth, sorted by arc")
     post("/api/bazi", BaziRequest, work.bazi, "bazi", "The Four Pillars of a birth")
     post("/api/zi-wei", ZiWeiRequest, work.zi_wei, "zi_wei",
          "The Zi Wei Dou Shu chart of a birth")

@@ -288,3 +288,31 @@ class EventsRequest(Strict):
 class EclipseAtRequest(Birth):
     height: float = Field(0.0, ge=-500, le=10000, allow_inf_nan=False,
                           description="metres above the WGS 84 ellipsoid")
+
+
+class PrimaryDirectionsRequest(Birth):
+    start_age: float = Field(0.0, ge=0, le=150, allow_inf_nan=False, description="years")
+    end_age: float = Field(100.0, ge=0, le=150, allow_inf_nan=False, description="years")
+    method: Literal["placidus_mundane", "placidus_zodiacal", "placidus_pole", "regiomontanus",
+                    "campanus", "topocentric"] = "placidus_zodiacal"
+    key: Literal["ptolemy", "naibod", "cardan", "true_solar_arc", "simmonite"] = Field(
+        "naibod", description="how arcs become years")
+    promissor_latitude: Literal["zero", "bianchini", "planet"] = Field(
+        "zero", description="ecliptic latitude of the zodiacal promissors")
+    converse: Literal["traditional", "reverse"] = Field(
+        "traditional", description="traditional: the significator carried by primary motion "
+                                   "to the promissor; reverse: the promissor moved against it")
+    dignity_scheme: Literal["egyptian", "lilly"] = Field(
+        "egyptian", description="the table of bounds directed through")
+    significators: Optional[list[Literal["Ascendant", "Midheaven", "Sun", "Moon", "Fortune"]]] = \
+        Field(None, min_length=1, max_length=5, description="default all five")
+    promissors: Optional[list[str]] = Field(
+        None, min_length=1, max_length=100,
+        description="bodies, stars or bound lords by name (default all)")
+    aspects: Optional[list[Literal["conjunction", "sextile", "square", "trine", "opposition",
+                                   "antiscion", "contra-antiscion", "bound"]]] = Field(
+        None, min_length=1, max_length=8, description="default all")
+    families: Optional[list[Literal["planets", "aspects", "antiscia", "bounds", "stars"]]] = \
+        Field(None, min_length=1, max_length=5, description="default all")
+    directions: Optional[list[Literal["direct", "converse"]]] = Field(
+        None, min_length=1, max_length=2, description="default both")

@@ -18,8 +18,8 @@ from quorvane.serve.inputs import moment_at, period_at, resolve, sky
 from quorvane.serve.models import (
     AstrocartographyRequest, BaziRequest, ChartRequest, DerivedRequest, EclipseAtRequest,
     ElectionRequest, ElectionsRequest, EventsRequest, HoraryRequest, HousePositionsRequest, Natal,
-    ProgressionsRequest, ReleasingRequest, StructureRequest, SynastryRequest, TimeLordsRequest,
-    TransitRequest, ZiWeiRequest)
+    PrimaryDirectionsRequest, ProgressionsRequest, ReleasingRequest, StructureRequest,
+    SynastryRequest, TimeLordsRequest, TransitRequest, ZiWeiRequest)
 
 
 class Encoded(bytes):
@@ -193,6 +193,14 @@ def releasing(engine, request: ReleasingRequest) -> Encoded:
                                        levels=request.levels, year=request.year, json=True,
                                        **zodiac_options(request))
     return with_input(result, at)
+
+
+def primary_directions(engine, request: PrimaryDirectionsRequest) -> Encoded:
+    at = resolve(request)
+    options = request.model_dump(include={
+        "start_age", "end_age", "method", "key", "promissor_latitude", "converse",
+        "dignity_scheme", "significators", "promissors", "aspects", "families", "directions"})
+    return with_input(engine.primary_directions(*sky(at), **options, json=True), at)
 
 
 def chinese(engine, request, at: dict) -> tuple:
