@@ -33,8 +33,9 @@ VARGA_NAMES = {"D1": "Rasi", "D2": "Hora", "D3": "Drekkana", "D4": "Chaturthamsa
 SOUTH_CELLS = ((1, 0), (2, 0), (3, 0), (3, 1), (3, 2), (3, 3),
                (2, 3), (1, 3), (0, 3), (0, 2), (0, 1), (0, 0))
 MARGIN = 0.02        # of the picture's side, round the chart
-LABEL_FONT = 0.042   # the largest label, as a share of the chart's side
+LABEL_FONT = 0.036   # the largest label, as a share of the chart's side
 SMALLEST_FONT = 0.012
+CROWD = 4            # labels in a house past which it shrinks on its own
 
 
 # ------------------------------------------------------------------ inputs
@@ -192,35 +193,45 @@ def points_text(polygon) -> str:
     return " ".join(f"{x:.2f},{y:.2f}" for x, y in polygon)
 
 
-def draw_labels(parent, region, entries, side: float, theme: Theme, pad: float,
-                house: int, sign: int) -> None:
-    """The labels of one house or cell, each its own text, shrunk together to fit."""
-    labels = [label for label, _ in entries]
-    places, font = arrange(region, labels, LABEL_FONT * side, SMALLEST_FONT * side, pad)
-    for (label, colour), (x, y) in zip(entries, places):
-        text(parent, x, y, label, font, colour, class_="placement", data_label=label,
-             data_house=house, data_sign=SIGNS[sign])
+def draw_labels(cells: Sequence[tuple], side: float, pad: float) -> None:
+    """The labels of every house or cell, each its own text.
+
+    All share one font, the largest at which each house of up to
+    CROWD labels fits, so the chart reads evenly; a house holding more
+    shrinks on its own.
+    """
+    largest, smallest = LABEL_FONT * side, SMALLEST_FONT * side
+    fits = [arrange(region, [label for label, _ in entries], largest, smallest, pad)[1]
+            for _, region, entries, _, _ in cells if 0 < len(entries) <= CROWD]
+    common = min(fits, default=largest)
+    for group, region, entries, house, sign in cells:
+        places, font = arrange(region, [label for label, _ in entries], common, smallest, pad)
+        for (label, colour), (x, y) in zip(entries, places):
+            text(group, x, y, label, font, colour, class_="placement", data_label=label,
+                 data_house=house, data_sign=SIGNS[sign])
 
 
 def draw_north(root, x0: float, y0: float, side: float, lagna: int, by_sign: dict,
                theme: Theme) -> None:
-    number_font = 0.036 * side
+    number_font = 0.03 * side
+    cells = []
     for house, polygon in enumerate(north_houses(x0, y0, side), start=1):
         sign = (lagna + house - 1) % 12
         group = add(root, "g", class_="house", data_house=house, data_sign=SIGNS[sign])
         add(group, "polygon", points=points_text(polygon), stroke=theme.line, stroke_width=1.0,
             fill=theme.element_fill[2] if house == 1 else theme.aspect_fill)
-        # The sign's number in the corner nearest the centre; the labels below it.
+        # The sign's number in the corner nearest the centre; the labels beyond it.
         inner, middle = polygon[0], centroid(polygon)
         length = math.hypot(middle[0] - inner[0], middle[1] - inner[1])
         towards = ((middle[0] - inner[0]) / length, (middle[1] - inner[1]) / length)
-        cut = 0.11 * side if house in (1, 4, 7, 10) else 0.075 * side
+        cut = 0.09 * side if house in (1, 4, 7, 10) else 0.055 * side
         spot = (inner[0] + towards[0] * 0.55 * cut, inner[1] + towards[1] * 0.55 * cut)
         text(group, spot[0], spot[1], str(sign + 1), number_font, theme.muted,
              class_="sign-number", data_sign=SIGNS[sign])
         region = clip(polygon, (inner[0] + towards[0] * cut, inner[1] + towards[1] * cut),
                       towards)
-        draw_labels(group, region, by_sign[sign], side, theme, 0.012 * side, house, sign)
+        cells.append((group, region, by_sign[sign], house, sign))
+    draw_labels(cells, side, 0.012 * side)
 
 
 def draw_south(root, x0: float, y0: float, side: float, lagna: int, by_sign: dict,
@@ -229,6 +240,7 @@ def draw_south(root, x0: float, y0: float, side: float, lagna: int, by_sign: dic
     cell = side / 4
     name_font = 0.028 * side
     strip = 1.7 * name_font
+    cells = []
     for sign, (col, row) in enumerate(SOUTH_CELLS):
         left, top = x0 + col * cell, y0 + row * cell
         house = (sign - lagna) % 12 + 1
@@ -243,7 +255,8 @@ def draw_south(root, x0: float, y0: float, side: float, lagna: int, by_sign: dic
                 stroke=theme.angle, stroke_width=1.5, class_="lagna-mark")
         region = [(left, top + strip), (left + cell, top + strip), (left + cell, top + cell),
                   (left, top + cell)]
-        draw_labels(group, region, by_sign[sign], side, theme, 0.015 * side, house, sign)
+        cells.append((group, region, by_sign[sign], house, sign))
+    draw_labels(cells, side, 0.015 * side)
     add(root, "rect", x=x0 + cell, y=y0 + cell, width=2 * cell, height=2 * cell,
         fill=theme.background, stroke=theme.line, stroke_width=1.0)
     return x0 + cell, y0 + cell, 2 * cell
@@ -251,9 +264,10 @@ def draw_south(root, x0: float, y0: float, side: float, lagna: int, by_sign: dic
 
 def caption_lines(root, lines: Sequence[str], x: float, y: float, width: float, font: float,
                   colour: str, step: float, **attrs) -> float:
-    """Lines centred on x, each shrunk to fit `width`; returns the y below them."""
+    """Lines centred on x, shrunk together till the widest fits `width`; returns the y below."""
+    widest = max((text_width(line, font) for line in lines), default=0.0)
+    size = font * min(1.0, width / widest) if widest > 0 else font
     for line in lines:
-        size = min(font, font * width / max(text_width(line, font), 1e-9))
         text(root, x, y, line, size, colour, **attrs)
         y += step
     return y
@@ -292,6 +306,8 @@ def house_chart_svg(lagna_sign, placements: Mapping, style: str = "north", *, si
     heading = title if title is not None else "Rasi chart"
     margin = MARGIN * size
     side = size - 2 * margin
+    if style == "north":  # above the square, two details to a line
+        details = [" · ".join(details[i:i + 2]) for i in range(0, len(details), 2)]
     header = 0.0 if style == "south" else (0.075 + 0.04 * len(details)) * size
     root = document(size, size + header, role="img", aria_label=f"{heading}, {style} Indian style")
     add(root, "title", str(heading))
