@@ -58,10 +58,16 @@ def style_of(style) -> str:
     return style
 
 
+def finite(value) -> bool:
+    return isinstance(value, (int, float)) and not isinstance(value, bool) \
+        and math.isfinite(value)
+
+
 def degrees_minutes(degrees: float) -> str:
-    """Degrees within a sign as "23°07′", the minutes cut, never rounded up to 60."""
-    whole = int(degrees)
-    return f"{whole}°{min(59, int((degrees - whole) * 60.0)):02d}′"
+    """Degrees as "23°07′", the minutes cut, never rounded up to 60."""
+    whole = int(abs(degrees))
+    minutes = min(59, int((abs(degrees) - whole) * 60.0))
+    return f"{'-' if degrees < 0 else ''}{whole}°{minutes:02d}′"
 
 
 # ------------------------------------------------------------------ layout
@@ -339,14 +345,13 @@ def jyotish_details(result: dict, varga: str) -> list[str]:
     lines = []
     ayanamsa = str(result.get("ayanamsa") or "").replace("_", " ").title()
     value = result.get("ayanamsa_degrees")
-    if ayanamsa or isinstance(value, (int, float)):
-        shown = f" {degrees_minutes(float(value))}" if isinstance(value, (int, float)) \
-            and math.isfinite(value) else ""
+    if ayanamsa or finite(value):
+        shown = f" {degrees_minutes(float(value))}" if finite(value) else ""
         lines.append(f"{ayanamsa} ayanamsa{shown}".strip())
     if result.get("node"):
         lines.append(f"{str(result['node']).capitalize()} node")
     lagna = result.get("lagna") or {}
-    if varga == "D1" and isinstance(lagna.get("degree"), (int, float)):
+    if varga == "D1" and finite(lagna.get("degree")):
         line = f"Lagna {lagna.get('sign')} {degrees_minutes(float(lagna['degree']))}"
         if lagna.get("nakshatra"):
             line += f", {lagna['nakshatra']}"
@@ -374,7 +379,7 @@ def jyotish_svg(result: dict, varga: str = "D1", style: str = "north", *, size: 
         raise ValueError("a jyotish chart needs its vargas (the dict of Engine.jyotish)")
     style = style_of(style)
     vargas = result["vargas"]
-    if varga not in vargas or not isinstance(vargas[varga], dict):
+    if not isinstance(varga, str) or not isinstance(vargas.get(varga), dict):
         raise ValueError(f"varga must be one of {', '.join(map(str, vargas))}, not {varga!r}")
     signs = vargas[varga]
     if "Lagna" not in signs:
@@ -384,8 +389,7 @@ def jyotish_svg(result: dict, varga: str = "D1", style: str = "north", *, size: 
     for name, sign in signs.items():
         label = ABBREVIATIONS.get(name, str(name))
         body = bodies.get(name, result.get("lagna") if name == "Lagna" else None) or {}
-        if varga == "D1" and isinstance(body.get("degree"), (int, float)) \
-                and math.isfinite(body["degree"]):
+        if varga == "D1" and finite(body.get("degree")):
             label += f" {degrees_minutes(float(body['degree']))}"
         if varga == "D1" and body.get("retrograde") and name not in NODES and name != "Lagna":
             label += " (R)"
