@@ -97,7 +97,8 @@ def band_span(polygon, top: float, bottom: float):
 
 
 def clip(polygon, point: tuple, normal: tuple) -> list:
-    """The part of a convex polygon on the side of the line through `point` that `normal` points to."""
+    """The part of a convex polygon on the side of the line through `point` that
+    `normal` points to."""
     def side(p):
         return (p[0] - point[0]) * normal[0] + (p[1] - point[1]) * normal[1]
     out = []
