@@ -33,7 +33,7 @@ VARGA_NAMES = {"D1": "Rasi", "D2": "Hora", "D3": "Drekkana", "D4": "Chaturthamsa
 SOUTH_CELLS = ((1, 0), (2, 0), (3, 0), (3, 1), (3, 2), (3, 3),
                (2, 3), (1, 3), (0, 3), (0, 2), (0, 1), (0, 0))
 MARGIN = 0.02        # of the picture's side, round the chart
-LABEL_FONT = 0.036   # the largest label, as a share of the chart's side
+LABEL_FONT = 0.046   # the largest label, as a share of the chart's side
 SMALLEST_FONT = 0.012
 CROWD = 4            # labels in a house past which it shrinks on its own
 
@@ -332,10 +332,10 @@ def house_chart_svg(lagna_sign, placements: Mapping, style: str = "north", *, si
             stroke=theme.line, stroke_width=1.5, class_="frame")
         cx, cy, inner = draw_south(root, margin, margin, side, lagna, by_sign, theme)
         y = cy + 0.16 * inner
-        y = caption_lines(root, [str(heading)], cx + inner / 2, y, 0.9 * inner, 0.07 * inner,
-                          theme.foreground, 0.11 * inner, weight="bold", class_="caption")
-        caption_lines(root, details, cx + inner / 2, y, 0.9 * inner, 0.05 * inner, theme.muted,
-                      0.075 * inner, class_="details")
+        y = caption_lines(root, [str(heading)], cx + inner / 2, y, 0.9 * inner, 0.085 * inner,
+                          theme.foreground, 0.13 * inner, weight="bold", class_="caption")
+        caption_lines(root, details, cx + inner / 2, y, 0.9 * inner, 0.06 * inner, theme.muted,
+                      0.085 * inner, class_="details")
     return serialise(root)
 
 
