@@ -303,6 +303,7 @@ def house_chart_svg(lagna_sign, placements: Mapping, style: str = "north", *, si
     lagna = sign_index(lagna_sign, "the lagna sign")
     if not isinstance(placements, Mapping):
         raise ValueError("placements must map each label to a sign")
+    marked = {marked} if isinstance(marked, str) else set(marked)
     by_sign = {sign: [] for sign in range(12)}
     for label, sign in placements.items():
         if not isinstance(label, str) or not label:
