@@ -50,7 +50,9 @@ def rasi(chart, style):
             label += " (R)"
             marked.append(label)
         labels[label] = int(longitude // 30)
-    lagna = int(places["Ascendant"]["ecliptic_longitude"] // 30)
+    ascendant = places["Ascendant"]["ecliptic_longitude"]
+    lagna = int(ascendant // 30)
+    labels = {f"Asc {indian_chart.degrees_minutes(ascendant % 30)}": lagna, **labels}
     return wheel.house_chart_svg(lagna, labels, style, marked=marked,
                                  title="Rasi, 1962-02-04 New Delhi",
                                  details=["Lahiri ayanamsa", "whole signs from the Lagna"])

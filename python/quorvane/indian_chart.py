@@ -203,13 +203,13 @@ def points_text(polygon) -> str:
 def draw_labels(cells: Sequence[tuple], side: float, pad: float) -> None:
     """The labels of every house or cell, each its own text.
 
-    All share one font, the largest at which each house of up to
-    CROWD labels fits, so the chart reads evenly; a house holding more
-    shrinks on its own.
+    All share one font, the largest at which every house fits its first
+    CROWD labels, so the chart reads evenly; a house holding more shrinks
+    on its own.
     """
     largest, smallest = LABEL_FONT * side, SMALLEST_FONT * side
-    fits = [arrange(region, [label for label, _ in entries], largest, smallest, pad)[1]
-            for _, region, entries, _, _ in cells if 0 < len(entries) <= CROWD]
+    fits = [arrange(region, [label for label, _ in entries[:CROWD]], largest, smallest, pad)[1]
+            for _, region, entries, _, _ in cells if entries]
     common = min(fits, default=largest)
     for group, region, entries, house, sign in cells:
         places, font = arrange(region, [label for label, _ in entries], common, smallest, pad)
