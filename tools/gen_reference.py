@@ -523,7 +523,8 @@ def samples(engine):
     ]
 
 
-PICTURES = ("natal_svg", "bi_wheel_svg", "dial_svg", "zi_wei_svg", "bazi_svg", "to_png")
+PICTURES = ("natal_svg", "bi_wheel_svg", "dial_svg", "zi_wei_svg", "bazi_svg", "jyotish_svg",
+            "house_chart_svg", "to_png")
 
 
 def plain_signature(function):

@@ -23,11 +23,13 @@ from typing import Callable, Iterable, Sequence
 from . import glyphs, wheel_tables
 from .chinese_pictures import bazi_svg, zi_wei_svg
 from .dial import dial_svg
+from .indian_chart import house_chart_svg, jyotish_svg
 from .spread import spread
 from .svg import add, document, polar, serialise, text, text_width, to_png
 from .themes import Theme, theme_of
 
-__all__ = ["natal_svg", "bi_wheel_svg", "dial_svg", "zi_wei_svg", "bazi_svg", "to_png"]
+__all__ = ["natal_svg", "bi_wheel_svg", "dial_svg", "zi_wei_svg", "bazi_svg", "jyotish_svg",
+           "house_chart_svg", "to_png"]
 
 ANGLES = ("Ascendant", "Midheaven")
 ANGLE_LABELS = {"Ascendant": "AC", "Midheaven": "MC"}
