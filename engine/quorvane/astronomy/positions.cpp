@@ -59,6 +59,7 @@ struct Instant {
   Orientation orientation;
   State earth;
   Observer observer;
+  std::optional<Deflectors> deflectors;  // for apparent places seen from the Earth
 };
 
 Sample sample_of(const Instant& at, const Vec3& gcrs) {
@@ -115,9 +116,10 @@ const Segment* segment_for(const Kernel& kernel, int32_t target, const Time& tim
 struct Sources {
   const KernelSet& set;
   const Kernel& kernel;
+  RecordCache* records;
 
   Expected<State, SpkError> barycentric(int32_t code, const Time& time) const {
-    if (code == 0 || kernel.has_body(code)) return kernel.barycentric(code, time);
+    if (code == 0 || kernel.has_body(code)) return kernel.barycentric(code, time, records);
     State sum;
     int32_t body = code;
     const Kernel* holder = nullptr;
@@ -134,7 +136,7 @@ struct Sources {
       }
       const Segment* segment = segment_for(*holder, body, time);
       if (!segment) break;
-      auto part = holder->spk().segment_state_split(*segment, time.whole, time.tdb_fraction);
+      auto part = holder->spk().segment_state_split(*segment, time.whole, time.tdb_fraction, records);
       if (!part) return unexpected(std::move(part).error());
       const auto& s = *part;
       sum.position = sum.position + Vec3{s[0] / kAuKm, s[1] / kAuKm, s[2] / kAuKm};
@@ -143,7 +145,7 @@ struct Sources {
       body = segment->center;
     }
     if (body == 0) return sum;
-    auto rest = kernel.barycentric(body, time);
+    auto rest = kernel.barycentric(body, time, records);
     if (!rest) return unexpected(rest.error());
     return State{sum.position + rest->position, sum.velocity + rest->velocity};
   }
@@ -151,7 +153,7 @@ struct Sources {
   // Light time over any of the sources.
   Expected<Astrometric, SpkError> observe(const Observer& observer, int32_t code,
                                           const Time& time) const {
-    if (code == 0 || kernel.has_body(code)) return observe_from(kernel, observer, code, time);
+    if (code == 0 || kernel.has_body(code)) return observe_from(kernel, observer, code, time, records);
     return observe_through([this](int32_t c, const Time& t) { return barycentric(c, t); },
                            observer, code, time);
   }
@@ -176,8 +178,8 @@ Observer topocentric(const GeodeticSite& site, const Instant& at) {
 
 Expected<Instant, EngineError> instant_at(const Sources& sources, const Time& time, double jd,
                                           const PositionsRequest& request) {
-  Instant at{time, jd, orientation_2000a(time), {}, {}};
-  auto earth = sources.kernel.barycentric(kEarthCode, time);
+  Instant at{time, jd, orientation_2000a(time), {}, {}, std::nullopt};
+  auto earth = sources.kernel.barycentric(kEarthCode, time, sources.records);
   if (!earth) return unexpected(EngineError::spk(earth.error()));
   at.earth = *earth;
   switch (request.centre) {
@@ -188,11 +190,16 @@ Expected<Instant, EngineError> instant_at(const Sources& sources, const Time& ti
       at.observer = topocentric(request.site, at);
       break;
     case PositionCentre::heliocentric: {
-      auto sun = sources.kernel.barycentric(kSunCode, time);
+      auto sun = sources.kernel.barycentric(kSunCode, time, sources.records);
       if (!sun) return unexpected(EngineError::spk(sun.error()));
       at.observer = Observer{std::nullopt, sun->position, sun->velocity};
       break;
     }
+  }
+  // A kernel without them fails each body as before, not the moment.
+  if (request.correction == PositionCorrection::apparent &&
+      request.centre != PositionCentre::heliocentric) {
+    if (auto found = deflectors_at(sources.kernel, time, sources.records)) at.deflectors = *found;
   }
   return at;
 }
@@ -211,13 +218,14 @@ Expected<Sample, SpkError> kernel_sample(const Sources& sources, const Instant& 
       request.centre == PositionCentre::heliocentric) {
     return sample_of(at, astrometric->position);
   }
-  auto seen = apparent(sources.kernel, *astrometric, at.time);
+  auto seen = apparent(sources.kernel, *astrometric, at.time, sources.records,
+                       at.deflectors ? &*at.deflectors : nullptr);
   if (!seen) return unexpected(seen.error());
   return sample_of(at, *seen);
 }
 
 Expected<OsculatingOrbit, SpkError> lunar_orbit_at(const Sources& sources, const Instant& at) {
-  auto moon = sources.kernel.barycentric(kMoonCode, at.time);
+  auto moon = sources.kernel.barycentric(kMoonCode, at.time, sources.records);
   if (!moon) return unexpected(moon.error());
   const Mat3& m = at.orientation.true_ecliptic;
   return osculating_orbit(m * (moon->position - at.earth.position),
@@ -368,6 +376,7 @@ std::optional<PositionsFailure> fill_positions(const KernelSet& kernels,
   const Ayanamsa& entry = ayanamsa(request.ayanamsa);
 
   std::vector<Sample> now(b), later(b);
+  RecordCache records;
   // An hourly table's second instant is the next moment's first: kept.
   std::optional<Instant> kept;
   const Kernel* kept_kernel = nullptr;
@@ -381,7 +390,7 @@ std::optional<PositionsFailure> fill_positions(const KernelSet& kernels,
     const Time t1 = Time::from_ut1(t0.whole + t0.ut1_fraction + 1.0 / 24.0);
     auto chosen = choose_kernel(kernels, jd);
     if (!chosen) return fail(chosen.error());
-    const Sources sources{kernels, **chosen};
+    const Sources sources{kernels, **chosen, &records};
     const bool reuse = kept && kept_kernel == *chosen && kept->jd == jd;
     std::optional<Instant> first;
     if (reuse) {
