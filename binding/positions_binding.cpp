@@ -1,12 +1,14 @@
 // Engine.positions: a batch of moments in, numpy columns out.
 #include <cmath>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <new>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -360,11 +362,13 @@ PyObject* engine_positions(PyObject* self, PyObject* args, PyObject* kwargs) {
     return Outcome(unexpected(PositionsFailure{std::nullopt, std::move(error)}));
   };
   std::optional<uint64_t> before;
+  std::vector<size_t> order;
   auto started = without_lock([&]() -> Outcome {
     auto generation = kernels.generation();
     if (!generation) return failed(std::move(generation).error());
     before = *generation;
     if (auto refused = check_positions_request(kernels, request)) return unexpected(*refused);
+    order = fill_order(request);
     return blank_positions(request);
   });
   if (!started) return nullptr;
@@ -375,7 +379,7 @@ PyObject* engine_positions(PyObject* self, PyObject* args, PyObject* kwargs) {
   std::optional<PositionsWork> work;
   if (result && threads > 1 && n > 1) {
     try {
-      work.emplace(kernels, request, 0, n, &*result, threads);
+      work.emplace(kernels, request, order, &*result, threads);
     } catch (const std::exception&) {
       // No thread could start: the batch is filled on this one below.
     }
@@ -391,14 +395,20 @@ PyObject* engine_positions(PyObject* self, PyObject* args, PyObject* kwargs) {
     if (work->out_of_memory()) return PyErr_NoMemory();
     if (work->failure()) result = unexpected(*work->failure());
   }
+  // On this thread: spans of the order, the earliest failure (by index)
+  // kept until all are filled.
   const size_t span = std::max<size_t>(1, kCellsPerSpan / std::max<size_t>(1, request.bodies.size()));
+  std::optional<PositionsFailure> earliest;
+  std::atomic<size_t> skip_from = n;
   for (size_t first = 0; !work && result && first < n; first += span) {
     if (first > 0 && PyErr_CheckSignals() < 0) return nullptr;
-    const size_t end = std::min(n, first + span);
-    auto filled = without_lock([&] { return fill_positions(kernels, request, first, end, &*result); });
+    const std::span<const size_t> moments(order.data() + first, std::min(n, first + span) - first);
+    auto filled =
+        without_lock([&] { return fill_positions_in_order(kernels, request, moments, &skip_from, &*result); });
     if (!filled) return nullptr;
-    if (*filled) result = unexpected(std::move(**filled));
+    if (*filled && (!earliest || *(*filled)->moment < *earliest->moment)) earliest = std::move(*filled);
   }
+  if (earliest) result = unexpected(std::move(*earliest));
   if (result) {
     auto after = without_lock([&] { return kernels.generation(); });
     if (!after) return nullptr;

@@ -18,15 +18,16 @@ unsigned default_position_threads(size_t cells) {
 }
 
 PositionsWork::PositionsWork(const KernelSet& kernels, const PositionsRequest& request,
-                             size_t first_moment, size_t end_moment, PositionColumns* columns,
+                             std::span<const size_t> order, PositionColumns* columns,
                              unsigned threads)
     : kernels_(kernels),
       request_(request),
+      order_(order),
       columns_(columns),
-      end_(end_moment),
       run_length_(std::max<size_t>(1, kCellsPerRun / std::max<size_t>(1, request.bodies.size()))),
-      next_(first_moment) {
-  const size_t runs = (end_moment - std::min(first_moment, end_moment) + run_length_ - 1) / run_length_;
+      next_(0),
+      skip_from_(request.jds.size()) {
+  const size_t runs = (order.size() + run_length_ - 1) / run_length_;
   const size_t count = std::clamp<size_t>(threads, 1, std::max<size_t>(1, runs));
   running_ = count;
   threads_.reserve(count);
@@ -46,25 +47,26 @@ PositionsWork::~PositionsWork() {
 }
 
 void PositionsWork::run() {
+  // Runs go on past a failure, for moments of smaller index: the batch
+  // reports the failure of the smallest index, wherever in the order it lies.
+  const auto at = [](const PositionsFailure& f) { return f.moment.value_or(0); };
   std::optional<PositionsFailure> failed;
   bool out_of_memory = false;
   try {
     while (!stop_.load(std::memory_order_relaxed)) {
       const size_t first = next_.fetch_add(run_length_, std::memory_order_relaxed);
-      if (first >= end_) break;
-      failed = fill_positions(kernels_, request_, first, std::min(end_, first + run_length_), columns_);
-      if (failed) break;
+      if (first >= order_.size()) break;
+      const size_t count = std::min(run_length_, order_.size() - first);
+      auto run_failed = fill_positions_in_order(kernels_, request_, order_.subspan(first, count),
+                                                &skip_from_, columns_);
+      if (run_failed && (!failed || at(*run_failed) < at(*failed))) failed = std::move(run_failed);
     }
   } catch (const std::bad_alloc&) {
     out_of_memory = true;
+    stop();
   }
-  // Runs not yet taken lie after this one and cannot matter: the batch
-  // reports its earliest failure, and the runs before it are finished by
-  // the threads that took them.
-  if (failed || out_of_memory) stop();
   std::lock_guard<std::mutex> lock(mutex_);
   out_of_memory_ = out_of_memory_ || out_of_memory;
-  const auto at = [](const PositionsFailure& f) { return f.moment.value_or(0); };
   if (failed && (!failure_ || at(*failed) < at(*failure_))) failure_ = std::move(failed);
   if (--running_ == 0) finished_.notify_all();
 }

@@ -1,6 +1,7 @@
 // A batch of positions filled by several threads at once. Each thread takes
-// runs of consecutive moments in turn; a moment's cells depend on that
-// moment alone, so the columns are the same whatever the thread count.
+// runs of moments in turn, in the order fill_order gives; a moment's cells
+// depend on that moment alone, so the columns are the same whatever the
+// thread count.
 #pragma once
 
 #include <atomic>
@@ -9,6 +10,7 @@
 #include <cstddef>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -25,15 +27,15 @@ inline constexpr size_t kThreadedPositionsCells = 20'000;
 // count: every core for large batches, one otherwise.
 unsigned default_position_threads(size_t cells);
 
-// Moments [first_moment, end_moment) of `columns` filled by `threads`
-// threads started at construction. The caller waits in slices (wait_for),
+// The moments `order` (indices, as fill_order gives them) of `columns`
+// filled by `threads` threads started at construction. The caller waits in slices (wait_for),
 // free to look for an interrupt between them, and may stop the work; the
-// destructor stops and joins whatever still runs. Request, kernels and
-// columns must outlive the object.
+// destructor stops and joins whatever still runs. Request, kernels, order
+// and columns must outlive the object.
 class PositionsWork {
  public:
-  PositionsWork(const KernelSet& kernels, const PositionsRequest& request, size_t first_moment,
-                size_t end_moment, PositionColumns* columns, unsigned threads);
+  PositionsWork(const KernelSet& kernels, const PositionsRequest& request,
+                std::span<const size_t> order, PositionColumns* columns, unsigned threads);
   ~PositionsWork();
   PositionsWork(const PositionsWork&) = delete;
   PositionsWork& operator=(const PositionsWork&) = delete;
@@ -42,8 +44,9 @@ class PositionsWork {
   bool wait_for(std::chrono::milliseconds timeout);
   // Asks the threads to stop after their current run of moments.
   void stop() { stop_.store(true, std::memory_order_relaxed); }
-  // The failure of the earliest failing moment, as one thread would report
-  // it; read after wait_for returned true.
+  // The failure of the earliest failing moment (by index), as one thread
+  // filling in index order would report it; read after wait_for returned
+  // true.
   const std::optional<PositionsFailure>& failure() const { return failure_; }
   // Whether a thread ran out of memory (the batch is then incomplete).
   bool out_of_memory() const { return out_of_memory_; }
@@ -53,10 +56,11 @@ class PositionsWork {
 
   const KernelSet& kernels_;
   const PositionsRequest& request_;
+  std::span<const size_t> order_;
   PositionColumns* columns_;
-  size_t end_;
   size_t run_length_;
   std::atomic<size_t> next_;
+  std::atomic<size_t> skip_from_;  // moments from this index on need not be filled
   std::atomic<bool> stop_{false};
 
   std::mutex mutex_;  // guards the four below
