@@ -6,7 +6,7 @@ namespace quorvane {
 
 size_t RecordCache::slot_of(const Segment* segment, uint64_t record) {
   const uintptr_t position = reinterpret_cast<uintptr_t>(segment) / sizeof(Segment);
-  return (position * 2 + (record & 1)) % kSlots;
+  return (position * 4 + (record & 3)) % kSlots;
 }
 
 double* RecordCache::room(const Segment* segment, uint64_t record, uint64_t words) {

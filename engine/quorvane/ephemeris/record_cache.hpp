@@ -34,9 +34,10 @@ class RecordCache {
   void keep(const Segment* segment, uint64_t record) { keys_[slot_of(segment, record)] = {segment, record}; }
 
  private:
-  // Two slots per segment (the segments of one kernel, adjacent in memory,
-  // take adjacent pairs), so the records on both sides of a boundary (a
-  // moment and its light time) do not evict each other.
+  // Four slots per segment (the segments of one kernel, adjacent in memory,
+  // take adjacent fours), so four consecutive records of a segment (read
+  // together, or a moment and its light time across a boundary) do not
+  // evict each other.
   static constexpr size_t kSlots = 64;
   static size_t slot_of(const Segment* segment, uint64_t record);
 

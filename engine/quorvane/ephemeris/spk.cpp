@@ -1,5 +1,6 @@
 #include "quorvane/ephemeris/spk.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -17,6 +18,10 @@ namespace {
 constexpr uint64_t kRecordBytes = 1024;
 constexpr uint64_t kMaxSummaries = 25;         // 40-byte summaries after 24 bytes of control
 constexpr uint64_t kMaxSummaryRecords = 100'000;
+// Records read together into a call's cache on a miss: a batch in time
+// order asks for the following ones next. A RecordCache keeps four
+// consecutive records of a segment apart.
+constexpr uint64_t kRecordsAhead = 4;
 
 // Floor division with a remainder of the divisor's sign, computed as
 // Python does for floats so that quotient and remainder stay consistent.
@@ -229,6 +234,20 @@ Expected<std::array<double, 6>, SpkError> Spk::segment_state_split(const Segment
   if (records) {
     if (const double* held = records->find(&segment, k)) {
       return evaluate(segment.rsize, segment.data_type, std::span<const double>(held, segment.rsize), s);
+    }
+    const uint64_t ahead = std::min<uint64_t>(kRecordsAhead, segment.n - k);
+    if (ahead > 1 && segment.rsize <= RecordCache::kSlotWords) {
+      std::array<double, kRecordsAhead * RecordCache::kSlotWords> block;
+      // Where the block cannot be read (a file cut short), the record alone is.
+      if (read_words_into(word, ahead * segment.rsize, block.data())) {
+        for (uint64_t r = 0; r < ahead; ++r) {
+          double* room = records->room(&segment, k + r, segment.rsize);
+          std::memcpy(room, block.data() + r * segment.rsize, segment.rsize * sizeof(double));
+          records->keep(&segment, k + r);
+        }
+        return evaluate(segment.rsize, segment.data_type,
+                        std::span<const double>(block.data(), segment.rsize), s);
+      }
     }
     if (double* room = records->room(&segment, k, segment.rsize)) {
       auto read = read_words_into(word, segment.rsize, room);
