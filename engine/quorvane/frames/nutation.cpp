@@ -165,8 +165,11 @@ Phasor phasor_of(const SparseTerm<Count>& entry, const Powers& powers) {
 template <int Count, class Powers>
 void add_lunisolar(const Powers& powers, int count, double t, double* dpsi, double* deps) {
   const auto& group = kGroup<Count, tables::lunisolar>;
-  for (const SparseTerm<Count>& entry : group) {
-    if (entry.term >= count) continue;
+  // Larger indices come first: skip those past the count at once.
+  const auto first = std::partition_point(group.begin(), group.end(),
+                                          [count](const SparseTerm<Count>& e) { return e.term >= count; });
+  for (auto entry_at = first; entry_at != group.end(); ++entry_at) {
+    const SparseTerm<Count>& entry = *entry_at;
     const auto& term = tables::lunisolar[entry.term];
     const Phasor z = phasor_of(entry, powers);
     *dpsi += (term.a + term.a1 * t) * z.s + term.a2 * z.c;
