@@ -36,8 +36,9 @@ PositionsWork::PositionsWork(const KernelSet& kernels, const PositionsRequest& r
   } catch (...) {
     // Threads that did start finish the batch; the others never count.
     std::lock_guard<std::mutex> lock(mutex_);
-    running_ = threads_.size();
+    running_ -= count - threads_.size();
     if (threads_.empty()) throw;
+    if (running_ == 0) finished_.notify_all();
   }
 }
 
