@@ -1,11 +1,14 @@
 // Engine.positions: a batch of moments in, numpy columns out.
 #include <cmath>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <new>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -18,6 +21,7 @@
 #include "request_args.hpp"
 #include "without_lock.hpp"
 #include "quorvane/astronomy/positions.hpp"
+#include "quorvane/astronomy/positions_threads.hpp"
 #include "quorvane/zodiac/options.hpp"
 #include "quorvane/zodiac/zodiac.hpp"
 
@@ -28,6 +32,10 @@ namespace {
 constexpr size_t kMaxPositionCells = 10'000'000;
 // Body-moments computed between two looks for Ctrl-C: well under a second.
 constexpr size_t kCellsPerSpan = 20'000;
+// How long a batch on several threads runs between two looks for Ctrl-C.
+constexpr std::chrono::milliseconds kSignalLook{50};
+// More threads than any machine has cores is a mistake, not a request.
+constexpr long long kMaxThreads = 1024;
 
 // A Julian day: a float or an int, or a number type of its own (numpy's
 // scalars) that converts to one. Booleans are not days.
@@ -267,15 +275,25 @@ PyObject* raise_failure(ModuleState* state, const PositionsFailure& failure,
 PyObject* engine_positions(PyObject* self, PyObject* args, PyObject* kwargs) {
   static const char* names[] = {"moments",   "bodies",   "zodiac_type", "ayanamsa",
                                 "center",    "latitude", "longitude",   "height",
-                                "correction", nullptr};
+                                "correction", "threads",  nullptr};
   PyObject *moments = nullptr, *bodies = nullptr, *zodiac = nullptr, *ayanamsa_code = nullptr,
            *center = nullptr, *latitude = nullptr, *longitude = nullptr, *height = nullptr,
-           *correction = nullptr;
-  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|O$OOOOOOO:positions",
+           *correction = nullptr, *threads_arg = nullptr;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|O$OOOOOOOO:positions",
                                    const_cast<char**>(names), &moments, &bodies, &zodiac,
                                    &ayanamsa_code, &center, &latitude, &longitude, &height,
-                                   &correction)) {
+                                   &correction, &threads_arg)) {
     return nullptr;
+  }
+  long long asked_threads = 0;  // 0: the engine's choice
+  if (threads_arg && threads_arg != Py_None) {
+    if (!arg_int(threads_arg, "positions", "threads", &asked_threads)) return nullptr;
+    if (asked_threads < 1 || asked_threads > kMaxThreads) {
+      PyErr_Format(PyExc_ValueError,
+                   "positions() argument 'threads' must be from 1 to %lld, or None, not %R",
+                   kMaxThreads, threads_arg);
+      return nullptr;
+    }
   }
 
   PositionsRequest request;
@@ -344,24 +362,53 @@ PyObject* engine_positions(PyObject* self, PyObject* args, PyObject* kwargs) {
     return Outcome(unexpected(PositionsFailure{std::nullopt, std::move(error)}));
   };
   std::optional<uint64_t> before;
+  std::vector<size_t> order;
   auto started = without_lock([&]() -> Outcome {
     auto generation = kernels.generation();
     if (!generation) return failed(std::move(generation).error());
     before = *generation;
     if (auto refused = check_positions_request(kernels, request)) return unexpected(*refused);
+    order = fill_order(request);
     return blank_positions(request);
   });
   if (!started) return nullptr;
   Outcome result = std::move(*started);
   const size_t n = request.jds.size();
-  const size_t span = std::max<size_t>(1, kCellsPerSpan / std::max<size_t>(1, request.bodies.size()));
-  for (size_t first = 0; result && first < n; first += span) {
-    if (first > 0 && PyErr_CheckSignals() < 0) return nullptr;
-    const size_t end = std::min(n, first + span);
-    auto filled = without_lock([&] { return fill_positions(kernels, request, first, end, &*result); });
-    if (!filled) return nullptr;
-    if (*filled) result = unexpected(std::move(**filled));
+  const unsigned threads = asked_threads ? static_cast<unsigned>(asked_threads)
+                                         : default_position_threads(cells);
+  std::optional<PositionsWork> work;
+  if (result && threads > 1 && n > 1) {
+    try {
+      work.emplace(kernels, request, order, &*result, threads);
+    } catch (const std::exception&) {
+      // No thread could start: the batch is filled on this one below.
+    }
   }
+  if (work) {
+    // The threads stop at their next run once Ctrl-C is seen here, and are
+    // joined when `work` goes.
+    for (;;) {
+      auto finished = without_lock([&] { return work->wait_for(kSignalLook); });
+      if (finished && *finished) break;
+      if (!finished || PyErr_CheckSignals() < 0) return nullptr;
+    }
+    if (work->out_of_memory()) return PyErr_NoMemory();
+    if (work->failure()) result = unexpected(*work->failure());
+  }
+  // On this thread: spans of the order, the earliest failure (by index)
+  // kept until all are filled.
+  const size_t span = std::max<size_t>(1, kCellsPerSpan / std::max<size_t>(1, request.bodies.size()));
+  std::optional<PositionsFailure> earliest;
+  std::atomic<size_t> skip_from = n;
+  for (size_t first = 0; !work && result && first < n; first += span) {
+    if (first > 0 && PyErr_CheckSignals() < 0) return nullptr;
+    const std::span<const size_t> moments(order.data() + first, std::min(n, first + span) - first);
+    auto filled =
+        without_lock([&] { return fill_positions_in_order(kernels, request, moments, &skip_from, &*result); });
+    if (!filled) return nullptr;
+    if (*filled && (!earliest || *(*filled)->moment < *earliest->moment)) earliest = std::move(*filled);
+  }
+  if (earliest) result = unexpected(std::move(*earliest));
   if (result) {
     auto after = without_lock([&] { return kernels.generation(); });
     if (!after) return nullptr;
@@ -384,7 +431,7 @@ PyMethodDef engine_positions_method = {
     METH_VARARGS | METH_KEYWORDS,
     "positions($self, moments, bodies=None, *, zodiac_type=\"tropical\", "
     "ayanamsa=\"galcent_0sag\", center=\"geocentric\", latitude=None, longitude=None, "
-    "height=0.0, correction=\"apparent\")\n--\n\n"
+    "height=0.0, correction=\"apparent\", threads=None)\n--\n\n"
     "Positions of bodies at one moment or many, as numpy columns (moments x bodies):\n"
     "ecliptic longitude, latitude, distance, right ascension and declination of date,\n"
     "with their speeds per day. The chart's longitudes and speeds, to the bit.\n\n"
@@ -400,6 +447,9 @@ PyMethodDef engine_positions_method = {
     "following hour, per day; the mean node, Lilith and Chiron keep the chart's speeds.\n"
     "Chiron outside its table (1849 to 2150) is NaN. A moment no kernel covers raises\n"
     "EphemerisRangeError naming its index in `moments`. One call computes at most\n"
-    "10,000,000 body-moments (ValueError beyond) and looks for Ctrl-C as it goes."};
+    "10,000,000 body-moments (ValueError beyond) and looks for Ctrl-C as it goes.\n"
+    "`threads`: native threads sharing a batch (the same numbers whatever the count);\n"
+    "None uses every core for batches of 20,000 body-moments or more and one thread\n"
+    "below; 1 keeps the work on the calling thread (for callers that parallelise)."};
 
 }  // namespace quorvane::py

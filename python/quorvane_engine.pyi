@@ -268,6 +268,7 @@ class Engine:
         longitude: Union[float, None] = None,
         height: float = 0.0,
         correction: str = "apparent",
+        threads: Union[int, None] = None,
     ) -> dict[str, Any]: ...
     @overload
     def planet_return(

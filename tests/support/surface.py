@@ -96,7 +96,7 @@ class Arguments:
             "solar_time": True, "zi_hour": "next_day", "sex": None, "luck_pillars": 10,
             "year": None, "date": None, "leap_month": "split",
             "moments": [MOMENT, HOUR_LATER], "bodies": ["Sun", "Moon"],
-            "center": "geocentric", "height": 0.0, "correction": "apparent",
+            "center": "geocentric", "height": 0.0, "correction": "apparent", "threads": 2,
             "positions": engine.positions([MOMENT, HOUR_LATER], ["Sun", "Moon"]), "orb": 1.0,
             "body": "Sun", "natal_longitude": 117.3, "after": MOMENT, "target": MOMENT,
             "natal_chart": {"planets": planets[:4], "houses": chart["houses"]},

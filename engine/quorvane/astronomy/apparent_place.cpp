@@ -25,25 +25,32 @@ EquatorialPlace equatorial_place(const Orientation& orientation, const Vec3& gcr
 }
 
 Expected<ApparentSky, SpkError> ApparentSky::geocentric(const Kernel& kernel, const Time& time,
-                                                        OrientationModel model) {
-  return geocentric(kernel, time, model(time));
+                                                        OrientationModel model,
+                                                        RecordCache* records) {
+  return geocentric(kernel, time, model(time), records);
 }
 
 Expected<ApparentSky, SpkError> ApparentSky::geocentric(const Kernel& kernel, const Time& time,
-                                                        const Orientation& orientation) {
-  auto earth = geocentre(kernel, time);
+                                                        const Orientation& orientation,
+                                                        RecordCache* records) {
+  auto earth = geocentre(kernel, time, records);
   if (!earth) return unexpected(earth.error());
-  return ApparentSky{&kernel, time, orientation, *earth};
+  ApparentSky sky{&kernel, time, orientation, *earth, records, std::nullopt};
+  // A kernel without them fails each body as before, not the sky.
+  if (auto found = deflectors_at(kernel, time, records)) sky.deflectors = *found;
+  return sky;
 }
 
 Expected<Vec3, SpkError> ApparentSky::gcrs(int32_t code) const {
-  return apparent_place(*kernel, observer, code, time);
+  return apparent_place(*kernel, observer, code, time, records,
+                        deflectors ? &*deflectors : nullptr);
 }
 
 Expected<Vec3, SpkError> ApparentSky::deflected_gcrs(int32_t code) const {
-  auto astrometric = observe_from(*kernel, observer, code, time);
+  auto astrometric = observe_from(*kernel, observer, code, time, records);
   if (!astrometric) return unexpected(astrometric.error());
-  return deflected_by_bodies(*kernel, *astrometric, time);
+  return deflected_by_bodies(*kernel, *astrometric, time, records,
+                             deflectors ? &*deflectors : nullptr);
 }
 
 Expected<EclipticPlace, SpkError> ApparentSky::ecliptic(int32_t code) const {

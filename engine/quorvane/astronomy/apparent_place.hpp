@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "quorvane/base/expected.hpp"
 #include "quorvane/base/spk_error.hpp"
@@ -44,13 +45,19 @@ struct ApparentSky {
   Time time;
   Orientation orientation;
   Observer observer;
+  // The caller's records for the rest of its computation (none: the
+  // kernel's shared cache), and the deflectors found once for all bodies.
+  RecordCache* records = nullptr;
+  std::optional<Deflectors> deflectors;
 
   // At the Earth's centre, oriented by `model` or by an orientation the
   // caller already has for `time`.
   static Expected<ApparentSky, SpkError> geocentric(const Kernel& kernel, const Time& time,
-                                                    OrientationModel model);
+                                                    OrientationModel model,
+                                                    RecordCache* records = nullptr);
   static Expected<ApparentSky, SpkError> geocentric(const Kernel& kernel, const Time& time,
-                                                    const Orientation& orientation);
+                                                    const Orientation& orientation,
+                                                    RecordCache* records = nullptr);
 
   // The apparent place of a kernel body (light time, deflection by the Sun,
   // Jupiter and Saturn, aberration), GCRS axes, au.

@@ -31,10 +31,11 @@ bool unreadable(const SpkError& error) { return std::holds_alternative<SpkIo>(er
 // The ascending node of the Moon's osculating orbit: its geometric
 // geocentric state in the axes of the true ecliptic and equinox of date.
 Expected<double, SpkError> true_node_longitude(const Kernel& kernel, const Time& time,
-                                               const Orientation& orientation) {
-  auto moon = kernel.barycentric(kMoonCode, time);
+                                               const Orientation& orientation,
+                                               RecordCache* records) {
+  auto moon = kernel.barycentric(kMoonCode, time, records);
   if (!moon) return unexpected(moon.error());
-  auto earth = kernel.barycentric(kEarthCode, time);
+  auto earth = kernel.barycentric(kEarthCode, time, records);
   if (!earth) return unexpected(earth.error());
   const Mat3& m = orientation.true_ecliptic;
   return osculating_orbit(m * (moon->position - earth->position),
@@ -54,9 +55,10 @@ Expected<PlanetsAndSiderealTime, EngineError> planets_and_sidereal_time(const Ke
   const Kernel& kernel = **chosen;
 
   const Orientation orientations[2] = {orientation_2000a(t0), orientation_2000a(t1)};
+  RecordCache records;
   std::optional<ApparentSky> skies[2];
   for (int i = 0; i < 2; ++i) {
-    auto sky = ApparentSky::geocentric(kernel, i == 0 ? t0 : t1, orientations[i]);
+    auto sky = ApparentSky::geocentric(kernel, i == 0 ? t0 : t1, orientations[i], &records);
     if (!sky && unreadable(sky.error())) return unexpected(EngineError::spk(sky.error()));
     if (sky) skies[i] = *sky;
   }
@@ -83,9 +85,9 @@ Expected<PlanetsAndSiderealTime, EngineError> planets_and_sidereal_time(const Ke
 
   // The lunar nodes (mean unless asked otherwise) and the mean apogee (Lilith).
   if (true_node) {
-    auto now = true_node_longitude(kernel, t0, orientations[0]);
+    auto now = true_node_longitude(kernel, t0, orientations[0], &records);
     if (!now) return unexpected(EngineError::spk(now.error()));
-    auto later = true_node_longitude(kernel, t1, orientations[1]);
+    auto later = true_node_longitude(kernel, t1, orientations[1], &records);
     if (!later) return unexpected(EngineError::spk(later.error()));
     const double north = normalize_degrees(*now - ayanamsa);
     const double speed = (normalize_degrees(*later - *now + 180.0) - 180.0) * 24.0;

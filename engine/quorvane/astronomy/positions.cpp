@@ -1,5 +1,6 @@
 #include "quorvane/astronomy/positions.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
@@ -59,6 +60,7 @@ struct Instant {
   Orientation orientation;
   State earth;
   Observer observer;
+  std::optional<Deflectors> deflectors;  // for apparent places seen from the Earth
 };
 
 Sample sample_of(const Instant& at, const Vec3& gcrs) {
@@ -115,9 +117,10 @@ const Segment* segment_for(const Kernel& kernel, int32_t target, const Time& tim
 struct Sources {
   const KernelSet& set;
   const Kernel& kernel;
+  RecordCache* records;
 
   Expected<State, SpkError> barycentric(int32_t code, const Time& time) const {
-    if (code == 0 || kernel.has_body(code)) return kernel.barycentric(code, time);
+    if (code == 0 || kernel.has_body(code)) return kernel.barycentric(code, time, records);
     State sum;
     int32_t body = code;
     const Kernel* holder = nullptr;
@@ -134,7 +137,7 @@ struct Sources {
       }
       const Segment* segment = segment_for(*holder, body, time);
       if (!segment) break;
-      auto part = holder->spk().segment_state_split(*segment, time.whole, time.tdb_fraction);
+      auto part = holder->spk().segment_state_split(*segment, time.whole, time.tdb_fraction, records);
       if (!part) return unexpected(std::move(part).error());
       const auto& s = *part;
       sum.position = sum.position + Vec3{s[0] / kAuKm, s[1] / kAuKm, s[2] / kAuKm};
@@ -143,7 +146,7 @@ struct Sources {
       body = segment->center;
     }
     if (body == 0) return sum;
-    auto rest = kernel.barycentric(body, time);
+    auto rest = kernel.barycentric(body, time, records);
     if (!rest) return unexpected(rest.error());
     return State{sum.position + rest->position, sum.velocity + rest->velocity};
   }
@@ -151,7 +154,7 @@ struct Sources {
   // Light time over any of the sources.
   Expected<Astrometric, SpkError> observe(const Observer& observer, int32_t code,
                                           const Time& time) const {
-    if (code == 0 || kernel.has_body(code)) return observe_from(kernel, observer, code, time);
+    if (code == 0 || kernel.has_body(code)) return observe_from(kernel, observer, code, time, records);
     return observe_through([this](int32_t c, const Time& t) { return barycentric(c, t); },
                            observer, code, time);
   }
@@ -176,8 +179,8 @@ Observer topocentric(const GeodeticSite& site, const Instant& at) {
 
 Expected<Instant, EngineError> instant_at(const Sources& sources, const Time& time, double jd,
                                           const PositionsRequest& request) {
-  Instant at{time, jd, orientation_2000a(time), {}, {}};
-  auto earth = sources.kernel.barycentric(kEarthCode, time);
+  Instant at{time, jd, orientation_2000a(time), {}, {}, std::nullopt};
+  auto earth = sources.kernel.barycentric(kEarthCode, time, sources.records);
   if (!earth) return unexpected(EngineError::spk(earth.error()));
   at.earth = *earth;
   switch (request.centre) {
@@ -188,11 +191,16 @@ Expected<Instant, EngineError> instant_at(const Sources& sources, const Time& ti
       at.observer = topocentric(request.site, at);
       break;
     case PositionCentre::heliocentric: {
-      auto sun = sources.kernel.barycentric(kSunCode, time);
+      auto sun = sources.kernel.barycentric(kSunCode, time, sources.records);
       if (!sun) return unexpected(EngineError::spk(sun.error()));
       at.observer = Observer{std::nullopt, sun->position, sun->velocity};
       break;
     }
+  }
+  // A kernel without them fails each body as before, not the moment.
+  if (request.correction == PositionCorrection::apparent &&
+      request.centre != PositionCentre::heliocentric) {
+    if (auto found = deflectors_at(sources.kernel, time, sources.records)) at.deflectors = *found;
   }
   return at;
 }
@@ -211,13 +219,14 @@ Expected<Sample, SpkError> kernel_sample(const Sources& sources, const Instant& 
       request.centre == PositionCentre::heliocentric) {
     return sample_of(at, astrometric->position);
   }
-  auto seen = apparent(sources.kernel, *astrometric, at.time);
+  auto seen = apparent(sources.kernel, *astrometric, at.time, sources.records,
+                       at.deflectors ? &*at.deflectors : nullptr);
   if (!seen) return unexpected(seen.error());
   return sample_of(at, *seen);
 }
 
 Expected<OsculatingOrbit, SpkError> lunar_orbit_at(const Sources& sources, const Instant& at) {
-  auto moon = sources.kernel.barycentric(kMoonCode, at.time);
+  auto moon = sources.kernel.barycentric(kMoonCode, at.time, sources.records);
   if (!moon) return unexpected(moon.error());
   const Mat3& m = at.orientation.true_ecliptic;
   return osculating_orbit(m * (moon->position - at.earth.position),
@@ -360,28 +369,53 @@ PositionColumns blank_positions(const PositionsRequest& request) {
   return out;
 }
 
-std::optional<PositionsFailure> fill_positions(const KernelSet& kernels,
-                                               const PositionsRequest& request, size_t first_moment,
-                                               size_t end_moment, PositionColumns* columns) {
+namespace {
+
+// Moments `count` of them, the n-th being moment(n). With `skip_from`, a
+// failing moment is passed over (lowering it to its index), moments from
+// it on are skipped, and the failure of the smallest index is kept; without
+// it, the first failure stops the fill.
+template <class Moment>
+std::optional<PositionsFailure> fill_moments(const KernelSet& kernels,
+                                             const PositionsRequest& request, size_t count,
+                                             const Moment& moment, std::atomic<size_t>* skip_from,
+                                             PositionColumns* columns) {
   PositionColumns& out = *columns;
   const size_t b = request.bodies.size();
   const Ayanamsa& entry = ayanamsa(request.ayanamsa);
 
   std::vector<Sample> now(b), later(b);
+  RecordCache records;
   // An hourly table's second instant is the next moment's first: kept.
   std::optional<Instant> kept;
   const Kernel* kept_kernel = nullptr;
-  for (size_t i = first_moment; i < end_moment; ++i) {
-    const auto fail = [i](EngineError error) {
-      return std::optional<PositionsFailure>(PositionsFailure{i, std::move(error)});
+  std::optional<PositionsFailure> failed;
+  for (size_t n = 0; n < count; ++n) {
+    const size_t i = moment(n);
+    if (skip_from && i >= skip_from->load(std::memory_order_relaxed)) {
+      kept.reset();
+      continue;
+    }
+    // Past a failure the next moment starts afresh.
+    const auto fail = [&](EngineError error) {
+      if (!failed || i < *failed->moment) failed = PositionsFailure{i, std::move(error)};
+      kept.reset();
+      if (!skip_from) return true;
+      size_t bound = skip_from->load(std::memory_order_relaxed);
+      while (i < bound && !skip_from->compare_exchange_weak(bound, i, std::memory_order_relaxed)) {
+      }
+      return false;
     };
     const double jd = request.jds[i];
     // The chart's two instants and its choice of kernel for them.
     const Time t0 = Time::from_ut1(jd);
     const Time t1 = Time::from_ut1(t0.whole + t0.ut1_fraction + 1.0 / 24.0);
     auto chosen = choose_kernel(kernels, jd);
-    if (!chosen) return fail(chosen.error());
-    const Sources sources{kernels, **chosen};
+    if (!chosen) {
+      if (fail(chosen.error())) return failed;
+      continue;
+    }
+    const Sources sources{kernels, **chosen, &records};
     const bool reuse = kept && kept_kernel == *chosen && kept->jd == jd;
     std::optional<Instant> first;
     if (reuse) {
@@ -389,21 +423,35 @@ std::optional<PositionsFailure> fill_positions(const KernelSet& kernels,
       now.swap(later);
     } else {
       auto at = instant_at(sources, t0, jd, request);
-      if (!at) return fail(at.error());
+      if (!at) {
+        if (fail(at.error())) return failed;
+        continue;
+      }
       first = *at;
     }
     auto second = instant_at(sources, t1, t1.whole + t1.ut1_fraction, request);
-    if (!second) return fail(second.error());
+    if (!second) {
+      if (fail(second.error())) return failed;
+      continue;
+    }
 
-    for (size_t j = 0; j < b; ++j) {
+    std::optional<EngineError> body_failed;
+    for (size_t j = 0; j < b && !body_failed; ++j) {
       if (!reuse) {
         auto s0 = body_sample(sources, *first, request.bodies[j], request);
-        if (!s0) return fail(body_failure(kernels, request.bodies[j], jd, s0.error()));
+        if (!s0) {
+          body_failed = body_failure(kernels, request.bodies[j], jd, s0.error());
+          break;
+        }
         now[j] = *s0;
       }
       auto s1 = body_sample(sources, *second, request.bodies[j], request);
-      if (!s1) return fail(body_failure(kernels, request.bodies[j], jd, s1.error()));
-      later[j] = *s1;
+      if (!s1) body_failed = body_failure(kernels, request.bodies[j], jd, s1.error());
+      else later[j] = *s1;
+    }
+    if (body_failed) {
+      if (fail(std::move(*body_failed))) return failed;
+      continue;
     }
     kept = *second;
     kept_kernel = *chosen;
@@ -429,14 +477,43 @@ std::optional<PositionsFailure> fill_positions(const KernelSet& kernels,
       out.declination_speed[k] = (s1.declination - s0.declination) * 24.0;
     }
   }
-  return std::nullopt;
+  return failed;
+}
+
+}  // namespace
+
+std::optional<PositionsFailure> fill_positions(const KernelSet& kernels,
+                                               const PositionsRequest& request, size_t first_moment,
+                                               size_t end_moment, PositionColumns* columns) {
+  const size_t count = end_moment > first_moment ? end_moment - first_moment : 0;
+  return fill_moments(kernels, request, count, [first_moment](size_t n) { return first_moment + n; },
+                      nullptr, columns);
+}
+
+std::vector<size_t> fill_order(const PositionsRequest& request) {
+  std::vector<size_t> order(request.jds.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return request.jds[a] < request.jds[b]; });
+  return order;
+}
+
+std::optional<PositionsFailure> fill_positions_in_order(const KernelSet& kernels,
+                                                        const PositionsRequest& request,
+                                                        std::span<const size_t> moments,
+                                                        std::atomic<size_t>* skip_from,
+                                                        PositionColumns* columns) {
+  return fill_moments(kernels, request, moments.size(), [moments](size_t n) { return moments[n]; },
+                      skip_from, columns);
 }
 
 Expected<PositionColumns, PositionsFailure> positions(const KernelSet& kernels,
                                                       const PositionsRequest& request) {
   if (auto refused = check_positions_request(kernels, request)) return unexpected(*refused);
   PositionColumns out = blank_positions(request);
-  if (auto failed = fill_positions(kernels, request, 0, request.jds.size(), &out)) {
+  const std::vector<size_t> order = fill_order(request);
+  std::atomic<size_t> skip_from = order.size();
+  if (auto failed = fill_positions_in_order(kernels, request, order, &skip_from, &out)) {
     return unexpected(*failed);
   }
   return out;

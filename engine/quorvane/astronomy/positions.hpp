@@ -5,9 +5,11 @@
 // these columns agree to the bit.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -110,5 +112,20 @@ PositionColumns blank_positions(const PositionsRequest& request);
 std::optional<PositionsFailure> fill_positions(const KernelSet& kernels,
                                                const PositionsRequest& request, size_t first_moment,
                                                size_t end_moment, PositionColumns* columns);
+
+// The moments of a request in the order that fills them fastest: by time
+// (ties in their given order), so that neighbours share Chebyshev records.
+std::vector<size_t> fill_order(const PositionsRequest& request);
+// The moments `moments` (indices, as fill_order gives them) filled in that
+// order. A failing moment stops only the moments after it by index: those
+// from `skip_from` on are passed over, and a failure lowers `skip_from` to
+// its index (shared by the calls filling one request, all threads). Once
+// all are done, the failure of the smallest index is the one that filling
+// in index order would have stopped at.
+std::optional<PositionsFailure> fill_positions_in_order(const KernelSet& kernels,
+                                                        const PositionsRequest& request,
+                                                        std::span<const size_t> moments,
+                                                        std::atomic<size_t>* skip_from,
+                                                        PositionColumns* columns);
 
 }  // namespace quorvane

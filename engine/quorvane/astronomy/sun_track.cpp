@@ -181,6 +181,7 @@ std::optional<SunTrack> SunTrack::fit(const Kernel& kernel, double first, double
   track.half_ = (last - first) / 2.0;
   track.injected_error_ = tuning.injected_error;
 
+  RecordCache records;
   for (int j = 0; j < kN; ++j) {
     // Both ends exactly, so that a window past the kernel's end is refused here.
     const double tt = j == 0 ? last
@@ -191,7 +192,7 @@ std::optional<SunTrack> SunTrack::fit(const Kernel& kernel, double first, double
 
     const double whole = std::floor(tt);
     const Time time = Time::from_tt(whole, tt - whole);
-    auto sky = ApparentSky::geocentric(kernel, time, orientation_2000b);
+    auto sky = ApparentSky::geocentric(kernel, time, orientation_2000b, &records);
     if (!sky) return std::nullopt;
     // Aberration is left to the fitted track, which applies it at each moment.
     auto sun = sky->deflected_gcrs(kSunCode);

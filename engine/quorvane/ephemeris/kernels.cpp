@@ -36,7 +36,8 @@ Expected<Kernel, SpkError> Kernel::create(std::string name, Spk spk) {
   return kernel;
 }
 
-Expected<State, SpkError> Kernel::barycentric(int32_t target, const Time& time) const {
+Expected<State, SpkError> Kernel::barycentric(int32_t target, const Time& time,
+                                              RecordCache* records) const {
   State state;
   // The first segment for each body, regardless of the time it covers.
   std::array<const Segment*, kMaxChain> chain{};
@@ -53,7 +54,7 @@ Expected<State, SpkError> Kernel::barycentric(int32_t target, const Time& time) 
   }
   // Summed from the segment nearest the barycentre outwards.
   for (size_t i = links; i-- > 0;) {
-    auto part = spk_.segment_state_split(*chain[i], time.whole, time.tdb_fraction);
+    auto part = spk_.segment_state_split(*chain[i], time.whole, time.tdb_fraction, records);
     if (!part) return unexpected(std::move(part).error());
     const auto& s = *part;
     state.position = state.position + Vec3{s[0] / kAuKm, s[1] / kAuKm, s[2] / kAuKm};

@@ -38,8 +38,10 @@ class Kernel {
   double end() const { return end_; }
   const Spk& spk() const { return spk_; }
 
-  // The body's state at TDB = time.whole + time.tdb_fraction.
-  Expected<State, SpkError> barycentric(int32_t target, const Time& time) const;
+  // The body's state at TDB = time.whole + time.tdb_fraction; with
+  // `records`, its Chebyshev records kept there for the rest of the call.
+  Expected<State, SpkError> barycentric(int32_t target, const Time& time,
+                                        RecordCache* records = nullptr) const;
 
   // Whether some segment has the code as its target or its centre.
   bool has_body(int32_t code) const { return bodies_.count(code) != 0; }

@@ -30,6 +30,16 @@ Vec3 unit_or_same(const Vec3& v) {
   return v / (n == 0.0 ? 1.0 : n);
 }
 
+// A TT moment with its TDB as Time::from_tt forms it, for a state: UT1 is
+// not looked up (left at 0).
+Time tdb_of_tt(double whole, double tt_fraction) {
+  Time t;
+  t.whole = whole;
+  t.tt_fraction = tt_fraction;
+  t.tdb_fraction = tt_fraction + tdb_minus_tt(whole + tt_fraction) / 86400.0;
+  return t;
+}
+
 }  // namespace
 
 Time retarded(const Time& time, double days) {
@@ -43,9 +53,24 @@ Time retarded(const Time& time, double days) {
 
 
 Expected<Astrometric, SpkError> observe_from(const Kernel& kernel, const Observer& observer,
-                                             int32_t target, const Time& time) {
-  return observe_through([&](int32_t code, const Time& t) { return kernel.barycentric(code, t); },
-                         observer, target, time);
+                                             int32_t target, const Time& time,
+                                             RecordCache* records) {
+  return observe_through(
+      [&](int32_t code, const Time& t) { return kernel.barycentric(code, t, records); }, observer,
+      target, time);
+}
+
+Expected<Deflectors, SpkError> deflectors_at(const Kernel& kernel, const Time& time,
+                                             RecordCache* records) {
+  Deflectors out;
+  for (size_t i = 0; i < std::size(kDeflectors); ++i) {
+    const Deflector& d = kDeflectors[i];
+    out.codes[i] = kernel.has_body(d.code) ? d.code : d.fallback;
+    auto state = kernel.barycentric(out.codes[i], time, records);
+    if (!state) return unexpected(state.error());
+    out.positions[i] = state->position;
+  }
+  return out;
 }
 
 Vec3 deflection(const Vec3& position, const Vec3& observer_minus_deflector, double reciprocal_mass) {
@@ -67,24 +92,31 @@ Vec3 deflection(const Vec3& position, const Vec3& observer_minus_deflector, doub
 }
 
 Expected<Vec3, SpkError> deflected_by_bodies(const Kernel& kernel, const Astrometric& astrometric,
-                                             const Time& time) {
+                                             const Time& time, RecordCache* records,
+                                             const Deflectors* at_time) {
+  Deflectors found;
+  if (!at_time) {
+    auto now = deflectors_at(kernel, time, records);
+    if (!now) return unexpected(now.error());
+    found = *now;
+    at_time = &found;
+  }
   const Observer& observer = astrometric.observer;
   Vec3 p = astrometric.position;
   const double p_length = length(p);
   const double tlt = p_length / kLightAuPerDay;
   const Vec3 ph = p / (p_length + kTiny);
 
-  for (const Deflector& d : kDeflectors) {
-    const int32_t code = kernel.has_body(d.code) ? d.code : d.fallback;
-    auto first = kernel.barycentric(code, time);
-    if (!first) return unexpected(first.error());
-    const Vec3 g = first->position - observer.position;
+  for (size_t i = 0; i < std::size(kDeflectors); ++i) {
+    const int32_t code = at_time->codes[i];
+    const Vec3 g = at_time->positions[i] - observer.position;
     const double dlt = std::clamp(dot(ph, g) / kLightAuPerDay, 0.0, tlt);
-    // Deflector at the time the light passed it (TT parts shifted back).
-    Time passed = Time::from_tt(time.whole, time.tt_fraction - dlt);
-    auto at_pass = kernel.barycentric(code, passed);
+    // Deflector at the time the light passed it (TT parts shifted back);
+    // a state needs TDB only, so UT1 is not looked up.
+    const Time passed = tdb_of_tt(time.whole, time.tt_fraction - dlt);
+    auto at_pass = kernel.barycentric(code, passed, records);
     if (!at_pass) return unexpected(at_pass.error());
-    p = p + deflection(p, observer.position - at_pass->position, d.reciprocal_mass);
+    p = p + deflection(p, observer.position - at_pass->position, kDeflectors[i].reciprocal_mass);
   }
   return p;
 }
@@ -112,8 +144,9 @@ Vec3 aberrated(const Vec3& position, const Vec3& velocity, double light_time) {
 }
 
 Expected<Vec3, SpkError> apparent(const Kernel& kernel, const Astrometric& astrometric,
-                                  const Time& time) {
-  auto p = deflected_by_bodies(kernel, astrometric, time);
+                                  const Time& time, RecordCache* records,
+                                  const Deflectors* at_time) {
+  auto p = deflected_by_bodies(kernel, astrometric, time, records, at_time);
   if (!p) return p;
   const Observer& observer = astrometric.observer;
   if (observer.gcrs) *p = deflected_by_earth(*p, *observer.gcrs);
@@ -121,14 +154,16 @@ Expected<Vec3, SpkError> apparent(const Kernel& kernel, const Astrometric& astro
 }
 
 Expected<Vec3, SpkError> apparent_place(const Kernel& kernel, const Observer& observer,
-                                        int32_t target, const Time& time) {
-  auto astrometric = observe_from(kernel, observer, target, time);
+                                        int32_t target, const Time& time, RecordCache* records,
+                                        const Deflectors* at_time) {
+  auto astrometric = observe_from(kernel, observer, target, time, records);
   if (!astrometric) return unexpected(astrometric.error());
-  return apparent(kernel, *astrometric, time);
+  return apparent(kernel, *astrometric, time, records, at_time);
 }
 
-Expected<Observer, SpkError> geocentre(const Kernel& kernel, const Time& time) {
-  auto earth = kernel.barycentric(kEarthCode, time);
+Expected<Observer, SpkError> geocentre(const Kernel& kernel, const Time& time,
+                                       RecordCache* records) {
+  auto earth = kernel.barycentric(kEarthCode, time, records);
   if (!earth) return unexpected(earth.error());
   return Observer{std::nullopt, earth->position, earth->velocity};
 }

@@ -2,6 +2,7 @@
 // gravitational deflection and aberration. Vectors in GCRS axes, au.
 #pragma once
 
+#include <array>
 #include <cmath>
 #include <optional>
 
@@ -63,9 +64,20 @@ Expected<Astrometric, SpkError> observe_through(const Barycentric& barycentric,
   return Astrometric{observer, r, light_time};
 }
 
-// The same over one kernel.
+// The same over one kernel (its records kept in `records` when given).
 Expected<Astrometric, SpkError> observe_from(const Kernel& kernel, const Observer& observer,
-                                             int32_t target, const Time& time);
+                                             int32_t target, const Time& time,
+                                             RecordCache* records = nullptr);
+
+// The deflecting bodies (the Sun, Jupiter and Saturn, or their barycentres
+// when the kernel lacks the planet) at one instant: the same for every body
+// seen then, so found once per instant.
+struct Deflectors {
+  std::array<int32_t, 3> codes{};
+  std::array<Vec3, 3> positions{};  // barycentric, au
+};
+Expected<Deflectors, SpkError> deflectors_at(const Kernel& kernel, const Time& time,
+                                             RecordCache* records = nullptr);
 
 // The correction (au) that one deflecting body adds to `position`: the
 // turn of its direction times its length.
@@ -74,18 +86,23 @@ Vec3 deflection(const Vec3& position, const Vec3& observer_minus_deflector, doub
 // The astrometric position made apparent: deflected by the Sun, Jupiter and
 // Saturn, by the Earth for an observer off the geocentre, then aberrated
 // by the observer's velocity.
+// `at_time`, when given, is deflectors_at(kernel, time).
 Expected<Vec3, SpkError> apparent(const Kernel& kernel, const Astrometric& astrometric,
-                                  const Time& time);
+                                  const Time& time, RecordCache* records = nullptr,
+                                  const Deflectors* at_time = nullptr);
 
 // What `observer` sees of `target` at `time`: observe_from, then apparent.
 // The one road from an observer to an apparent place (GCRS axes, au).
 Expected<Vec3, SpkError> apparent_place(const Kernel& kernel, const Observer& observer,
-                                        int32_t target, const Time& time);
+                                        int32_t target, const Time& time,
+                                        RecordCache* records = nullptr,
+                                        const Deflectors* at_time = nullptr);
 
 // The observers: the Earth's centre, or a place fixed on the Earth given by
 // its Earth-fixed position (au) and velocity (au/day) and the rotation
 // `to_celestial` from Earth-fixed to GCRS axes at `time`.
-Expected<Observer, SpkError> geocentre(const Kernel& kernel, const Time& time);
+Expected<Observer, SpkError> geocentre(const Kernel& kernel, const Time& time,
+                                       RecordCache* records = nullptr);
 Expected<Observer, SpkError> on_earth(const Kernel& kernel, const Time& time,
                                       const Mat3& to_celestial, const Vec3& fixed_position,
                                       const Vec3& fixed_velocity);
@@ -97,7 +114,8 @@ Expected<Observer, SpkError> on_earth(const Kernel& kernel, const Time& time,
 // relativistic aberration for the observer's barycentric velocity, with the
 // astrometric light time in days.
 Expected<Vec3, SpkError> deflected_by_bodies(const Kernel& kernel, const Astrometric& astrometric,
-                                             const Time& time);
+                                             const Time& time, RecordCache* records = nullptr,
+                                             const Deflectors* at_time = nullptr);
 Vec3 deflected_by_earth(const Vec3& position, const Vec3& gcrs);
 Vec3 aberrated(const Vec3& position, const Vec3& velocity, double light_time);
 

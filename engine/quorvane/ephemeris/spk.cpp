@@ -1,5 +1,6 @@
 #include "quorvane/ephemeris/spk.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -17,6 +18,10 @@ namespace {
 constexpr uint64_t kRecordBytes = 1024;
 constexpr uint64_t kMaxSummaries = 25;         // 40-byte summaries after 24 bytes of control
 constexpr uint64_t kMaxSummaryRecords = 100'000;
+// Records read together into a call's cache on a miss: a batch in time
+// order asks for the following ones next. A RecordCache keeps four
+// consecutive records of a segment apart.
+constexpr uint64_t kRecordsAhead = 4;
 
 // Floor division with a remainder of the divisor's sign, computed as
 // Python does for floats so that quotient and remainder stay consistent.
@@ -197,8 +202,8 @@ Expected<Spk, SpkError> Spk::load(std::unique_ptr<Storage> storage) {
 }
 
 Expected<std::array<double, 6>, SpkError> Spk::segment_state_split(const Segment& segment,
-                                                                   double whole,
-                                                                   double fraction) const {
+                                                                   double whole, double fraction,
+                                                                   RecordCache* records) const {
   if (segment.data_type != 2 && segment.data_type != 3) {
     return unexpected(SpkError::unsupported_type(segment.data_type));
   }
@@ -225,6 +230,32 @@ Expected<std::array<double, 6>, SpkError> Spk::segment_state_split(const Segment
       __builtin_add_overflow(segment.start_word, static_cast<int64_t>(step), &word)) {
     return unexpected(storage_->past_end());
   }
+  const double s = 2.0 * offset / intlen - 1.0;
+  if (records) {
+    if (const double* held = records->find(&segment, k)) {
+      return evaluate(segment.rsize, segment.data_type, std::span<const double>(held, segment.rsize), s);
+    }
+    const uint64_t ahead = std::min<uint64_t>(kRecordsAhead, segment.n - k);
+    if (ahead > 1 && segment.rsize <= RecordCache::kSlotWords) {
+      std::array<double, kRecordsAhead * RecordCache::kSlotWords> block;
+      // Where the block cannot be read (a file cut short), the record alone is.
+      if (read_words_into(word, ahead * segment.rsize, block.data())) {
+        for (uint64_t r = 0; r < ahead; ++r) {
+          double* room = records->room(&segment, k + r, segment.rsize);
+          std::memcpy(room, block.data() + r * segment.rsize, segment.rsize * sizeof(double));
+          records->keep(&segment, k + r);
+        }
+        return evaluate(segment.rsize, segment.data_type,
+                        std::span<const double>(block.data(), segment.rsize), s);
+      }
+    }
+    if (double* room = records->room(&segment, k, segment.rsize)) {
+      auto read = read_words_into(word, segment.rsize, room);
+      if (!read) return unexpected(std::move(read).error());
+      records->keep(&segment, k);
+      return evaluate(segment.rsize, segment.data_type, std::span<const double>(room, segment.rsize), s);
+    }
+  }
   // Records of real kernels are small: read them onto the stack.
   constexpr uint64_t kStackWords = 512;
   if (segment.rsize <= kStackWords) {
@@ -232,12 +263,11 @@ Expected<std::array<double, 6>, SpkError> Spk::segment_state_split(const Segment
     auto read = read_words_into(word, segment.rsize, buffer.data());
     if (!read) return unexpected(std::move(read).error());
     return evaluate(segment.rsize, segment.data_type,
-                    std::span<const double>(buffer.data(), segment.rsize),
-                    2.0 * offset / intlen - 1.0);
+                    std::span<const double>(buffer.data(), segment.rsize), s);
   }
   auto words = read_words(word, segment.rsize);
   if (!words) return unexpected(std::move(words).error());
-  return evaluate(segment.rsize, segment.data_type, *words, 2.0 * offset / intlen - 1.0);
+  return evaluate(segment.rsize, segment.data_type, *words, s);
 }
 
 std::array<double, 6> Spk::evaluate(uint64_t rsize, int32_t data_type, std::span<const double> words,
@@ -249,51 +279,46 @@ std::array<double, 6> Spk::evaluate(uint64_t rsize, int32_t data_type, std::span
   const double radius = words[1];
   const double* coefficients = words.data() + 2;
 
-  // T'_k(s) once for all coordinates; real kernels need few terms.
-  std::array<double, 64> t_small, dt_small;
-  std::vector<double> t_large, dt_large;
-  double* t = t_small.data();
-  double* dt = dt_small.data();
-  if (g > t_small.size()) {
-    t_large.resize(g);
-    dt_large.resize(g);
-    t = t_large.data();
-    dt = dt_large.data();
-  }
-  for (uint64_t k = 0; k < g; ++k) {
-    if (k == 0) {
-      t[k] = 1.0;
-      dt[k] = 0.0;
-    } else if (k == 1) {
-      t[k] = s;
-      dt[k] = 1.0;
-    } else {
-      t[k] = 2.0 * s * t[k - 1] - t[k - 2];
-      dt[k] = 2.0 * t[k - 1] + 2.0 * s * dt[k - 1] - dt[k - 2];
-    }
-  }
-  // The series themselves by Clenshaw's recurrence, which loses less to
-  // rounding than summing a_k T_k(s) term by term.
-  const auto series = [g, s](const double* a) {
-    double b1 = 0.0, b2 = 0.0;
+  // Positions (and a type 3 segment's velocities) by Clenshaw's recurrence,
+  // which loses less to rounding than summing a_k T_k(s) term by term; the
+  // three axes in one pass.
+  const auto series3 = [g, s](const double* a, double* out) {
+    double b1[3] = {0.0, 0.0, 0.0}, b2[3] = {0.0, 0.0, 0.0};
     for (uint64_t k = g; k-- > 1;) {
-      const double b0 = a[k] + (2.0 * s * b1 - b2);
-      b2 = b1;
-      b1 = b0;
+      for (int axis = 0; axis < 3; ++axis) {
+        const double b0 = a[axis * g + k] + (2.0 * s * b1[axis] - b2[axis]);
+        b2[axis] = b1[axis];
+        b1[axis] = b0;
+      }
     }
-    return a[0] + (s * b1 - b2);
+    for (int axis = 0; axis < 3; ++axis) out[axis] = a[axis * g] + (s * b1[axis] - b2[axis]);
   };
-  for (int axis = 0; axis < 3; ++axis) {
-    const double* a = coefficients + axis * g;
-    state[axis] = series(a);
-    if (data_type == 3) {
-      state[3 + axis] = series(coefficients + (3 + axis) * g);
-    } else {
-      double derivative = 0.0;
-      for (uint64_t k = 0; k < g; ++k) derivative += a[k] * dt[k];
-      state[3 + axis] = derivative / radius;
-    }
+  series3(coefficients, state.data());
+  if (data_type == 3) {
+    series3(coefficients + 3 * g, state.data() + 3);
+    return state;
   }
+  // Velocities from the derivative series sum a_k T'_k(s), T_k and T'_k by
+  // their recurrences as the sum goes, in ascending order.
+  double derivative[3] = {0.0, 0.0, 0.0};
+  double t_prev = 0.0, t_now = 1.0, dt_prev = 0.0, dt_now = 0.0;
+  for (uint64_t k = 0; k < g; ++k) {
+    if (k == 1) {
+      t_prev = t_now;
+      t_now = s;
+      dt_prev = dt_now;
+      dt_now = 1.0;
+    } else if (k > 1) {
+      const double t_next = 2.0 * s * t_now - t_prev;
+      const double dt_next = 2.0 * t_now + 2.0 * s * dt_now - dt_prev;
+      t_prev = t_now;
+      t_now = t_next;
+      dt_prev = dt_now;
+      dt_now = dt_next;
+    }
+    for (int axis = 0; axis < 3; ++axis) derivative[axis] += coefficients[axis * g + k] * dt_now;
+  }
+  for (int axis = 0; axis < 3; ++axis) state[3 + axis] = derivative[axis] / radius;
   return state;
 }
 

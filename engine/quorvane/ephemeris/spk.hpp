@@ -12,6 +12,7 @@
 
 #include "quorvane/base/expected.hpp"
 #include "quorvane/base/spk_error.hpp"
+#include "quorvane/ephemeris/record_cache.hpp"
 #include "quorvane/ephemeris/storage.hpp"
 
 namespace quorvane {
@@ -49,10 +50,11 @@ class Spk {
   Expected<Ok, SpkError> read_words_into(int64_t start_word, uint64_t count, double* out) const;
 
   // Target relative to centre at TDB = whole + fraction (Julian days):
-  // x, y, z in km and vx, vy, vz in km/s, in the segment's frame.
+  // x, y, z in km and vx, vy, vz in km/s, in the segment's frame. With
+  // `records`, the record is taken from there or read into it.
   Expected<std::array<double, 6>, SpkError> segment_state_split(const Segment& segment,
-                                                                double whole,
-                                                                double fraction) const;
+                                                                double whole, double fraction,
+                                                                RecordCache* records = nullptr) const;
 
   // One record (MID, RADIUS, coefficient sets) at normalised time s.
   static std::array<double, 6> evaluate(uint64_t rsize, int32_t data_type,

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #include "generated/nutation_tables.hpp"
 #include "quorvane/base/angles.hpp"
@@ -94,39 +95,97 @@ struct PowerTable {
   Phasor at(int j, int k) const { return power[j][K + k]; }
 };
 
-// Planetary terms have at most six non-zero multipliers out of thirteen;
-// keeping only those (padded with a zero multiplier, whose phasor is 1)
-// cuts the products per term from twelve to five.
-constexpr int kSparseWidth = 6;
-constexpr int max_nonzero(const auto& terms) {
-  int most = 0;
-  for (const auto& term : terms) {
-    int used = 0;
-    for (int m : term.multipliers) used += m != 0;
-    most = std::max(most, used);
-  }
-  return most;
-}
-static_assert(max_nonzero(tables::planetary) <= kSparseWidth);
-
-struct SparseMultipliers {
-  std::array<std::uint8_t, kSparseWidth> index{};
-  std::array<std::int8_t, kSparseWidth> multiplier{};
+// A term's argument uses a few of the fundamental angles only (at most five
+// of the luni-solar ones, six of the planetary ones, about three on
+// average); its phasor is the product of those angles' powers alone, the
+// unit factors of the others left out (multiplying by 1 changes no bit).
+// Terms are grouped by how many factors they take, so each group's loop
+// has a fixed length; within a group the smallest terms come first.
+template <int Count>
+struct SparseTerm {
+  std::uint16_t term = 0;  // index in its table
+  std::array<std::uint8_t, Count> index{};
+  std::array<std::int8_t, Count> multiplier{};
 };
-constexpr auto kPlanetarySparse = [] {
-  std::array<SparseMultipliers, tables::planetary.size()> out{};
-  for (std::size_t i = 0; i < tables::planetary.size(); ++i) {
+
+constexpr int nonzero(const auto& term) {
+  int used = 0;
+  for (int m : term.multipliers) used += m != 0;
+  return used;
+}
+
+template <int Count, const auto& Terms>
+constexpr std::size_t count_with() {
+  std::size_t n = 0;
+  for (const auto& term : Terms) n += nonzero(term) == Count;
+  return n;
+}
+
+template <int Count, const auto& Terms>
+constexpr auto group_with() {
+  std::array<SparseTerm<Count>, count_with<Count, Terms>()> out{};
+  std::size_t n = 0;
+  for (std::size_t i = Terms.size(); i-- > 0;) {
+    if (nonzero(Terms[i]) != Count) continue;
+    SparseTerm<Count>& entry = out[n++];
+    entry.term = static_cast<std::uint16_t>(i);
     int used = 0;
-    for (int j = 0; j < 13; ++j) {
-      const int m = tables::planetary[i].multipliers[j];
+    for (std::size_t j = 0; j < Terms[i].multipliers.size(); ++j) {
+      const int m = Terms[i].multipliers[j];
       if (m == 0) continue;
-      out[i].index[used] = static_cast<std::uint8_t>(j);
-      out[i].multiplier[used] = static_cast<std::int8_t>(m);
+      entry.index[used] = static_cast<std::uint8_t>(j);
+      entry.multiplier[used] = static_cast<std::int8_t>(m);
       ++used;
     }
   }
   return out;
-}();
+}
+
+template <const auto& Terms, int... Counts>
+constexpr bool groups_cover(std::integer_sequence<int, Counts...>) {
+  return ((count_with<Counts, Terms>()) + ...) == Terms.size();
+}
+
+// The groups of one table, one per factor count.
+using FactorCounts = std::integer_sequence<int, 1, 2, 3, 4, 5, 6>;
+static_assert(groups_cover<tables::lunisolar>(FactorCounts{}));
+static_assert(groups_cover<tables::planetary>(FactorCounts{}));
+
+template <int Count, const auto& Terms>
+inline constexpr auto kGroup = group_with<Count, Terms>();
+
+template <int Count, class Powers>
+Phasor phasor_of(const SparseTerm<Count>& entry, const Powers& powers) {
+  Phasor z = powers.at(entry.index[0], entry.multiplier[0]);
+  for (int k = 1; k < Count; ++k) z = z * powers.at(entry.index[k], entry.multiplier[k]);
+  return z;
+}
+
+// The luni-solar terms of one group among the first `count`.
+template <int Count, class Powers>
+void add_lunisolar(const Powers& powers, int count, double t, double* dpsi, double* deps) {
+  const auto& group = kGroup<Count, tables::lunisolar>;
+  // Larger indices come first: skip those past the count at once.
+  const auto first = std::partition_point(group.begin(), group.end(),
+                                          [count](const SparseTerm<Count>& e) { return e.term >= count; });
+  for (auto entry_at = first; entry_at != group.end(); ++entry_at) {
+    const SparseTerm<Count>& entry = *entry_at;
+    const auto& term = tables::lunisolar[entry.term];
+    const Phasor z = phasor_of(entry, powers);
+    *dpsi += (term.a + term.a1 * t) * z.s + term.a2 * z.c;
+    *deps += (term.b + term.b1 * t) * z.c + term.b2 * z.s;
+  }
+}
+
+template <int Count, class Powers>
+void add_planetary(const Powers& powers, double* dpsi, double* deps) {
+  for (const SparseTerm<Count>& entry : kGroup<Count, tables::planetary>) {
+    const auto& term = tables::planetary[entry.term];
+    const Phasor z = phasor_of(entry, powers);
+    *dpsi += term.longitude_sin * z.s + term.longitude_cos * z.c;
+    *deps += term.obliquity_sin * z.s + term.obliquity_cos * z.c;
+  }
+}
 
 }  // namespace
 
@@ -142,14 +201,9 @@ std::pair<double, double> series(int lunisolar_terms, bool planetary, double jd_
   for (int j = 0; j < 5; ++j) ls.fill(j, f[j]);
 
   double dpsi = 0.0, deps = 0.0;
-  // Smallest terms first, which keeps the rounding of the sum down.
-  for (int i = count - 1; i >= 0; --i) {
-    const auto& term = tables::lunisolar[i];
-    const auto& m = term.multipliers;
-    const Phasor z = ls.at(0, m[0]) * ls.at(1, m[1]) * ls.at(2, m[2]) * ls.at(3, m[3]) * ls.at(4, m[4]);
-    dpsi += (term.a + term.a1 * t) * z.s + term.a2 * z.c;
-    deps += (term.b + term.b1 * t) * z.c + term.b2 * z.s;
-  }
+  [&]<int... Counts>(std::integer_sequence<int, Counts...>) {
+    (add_lunisolar<Counts>(ls, count, t, &dpsi, &deps), ...);
+  }(FactorCounts{});
   if (!planetary) return {dpsi, deps};
 
   // Planetary arguments: linear fits of l, F, D, Omega, the planets'
@@ -172,14 +226,9 @@ std::pair<double, double> series(int lunisolar_terms, bool planetary, double jd_
   PowerTable<13, kPlanetaryMax> pl;
   for (int j = 0; j < 13; ++j) pl.fill(j, p[j]);
   double ppsi = 0.0, peps = 0.0;
-  for (int i = static_cast<int>(tables::planetary.size()) - 1; i >= 0; --i) {
-    const auto& term = tables::planetary[i];
-    const auto& sparse = kPlanetarySparse[i];
-    Phasor z = pl.at(sparse.index[0], sparse.multiplier[0]);
-    for (int k = 1; k < kSparseWidth; ++k) z = z * pl.at(sparse.index[k], sparse.multiplier[k]);
-    ppsi += term.longitude_sin * z.s + term.longitude_cos * z.c;
-    peps += term.obliquity_sin * z.s + term.obliquity_cos * z.c;
-  }
+  [&]<int... Counts>(std::integer_sequence<int, Counts...>) {
+    (add_planetary<Counts>(pl, &ppsi, &peps), ...);
+  }(FactorCounts{});
   return {dpsi + ppsi, deps + peps};
 }
 

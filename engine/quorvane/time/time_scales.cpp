@@ -121,10 +121,18 @@ const DeltaT& delta_t() {
 
 double tdb_minus_tt(double jd_tt) {
   const double t = (jd_tt - kJ2000) / 36525.0;
-  return 0.001657 * std::sin(628.3076 * t + 6.2401) + 0.000022 * std::sin(575.3385 * t + 4.2970) +
-         0.000014 * std::sin(1256.6152 * t + 6.1969) + 0.000005 * std::sin(606.9777 * t + 4.0212) +
+  // The annual terms share one angle x = 628.3076 t (the semi-annual one is
+  // 2x): one sine and cosine for three terms, by the addition formulas.
+  const double x = 628.3076 * t;
+  const double sx = std::sin(x), cx = std::cos(x);
+  const double s2x = 2.0 * sx * cx, c2x = (cx - sx) * (cx + sx);
+  const auto shifted = [](double s, double c, double phase) {
+    return s * std::cos(phase) + c * std::sin(phase);  // sin(angle + phase)
+  };
+  return 0.001657 * shifted(sx, cx, 6.2401) + 0.000022 * std::sin(575.3385 * t + 4.2970) +
+         0.000014 * shifted(s2x, c2x, 6.1969) + 0.000005 * std::sin(606.9777 * t + 4.0212) +
          0.000005 * std::sin(52.9691 * t + 0.4444) + 0.000002 * std::sin(21.3299 * t + 5.5431) +
-         0.000010 * t * std::sin(628.3076 * t + 4.2490);
+         0.000010 * t * shifted(sx, cx, 4.2490);
 }
 
 Time Time::from_ut1(double jd_ut1) {
