@@ -9,6 +9,7 @@
 #include "quorvane/astronomy/body_longitude.hpp"
 #include "quorvane/base/angles.hpp"
 #include "quorvane/base/root_search.hpp"
+#include "quorvane/events/saros.hpp"
 #include "quorvane/frames/frames.hpp"
 #include "quorvane/zodiac/zodiac.hpp"
 
@@ -19,21 +20,12 @@ constexpr double kEarthRadiusKm = 6378.137;   // WGS 84 equatorial
 constexpr double kEarthPolarKm = 6356.752314;  // WGS 84 polar
 constexpr double kSunRadiusKm = 696000.0;      // IAU 2015 nominal
 constexpr double kMoonRadiusKm = 1737.4;       // IAU mean radius
+constexpr double kMoonRadius = kMoonRadiusKm / kEarthRadiusKm;  // in Earth radii
 constexpr double kDanjonEnlargement = 1.0 / 85.0;
 constexpr double kSynodicMonth = 29.530588861;  // days, mean
 constexpr double kFirstNewMoon2000 = 2451550.09766;  // 2000-01-06, TT ~ UT then
 constexpr double kTolerance = 2e-6;  // days, about 0.2 s
 constexpr double kContactTolerance = 1e-5;  // days, about 1 s: contacts are given to the second
-
-// Two eclipses of one Saros series are 223 lunations apart, of
-// neighbouring series 358 (one inex) apart; anchors: the solar eclipse of
-// 2017-08-21 is of series 145 and the lunar eclipse of 2025-03-14 of series
-// 123 (NASA's eclipse catalogues, F. Espenak).
-constexpr long kSolarAnchorLunation = 218;  // new moons after kFirstNewMoon2000
-constexpr int kSolarAnchorSeries = 145;
-constexpr long kLunarAnchorLunation = 311;  // the full moon after new moon 311
-constexpr int kLunarAnchorSeries = 123;
-constexpr long kInexInverse = 38;  // 358 * 38 = 1 (mod 223)
 
 struct Geometry {
   Vec3 sun;   // geocentric apparent places, km
@@ -104,10 +96,10 @@ Expected<double, EngineError> least(F&& f, double centre, double half) {
   return bracketed_root(slope, centre - half, *a, centre + half, *b, kTolerance);
 }
 
-int saros_series(long lunation, long anchor, int anchor_series) {
-  long b = ((lunation - anchor) % 223 + 223) % 223 * kInexInverse % 223;
-  if (b > 111) b -= 223;  // the nearer of the two inex counts
-  return anchor_series + static_cast<int>(b);
+// The series, and the member number where the catalogue counts one.
+void add_saros(SkyEvent& e, long lunation, bool solar) {
+  e.detail("saros", static_cast<double>(saros_series(lunation, solar)));
+  if (const auto member = saros_member(lunation, solar)) e.detail("saros_member", static_cast<double>(*member));
 }
 
 struct LunarShadow {
@@ -160,9 +152,9 @@ Expected<std::optional<SkyEvent>, EngineError> lunar_eclipse(const KernelSet& ke
   e.detail("type", std::string(umbral >= 1.0 ? "total" : umbral > 0.0 ? "partial" : "penumbral"))
       .detail("penumbral_magnitude", penumbral)
       .detail("umbral_magnitude", umbral)
-      .detail("gamma", std::copysign(std::sin(s->separation) / std::sin(s->parallax), moon_latitude))
-      .detail("saros", static_cast<double>(saros_series(lunation, kLunarAnchorLunation, kLunarAnchorSeries)))
-      .detail("shadow", std::string("danjon"));
+      .detail("gamma", std::copysign(std::sin(s->separation) / std::sin(s->parallax), moon_latitude));
+  add_saros(e, lunation, false);
+  e.detail("shadow", std::string("danjon"));
   // Contacts: where the separation equals each radius sum, either side.
   const std::array<std::pair<const char*, const char*>, 3> names{
       {{"P1", "P4"}, {"U1", "U4"}, {"U2", "U3"}}};
@@ -226,13 +218,72 @@ Expected<SolarShadow, EngineError> solar_shadow(const KernelSet& kernels, double
   return out;
 }
 
+// The umbral radius on the Earth's surface where the shadow axis meets it
+// (at the limb, where it misses): positive for the umbra (total there),
+// negative for the antumbra (annular), in Earth radii.
+double surface_umbra(const SolarShadow& s) {
+  const double g = s.gamma();
+  const double z = g < 1.0 ? std::sqrt(1.0 - g * g) : 0.0;
+  return kMoonRadius - (s.moon_height - z) * s.tan_umbra;
+}
+
+// Over a central path (at most about 4 hours) the umbral radius at a given
+// height above the fundamental plane drifts by less than 0.0005 Earth radii
+// (the Moon's distance changes by under 300 km an hour, times the cone's
+// slope, about 0.0047); beyond this margin from zero, at the surface and at
+// the limb, one sign holds along the whole path.
+constexpr double kUmbraDriftBound = 0.002;
+constexpr int kPathSamples = 16;
+
+// Total, annular or hybrid for an eclipse whose shadow axis meets the Earth
+// at greatest eclipse: the sign of the umbral radius along the central
+// line, from where the axis first meets the Earth to where it leaves it
+// (hybrid when it changes).
+Expected<std::string, EngineError> central_type(const KernelSet& kernels, double greatest,
+                                                const SolarShadow& at_greatest) {
+  const double centre = surface_umbra(at_greatest);
+  const double limb = kMoonRadius - at_greatest.moon_height * at_greatest.tan_umbra;
+  const bool total = centre > 0.0;
+  if ((limb > 0.0) == total && std::fmin(std::fabs(centre), std::fabs(limb)) > kUmbraDriftBound) {
+    return std::string(total ? "total" : "annular");
+  }
+  const auto beyond_limb = [&](double t) -> Expected<double, EngineError> {
+    auto s = solar_shadow(kernels, t);
+    if (!s) return unexpected(std::move(s).error());
+    return s->gamma() - 1.0;
+  };
+  auto inside = beyond_limb(greatest);
+  if (!inside) return unexpected(std::move(inside).error());
+  std::array<double, 2> ends{};
+  for (int side : {0, 1}) {
+    double outer_t = greatest;
+    Expected<double, EngineError> outer = *inside;
+    for (double reach : {0.15, 0.3}) {
+      outer_t = greatest + (side == 0 ? -reach : reach);
+      outer = beyond_limb(outer_t);
+      if (!outer) return unexpected(std::move(outer).error());
+      if (*outer > 0.0) break;
+    }
+    if (*outer <= 0.0) return std::string(total ? "total" : "annular");
+    auto end = bracketed_root(beyond_limb, greatest, *inside, outer_t, *outer, kContactTolerance);
+    if (!end) return unexpected(std::move(end).error());
+    ends[side] = *end;
+  }
+  for (int i = 0; i <= kPathSamples; ++i) {
+    const double t = ends[0] + (ends[1] - ends[0]) * i / kPathSamples;
+    auto s = solar_shadow(kernels, t);
+    if (!s) return unexpected(std::move(s).error());
+    if ((surface_umbra(*s) > 0.0) != total) return std::string("hybrid");
+  }
+  return std::string(total ? "total" : "annular");
+}
+
 Expected<std::optional<SkyEvent>, EngineError> solar_eclipse(const KernelSet& kernels,
                                                              double new_moon, long lunation) {
   auto at_new = solar_shadow(kernels, new_moon);
   if (!at_new) return unexpected(std::move(at_new).error());
-  const double moon_radius = kMoonRadiusKm / kEarthRadiusKm;
   const auto penumbra_at_plane = [&](const SolarShadow& s) {
-    return moon_radius + s.moon_height * s.tan_penumbra;
+    return kMoonRadius + s.moon_height * s.tan_penumbra;
   };
   if (at_new->gamma() > 1.2 * (1.0 + penumbra_at_plane(*at_new))) return std::optional<SkyEvent>();
   const auto gamma = [&](double t) -> Expected<double, EngineError> {
@@ -250,15 +301,17 @@ Expected<std::optional<SkyEvent>, EngineError> solar_eclipse(const KernelSet& ke
   if (g >= 1.0 + l1) return std::optional<SkyEvent>();
   // Umbral radius at a height above the plane: positive for the umbra
   // (total), negative for the antumbra (annular).
-  const auto umbra_at = [&](double z) { return moon_radius - (s->moon_height - z) * s->tan_umbra; };
-  const auto penumbra_at = [&](double z) { return moon_radius + (s->moon_height - z) * s->tan_penumbra; };
+  const auto umbra_at = [&](double z) { return kMoonRadius - (s->moon_height - z) * s->tan_umbra; };
+  const auto penumbra_at = [&](double z) { return kMoonRadius + (s->moon_height - z) * s->tan_penumbra; };
   std::string type;
   double magnitude = 0.0;
   Vec3 place;
   if (g < 1.0) {
     const double z = std::sqrt(1.0 - g * g);
-    const double umbra = umbra_at(z), edge = umbra_at(0.0);
-    type = umbra > 0.0 ? (edge < 0.0 ? "hybrid" : "total") : "annular";
+    const double umbra = umbra_at(z);
+    auto central = central_type(kernels, *greatest, *s);
+    if (!central) return unexpected(std::move(central).error());
+    type = std::move(*central);
     // The ratio of the Moon's apparent diameter to the Sun's there.
     magnitude = (penumbra_at(z) + umbra) / (penumbra_at(z) - umbra);
     place = s->axis_point + z * s->towards_sun;
@@ -286,10 +339,9 @@ Expected<std::optional<SkyEvent>, EngineError> solar_eclipse(const KernelSet& ke
   e.longitudes = {ecliptic_longitude(geo->orientation, geo->sun), ecliptic_longitude(geo->orientation, geo->moon)};
   e.detail("type", type)
       .detail("magnitude", magnitude)
-      .detail("gamma", signed_gamma)
-      .detail("saros", static_cast<double>(saros_series(lunation, kSolarAnchorLunation, kSolarAnchorSeries)))
-      .detail("latitude", latitude)
-      .detail("longitude", longitude);
+      .detail("gamma", signed_gamma);
+  add_saros(e, lunation, true);
+  e.detail("latitude", latitude).detail("longitude", longitude);
   return std::optional<SkyEvent>(std::move(e));
 }
 
