@@ -296,8 +296,10 @@ double surface_umbra(const SolarShadow& s) {
 // Over a central path (at most about 4 hours) the umbral radius at a given
 // height above the fundamental plane drifts by less than 0.0005 Earth radii
 // (the Moon's distance changes by under 300 km an hour, times the cone's
-// slope, about 0.0047); beyond this margin from zero, at the surface and at
-// the limb, one sign holds along the whole path.
+// slope, about 0.0047). Along the path the surface lies between the limb
+// (height zero) and its height at greatest eclipse, so when the umbral
+// radius at both is beyond this margin from zero, with one sign, that sign
+// holds along the whole path.
 constexpr double kUmbraDriftBound = 0.002;
 constexpr int kPathSamples = 16;
 
