@@ -208,14 +208,21 @@ a quantity of the Moon's orbit, which the ayanamsa does not move.
   umbral minus), those that occur; `shadow` "danjon". `solar_eclipse`:
   greatest eclipse at the least distance of the Sun-Moon axis from the
   Earth's centre, `gamma` that distance in equatorial radii (positive
-  north); `type` total, annular, hybrid (total at greatest, annular where
-  the axis leaves the Earth) or partial; `magnitude` (central: the Moon's
+  north); `type` total, annular, hybrid (the umbral cone's vertex short of
+  the Earth's surface along part of the central line and beyond it
+  elsewhere: the sign of the umbral radius where the axis meets the Earth,
+  checked from where the central line begins to where it ends) or
+  partial; `magnitude` (central: the Moon's
   apparent diameter over the Sun's at the point of greatest eclipse;
   partial: the fraction of the Sun's diameter covered at the Earth's limb
   point nearest the axis); `latitude`, `longitude` (geodetic, east
   positive) of that point. `saros` is the series number, from the series of
   the eclipses of 2017-08-21 (solar, 145) and 2025-03-14 (lunar, 123)
-  and steps of 223 lunations (same series) and 358 (next series).
+  and steps of 223 lunations (same series) and 358 (next series);
+  `saros_member` the eclipse's place in its series (1 = the first), from
+  the first eclipse of each series in F. Espenak's Saros catalogues (NASA
+  Eclipse Web Site), absent for a grazing eclipse those catalogues do not
+  count.
 - `Engine.solar_eclipse_at(moment, latitude, longitude, height=0)`: the
   solar eclipse nearest `moment` (within 20 days; an event dict stands for
   its `julian_day`) seen from a place (geodetic degrees, metres above the

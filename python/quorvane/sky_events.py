@@ -85,7 +85,9 @@ def title(event: dict) -> str:
     if event["group"] == "aspects":
         return f"{bodies[0]} {details['aspect'].lower()} {bodies[1]}"
     if kind.endswith("_eclipse"):
-        return f"{details['type'].capitalize()} {kind.replace('_', ' ')}"
+        member = f", member {details['saros_member']:.0f}" if "saros_member" in details else ""
+        return (f"{details['type'].capitalize()} {kind.replace('_', ' ')}"
+                f" (Saros {details['saros']:.0f}{member})")
     return f"{bodies[0]} {kind.replace('_', ' ')}"
 
 

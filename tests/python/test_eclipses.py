@@ -2,9 +2,11 @@
 (same list, same types but at the penumbral-partial and partial-total
 boundaries where the shadow rules differ, greatest eclipse within 30 s),
 the lunar contacts and the solar greatest eclipse against the geometry of
-skyfield's apparent Sun and Moon, and well-known solar eclipses by date,
-type and Saros series."""
+skyfield's apparent Sun and Moon, well-known solar eclipses by date, type
+and Saros series, Saros member numbers and hybrid eclipses against NASA's
+catalogues."""
 import math
+import os
 import random
 
 import numpy as np
@@ -28,6 +30,17 @@ SOLAR_FACTS = [
     ("2026-08-12", "total", 126), ("2027-08-02", "total", 136), ("2028-07-22", "total", 146),
     ("2030-06-01", "annular", 128),
 ]
+
+
+# Saros member numbers (1 = first of the series) from NASA's Saros catalogues
+# (F. Espenak) as quoted with each eclipse: series 145 (22 of 77), 139 (30 of
+# 71) and lunar 136 (20 of 72).
+MEMBER_FACTS = [("solar_eclipse", "2017-08-21", 145, 22), ("solar_eclipse", "2024-04-08", 139, 30),
+                ("lunar_eclipse", "2022-11-08", 136, 20)]
+# Hybrid solar eclipses of 2001-2100: seven (NASA's Five Millennium Canon),
+# among them these (the last two listed as hybrid in NASA's 21st-century list).
+HYBRIDS_2001_2100 = 7
+HYBRID_DATES = ["2005-04-08", "2013-11-03", "2023-04-20", "2031-11-14", "2049-11-25", "2050-05-20"]
 
 
 @pytest.fixture(scope="module")
@@ -210,3 +223,78 @@ def test_local_circumstances_on_the_geometry(engine, sky):
     e = eclipses[0]
     far = engine.solar_eclipse_at(e, -e["details"]["latitude"], e["details"]["longitude"] + 180.0)
     assert not far["visible"]
+
+
+@pytest.fixture(scope="module")
+def millennium(engine):
+    return engine.events("1600-01-01T00:00:00Z", "2600-01-01T00:00:00Z", kinds=["eclipses"])
+
+
+def catalogue_ends(kind):
+    """Series -> (first, last) Julian days of the catalogue's first and last
+    eclipse, for the dates of 1600-2600 (Gregorian) in tools/data."""
+    path = os.path.join(os.path.dirname(__file__), "..", "..", "tools", "data", f"saros_{kind}.tsv")
+    months = "Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec".split()
+    ends = {}
+    for line in open(path):
+        if line.startswith("#"):
+            continue
+        cells = line.rstrip("\n").split("\t")
+        days = []
+        for text in cells[-2:]:
+            year, month, day = text.split()
+            inside = 1600 <= int(year) < 2600
+            days.append(q.julian_day(f"{int(year):04d}-{months.index(month) + 1:02d}-{day}T12:00:00Z")
+                        if inside else None)
+        ends[int(cells[0])] = days
+    return ends
+
+
+def test_saros_members(millennium):
+    """Published member numbers hold; within one series the eclipses found
+    over 1600-2600 are one saros apart and numbered consecutively; a series
+    that begins or ends inside the span does so on an eclipse the engine
+    finds, or one saros beyond a grazing one it finds (where the shadow
+    rules differ)."""
+    by_date = {(e["kind"], e["moment"][:10]): e["details"] for e in millennium}
+    for kind, date, saros, member in MEMBER_FACTS:
+        assert (by_date[kind, date]["saros"], by_date[kind, date]["saros_member"]) == (saros, member)
+    series = {}
+    for e in millennium:
+        series.setdefault((e["kind"], e["details"]["saros"]), []).append(e)
+    ends = {kind: catalogue_ends(kind[:5]) for kind in ("solar_eclipse", "lunar_eclipse")}
+    checked = 0
+    for (kind, saros), members in series.items():
+        def grazing(e):
+            return e["details"].get("penumbral_magnitude", e["details"].get("magnitude")) < 0.05
+        numbered = [e for e in members if "saros_member" in e["details"]]
+        assert all(grazing(e) for e in members if e not in numbered), (kind, saros)
+        if not numbered:
+            continue
+        for a, b in zip(numbered, numbered[1:]):
+            assert b["details"]["saros_member"] - a["details"]["saros_member"] == 1, (saros, a["moment"])
+            assert abs(b["julian_day"] - a["julian_day"] - 6585.32) < 0.5, (saros, a["moment"])
+        first, last = ends[kind][int(saros)]
+        start, end = q.julian_day("1600-01-01T00:00:00Z") + 6600, q.julian_day("2600-01-01T00:00:00Z") - 6600
+        for bound, e in ((first, numbered[0]), (last, numbered[-1])):
+            if bound is None or not start < bound < end:
+                continue  # the saros beyond lies outside the span
+            checked += 1
+            apart = abs(e["julian_day"] - bound)
+            assert apart < 1.0 or (grazing(e) and abs(apart - 6585.32) < 1.0), (kind, saros, e["moment"])
+            if bound == first:
+                assert e["details"]["saros_member"] == (1 if apart < 1.0 else 2)
+    assert checked > 40
+
+
+def test_hybrid_along_the_central_line(millennium):
+    """Hybrid where the umbra reaches the surface along part of the central
+    line only: exactly the published count for 2001-2100, the known hybrids
+    among them, and every hybrid central with a magnitude near 1."""
+    century = [e for e in millennium if e["kind"] == "solar_eclipse" and "2001" <= e["moment"][:4] <= "2100"]
+    hybrids = [e["moment"][:10] for e in century if e["details"]["type"] == "hybrid"]
+    assert len(hybrids) == HYBRIDS_2001_2100 and set(HYBRID_DATES) <= set(hybrids), hybrids
+    solar = [e for e in millennium if e["kind"] == "solar_eclipse"]
+    for e in solar:
+        if e["details"]["type"] == "hybrid":
+            assert abs(e["details"]["gamma"]) < 1.0 and abs(e["details"]["magnitude"] - 1.0) < 0.02, e
