@@ -24,7 +24,7 @@ NAMES = {"Engine.chart": "chart", "Engine.horary": "horary", "Engine.transit": "
          "Engine.election": "election", "Engine.elections": "elections",
          "synastry": "synastry", "derived_chart": "derived_chart", "time_lords": "time_lords",
          "bazi": "bazi", "zi_wei": "zi_wei", "Engine.astrocartography": "astrocartography",
-         "Engine.house_positions": "house_positions"}
+         "Engine.house_positions": "house_positions", "Engine.jyotish": "jyotish"}
 
 
 def more_samples(engine):
