@@ -115,7 +115,7 @@ Expected<std::vector<DashaPeriod>, EngineError> periods_within(
     const DashaSystem& system, const std::vector<DashaPeriod>& majors, double from, double to,
     int depth, size_t limit) {
   std::vector<DashaPeriod> out;
-  size_t budget = limit;
+  size_t budget = limit + 1;  // spent to 0 only by one period too many
   for (const DashaPeriod& major : majors) {
     if (major.end <= from || major.start >= to) continue;
     if (budget == 0) break;
