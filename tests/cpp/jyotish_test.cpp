@@ -10,6 +10,7 @@
 
 #include "quorvane/jyotish/ashtakavarga.hpp"
 #include "quorvane/jyotish/dashas.hpp"
+#include "quorvane/jyotish/dignity.hpp"
 #include "quorvane/jyotish/nakshatras.hpp"
 #include "quorvane/jyotish/vargas.hpp"
 
@@ -204,6 +205,49 @@ TEST(Dasha, YoginiAndAshtottariEnterWhereTheMoonStands) {
   const auto majors = major_periods(kYoginiSystem, yogini_entry(100.0), 2450000.0, 360.0, 4, 2);
   EXPECT_NEAR(majors.back().end - majors.front().start, 4 * 36 * 360.0, 1e-6);
   for (const DashaPeriod& major : majors) expect_tiles(kYoginiSystem, major);
+}
+
+// BPHS 3 derives the natural friendships: the lords of the 2nd, 4th, 5th,
+// 8th, 9th and 12th from a planet's moolatrikona and of its exaltation sign
+// are friends; a lord of one such sign and one other is neutral.
+TEST(Dignity, NaturalFriendshipFollowsParasharasRule) {
+  for (int p = 0; p < 7; ++p) {
+    const SignDignity& d = kSignDignities[static_cast<size_t>(p)];
+    bool good[12] = {};
+    for (int h : {2, 4, 5, 8, 9, 12}) good[(d.moolatrikona_sign + h - 1) % 12] = true;
+    good[d.exaltation_sign] = true;
+    for (int o = 0; o < 7; ++o) {
+      if (o == p) continue;
+      int owned = 0, friendly = 0;
+      for (int s = 0; s < 12; ++s) {
+        if (kSignLords[static_cast<size_t>(s)] != o) continue;
+        ++owned;
+        friendly += good[s];
+      }
+      const int expected = friendly == owned ? 1 : friendly == 0 ? -1 : 0;
+      EXPECT_EQ(kNaturalFriendship[static_cast<size_t>(p)][static_cast<size_t>(o)], expected)
+          << kGrahaNames[static_cast<size_t>(p)] << " of " << kGrahaNames[static_cast<size_t>(o)];
+    }
+  }
+  // Compound: natural plus temporary, the sign lord 2-4 or 10-12 signs on
+  // being a temporary friend.
+  constexpr std::string_view kCompound[5] = {"great_enemy", "enemy", "neutral", "friend",
+                                             "great_friend"};
+  for (int p = 0; p < 7; ++p) {
+    for (uint8_t sign = 0; sign < 12; ++sign) {
+      const std::string_view natural = natural_dignity(static_cast<Graha>(p), sign, 29.5);
+      if (natural != "friend" && natural != "neutral" && natural != "enemy") continue;
+      const int lord = kSignLords[sign];
+      for (uint8_t lord_sign = 0; lord_sign < 12; ++lord_sign) {
+        const int house = (lord_sign - sign + 12) % 12 + 1;
+        const int temporary = (house >= 2 && house <= 4) || house >= 10 ? 1 : -1;
+        const int total = kNaturalFriendship[static_cast<size_t>(p)][static_cast<size_t>(lord)] +
+                          temporary;
+        EXPECT_EQ(compound_dignity(static_cast<Graha>(p), sign, 29.5, lord_sign),
+                  kCompound[total + 2]);
+      }
+    }
+  }
 }
 
 TEST(Ashtakavarga, TotalsHoldForAnyChart) {
