@@ -105,6 +105,8 @@ class Arguments:
             "moment_a": MOMENT, "latitude_a": 51.5, "longitude_a": -0.1,
             "moment_b": "1990-07-15T05:30:00Z", "latitude_b": 48.85, "longitude_b": 2.35,
             "rulers": "modern", "midpoint_orb": 2.0, "n": 5,
+            "dasha_year": "tropical", "house_division": "equal", "sunrise": "upper_limb",
+            "dasha_depth": 3, "dasha_at": HOUR_LATER, "dasha_from": None, "dasha_to": None,
             "json": False,
         }
         return cls(values)
