@@ -38,6 +38,7 @@ extern PyMethodDef engine_transit_timeline_method;
 extern PyMethodDef engine_events_method;
 extern PyMethodDef engine_prenatal_method;
 extern PyMethodDef engine_solar_eclipse_at_method;
+extern PyMethodDef engine_jyotish_method;
 extern PyMethodDef engine_progressions_method;
 extern PyMethodDef engine_solar_arc_directions_method;
 extern PyMethodDef engine_zodiacal_releasing_method;

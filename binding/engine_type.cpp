@@ -42,6 +42,7 @@ PyMethodDef* const engine_method_list[] = {
     &engine_events_method,
     &engine_prenatal_method,
     &engine_solar_eclipse_at_method,
+    &engine_jyotish_method,
 };
 
 struct EngineObject {

@@ -43,10 +43,6 @@ bool read_place_and_options(const char* function, const PlaceArguments& given,
          read_house_obliquity(given.house_obliquity, function, request);
 }
 
-namespace {
-
-// An optional "mean" or "true" (any case); omitted keeps `*out`, anything
-// else is a ValueError naming the argument.
 bool read_mean_or_true(PyObject* value, const char* function, const char* name,
                        std::string* out) {
   std::string text = *out;
@@ -60,8 +56,6 @@ bool read_mean_or_true(PyObject* value, const char* function, const char* name,
                function, name, value);
   return false;
 }
-
-}  // namespace
 
 bool read_house_obliquity(PyObject* value, const char* function, ChartRequest* request) {
   return read_mean_or_true(value, function, "house_obliquity", &request->house_obliquity);

@@ -39,6 +39,10 @@ struct PlaceArguments : RecordArguments {
 bool read_place_and_options(const char* function, const PlaceArguments& given,
                             ChartRequest* request);
 
+// An optional "mean" or "true" (any case); omitted keeps `*out`, anything
+// else is a ValueError naming the argument.
+bool read_mean_or_true(PyObject* value, const char* function, const char* name, std::string* out);
+
 // house_obliquity: omitted keeps "mean"; else "mean" or "true" (any case),
 // or ValueError.
 bool read_house_obliquity(PyObject* value, const char* function, ChartRequest* request);

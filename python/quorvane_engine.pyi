@@ -404,6 +404,43 @@ class Engine:
         *,
         json: Literal[False] = False,
     ) -> _Record: ...
+    # The Jyotish chart: rasi, vargas, dashas, ashtakavarga and panchanga.
+    @overload
+    def jyotish(
+        self,
+        moment: _Moment,
+        latitude: float,
+        longitude: float,
+        ayanamsa: _Ayanamsa = "lahiri",
+        node: _Node = "mean",
+        dasha_year: Literal["julian", "tropical", "savana"] = "julian",
+        house_division: Literal["whole_sign", "equal"] = "whole_sign",
+        sunrise: Literal["disc_centre", "upper_limb"] = "disc_centre",
+        dasha_depth: int = 2,
+        dasha_at: Union[_Moment, None] = None,
+        dasha_from: Union[_Moment, None] = None,
+        dasha_to: Union[_Moment, None] = None,
+        *,
+        json: Literal[True],
+    ) -> str: ...
+    @overload
+    def jyotish(
+        self,
+        moment: _Moment,
+        latitude: float,
+        longitude: float,
+        ayanamsa: _Ayanamsa = "lahiri",
+        node: _Node = "mean",
+        dasha_year: Literal["julian", "tropical", "savana"] = "julian",
+        house_division: Literal["whole_sign", "equal"] = "whole_sign",
+        sunrise: Literal["disc_centre", "upper_limb"] = "disc_centre",
+        dasha_depth: int = 2,
+        dasha_at: Union[_Moment, None] = None,
+        dasha_from: Union[_Moment, None] = None,
+        dasha_to: Union[_Moment, None] = None,
+        *,
+        json: Literal[False] = False,
+    ) -> _Record: ...
     # The last lunation, solar eclipse and lunar eclipse before a moment.
     @overload
     def prenatal(self, moment: _Moment, *, json: Literal[True]) -> str: ...

@@ -527,7 +527,74 @@ def samples(engine):
         ("Engine.astrocartography", engine.astrocartography(MOMENT, ["Sun", "Moon"], "mundo",
                                                             *PLACE)),
         ("Engine.house_positions", engine.house_positions(MOMENT, *PLACE, ["Sun", "Moon"])),
+        ("Engine.jyotish", engine.jyotish(MOMENT, *PLACE, dasha_at="2030-01-01T00:00Z")),
     ]
+
+
+JYOTISH = """\
+## Jyotish
+
+`Engine.jyotish(moment, latitude, longitude, ...)` casts the chart of
+Indian astrology in the sidereal zodiac of `ayanamsa` (default Lahiri; any
+of the engine's ayanamsas, the one used and its value at the moment given
+as `ayanamsa`, `ayanamsa_name`, `ayanamsa_degrees`). Conventions:
+
+- Bodies: the Sun to Saturn (apparent geocentric places, as the chart's),
+  Rahu and Ketu the mean nodes or, with `node="true"`, the nodes of the
+  Moon's osculating orbit; the lagna is the sidereal Ascendant. Each has
+  its sign, degree in the sign, nakshatra (27 of 13°20' from 0° Aries,
+  Ashwini first), pada (quarters of 3°20') and the nakshatra's Vimshottari
+  lord.
+- Houses: `house_division="whole_sign"` (default) counts signs from the
+  lagna's; `"equal"` starts bhava 1 at the lagna's degree, 30° each.
+- Combust: within the Sun's longitude by Moon 12°, Mars 17°, Mercury 14°
+  (12° retrograde), Jupiter 11°, Venus 10° (8° retrograde), Saturn 15°, the
+  orbs commonly tabulated after the Surya Siddhanta; the Sun and the nodes
+  never.
+- Dignity (Brihat Parashara Hora Shastra, chapter 3): `exalted` (the whole
+  sign; in Taurus the Moon only to 3°, in Virgo Mercury to 15°),
+  `debilitated`, `moolatrikona` (Sun Leo 0-20°, Moon Taurus 3-30°, Mars
+  Aries 0-12°, Mercury Virgo 15-20°, Jupiter Sagittarius 0-10°, Venus Libra
+  0-15°, Saturn Aquarius 0-20°), `own`, else by the sign lord's natural
+  friendship `friend`, `neutral`, `enemy` (`dignity`) or by the compound
+  (panchadha) friendship, natural plus temporary (lords in the 2nd, 3rd,
+  4th, 10th, 11th, 12th from the planet are temporary friends):
+  `great_friend` .. `great_enemy` (`compound_dignity`). The nodes: Rahu
+  exalted in Taurus, moolatrikona Gemini, own Aquarius; Ketu exalted in
+  Scorpio, moolatrikona Sagittarius; elsewhere `none`.
+- Vargas: the sixteen of Parashara (chapter 6), D1 to D60, the sign of
+  the lagna and of each graha; D2 is Parashara's hora (Leo and Cancer), D30
+  the unequal trimsamsa. `vargottama`: the same sign in D1 and D9.
+- Dashas: Vimshottari (120 years, from the lord of the Moon's nakshatra,
+  the balance its unelapsed fraction of the lord's years), Yogini (36 years,
+  from yogini (nakshatra + 3) mod 8, listed for four cycles), Ashtottari (108
+  years, from the lord of the Moon's run of nakshatras counted from Ardra,
+  Abhijit within Saturn's, the balance by the Moon's passage through that
+  run). Every level divides its period among all the lords in their order
+  from its own lord, in proportion to their years. `dasha_year`: "julian"
+  365.25 days, "tropical" 365.2422, "savana" 360. `dasha_depth` levels (1-3)
+  of the whole list; with `dasha_from` and `dasha_to` only the periods that
+  overlap that span, up to 5 levels (maha, antar, pratyantar, sookshma,
+  prana); `running`: the five periods in force at `dasha_at`.
+  `ashtottari_condition` reports, without enforcing it, the usual rule of its
+  use: Rahu in a kendra or trikona from the lagna's lord, or birth by day in
+  the dark fortnight (krishna paksha) or by night in the bright one.
+- Ashtakavarga: the benefic places of BPHS chapter 66 for the seven planets
+  from the seven and the lagna; `points` per sign from Aries, each planet's
+  `contributions`, and the sarvashtakavarga (their sum, 337 in all).
+- Panchanga of the moment: tithi (the Moon's elongation from the Sun in
+  12° steps, 1-15 shukla paksha, 16-30 krishna, the 15th Purnima and the
+  30th Amavasya), karana (6° steps: Kimstughna, the seven movable eight
+  times, Shakuni, Chatushpada, Naga), the Moon's nakshatra, yoga (the sum of
+  the sidereal longitudes in 13°20' steps), each with the moment it ends
+  (UT, the root of the apparent longitudes to 0.01 s), and vara, the weekday
+  of the sunrise that began the Hindu day. Sunrise: `sunrise="disc_centre"`
+  (default, the Surya Siddhanta's: the Sun's centre on the true horizon
+  without refraction) or `"upper_limb"` (the upper limb with the standard
+  34' of refraction); `day` says whether the Sun was up. Where the Sun does
+  not rise or set, the sunrise fields are null and the vara follows local
+  mean midnight.
+"""
 
 
 PICTURES = ("natal_svg", "bi_wheel_svg", "dial_svg", "zi_wei_svg", "bazi_svg", "jyotish_svg",
@@ -628,6 +695,7 @@ def render():
     lines += TECHNIQUES.splitlines() + [""]
     lines += STRUCTURE.splitlines() + [""]
     lines += ASTROCARTOGRAPHY.splitlines() + [""]
+    lines += JYOTISH.splitlines() + [""]
     lines += ["## Exceptions", ""]
     for name in ("EngineError", "EphemerisRangeError"):
         exc = getattr(q, name)
@@ -651,7 +719,7 @@ def render():
 
 
 PACKAGE_FUNCTIONS = [
-    ("quorvane", ["birth", "natal", "horary", "election", "transit", "bazi", "zi_wei",
+    ("quorvane", ["birth", "natal", "horary", "election", "transit", "bazi", "zi_wei", "jyotish",
                   "astrocartography", "to_geojson", "relocate", "to_utc", "default_engine",
                   "planet_return", "solar_return", "returns", "progressions", "releasing",
                   "directions", "primary_directions", "transit_timeline", "composite", "davison",

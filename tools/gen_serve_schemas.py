@@ -26,7 +26,7 @@ NAMES = {"Engine.chart": "chart", "Engine.horary": "horary", "Engine.transit": "
          "bazi": "bazi", "zi_wei": "zi_wei", "Engine.astrocartography": "astrocartography",
          "Engine.house_positions": "house_positions",
          "Engine.zodiacal_releasing": "zodiacal_releasing", "Engine.progressions": "progressions",
-         "Engine.primary_directions": "primary_directions"}
+         "Engine.primary_directions": "primary_directions", "Engine.jyotish": "jyotish"}
 
 
 def more_samples(engine):

@@ -14,7 +14,8 @@ from quorvane_engine import __version__
 
 from . import localtime, places
 from .astro_map import astrocartography, relocate, to_geojson
-from .casting import bazi, birth, default_engine, election, horary, natal, transit, zi_wei
+from .casting import (bazi, birth, default_engine, election, horary, jyotish, natal, transit,
+                      zi_wei)
 from .errors import AmbiguousTimeError, LocalTimeError, NonexistentTimeError, PlaceNotFound
 from .localtime import to_utc
 from .places import Place
@@ -24,7 +25,7 @@ from .sky_events import events, events_to_ics
 
 __all__ = [
     "__version__", "localtime", "places", "Place", "to_utc", "birth", "natal", "horary",
-    "election", "transit", "astrocartography", "relocate", "to_geojson", "bazi", "zi_wei", "default_engine", "events",
+    "election", "transit", "astrocartography", "relocate", "to_geojson", "bazi", "zi_wei", "jyotish", "default_engine", "events",
     "events_to_ics", "PlaceNotFound",
     "LocalTimeError", "NonexistentTimeError", "AmbiguousTimeError", "planet_return",
     "solar_return", "returns", "progressions", "directions", "primary_directions", "transit_timeline",

@@ -139,6 +139,18 @@ def zi_wei(when, place=None, *, tz=None, latitude=None, longitude=None, offset=N
     return {"input": inputs, **result}
 
 
+
+def jyotish(when, place=None, *, tz=None, latitude=None, longitude=None, offset=None,
+            fold=None, engine=None, **options) -> dict:
+    """`Engine.jyotish` of a birth given in local time (see `birth`), with
+    the inputs under "input"; `options` are the call's own (ayanamsa, node,
+    dasha_year, house_division, sunrise, dasha_depth, dasha_at, dasha_from,
+    dasha_to), the dasha moments in UTC."""
+    inputs = birth(when, place, tz=tz, latitude=latitude, longitude=longitude, offset=offset,
+                   fold=fold)
+    result = (engine or default_engine()).jyotish(*sky(inputs), **options)
+    return {"input": inputs, **result}
+
 # ---------------------------------------------------------------- the parts
 
 def locate(place, latitude, longitude):

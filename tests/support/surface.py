@@ -110,6 +110,8 @@ class Arguments:
             "promissor_latitude": "bianchini", "converse": "reverse",
             "significators": ["Ascendant", "Sun"], "promissors": None, "aspects": None,
             "families": None, "directions": None,
+            "dasha_year": "tropical", "house_division": "equal", "sunrise": "upper_limb",
+            "dasha_depth": 3, "dasha_at": HOUR_LATER, "dasha_from": None, "dasha_to": None,
             "json": False,
         }
         return cls(values)

@@ -8,6 +8,7 @@
     quorvane place Springfield
     quorvane events 2026 --kinds eclipses,lunations --place London --ics sky.ics
     quorvane eclipse 2026-08-12 --place Madrid
+    quorvane jyotish "1990-07-14 08:30" --place Delhi --svg north --varga D9 --output d9.svg
 
 A readable table by default, `--json` for the exact dict. Each group of
 subcommands is a module of its own (`charts`, `ephemeris`, `predictive`)
@@ -93,7 +94,7 @@ def main(argv=None) -> int:
         # The tables print beside a picture, unless the picture itself took
         # standard output.
         if pictures.write(args, result) and not args.json \
-                and "-" in (args.svg, args.png):
+                and pictures.took_standard_output(args):
             return OK
     except UNKNOWN_OPTION as warning:
         if unknown_option(warning) is None:

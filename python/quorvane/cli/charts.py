@@ -1,5 +1,5 @@
 """The chart subcommands: chart, horary, transit, election, elections,
-bazi and zi-wei from a local time and place, and the place search."""
+bazi, zi-wei and jyotish from a local time and place, and the place search."""
 from __future__ import annotations
 
 import argparse
@@ -10,7 +10,7 @@ import quorvane_engine
 from .. import casting, places
 from ..options import chart_options, zodiac_options
 from .common import (Failure, Progress, add_chart_options, add_code_option, add_place,
-                     add_zodiac, birth_chart, json_option, note_midnight, open_engine,
+                     add_zodiac, birth_chart, json_option, moment, note_midnight, open_engine,
                      subcommand, where)
 
 
@@ -82,6 +82,10 @@ def add_commands(commands) -> None:
     add_chinese_birth(sub)
     sub.add_argument("--leap-month", default="split", help="split or same")
 
+    add_jyotish(subcommand(commands, "jyotish",
+                           "the Jyotish chart of a birth: rasi, vargas, dashas, "
+                           "ashtakavarga, panchanga"))
+
     # No engine: --json alone, after the command's own arguments.
     sub = subcommand(commands, "place",
                      "places by name, its beginning or a near spelling, with their time zones", engine=False)
@@ -90,6 +94,54 @@ def add_commands(commands) -> None:
     sub.add_argument("--limit", type=int, default=10, metavar="N",
                      help="at most N places (default 10)")
     sub.add_argument("--json", action="store_true", help="print the result as JSON")
+
+
+# The dasha years by name, and by their length in days.
+DASHA_YEARS = {"julian": "julian", "tropical": "tropical", "savana": "savana",
+               "365.25": "julian", "365.2422": "tropical", "360": "savana"}
+
+
+def dasha_year(text: str) -> str:
+    try:
+        return DASHA_YEARS[text.strip().lower()]
+    except KeyError:
+        raise argparse.ArgumentTypeError(
+            "julian (365.25), tropical (365.2422) or savana (360)") from None
+
+
+def add_jyotish(sub) -> None:
+    add_place(sub)
+    group = sub.add_argument_group("jyotish options")
+    add_code_option(group, "--ayanamsa", "ayanamsa", "lahiri", "ayanamsa")
+    add_node(group)
+    group.add_argument("--dasha-year", type=dasha_year, default="julian", metavar="YEAR",
+                       help="the dasha year: julian (365.25 days, default), tropical "
+                            "(365.2422) or savana (360); the length in days also works")
+    group.add_argument("--house-division", default="whole_sign", choices=("whole_sign", "equal"),
+                       help="whole signs from the lagna (default), or equal bhavas from its "
+                            "degree")
+    group.add_argument("--sunrise", default="disc_centre", choices=("disc_centre", "upper_limb"),
+                       help="when the panchanga's day begins: the Sun's centre on the horizon "
+                            "without refraction (default), or its upper limb with refraction")
+    group.add_argument("--dasha-depth", type=int, default=2, metavar="N",
+                       help="levels of the dasha periods: 1-3, or 1-5 with --dasha-from/--dasha-to")
+    group.add_argument("--dasha-at", type=moment, metavar="MOMENT",
+                       help="also the five levels of periods running at this local time")
+    group.add_argument("--dasha-from", type=moment, metavar="MOMENT",
+                       help="only the periods from this local time (with --dasha-to)")
+    group.add_argument("--dasha-to", type=moment, metavar="MOMENT")
+    group = sub.add_argument_group("pictures")
+    group.add_argument("--svg", choices=("north", "south"),
+                       help="draw the chart in the North or South Indian style")
+    group.add_argument("--varga", default="D1", metavar="DN",
+                       help="the divisional chart drawn (default D1; D9 the navamsa)")
+    group.add_argument("--output", metavar="PATH", default="-",
+                       help="where the SVG goes (default '-': standard output)")
+    group.add_argument("--theme", choices=("light", "dark"), default="light", help="picture colours")
+    group.add_argument("--size", type=float, default=480, metavar="PIXELS",
+                       help="picture side in pixels (default 480)")
+    group.add_argument("--title", help="a caption for the picture")
+    sub.set_defaults(png=None)
 
 
 def chart_command(commands, name: str, help_text: str) -> argparse.ArgumentParser:
@@ -186,6 +238,16 @@ def run_zi_wei(args):
     return cast(casting.zi_wei, args, leap_month=args.leap_month, **chinese_options(args))
 
 
+def run_jyotish(args):
+    def utc(text):  # a dasha moment, read in the birth's zone
+        return None if text is None else casting.birth(text, **where(args))["utc"]
+    return cast(casting.jyotish, args, ayanamsa=args.ayanamsa, node=args.node,
+                dasha_year=args.dasha_year, house_division=args.house_division,
+                sunrise=args.sunrise, dasha_depth=args.dasha_depth,
+                dasha_at=utc(args.dasha_at), dasha_from=utc(args.dasha_from),
+                dasha_to=utc(args.dasha_to))
+
+
 def run_place(args):
     if args.limit < 1:
         raise Failure("--limit is at least 1")
@@ -204,5 +266,6 @@ COMMANDS = {
     "elections": run_elections,
     "bazi": run_bazi,
     "zi-wei": run_zi_wei,
+    "jyotish": run_jyotish,
     "place": run_place,
 }

@@ -81,8 +81,30 @@ def options_without(options: dict, *names: str) -> dict:
     return {k: v for k, v in options.items() if k not in names}
 
 
+def took_standard_output(args) -> bool:
+    """Whether a picture went to standard output, where no table may follow."""
+    if args.command == "jyotish":
+        return bool(args.svg) and args.output == "-"
+    return "-" in (args.svg, args.png)
+
+
+def write_jyotish(args, result) -> bool:
+    """The North or South Indian picture of one varga (`--svg STYLE`)."""
+    if not args.svg:
+        return False
+    if args.json and args.output == "-":
+        raise Failure("only one output may go to standard output (-): the SVG or --json")
+    from .. import wheel  # the Indian pictures come with the wheel module
+    svg = wheel.jyotish_svg(result, varga=args.varga, style=args.svg, size=args.size,
+                            theme=args.theme, title=args.title)
+    write_file(args.output, svg.encode("utf-8"))
+    return True
+
+
 def write(args, result) -> bool:
     """Writes the pictures asked for; True when there was one."""
+    if args.command == "jyotish":
+        return write_jyotish(args, result)
     if not (getattr(args, "svg", None) or getattr(args, "png", None)):
         return False
     if "-" in (args.svg, args.png) and (args.json or args.svg == args.png):

@@ -218,6 +218,45 @@ def elections_lines(search: dict) -> list[str]:
                            w.get("end")] for w in windows])
 
 
+def jyotish_lines(chart: dict) -> list[str]:
+    """The rasi chart, the vargas, the running and major dashas, the
+    ashtakavarga and the panchanga of a Jyotish chart."""
+    lines = [f"ayanamsa    {chart['ayanamsa_name']} ({number(chart['ayanamsa_degrees'])})",
+             f"houses      {chart['house_division']}, nodes {chart['node']}, dasha year "
+             f"{chart['dasha_year']} ({number(chart['dasha_year_days'])} days)", ""]
+    lagna = {"name": "Lagna", **chart["lagna"]}
+    lines += table(["body", "sign", "degree", "house", "nakshatra", "pada", "lord", "retro",
+                    "combust", "dignity"],
+                   [[b["name"], b["sign"], b["degree"], b["house"], b["nakshatra"], b["pada"],
+                     b["nakshatra_lord"], b.get("retrograde"), b.get("combust"),
+                     b.get("dignity")] for b in [lagna] + chart["bodies"]])
+    names = list(chart["vargas"]["D1"])
+    lines += ["", "[vargas]"] + table(["varga"] + names,
+                                      [[v] + [signs[n] for n in names]
+                                       for v, signs in chart["vargas"].items()])
+    lines.append("vargottama  " + (", ".join(chart["vargottama"]) or "-"))
+    for system in ("vimshottari", "yogini", "ashtottari"):
+        dashas = chart["dashas"][system]
+        lines += ["", f"[{system}] from {dashas['lord_at_birth']}, "
+                      f"{number(dashas['balance_years'])} years left at birth"]
+        if dashas.get("running"):
+            lines.append("running     " + " / ".join(p["lord"] for p in dashas["running"]))
+        lines += table(["lord", "start", "end"],
+                       [[p["lord"], p["start"][:10], p["end"][:10]] for p in dashas["periods"]])
+    sav = chart["ashtakavarga"]
+    lines += ["", "[ashtakavarga] Aries to Pisces"] + table(
+        ["planet"] + [str(n) for n in range(1, 13)] + ["total"],
+        [[name] + b["points"] + [b["total"]] for name, b in sav["bhinnashtakavarga"].items()]
+        + [["SAV"] + sav["sarvashtakavarga"] + [sav["total"]]])
+    day = chart["panchanga"]
+    lines += ["", "[panchanga]"] + table(
+        ["element", "name", "ends"],
+        [[k, f"{day[k]['name']}" + (f" ({day[k]['paksha']})" if k == "tithi" else ""),
+          day[k].get("end")] for k in ("tithi", "vara", "nakshatra", "yoga", "karana")])
+    lines.append(f"sunrise     {number(day['sunrise'])} ({day['sunrise_convention']})")
+    return lines
+
+
 def moment_lines(inputs: dict, label: str = "") -> list[str]:
     """When and where a result was cast, as `quorvane.birth` resolved it."""
     zone = " ".join(filter(None, [inputs["zone_abbreviation"], inputs["timezone"]]))
@@ -249,6 +288,7 @@ def place_lines(found: list) -> list[str]:
 CHART_KEYS = {"house_system", "planets", "houses"}
 RETURN_KEYS = {"body", "natal_longitude", "moment", "chart"}
 PLACE_KEYS = {"name", "country", "timezone", "population"}
+JYOTISH_KEYS = {"lagna", "bodies", "vargas", "dashas"}
 
 
 def text_lines(result) -> list[str]:
@@ -274,6 +314,8 @@ def text_lines(result) -> list[str]:
                 lines += ["", f"[harmonic {harmonic['harmonic']} aspects]"] + aspect_table(
                     harmonic["aspects"])
         return lines
+    if isinstance(result, dict) and JYOTISH_KEYS <= result.keys():
+        return jyotish_lines(result)
     if isinstance(result, dict) and "transit_planets" in result:
         return transit_lines(result)
     if isinstance(result, dict) and RETURN_KEYS <= result.keys():

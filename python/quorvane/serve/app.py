@@ -33,9 +33,9 @@ from quorvane.serve import limits, pictures, schemas, work
 from quorvane.serve.models import (
     AstrocartographyRequest, BaziRequest, BiWheelRequest, ChartRequest, DerivedRequest,
     EclipseAtRequest, ElectionRequest, ElectionsRequest, EventsRequest, HoraryRequest,
-    HousePositionsRequest, MapRequest, PrimaryDirectionsRequest, ProgressionsRequest,
-    ReleasingRequest, StructureRequest,
-    SynastryRequest, TimeLordsRequest, TransitRequest, WheelRequest, ZiWeiRequest)
+    HousePositionsRequest, JyotishRequest, MapRequest, PrimaryDirectionsRequest,
+    ProgressionsRequest, ReleasingRequest, StructureRequest, SynastryRequest, TimeLordsRequest,
+    TransitRequest, WheelRequest, ZiWeiRequest)
 
 STATIC = pathlib.Path(__file__).with_name("static")
 # How `quorvane serve` hands the kernel paths to worker processes, which
@@ -208,6 +208,8 @@ def create_app(kernels: Optional[Sequence[str]] = None, threads: int = THREADS) 
     post("/api/bazi", BaziRequest, work.bazi, "bazi", "The Four Pillars of a birth")
     post("/api/zi-wei", ZiWeiRequest, work.zi_wei, "zi_wei",
          "The Zi Wei Dou Shu chart of a birth")
+    post("/api/jyotish", JyotishRequest, work.jyotish, "jyotish",
+         "The Jyotish chart of a birth: rasi, vargas, dashas, ashtakavarga, panchanga")
     post("/api/astrocartography", AstrocartographyRequest, work.astrocartography,
          "astrocartography", "Where on Earth each body is angular: lines, parans, local space")
     post("/api/house-positions", HousePositionsRequest, work.house_positions, "house_positions",

@@ -219,6 +219,31 @@ class ZiWeiRequest(ChineseRequest):
     leap_month: Literal["split", "same"] = "split"
 
 
+class JyotishRequest(Birth):
+    ayanamsa: Ayanamsa = Field("lahiri", description="ayanamsa of the sidereal zodiac")
+    node: Literal["mean", "true"] = Field(
+        "mean", description="Rahu and Ketu: the mean nodes, or the true (osculating) ones")
+    dasha_year: Literal["julian", "tropical", "savana"] = Field(
+        "julian", description="the dasha year: julian 365.25 days, tropical 365.2422, "
+                              "savana 360")
+    house_division: Literal["whole_sign", "equal"] = Field(
+        "whole_sign", description="whole signs from the lagna, or equal bhavas from its degree")
+    sunrise: Literal["disc_centre", "upper_limb"] = Field(
+        "disc_centre", description="when the panchanga's day begins: the Sun's centre on the "
+                                   "horizon without refraction, or its upper limb with refraction")
+    dasha_depth: int = Field(2, ge=1, le=5, description="levels of dasha periods: 1-3, or up "
+                                                        "to 5 with dasha_from and dasha_to")
+    dasha_at: Optional[When] = Field(None, description="also the five levels running then")
+    dasha_from: Optional[When] = Field(None, description="only the periods from this moment")
+    dasha_to: Optional[When] = Field(None, description="... to this one")
+    svg: Optional[Literal["north", "south"]] = Field(
+        None, description="also the chart drawn in the North or South Indian style, as SVG "
+                          "text under `svg`")
+    varga: str = Field("D1", max_length=4, description="the divisional chart drawn")
+    size: int = Field(480, ge=200, le=2400, description="the picture's side in pixels")
+    theme: Literal["light", "dark"] = "light"
+
+
 class Picture(Strict):
     size: int = Field(800, ge=200, le=2400,
                       description="the wheel's side in pixels; the tables under it add height")

@@ -11,15 +11,15 @@ from zoneinfo import ZoneInfo
 
 import quorvane_engine
 
-from quorvane import sky_events
+from quorvane import casting, sky_events
 from quorvane.options import chart_options, zodiac_options
 from quorvane.serve import limits
 from quorvane.serve.inputs import moment_at, period_at, resolve, sky
 from quorvane.serve.models import (
     AstrocartographyRequest, BaziRequest, ChartRequest, DerivedRequest, EclipseAtRequest,
-    ElectionRequest, ElectionsRequest, EventsRequest, HoraryRequest, HousePositionsRequest, Natal,
-    PrimaryDirectionsRequest, ProgressionsRequest, ReleasingRequest, StructureRequest,
-    SynastryRequest, TimeLordsRequest, TransitRequest, ZiWeiRequest)
+    ElectionRequest, ElectionsRequest, EventsRequest, HoraryRequest, HousePositionsRequest,
+    JyotishRequest, Natal, PrimaryDirectionsRequest, ProgressionsRequest, ReleasingRequest,
+    StructureRequest, SynastryRequest, TimeLordsRequest, TransitRequest, ZiWeiRequest)
 
 
 class Encoded(bytes):
@@ -222,6 +222,31 @@ def zi_wei(engine, request: ZiWeiRequest) -> Encoded:
     args, options = chinese(engine, request, at)
     return with_input(quorvane_engine.zi_wei(*args, leap_month=request.leap_month, json=True,
                                              **options), at)
+
+
+def jyotish(engine, request: JyotishRequest):
+    """The Jyotish chart; with `svg`, its picture as well (text under "svg")."""
+    at = resolve(request)
+    found = None
+    if request.place is not None:
+        found, _, _ = casting.locate(request.place, request.latitude, request.longitude)
+
+    def utc(when):  # a dasha moment, read at the birth place
+        if when is None:
+            return None
+        return moment_at(when, found, request.latitude, request.longitude)["utc"]
+
+    options = dict(ayanamsa=request.ayanamsa, node=request.node, dasha_year=request.dasha_year,
+                   house_division=request.house_division, sunrise=request.sunrise,
+                   dasha_depth=request.dasha_depth, dasha_at=utc(request.dasha_at),
+                   dasha_from=utc(request.dasha_from), dasha_to=utc(request.dasha_to))
+    if request.svg is None:
+        return with_input(engine.jyotish(*sky(at), json=True, **options), at)
+    result = {"input": at, **engine.jyotish(*sky(at), **options)}
+    from quorvane import wheel  # the Indian pictures come with the wheel module
+    result["svg"] = wheel.jyotish_svg(result, varga=request.varga, style=request.svg,
+                                      size=request.size, theme=request.theme)
+    return result
 
 
 def astrocartography(engine, request: AstrocartographyRequest) -> Encoded:

@@ -384,6 +384,53 @@ $("#sky-form").addEventListener("submit", async (event) => {
   }
 });
 
+// ------------------------------------------------------------ jyotish
+
+$("#jyotish-form").addEventListener("submit", async (event) => {
+  event.preventDefault();
+  const message = $("#jyotish-message");
+  message.textContent = "";
+  try {
+    if (!birth) throw new Error("cast a birth chart first");
+    const {house_system, zodiac_type, ayanamsa, ...natal} = birth;
+    const form = event.target;
+    const body = Object.assign({}, natal, {ayanamsa: form.ayanamsa.value, node: form.node.value,
+                                           dasha_at: {moment: new Date().toISOString()}});
+    const chart = await api("/api/jyotish", body);
+    $("#jyotish-summary").textContent =
+      `${describe(chart.input)}; ${chart.ayanamsa_name} ayanamsa ${chart.ayanamsa_degrees.toFixed(4)}°`;
+    const rows = [{name: "Lagna", ...chart.lagna}, ...chart.bodies];
+    fill($("#jyotish-bodies"), ["body", "sign", "degree", "house", "nakshatra", "pada",
+                                "dignity", ""],
+         rows.map((b) => [b.name, b.sign, b.degree.toFixed(2), b.house, b.nakshatra, b.pada,
+                          b.dignity || "", [b.retrograde ? "℞" : "", b.combust ? "combust" : ""]
+                            .filter(Boolean).join(" ")]));
+    const day = chart.panchanga;
+    fill($("#jyotish-panchanga"), ["", "", "ends (UTC)"],
+         ["tithi", "vara", "nakshatra", "yoga", "karana"].map((k) => [
+           k, k === "tithi" ? `${day[k].name} (${day[k].paksha})` : day[k].name,
+           day[k].end ? wall(day[k].end) : ""]));
+    const running = chart.dashas.vimshottari.running || [];
+    fill($("#jyotish-dashas"), ["maha dasha", "from", "to", "now"],
+         chart.dashas.vimshottari.periods.map((p) => [
+           p.lord, p.start.slice(0, 10), p.end.slice(0, 10),
+           running.length && running[0].start === p.start ?
+             running.map((r) => r.lord).join(" / ") : ""]));
+    $("#jyotish-result").hidden = false;
+    $("#jyotish-hint").hidden = true;
+    // The picture comes with the drawing module; without it the tables stand alone.
+    try {
+      const drawn = await api("/api/jyotish", Object.assign({}, body, {
+        svg: form.style.value, varga: form.varga.value}));
+      $("#jyotish-picture").innerHTML = drawn.svg;
+    } catch (error) {
+      $("#jyotish-picture").textContent = "";
+    }
+  } catch (error) {
+    message.textContent = error.message;
+  }
+});
+
 // Today, now, in the transit form; the features of this build.
 (async () => {
   const form = $("#transit-form");
