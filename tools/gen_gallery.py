@@ -97,8 +97,9 @@ def pictures(engine):
          wheel.natal_svg(sidereal, title=["Sidereal chart", "1962-02-04 23:00 UTC, New Delhi"])),
         ("north-indian.png", "The same sidereal sky as a North Indian chart",
          rasi(sidereal, "north")),
-        ("south-indian.png", "The same sidereal sky as a South Indian chart",
-         rasi(sidereal, "south")),
+        ("south-indian.png", "The same sky by Engine.jyotish, its navamsa (D9) as a South "
+                             "Indian chart",
+         wheel.jyotish_svg(engine.jyotish(*STELLIUM), varga="D9", style="south")),
         ("zi-wei.png", "Zi Wei Dou Shu chart with the 2026 horoscope",
          wheel.zi_wei_svg(zw, title="Zi Wei Dou Shu, 1990-05-17 04:30 Paris")),
         ("bazi.png", "BaZi four pillars with luck pillars",
