@@ -10,6 +10,11 @@ def test_the_command_draws_the_varga_asked_for(de440, tmp_path, capsys):
                  str(out)]) == 0
     assert out.read_text().lstrip().startswith("<svg")
     assert "[panchanga]" in capsys.readouterr().out
+    png = tmp_path / "rasi.png"
+    assert main(["jyotish", "1990-07-14 08:30", "28.61", "77.21", "--tz", "Asia/Kolkata",
+                 "--kernel", de440, "--svg", "north", "--output", str(png)]) == 0
+    assert png.read_bytes().startswith(b"\x89PNG\r\n\x1a\n")
+    capsys.readouterr()
     assert main(["jyotish", "1990-07-14 08:30", "28.61", "77.21", "--tz", "Asia/Kolkata",
                  "--kernel", de440, "--svg", "north"]) == 0
     assert capsys.readouterr().out.lstrip().startswith("<svg")

@@ -136,7 +136,8 @@ def add_jyotish(sub) -> None:
     group.add_argument("--varga", default="D1", metavar="DN",
                        help="the divisional chart drawn (default D1; D9 the navamsa)")
     group.add_argument("--output", metavar="PATH", default="-",
-                       help="where the SVG goes (default '-': standard output)")
+                       help="where the picture goes (default '-': standard output); a "
+                            "path ending in .png gets a PNG")
     group.add_argument("--theme", choices=("light", "dark"), default="light", help="picture colours")
     group.add_argument("--size", type=float, default=480, metavar="PIXELS",
                        help="picture side in pixels (default 480)")

@@ -97,7 +97,10 @@ def write_jyotish(args, result) -> bool:
     from .. import wheel  # the Indian pictures come with the wheel module
     svg = wheel.jyotish_svg(result, varga=args.varga, style=args.svg, size=args.size,
                             theme=args.theme, title=args.title)
-    write_file(args.output, svg.encode("utf-8"))
+    if args.output.lower().endswith(".png"):
+        write_file(args.output, png_of(svg))
+    else:
+        write_file(args.output, svg.encode("utf-8"))
     return True
 
 
@@ -114,13 +117,16 @@ def write(args, result) -> bool:
     if args.svg:
         write_file(args.svg, svg.encode("utf-8"))
     if args.png:
-        from ..svg import to_png
-        try:
-            png = to_png(svg)
-        except RuntimeError as missing:  # no cairosvg here
-            raise Failure(str(missing), NOT_AVAILABLE) from None
-        write_file(args.png, png)
+        write_file(args.png, png_of(svg))
     return True
+
+
+def png_of(svg: str) -> bytes:
+    from ..svg import to_png
+    try:
+        return to_png(svg)
+    except RuntimeError as missing:  # no cairosvg here
+        raise Failure(str(missing), NOT_AVAILABLE) from None
 
 
 def write_file(path: str, data: bytes) -> None:
