@@ -99,7 +99,7 @@ PyMethodDef engine_primary_directions_method = {
     "promissors=None, aspects=None, families=None, directions=None, *, json=False)\n--\n\n"
     "Primary directions of a nativity from `start_age` to `end_age` years, sorted by arc.\n"
     "Methods: placidus_mundane, placidus_zodiacal, placidus_pole, regiomontanus, campanus,\n"
-    "topocentric. Keys: ptolemy, naibod, cardan, true_solar_arc, simmonite. Promissor\n"
+    "topocentric. Keys: ptolemy, naibod, cardan, true_solar_arc, simmonite, kepler. Promissor\n"
     "latitude: zero, bianchini, planet. Converse: traditional (the significator carried by\n"
     "primary motion to the promissor) or reverse (the promissor moved against it). The\n"
     "header `conventions` names the obliquity, RAMC, key, year length and Fortune used."};

@@ -69,7 +69,7 @@ _Ayanamsa = Literal[
 _DignityScheme = Literal["lilly", "dorothean"]
 _DirectionMethod = Literal["placidus_mundane", "placidus_zodiacal", "placidus_pole",
                            "regiomontanus", "campanus", "topocentric"]
-_DirectionKey = Literal["ptolemy", "naibod", "cardan", "true_solar_arc", "simmonite"]
+_DirectionKey = Literal["ptolemy", "naibod", "cardan", "true_solar_arc", "simmonite", "kepler"]
 # The "method" of orb_settings; anything else means "aspect".
 _OrbMethod = Literal["moiety_hybrid", "moiety_aspect_weighted", "moiety_traditional", "aspect"]
 

@@ -133,10 +133,12 @@ TECHNIQUES = """\
   with the roles exchanged), with `"reverse"` (neo-converse) the promissor
   moved against primary motion (360 less the direct arc). Keys: "ptolemy"
   (1 degree a year), "naibod" (0 deg 59' 08.33"), "cardan" (0 deg 59' 12"),
-  "simmonite" (the Sun's right ascension speed on the birth day, per day
-  for a year), "true_solar_arc" (the age at which the secondary-progressed
-  Sun, a day after birth for each year, has gained the arc in right
-  ascension). `age` is in years of 365.24219 days, which also turn it into
+  "simmonite" (the Sun's right ascension speed at birth, over the hour
+  after it, a day's worth for a year), "kepler" (the natal Sun's daily
+  motion in right ascension: its advance over the 24 hours after birth,
+  for a year; within a fraction of a percent of Simmonite's),
+  "true_solar_arc" (the age at which the secondary-progressed Sun, a day
+  after birth for each year, has gained the arc in right ascension). `age` is in years of 365.24219 days, which also turn it into
   the UTC `date`. Arcs lie in [0, 360); only ages from `start_age` to
   `end_age` (at most 150) are listed, sorted by arc.
 - Composite (`composite`): each body both charts have at the nearer

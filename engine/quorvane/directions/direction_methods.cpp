@@ -9,9 +9,6 @@
 namespace quorvane::directions {
 namespace {
 
-double sin_d(double degrees) { return std::sin(degrees * kRadiansPerDegree); }
-double cos_d(double degrees) { return std::cos(degrees * kRadiansPerDegree); }
-double tan_d(double degrees) { return std::tan(degrees * kRadiansPerDegree); }
 double atan_d(double value) { return std::atan(value) * kDegreesPerRadian; }
 
 struct MethodName {
@@ -99,36 +96,36 @@ std::optional<double> placidus_pole(double hour_angle, double declination, doubl
   if (!fraction || !ad) return std::nullopt;
   // On the equator the ratio tends to fraction x tan(latitude).
   const double tangent = std::fabs(declination) < 1e-9
-                             ? *fraction * tan_d(latitude)
-                             : sin_d(*fraction * *ad) / tan_d(declination);
+                             ? *fraction * tand(latitude)
+                             : sind(*fraction * *ad) / tand(declination);
   return signed_for_half(atan_d(tangent), hour_angle);
 }
 
 double regiomontanus_position(double hour_angle, double declination, double latitude) {
-  return std::atan2(sin_d(hour_angle), cos_d(hour_angle) + tan_d(latitude) * tan_d(declination)) *
+  return std::atan2(sind(hour_angle), cosd(hour_angle) + tand(latitude) * tand(declination)) *
          kDegreesPerRadian;
 }
 
 double regiomontanus_pole(double hour_angle, double declination, double latitude) {
-  return -atan_d(tan_d(latitude) * sin_d(regiomontanus_position(hour_angle, declination, latitude)));
+  return -atan_d(tand(latitude) * sind(regiomontanus_position(hour_angle, declination, latitude)));
 }
 
 double campanus_position(double hour_angle, double declination, double latitude) {
-  const double west = cos_d(declination) * sin_d(hour_angle);
-  const double up = cos_d(latitude) * cos_d(declination) * cos_d(hour_angle) +
-                    sin_d(latitude) * sin_d(declination);
+  const double west = cosd(declination) * sind(hour_angle);
+  const double up = cosd(latitude) * cosd(declination) * cosd(hour_angle) +
+                    sind(latitude) * sind(declination);
   return std::atan2(west, up) * kDegreesPerRadian;
 }
 
 double campanus_pole(double hour_angle, double declination, double latitude) {
   const double c = campanus_position(hour_angle, declination, latitude);
-  return -std::asin(sin_d(latitude) * sin_d(c)) * kDegreesPerRadian;
+  return -std::asin(sind(latitude) * sind(c)) * kDegreesPerRadian;
 }
 
 std::optional<double> topocentric_pole(double hour_angle, double declination, double latitude) {
   const auto fraction = semi_arc_fraction(hour_angle, declination, latitude);
   if (!fraction) return std::nullopt;
-  return signed_for_half(atan_d(*fraction * tan_d(latitude)), hour_angle);
+  return signed_for_half(atan_d(*fraction * tand(latitude)), hour_angle);
 }
 
 std::optional<double> primary_arc(Method method, const EquatorialPoint& mover,

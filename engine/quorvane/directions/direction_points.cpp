@@ -124,9 +124,9 @@ std::string_view promissor_latitude_name(PromissorLatitude option) {
   return kLatitudeNames[static_cast<int>(option)];
 }
 
-bool is_diurnal(const NatalSky& sky, double ascendant) {
+bool is_diurnal(const NatalSky& sky) {
   const BodyPlace* sun = body(sky, "Sun");
-  return sun && normalize_degrees(sun->longitude - ascendant) >= 180.0;
+  return sun && normalize_degrees(sun->longitude - sky.ascendant) >= 180.0;
 }
 
 double part_of_fortune(double ascendant, double sun, double moon, bool diurnal) {
@@ -134,11 +134,11 @@ double part_of_fortune(double ascendant, double sun, double moon, bool diurnal) 
 }
 
 std::vector<DirectionPoint> significators(const NatalSky& sky) {
-  const double ascendant = ascendant_longitude(sky.ramc, sky.obliquity, sky.latitude);
   std::vector<DirectionPoint> out;
-  out.push_back(zodiac_point("Ascendant", Family::Planets, "conjunction", "", ascendant, 0.0, sky));
-  DirectionPoint midheaven = zodiac_point("Midheaven", Family::Planets, "conjunction", "",
-                                          midheaven_longitude(sky.ramc, sky.obliquity), 0.0, sky);
+  out.push_back(
+      zodiac_point("Ascendant", Family::Planets, "conjunction", "", sky.ascendant, 0.0, sky));
+  DirectionPoint midheaven =
+      zodiac_point("Midheaven", Family::Planets, "conjunction", "", sky.midheaven, 0.0, sky);
   midheaven.place.right_ascension = normalize_degrees(sky.ramc);  // exactly on the meridian
   out.push_back(midheaven);
   const BodyPlace* sun = body(sky, "Sun");
@@ -152,7 +152,7 @@ std::vector<DirectionPoint> significators(const NatalSky& sky) {
   }
   if (sun && moon) {
     const double fortune =
-        part_of_fortune(ascendant, sun->longitude, moon->longitude, is_diurnal(sky, ascendant));
+        part_of_fortune(sky.ascendant, sun->longitude, moon->longitude, is_diurnal(sky));
     out.push_back(zodiac_point("Fortune", Family::Planets, "conjunction", "", fortune, 0.0, sky));
   }
   return out;

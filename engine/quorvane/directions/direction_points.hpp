@@ -31,6 +31,8 @@ struct NatalSky {
   double latitude = 0.0;   // of the birthplace, degrees
   double ramc = 0.0;       // apparent sidereal time plus east longitude, degrees
   double obliquity = 0.0;  // true obliquity of date, degrees
+  double ascendant = 0.0;  // the rising point of the ecliptic, as the chart's houses give it
+  double midheaven = 0.0;
   std::vector<BodyPlace> bodies;  // the chart's kernel bodies, Sun to Pluto
 };
 
@@ -63,7 +65,7 @@ struct DirectionPoint {
 
 // Asc + Moon - Sun by day, Asc + Sun - Moon by night: the day when the Sun
 // stands above the horizon (houses 7 to 12), as the chart's lots judge it.
-bool is_diurnal(const NatalSky& sky, double ascendant);
+bool is_diurnal(const NatalSky& sky);
 double part_of_fortune(double ascendant, double sun, double moon, bool diurnal);
 
 // Ascendant, Midheaven, Sun, Moon and Fortune (angles and Fortune on the

@@ -16,6 +16,7 @@ constexpr KeyName kKeyNames[] = {
     {Key::Cardan, "cardan"},
     {Key::TrueSolarArc, "true_solar_arc"},
     {Key::Simmonite, "simmonite"},
+    {Key::Kepler, "kepler"},
 };
 
 // The cubic Hermite interpolant on a step with values y0, y1 and rates m0,
@@ -33,7 +34,7 @@ Expected<Key, EngineError> key_from_text(std::string_view text) {
     if (entry.name == text) return entry.key;
   }
   return unexpected(EngineError::invalid_input(
-      "key must be ptolemy, naibod, cardan, true_solar_arc or simmonite, got " +
+      "key must be ptolemy, naibod, cardan, true_solar_arc, simmonite or kepler, got " +
       std::string(text)));
 }
 

@@ -28,12 +28,16 @@ enum class Key {
   // The age at which the secondary-progressed Sun (a day after birth for
   // each year) has gained the arc in right ascension.
   TrueSolarArc,
-  // The Sun's motion in right ascension on the day of birth, per year.
+  // The Sun's speed in right ascension at birth (over the hour after it),
+  // a day's worth per year.
   Simmonite,
+  // The Sun's advance in right ascension over the whole day after birth, per
+  // year: the natal Sun's daily motion in right ascension.
+  Kepler,
 };
 
-// "ptolemy", "naibod", "cardan", "true_solar_arc" or "simmonite"; anything
-// else is an InvalidInput error.
+// "ptolemy", "naibod", "cardan", "true_solar_arc", "simmonite" or "kepler";
+// anything else is an InvalidInput error.
 Expected<Key, EngineError> key_from_text(std::string_view text);
 std::string_view key_name(Key key);
 
@@ -53,7 +57,7 @@ std::optional<double> days_to_gain(const SolarRightAscensionTrack& track, double
 // Turns arcs into ages under one key.
 class ArcKey {
  public:
-  // `rate` in degrees per year for the uniform keys and Simmonite's.
+  // `rate` in degrees per year for the uniform keys, Simmonite's and Kepler's.
   static ArcKey uniform(Key key, double rate) { return ArcKey(key, rate, {}); }
   static ArcKey solar(SolarRightAscensionTrack track) {
     return ArcKey(Key::TrueSolarArc, 0.0, std::move(track));

@@ -7,6 +7,7 @@
 #include "quorvane/astronomy/positions.hpp"
 #include "quorvane/ephemeris/observe.hpp"
 #include "quorvane/predictive/time_lords.hpp"
+#include "quorvane/zodiac/houses.hpp"
 #include "quorvane/zodiac/zodiac.hpp"
 
 namespace quorvane::directions {
@@ -30,6 +31,8 @@ Expected<NatalSky, EngineError> natal_sky(const KernelSet& kernels, const BirthP
   sky.latitude = birth.latitude;
   sky.obliquity = columns->obliquity.front();
   sky.ramc = normalize_degrees(columns->sidereal_time.front() * 15.0 + birth.longitude);
+  sky.ascendant = ascendant_degrees(sky.ramc, sky.latitude, sky.obliquity);
+  sky.midheaven = midheaven_degrees(sky.ramc, sky.obliquity);
   for (size_t i = 0; i < kKernelBodies.size(); ++i) {
     sky.bodies.push_back({kKernelBodies[i].name, columns->longitude[i], columns->latitude[i],
                           {columns->right_ascension[i], columns->declination[i]}});
@@ -76,6 +79,11 @@ Expected<ArcKey, EngineError> arc_key(const KernelSet& kernels, Key key, const N
       auto track = solar_track(kernels, sky.jd, 0.0, 1.0);
       if (!track) return unexpected(std::move(track).error());
       return ArcKey::uniform(key, track->speed.front());
+    }
+    case Key::Kepler: {
+      auto track = solar_track(kernels, sky.jd, 1.0, 1.0);
+      if (!track) return unexpected(std::move(track).error());
+      return ArcKey::uniform(key, track->right_ascension[1] - track->right_ascension[0]);
     }
     case Key::TrueSolarArc: {
       auto track = solar_track(kernels, sky.jd, end_age, kSolarTrackStepDays);
@@ -162,7 +170,7 @@ Expected<PrimaryDirections, EngineError> primary_directions(const KernelSet& ker
   out.bounds = scheme.name();
   out.obliquity = sky->obliquity;
   out.ramc = sky->ramc;
-  out.diurnal = is_diurnal(*sky, ascendant_longitude(sky->ramc, sky->obliquity, sky->latitude));
+  out.diurnal = is_diurnal(*sky);
   out.significators = significators(*sky);
   out.promissors = promissors(*sky, *method, *latitude, scheme);
   if (auto error = check_filters(r, out.significators, out.promissors)) {

@@ -20,13 +20,6 @@ double right_ascension(double longitude, double ecliptic_latitude, double obliqu
 double declination(double longitude, double ecliptic_latitude, double obliquity);
 EquatorialPoint equatorial_point(double longitude, double ecliptic_latitude, double obliquity);
 
-// The longitude of the ecliptic point culminating at sidereal angle `ramc`
-// (Meeus, Astronomical Algorithms, eq. 13.3 inverted for latitude 0).
-double midheaven_longitude(double ramc, double obliquity);
-// The longitude of the ecliptic point rising at `ramc` (Meeus, Astronomical
-// Algorithms, ch. 14, the ecliptic's intersection with the horizon).
-double ascendant_longitude(double ramc, double obliquity, double latitude);
-
 // The hour angle, west of the upper meridian, in (-180, 180].
 double hour_angle(double ramc, double right_ascension);
 

@@ -16,9 +16,6 @@ namespace quorvane {
 namespace {
 
 
-double sind(double x) { return std::sin(x * kRadiansPerDegree); }
-double cosd(double x) { return std::cos(x * kRadiansPerDegree); }
-double tand(double x) { return std::tan(x * kRadiansPerDegree); }
 
 double rem_2pi(double x) {
   const double r = std::fmod(x, kTwoPi);
@@ -192,6 +189,10 @@ void porphyry(std::array<double, 12>& cusps, double ascendant, double midheaven)
   fill_opposites(cusps);
 }
 
+double midheaven_degrees(double ramc, double obliquity) {
+  return normalize_degrees(std::atan2(sind(ramc), cosd(obliquity) * cosd(ramc)) * kDegreesPerRadian);
+}
+
 double ascendant_degrees(double ramc, double latitude, double obliquity) {
   const double eps = obliquity;
   const double asc = normalize_degrees(
@@ -212,7 +213,7 @@ bool beyond_polar_circle(double latitude, double obliquity) {
 HouseResult houses_at_ramc(HouseSystem system, double ramc, double latitude, double obliquity,
                            double sun_declination) {
   const double phi = latitude, eps = obliquity;
-  const double mc = normalize_degrees(std::atan2(sind(ramc), cosd(eps) * cosd(ramc)) * kDegreesPerRadian);
+  const double mc = midheaven_degrees(ramc, eps);
   const double asc = ascendant_degrees(ramc, phi, eps);
 
   HouseResult result{{}, asc, mc};

@@ -80,6 +80,10 @@ double ramc_degrees(double sidereal_time_hours, double longitude);
 // Porphyry's rule: each quadrant between the angles trisected in longitude.
 void porphyry(std::array<double, 12>& cusps, double ascendant, double midheaven);
 
+// The longitude of the ecliptic point on the upper meridian (Meeus,
+// Astronomical Algorithms, eq. 13.3 inverted for latitude 0).
+double midheaven_degrees(double ramc, double obliquity);
+
 // The Ascendant in degrees: the eastern (rising) intersection of the
 // ecliptic and the horizon, at every latitude.
 double ascendant_degrees(double ramc, double latitude, double obliquity);

@@ -24,7 +24,7 @@ from . import common as base
 
 PRIMARY_METHODS = ["placidus_mundane", "placidus_zodiacal", "placidus_pole", "regiomontanus",
                    "campanus", "topocentric"]
-PRIMARY_KEYS = ["ptolemy", "naibod", "cardan", "true_solar_arc", "simmonite"]
+PRIMARY_KEYS = ["ptolemy", "naibod", "cardan", "true_solar_arc", "simmonite", "kepler"]
 MOMENT_HELP = "local time (1990-07-14 08:30) or a moment with its offset"
 
 

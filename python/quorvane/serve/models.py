@@ -320,7 +320,7 @@ class PrimaryDirectionsRequest(Birth):
     end_age: float = Field(100.0, ge=0, le=150, allow_inf_nan=False, description="years")
     method: Literal["placidus_mundane", "placidus_zodiacal", "placidus_pole", "regiomontanus",
                     "campanus", "topocentric"] = "placidus_zodiacal"
-    key: Literal["ptolemy", "naibod", "cardan", "true_solar_arc", "simmonite"] = Field(
+    key: Literal["ptolemy", "naibod", "cardan", "true_solar_arc", "simmonite", "kepler"] = Field(
         "naibod", description="how arcs become years")
     promissor_latitude: Literal["zero", "bianchini", "planet"] = Field(
         "zero", description="ecliptic latitude of the zodiacal promissors")
