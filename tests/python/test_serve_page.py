@@ -98,3 +98,38 @@ def test_place_suggestions_as_one_types(server):
         assert not driver.find_element(By.CSS_SELECTOR, "#birth-form .suggestions").is_displayed()
     finally:
         driver.quit()
+
+
+def test_directions_and_releasing_of_the_birth(server, de440):
+    from selenium.webdriver.common.by import By
+
+    driver = page.browser()
+    try:
+        page.cast_birth(driver, server.url, BIRTH)
+        driver.find_element(By.ID, "tab-timing").click()
+        driver.find_element(By.CSS_SELECTOR, "#timing-form button[type=submit]").click()
+        page.wait_for(driver, "#timing-releasing tbody tr")
+        from quorvane import places
+
+        city = places.find("New York")
+        engine = q.Engine([de440])
+        birth = ("1990-07-14T12:30:00Z", city.latitude, city.longitude)
+        directed = engine.primary_directions(
+            *birth, end_age=90, significators=["Ascendant", "Midheaven", "Sun", "Moon"],
+            families=["planets", "aspects"])["directions"]
+        released = engine.zodiacal_releasing(*birth, birth[0], "2080-07-14T00:00:00Z",
+                                             levels=2)["periods"]
+
+        def table(name):
+            rows = driver.find_elements(By.CSS_SELECTOR, f"#{name} tbody tr")
+            return [[c.text for c in r.find_elements(By.TAG_NAME, "td")] for r in rows]
+
+        assert [(r[0], r[1], r[3]) for r in table("timing-directions")] == \
+            [(f"{d['age']:.2f}", d["date"][:10], d["significator"]) for d in directed]
+        shown = table("timing-releasing")
+        assert [(r[1], r[3]) for r in shown] == \
+            [(p["sign"], p["start"][:10]) for p in released[:len(shown)]]
+        assert len(shown) >= len(released) - 3
+        assert driver.find_element(By.ID, "timing-message").text == ""
+    finally:
+        driver.quit()

@@ -431,6 +431,48 @@ $("#jyotish-form").addEventListener("submit", async (event) => {
   }
 });
 
+// ------------------------------------------------------------ directions
+
+$("#timing-form").addEventListener("submit", async (event) => {
+  event.preventDefault();
+  const message = $("#timing-message");
+  message.textContent = "";
+  try {
+    if (!birth) throw new Error("cast a birth chart first");
+    const {house_system, zodiac_type, ayanamsa, ...natal} = birth;
+    const form = event.target;
+    const years = Number(form.end_age.value);
+    const directed = await api("/api/primary-directions", Object.assign({}, natal, {
+      method: form.method.value, key: form.key.value, end_age: years,
+      significators: ["Ascendant", "Midheaven", "Sun", "Moon"],
+      families: ["planets", "aspects"]}));
+    const born = new Date(directed.birth.moment);
+    const until = new Date(born.getTime() + years * 365.24219 * 86400e3);
+    const released = await api("/api/releasing", Object.assign({}, natal, {
+      lot: form.lot.value, levels: 2,
+      start: {moment: born.toISOString()}, end: {moment: until.toISOString()}}));
+    const c = directed.conventions;
+    $("#timing-summary").textContent =
+      `${describe(directed.input)}; ${c.method}, ${c.key} key; ` +
+      `releasing from ${released.lot} in ${released.lot_sign}`;
+    fill($("#timing-directions"), ["age", "date", "promissor", "significator", ""],
+         directed.directions.map((d) => [
+           d.age.toFixed(2), d.date.slice(0, 10),
+           [d.promissor, d.aspect === "conjunction" ? "" : d.aspect, d.side || ""]
+             .filter(Boolean).join(" "),
+           d.significator, d.direction]));
+    fill($("#timing-releasing"), ["level", "sign", "ruler", "from", "to", ""],
+         released.periods.map((p) => [
+           p.level, p.sign, p.ruler, p.start.slice(0, 10), p.end.slice(0, 10),
+           [p.peak ? "peak" : "", p.loosing_of_the_bond ? "loosing of the bond" : ""]
+             .filter(Boolean).join(", ")]));
+    $("#timing-result").hidden = false;
+    $("#timing-hint").hidden = true;
+  } catch (error) {
+    message.textContent = error.message;
+  }
+});
+
 // Today, now, in the transit form; the features of this build.
 (async () => {
   const form = $("#transit-form");
