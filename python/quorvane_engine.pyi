@@ -497,6 +497,7 @@ class Engine:
         zodiac_type: _ZodiacType = "tropical",
         ayanamsa: _Ayanamsa = "galcent_0sag",
         house_obliquity: _HouseObliquity = "mean",
+        spirit_with_fortune: Literal["next_sign", "own_sign"] = "next_sign",
         *,
         json: Literal[True],
     ) -> str: ...
@@ -515,6 +516,7 @@ class Engine:
         zodiac_type: _ZodiacType = "tropical",
         ayanamsa: _Ayanamsa = "galcent_0sag",
         house_obliquity: _HouseObliquity = "mean",
+        spirit_with_fortune: Literal["next_sign", "own_sign"] = "next_sign",
         *,
         json: Literal[False] = False,
     ) -> _Record: ...

@@ -82,7 +82,12 @@ TECHNIQUES = """\
   that one (`loosing_of_the_bond` true on that period); the same rule at
   every level (at level 1 after 211 years). Peaks: signs angular from the
   Lot of Fortune's sign (`fortune_angle` 1, 4, 7 or 10; `peak` true),
-  whichever lot is released. Periods overlapping the span, flat, in order
+  whichever lot is released. Spirit in Fortune's sign: Valens releases
+  Spirit from the next sign and Fortune from its own
+  (`spirit_with_fortune="next_sign"`, the default, as described in the
+  Delphic Oracle 4 help, "Fortune and Spirit in same Sign"); `"own_sign"`
+  keeps Spirit's own sign. `released_sign` is the sign the periods start
+  from, `lot_sign` the lot's own. Periods overlapping the span, flat, in order
   of start, each parent before its sub-periods; ruler by traditional
   domicile.
 - Solar-arc directions (`solar_arc_directions`): every natal point moved

@@ -101,7 +101,7 @@ class Arguments:
             "body": "Sun", "natal_longitude": 117.3, "after": MOMENT, "target": MOMENT,
             "natal_chart": {"planets": planets[:4], "houses": chart["houses"]},
             "angle_method": "solar_arc", "kind": "tertiary", "month": "synodic", "mode": "mundo",
-            "lot": "fortune", "levels": 3,
+            "lot": "fortune", "levels": 3, "spirit_with_fortune": "own_sign",
             "kinds": ["lunations", "eclipses"], "void_of_course": "traditional",
             "moment_a": MOMENT, "latitude_a": 51.5, "longitude_a": -0.1,
             "moment_b": "1990-07-15T05:30:00Z", "latitude_b": 48.85, "longitude_b": 2.35,

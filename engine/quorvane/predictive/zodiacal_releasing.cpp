@@ -95,6 +95,13 @@ Expected<ReleasingYear, EngineError> releasing_year_from_text(std::string_view t
       EngineError::invalid_input("year must be 360 or tropical, got " + std::string(text)));
 }
 
+Expected<SpiritWithFortune, EngineError> spirit_with_fortune_from_text(std::string_view text) {
+  if (text == "next_sign") return SpiritWithFortune::NextSign;
+  if (text == "own_sign") return SpiritWithFortune::OwnSign;
+  return unexpected(EngineError::invalid_input(
+      "spirit_with_fortune must be next_sign or own_sign, got " + std::string(text)));
+}
+
 double releasing_year_days(ReleasingYear year) {
   return year == ReleasingYear::Days360 ? 360.0 : kTropicalYearDays;
 }
@@ -118,7 +125,8 @@ std::vector<ReleasingPeriod> release_from_sign(UtcInstant birth, int lot_sign, i
 
 Expected<ZodiacalReleasing, EngineError> zodiacal_releasing(
     const KernelSet& kernels, const ChartRequest& options, const BirthPlace& birth,
-    std::string_view lot, ReleasingYear year, int levels, UtcInstant start, UtcInstant end) {
+    std::string_view lot, ReleasingYear year, int levels, UtcInstant start, UtcInstant end,
+    SpiritWithFortune spirit_with_fortune) {
   if (levels < 1 || levels > kMaxReleasingLevel) {
     return unexpected(EngineError::invalid_input("levels must be 1 to 4"));
   }
@@ -148,13 +156,20 @@ Expected<ZodiacalReleasing, EngineError> zodiacal_releasing(
   result.lot = released->definition;
   result.lot_longitude = released->ecliptic_longitude;
   result.fortune_longitude = fortune->ecliptic_longitude;
+  result.spirit_with_fortune = spirit_with_fortune;
+  const int fortune_sign = sign_of(result.fortune_longitude);
+  result.released_sign = sign_of(result.lot_longitude);
+  if (released->definition->name == std::string_view("Spirit") &&
+      spirit_with_fortune == SpiritWithFortune::NextSign && result.released_sign == fortune_sign) {
+    result.released_sign = (fortune_sign + 1) % 12;
+  }
   result.diurnal = released->is_diurnal;
   result.year = year;
   result.levels = levels;
   result.start = std::max(std::min(start, end), birth.moment);
   result.end = std::max(std::max(start, end), birth.moment);
-  result.periods = release_from_sign(birth.moment, sign_of(result.lot_longitude),
-                                     sign_of(result.fortune_longitude), year, levels, start, end);
+  result.periods = release_from_sign(birth.moment, result.released_sign, fortune_sign, year, levels,
+                                     start, end);
   return result;
 }
 
@@ -178,6 +193,9 @@ void write(RecordWriter& out, const ZodiacalReleasing& r) {
       .field("lot_sign", kSigns[static_cast<size_t>(sign_of(r.lot_longitude))].name)
       .field("fortune_longitude", r.fortune_longitude)
       .field("fortune_sign", kSigns[static_cast<size_t>(sign_of(r.fortune_longitude))].name)
+      .field("released_sign", kSigns[static_cast<size_t>(r.released_sign)].name)
+      .field("spirit_with_fortune",
+             r.spirit_with_fortune == SpiritWithFortune::NextSign ? "next_sign" : "own_sign")
       .field("diurnal", r.diurnal)
       .field("year", r.year == ReleasingYear::Days360 ? "360" : "tropical")
       .field("year_days", releasing_year_days(r.year))

@@ -12,6 +12,10 @@
 //
 // Peak periods: signs angular (1st, 4th, 7th or 10th sign) from the Lot of
 // Fortune's sign, whichever lot is released.
+//
+// Spirit in Fortune's sign: Valens releases Spirit from the sign after
+// Fortune's, and Fortune from its own (as described in the Delphic Oracle 4
+// help, "Fortune and Spirit in same Sign", astrology-x-files.com).
 #pragma once
 
 #include <array>
@@ -41,6 +45,11 @@ enum class ReleasingYear { Days360, Tropical };
 Expected<ReleasingYear, EngineError> releasing_year_from_text(std::string_view text);
 double releasing_year_days(ReleasingYear year);
 
+// Where Spirit is released from when it shares Fortune's sign: the next
+// sign (Valens, the default) or its own.
+enum class SpiritWithFortune { NextSign, OwnSign };
+Expected<SpiritWithFortune, EngineError> spirit_with_fortune_from_text(std::string_view text);
+
 inline constexpr int kMaxReleasingLevel = 4;
 inline constexpr double kLongestReleasingYears = 500.0;
 
@@ -64,6 +73,8 @@ struct ZodiacalReleasing {
   const LotDefinition* lot = nullptr;
   double lot_longitude = 0.0;
   double fortune_longitude = 0.0;
+  int released_sign = 0;  // the sign the periods start from
+  SpiritWithFortune spirit_with_fortune = SpiritWithFortune::NextSign;
   bool diurnal = false;
   ReleasingYear year = ReleasingYear::Days360;
   int levels = kMaxReleasingLevel;
@@ -78,7 +89,8 @@ struct ZodiacalReleasing {
 // sect: the Sun in houses 7 to 12 is a day birth), zodiac and ayanamsa.
 Expected<ZodiacalReleasing, EngineError> zodiacal_releasing(
     const KernelSet& kernels, const ChartRequest& options, const BirthPlace& birth,
-    std::string_view lot, ReleasingYear year, int levels, UtcInstant start, UtcInstant end);
+    std::string_view lot, ReleasingYear year, int levels, UtcInstant start, UtcInstant end,
+    SpiritWithFortune spirit_with_fortune = SpiritWithFortune::NextSign);
 
 void write(RecordWriter& out, const ReleasingPeriod& period);
 void write(RecordWriter& out, const ZodiacalReleasing& releasing);

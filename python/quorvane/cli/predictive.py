@@ -141,6 +141,9 @@ def add_releasing(command) -> None:
                      help="end of the span (default 100 years after --from)")
     sub.add_argument("--year", default="360", choices=["360", "tropical"],
                      help="the level-1 year: 360 days (default) or tropical (365.24219 days)")
+    sub.add_argument("--spirit-with-fortune", default="next_sign", choices=["next_sign", "own_sign"],
+                     help="Spirit in Fortune's sign: release it from the next sign (Valens, "
+                          "default) or its own")
     base.add_zodiac(sub)
 
 
@@ -264,7 +267,8 @@ def run_releasing(args):
     birth = read_birth(args)
     start, end = releasing_span(args, args.birth)
     return predicting.releasing(start=start, end=end, engine=base.open_engine(args),
-                                lot=args.lot, levels=args.levels, year=args.year, **birth,
+                                lot=args.lot, levels=args.levels, year=args.year,
+                                spirit_with_fortune=args.spirit_with_fortune, **birth,
                                 **zodiac_options(args))
 
 

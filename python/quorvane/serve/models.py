@@ -200,6 +200,9 @@ class ReleasingRequest(Zodiac, Birth):
                                                    "2.5-day and 5/24-day spans")
     year: Literal["360", "tropical"] = Field(
         "360", description="the level-1 year: 360 days (Valens) or tropical (365.24219 days)")
+    spirit_with_fortune: Literal["next_sign", "own_sign"] = Field(
+        "next_sign", description="Spirit in Fortune's sign: released from the next sign "
+                                 "(Valens) or its own")
 
 
 class ChineseRequest(Birth):

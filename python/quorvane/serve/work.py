@@ -190,7 +190,8 @@ def releasing(engine, request: ReleasingRequest) -> Encoded:
     years = limits.MAX_TIME_LORD_YEARS if request.levels <= 2 else limits.MAX_FINE_RELEASING_YEARS
     period(start, end, years * 365.25, "zodiacal releasing")
     result = engine.zodiacal_releasing(*sky(at), start["utc"], end["utc"], lot=request.lot,
-                                       levels=request.levels, year=request.year, json=True,
+                                       levels=request.levels, year=request.year,
+                                       spirit_with_fortune=request.spirit_with_fortune, json=True,
                                        **zodiac_options(request))
     return with_input(result, at)
 
