@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <optional>
 
 #include "quorvane/astronomy/apparent_place.hpp"
 #include "quorvane/astronomy/sun_track.hpp"
@@ -104,8 +105,99 @@ Expected<bool, SpkError> sun_is_up(const Kernel& kernel, const SurfaceObserver& 
   return *altitude >= kSunUpAltitude;  // false for NaN
 }
 
-Expected<std::vector<Transition>, SpkError> find_transitions(double t0, double t1,
-                                                             const SunUpTest& sun_up) {
+namespace {
+
+// Where the Sun crosses the threshold inside one bracket of the search, as
+// the fit sees it, and how far around it the altitude keeps moving one way,
+// so that the Sun-up answer at any point of the bracket farther than
+// `spread` from `tt` is known without asking.
+struct Crossing {
+  double tt = 0.0;
+  double spread = 0.0;  // days
+  double reach = 0.0;   // days: sin(altitude) is monotonic over tt ± reach
+};
+
+// No guide: every point is asked.
+struct Unguided {
+  std::optional<Crossing> locate(double, double, bool, bool) { return std::nullopt; }
+};
+
+// The bound on |d²/dt² sin(altitude)|, per day²: the Earth's spin squared
+// (6.30 rad/day, so 39.7), the spin times the Sun's motion in the sky (under
+// 0.02 rad/day, twice: 0.25) and the parallax swinging with the spin
+// (4.3e-5 * 39.7), rounded up.
+constexpr double kCurvature = 42.0;
+// What a central difference of the fit over ±kRateStep days may miss of the
+// rate: the third derivative (under 6.31³) times kRateStep²/6, and the fit's
+// error over twice the step, all far below this.
+constexpr double kRateStep = 1e-3;
+constexpr double kRateSlack = 1e-4;
+
+// The crossings from the fitted track behind a FastSunUp: an Illinois
+// search on the fitted margin, then its rate from a central difference.
+// Nothing where the fit is missing or disagrees with the test's states.
+class FittedGuide {
+ public:
+  explicit FittedGuide(FastSunUp& fitted) : fitted_(fitted) {}
+
+  std::optional<Crossing> locate(double a, double b, bool up_a, bool up_b) {
+    auto fa = fitted_.margin(a), fb = fitted_.margin(b);
+    if (!fa || !fb || (fa->value >= 0.0) != up_a || (fb->value >= 0.0) != up_b || up_a == up_b) {
+      return std::nullopt;
+    }
+    double lo = a, hi = b, f_lo = fa->value, f_hi = fb->value;
+    int kept = 0;  // which end stayed put last time: -1 low, 1 high
+    for (int i = 0; i < 60; ++i) {
+      double t = (lo * f_hi - hi * f_lo) / (f_hi - f_lo);
+      if (!(t > lo && t < hi)) t = lo + (hi - lo) / 2.0;
+      if (!(t > lo && t < hi)) break;  // adjacent doubles
+      const auto ft = fitted_.margin(t);
+      if (!ft) return std::nullopt;
+      if (ft->value == 0.0) {
+        lo = hi = t;
+        break;
+      }
+      if ((ft->value < 0.0) == (f_lo < 0.0)) {
+        lo = t, f_lo = ft->value;
+        if (kept == 1) f_hi /= 2.0;
+        kept = 1;
+      } else {
+        hi = t, f_hi = ft->value;
+        if (kept == -1) f_lo /= 2.0;
+        kept = -1;
+      }
+    }
+    const double t = lo + (hi - lo) / 2.0;
+    const auto at = fitted_.margin(t);
+    const auto before = fitted_.margin(t - kRateStep);
+    const auto after = fitted_.margin(t + kRateStep);
+    if (!at || !before || !after) return std::nullopt;
+    const double rate = std::abs(after->value - before->value) / (2.0 * kRateStep) - kRateSlack;
+    if (!(rate > 0.0)) return std::nullopt;
+    // Within rate / (2 * kCurvature) of t the rate stays above half its
+    // value here, so the true crossing lies within (|margin| + bound) /
+    // (rate / 2) of t, and points twice that far away are on its known side.
+    const double error = std::abs(at->value) + at->bound + kRoundingSine;
+    const double spread = 4.0 * error / rate + 1e-12;
+    if (!(spread < 0.5 * rate / kCurvature)) return std::nullopt;
+    // Over the reach the rate keeps a tenth of its value: one crossing only.
+    return Crossing{t, spread, 0.9 * rate / kCurvature};
+  }
+
+ private:
+  // Rounding of the exact altitude's sine, far over its size.
+  static constexpr double kRoundingSine = 1e-12;
+  FastSunUp& fitted_;
+};
+
+// The search behind find_transitions. The guide may vouch for a bracket:
+// then its inner points away from the crossing take their state from the
+// side they lie on, and only the points near it are asked. Every answer is
+// still the one asking would give: a bracket whose asked and known states
+// do not make one change is asked again in full.
+template <class Test, class Guide>
+Expected<std::vector<Transition>, SpkError> search(double t0, double t1, Test& sun_up,
+                                                   Guide& guide) {
   std::vector<double> grid = first_grid(t0, t1);
   std::vector<char> state(grid.size());
   for (size_t i = 0; i < grid.size(); ++i) {
@@ -114,9 +206,13 @@ Expected<std::vector<Transition>, SpkError> find_transitions(double t0, double t
     state[i] = *up ? 1 : 0;
   }
 
+  // The crossing vouching for each bracket (by the index of its left
+  // point), carried down to the narrower brackets cut from it.
+  std::vector<std::optional<Crossing>> guides(grid.size());
   std::vector<size_t> changes;
   std::vector<double> next_grid;
   std::vector<char> next_state;
+  std::vector<std::optional<Crossing>> next_guides;
   double previous_width = INFINITY;
   for (;;) {
     changes.clear();
@@ -140,24 +236,55 @@ Expected<std::vector<Transition>, SpkError> find_transitions(double t0, double t
     // 1 and 0), so their states are already known and are not asked again.
     next_grid.clear();
     next_state.clear();
+    next_guides.clear();
     for (size_t i : changes) {
-      for (int k = 0; k <= kSubdivisions; ++k) {
-        const double t = grid[i] * kWeights[kSubdivisions - k] + grid[i + 1] * kWeights[k];
-        next_grid.push_back(t);
-        if (k == 0) {
-          next_state.push_back(state[i]);
-        } else if (k == kSubdivisions) {
-          next_state.push_back(state[i + 1]);
-        } else {
-          auto up = sun_up(t);
-          if (!up) return unexpected(up.error());
-          next_state.push_back(*up ? 1 : 0);
+      const double a = grid[i], b = grid[i + 1];
+      std::optional<Crossing> crossing = guides[i];
+      if (!crossing) crossing = guide.locate(a, b, state[i] != 0, state[i + 1] != 0);
+      const bool vouched = crossing && a >= crossing->tt - crossing->reach &&
+                           b <= crossing->tt + crossing->reach;
+      const size_t first = next_grid.size();
+      int pass = vouched ? 0 : 1;
+      for (; pass < 2; ++pass) {
+        next_grid.resize(first);
+        next_state.resize(first);
+        int flips = 0;
+        for (int k = 0; k <= kSubdivisions; ++k) {
+          const double t = a * kWeights[kSubdivisions - k] + b * kWeights[k];
+          char up;
+          if (k == 0) {
+            up = state[i];
+          } else if (k == kSubdivisions) {
+            up = state[i + 1];
+          } else if (pass == 0 && std::abs(t - crossing->tt) > crossing->spread) {
+            up = t < crossing->tt ? state[i] : state[i + 1];
+          } else {
+            auto asked = sun_up(t);
+            if (!asked) return unexpected(asked.error());
+            up = *asked ? 1 : 0;
+          }
+          if (k > 0 && up != next_state.back()) ++flips;
+          next_grid.push_back(t);
+          next_state.push_back(up);
         }
+        if (flips == 1) break;
       }
+      // A guess the asked points contradicted guides nothing further down.
+      if (vouched && pass == 1) crossing.reset();
+      next_guides.resize(next_grid.size(), crossing);
     }
     grid.swap(next_grid);
     state.swap(next_state);
+    guides.swap(next_guides);
   }
+}
+
+}  // namespace
+
+Expected<std::vector<Transition>, SpkError> find_transitions(double t0, double t1,
+                                                             const SunUpTest& sun_up) {
+  Unguided none;
+  return search(t0, t1, sun_up, none);
 }
 
 Expected<std::vector<Transition>, SpkError> find_transitions(const Kernel& kernel,
@@ -168,7 +295,9 @@ Expected<std::vector<Transition>, SpkError> find_transitions(const Kernel& kerne
     return find_transitions(t0, t1, [&](double tt) { return sun_is_up(kernel, observer, tt); });
   }
   FastSunUp fitted(kernel, observer, t0, t1);
-  return find_transitions(t0, t1, std::ref(fitted));
+  if (method == SunUpMethod::fitted_scan) return find_transitions(t0, t1, std::ref(fitted));
+  FittedGuide guide(fitted);
+  return search(t0, t1, fitted, guide);
 }
 
 SolarDayTriple select_rise_set(std::span<const Transition> transitions, double jd) {

@@ -57,7 +57,10 @@ using SunUpTest = std::function<Expected<bool, SpkError>(double tt)>;
 // How the searches below obtain each Sun-up answer: from the fitted track
 // of sun_track.hpp wherever that is certain (the same answers, much
 // faster), or always from the full test, the reference the fit must equal.
-enum class SunUpMethod { fitted, exact };
+// `fitted` also locates each crossing on the fit and asks only the points
+// near it, taking the others' answers from the side they lie on;
+// `fitted_scan` asks every point, as `exact` does.
+enum class SunUpMethod { fitted, fitted_scan, exact };
 
 // Every change of the test's value over the TT span t0..t1, in time order,
 // each at the later end of a bracket no wider than one millisecond. Changes
