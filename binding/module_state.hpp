@@ -6,6 +6,8 @@
 
 namespace quorvane::py {
 
+class KeyTable;
+
 struct ModuleState {
   PyObject* engine_error = nullptr;  // quorvane_engine.EngineError
   PyObject* range_error = nullptr;   // quorvane_engine.EphemerisRangeError
@@ -13,6 +15,7 @@ struct ModuleState {
   PyObject* engine_type = nullptr;   // quorvane_engine.Engine
   PyObject* json_dumps = nullptr;    // json.dumps, for JSON-shaped arguments
   PyObject* utc = nullptr;           // datetime.timezone.utc, for aware moments
+  KeyTable* keys = nullptr;          // the str of every result key (record_objects.cpp)
 };
 
 extern PyModuleDef module_definition;

@@ -1,6 +1,8 @@
 #include "record_objects.hpp"
 
+#include <array>
 #include <cmath>
+#include <cstdint>
 #include <new>
 #include <stdexcept>
 #include <cstring>
@@ -14,6 +16,8 @@ namespace {
 
 constexpr const char* kInvalidText = "a result holds text that is not valid UTF-8";
 
+}  // namespace
+
 // One str per distinct text of a result: keys repeat in every record of a
 // list, and names and sign texts in most. An open-addressed table on the
 // text's FNV-1a hash (the texts are short); the views point into each
@@ -26,6 +30,8 @@ class TextTable {
   }
   TextTable(const TextTable&) = delete;
   TextTable& operator=(const TextTable&) = delete;
+
+  size_t size() const { return used_; }
 
   // The str of `text` (borrowed), or null with `*invalid` set for text
   // that is not UTF-8, or null with a Python error set.
@@ -86,11 +92,61 @@ class TextTable {
   }
 };
 
+// The keys of every result, kept for the module's life: a chart writes over
+// a thousand keys from about two hundred names, and a str made once keeps
+// its hash. Keys are mostly literals, so a cache on the text's address
+// answers before the text is hashed; it still compares the text itself,
+// since a buffer may hold another key later.
+class KeyTable {
+ public:
+  // Past this many names, keys are no longer kept (results with keys made
+  // from data could otherwise grow the table without end).
+  static constexpr size_t kMaxKeys = 4096;
+
+  // The key's str (borrowed), or null when it is not kept: then the
+  // caller makes its own.
+  PyObject* find(std::string_view key, bool* invalid) {
+    const uintptr_t address = reinterpret_cast<uintptr_t>(key.data());
+    Recent& recent = recent_[((address >> 3) ^ (address >> 13) ^ key.size()) & (kRecent - 1)];
+    if (recent.address == key.data() && recent.text.size() == key.size() &&
+        std::memcmp(recent.text.data(), key.data(), key.size()) == 0) {
+      return recent.object;
+    }
+    if (texts_.size() >= kMaxKeys) return nullptr;
+    PyObject* object = texts_.find(key, invalid);
+    if (!object) return nullptr;
+    Py_ssize_t size = 0;
+    const char* utf8 = PyUnicode_AsUTF8AndSize(object, &size);
+    if (!utf8) return nullptr;
+    recent = {key.data(), std::string_view(utf8, static_cast<size_t>(size)), object};
+    return object;
+  }
+
+ private:
+  static constexpr size_t kRecent = 1024;  // a power of two
+  struct Recent {
+    const char* address = nullptr;
+    std::string_view text;   // the str's own UTF-8
+    PyObject* object = nullptr;  // borrowed from texts_
+  };
+  TextTable texts_;
+  std::array<Recent, kRecent> recent_{};
+};
+
+void release_key_table(ModuleState* state) {
+  delete state->keys;
+  state->keys = nullptr;
+}
+
+namespace {
+
 // Builds the objects from the writer's stream. After the first failure it
 // takes no more values; the Python error (if any) stays set.
 class ObjectBuilder final : public RecordWriter {
  public:
   // The finished root, or null (the reason in failed_ / invalid_text_).
+  explicit ObjectBuilder(KeyTable* keys) : keys_(keys) {}
+
   PyRef take_root() { return failed_ ? PyRef() : std::move(root_); }
   bool invalid_text() const { return invalid_text_; }
 
@@ -100,7 +156,8 @@ class ObjectBuilder final : public RecordWriter {
   void end_array() override { open_.pop_back(); }
   void key(std::string_view name) override {
     if (failed_) return;
-    key_ = texts_.find(name, &invalid_text_);
+    key_ = keys_ ? keys_->find(name, &invalid_text_) : nullptr;
+    if (!key_ && !invalid_text_ && !PyErr_Occurred()) key_ = texts_.find(name, &invalid_text_);
     if (!key_) failed_ = true;
   }
   void null() override { place(Py_NewRef(Py_None)); }
@@ -118,7 +175,8 @@ class ObjectBuilder final : public RecordWriter {
  private:
   PyRef root_;
   std::vector<PyObject*> open_;  // borrowed: each is held by its parent (or the root)
-  PyObject* key_ = nullptr;      // borrowed from texts_
+  PyObject* key_ = nullptr;      // borrowed from keys_ or texts_
+  KeyTable* keys_;               // the module's, or null
   TextTable texts_;
   bool failed_ = false;
   bool invalid_text_ = false;
@@ -158,7 +216,8 @@ class ObjectBuilder final : public RecordWriter {
 PyObject* record_objects(ModuleState* state, void (*write_record)(RecordWriter&, const void*),
                          const void* record) {
   try {
-    ObjectBuilder builder;
+    if (!state->keys) state->keys = new KeyTable;
+    ObjectBuilder builder(state->keys);
     write_record(builder, record);
     PyRef root = builder.take_root();
     if (root) return root.release();
