@@ -301,30 +301,28 @@ Expected<std::vector<Transition>, SpkError> find_transitions(const Kernel& kerne
 }
 
 SolarDayTriple select_rise_set(std::span<const Transition> transitions, double jd) {
-  std::vector<double> risings, settings;
-  for (const Transition& t : transitions) (t.up ? risings : settings).push_back(ut_of_tt(t.tt));
-
+  // Each pass reads the transitions in time order and converts only the
+  // ones it looks at (a span of many days holds hundreds).
   double sunrise = jd - 0.5;
-  for (auto it = risings.rbegin(); it != risings.rend(); ++it) {
-    if (*it <= jd + 0.05) {
-      sunrise = *it;
+  for (auto it = transitions.rbegin(); it != transitions.rend(); ++it) {
+    if (!it->up) continue;
+    const double t = ut_of_tt(it->tt);
+    if (t <= jd + 0.05) {
+      sunrise = t;
       break;
     }
   }
-  double sunset = sunrise + 0.5;
-  for (double t : settings) {
-    if (t >= sunrise) {
-      sunset = t;
-      break;
+  const auto first_after = [&](bool up, auto&& after, double otherwise) {
+    for (const Transition& transition : transitions) {
+      if (transition.up != up) continue;
+      const double t = ut_of_tt(transition.tt);
+      if (after(t)) return t;
     }
-  }
-  double next_sunrise = sunrise + 1.0;
-  for (double t : risings) {
-    if (t > sunrise + 0.1) {
-      next_sunrise = t;
-      break;
-    }
-  }
+    return otherwise;
+  };
+  const double sunset = first_after(false, [&](double t) { return t >= sunrise; }, sunrise + 0.5);
+  const double next_sunrise =
+      first_after(true, [&](double t) { return t > sunrise + 0.1; }, sunrise + 1.0);
   return {sunrise, sunset, next_sunrise};
 }
 
