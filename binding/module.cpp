@@ -62,7 +62,7 @@ int module_clear(PyObject* module) {
   Py_CLEAR(state->engine_type);
   Py_CLEAR(state->json_dumps);
   Py_CLEAR(state->utc);
-  release_key_table(state);
+  release_kept_texts(state);
   return 0;
 }
 

@@ -92,19 +92,21 @@ class TextTable {
   }
 };
 
-// The keys of every result, kept for the module's life: a chart writes over
-// a thousand keys from about two hundred names, and a str made once keeps
-// its hash. Keys are mostly literals, so a cache on the text's address
-// answers before the text is hashed; it still compares the text itself,
-// since a buffer may hold another key later.
-class KeyTable {
+// Texts of every result, kept for the module's life: a chart writes over a
+// thousand keys from about two hundred names, and its sign, body and
+// aspect names recur from chart to chart; a str made once keeps its hash.
+// Most are literals, so a cache on the text's address answers before the
+// text is hashed; it still compares the text itself, since a buffer may
+// hold another text later. Keys and values are kept apart, so that values
+// that never recur (dates, formatted angles) cannot crowd out the keys.
+class KeptTexts {
  public:
-  // Past this many names, keys are no longer kept (results with keys made
-  // from data could otherwise grow the table without end).
-  static constexpr size_t kMaxKeys = 4096;
+  // Past this many texts, no more are kept (texts made from data could
+  // otherwise grow the table without end).
+  static constexpr size_t kMaxTexts = 4096;
 
-  // The key's str (borrowed), or null when it is not kept: then the
-  // caller makes its own.
+  // The text's str (borrowed), or null when it is not kept (then the
+  // caller makes its own), or null with `*invalid` or a Python error set.
   PyObject* find(std::string_view key, bool* invalid) {
     const uintptr_t address = reinterpret_cast<uintptr_t>(key.data());
     Recent& recent = recent_[((address >> 3) ^ (address >> 13) ^ key.size()) & (kRecent - 1)];
@@ -112,7 +114,7 @@ class KeyTable {
         std::memcmp(recent.text.data(), key.data(), key.size()) == 0) {
       return recent.object;
     }
-    if (texts_.size() >= kMaxKeys) return nullptr;
+    if (texts_.size() >= kMaxTexts) return nullptr;
     PyObject* object = texts_.find(key, invalid);
     if (!object) return nullptr;
     Py_ssize_t size = 0;
@@ -133,9 +135,11 @@ class KeyTable {
   std::array<Recent, kRecent> recent_{};
 };
 
-void release_key_table(ModuleState* state) {
+void release_kept_texts(ModuleState* state) {
   delete state->keys;
   state->keys = nullptr;
+  delete state->texts;
+  state->texts = nullptr;
 }
 
 namespace {
@@ -145,7 +149,7 @@ namespace {
 class ObjectBuilder final : public RecordWriter {
  public:
   // The finished root, or null (the reason in failed_ / invalid_text_).
-  explicit ObjectBuilder(KeyTable* keys) : keys_(keys) {}
+  ObjectBuilder(KeptTexts* keys, KeptTexts* values) : keys_(keys), values_(values) {}
 
   PyRef take_root() { return failed_ ? PyRef() : std::move(root_); }
   bool invalid_text() const { return invalid_text_; }
@@ -156,8 +160,7 @@ class ObjectBuilder final : public RecordWriter {
   void end_array() override { open_.pop_back(); }
   void key(std::string_view name) override {
     if (failed_) return;
-    key_ = keys_ ? keys_->find(name, &invalid_text_) : nullptr;
-    if (!key_ && !invalid_text_ && !PyErr_Occurred()) key_ = texts_.find(name, &invalid_text_);
+    key_ = find(keys_, name);
     if (!key_) failed_ = true;
   }
   void null() override { place(Py_NewRef(Py_None)); }
@@ -169,17 +172,26 @@ class ObjectBuilder final : public RecordWriter {
   }
   void text(std::string_view value) override {
     if (failed_) return;
-    place(Py_XNewRef(texts_.find(value, &invalid_text_)));
+    place(Py_XNewRef(find(values_, value)));
   }
 
  private:
   PyRef root_;
   std::vector<PyObject*> open_;  // borrowed: each is held by its parent (or the root)
   PyObject* key_ = nullptr;      // borrowed from keys_ or texts_
-  KeyTable* keys_;               // the module's, or null
+  KeptTexts* keys_;               // the module's, or null
+  KeptTexts* values_;             // the module's, or null
   TextTable texts_;
   bool failed_ = false;
   bool invalid_text_ = false;
+
+  // The str of a text (borrowed): the module's when it keeps it, else this
+  // result's own; null with invalid_text_ or a Python error set.
+  PyObject* find(KeptTexts* kept, std::string_view text) {
+    PyObject* object = kept ? kept->find(text, &invalid_text_) : nullptr;
+    if (object || invalid_text_ || PyErr_Occurred()) return object;
+    return texts_.find(text, &invalid_text_);
+  }
 
   // Adds a new reference to the innermost open container (or makes it the
   // root); false when nothing was added.
@@ -216,8 +228,9 @@ class ObjectBuilder final : public RecordWriter {
 PyObject* record_objects(ModuleState* state, void (*write_record)(RecordWriter&, const void*),
                          const void* record) {
   try {
-    if (!state->keys) state->keys = new KeyTable;
-    ObjectBuilder builder(state->keys);
+    if (!state->keys) state->keys = new KeptTexts;
+    if (!state->texts) state->texts = new KeptTexts;
+    ObjectBuilder builder(state->keys, state->texts);
     write_record(builder, record);
     PyRef root = builder.take_root();
     if (root) return root.release();

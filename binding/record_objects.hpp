@@ -8,9 +8,9 @@
 
 namespace quorvane::py {
 
-// The str of every key results have written, kept in the module state.
-class KeyTable;
-void release_key_table(ModuleState* state);
+// The str of texts results have written, kept in the module state.
+class KeptTexts;
+void release_kept_texts(ModuleState* state);
 
 // The Python objects of any record (a new reference), or null with a Python
 // error set. Needs the interpreter lock.
