@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <optional>
+#include <utility>
 
 #include "quorvane/astronomy/apparent_place.hpp"
 #include "quorvane/astronomy/sun_track.hpp"
@@ -119,32 +120,55 @@ struct Crossing {
 
 // No guide: every point is asked.
 struct Unguided {
+  template <class Test>
+  Expected<std::pair<bool, double>, SpkError> ask(Test& sun_up, double t) {
+    auto up = sun_up(t);
+    if (!up) return unexpected(up.error());
+    return std::pair{*up, t};
+  }
   std::optional<Crossing> locate(double, double, bool, bool) { return std::nullopt; }
 };
 
-// The bound on |d²/dt² sin(altitude)|, per day²: the Earth's spin squared
-// (6.30 rad/day, so 39.7), the spin times the Sun's motion in the sky (under
-// 0.02 rad/day, twice: 0.25) and the parallax swinging with the spin
-// (4.3e-5 * 39.7), rounded up.
+// Bounds on the derivatives of sin(altitude), per day and per day². Its
+// rate: the Sun turns about the place at the Earth's spin (6.30 rad/day)
+// plus its own motion in the sky (under 0.02) plus the parallax's swing
+// (4.3e-5 of the spin), rounded up. Its curvature: the spin squared (39.7),
+// the spin times the Sun's motion (twice: 0.25), the parallax (4.3e-5 *
+// 39.7), rounded up.
+constexpr double kMaxRate = 6.35;
 constexpr double kCurvature = 42.0;
-// What a central difference of the fit over ±kRateStep days may miss of the
-// rate: the third derivative (under 6.31³) times kRateStep²/6, and the fit's
-// error over twice the step, all far below this.
-constexpr double kRateStep = 1e-3;
-constexpr double kRateSlack = 1e-4;
+// Rounding of the exact altitude's sine, far over its size.
+constexpr double kRoundingSine = 1e-12;
 
 // The crossings from the fitted track behind a FastSunUp: an Illinois
-// search on the fitted margin, then its rate from a central difference.
-// Nothing where the fit is missing or disagrees with the test's states.
+// search on the fitted margin, whose own samples give the rate. Nothing
+// where the fit is missing or disagrees with the test's states.
 class FittedGuide {
  public:
   explicit FittedGuide(FastSunUp& fitted) : fitted_(fitted) {}
+
+  // The test's answer at `t` and a time until which it surely stays the
+  // same: while the fitted margin, less its bound, outruns the fastest the
+  // altitude's sine can change.
+  Expected<std::pair<bool, double>, SpkError> ask(FastSunUp& sun_up, double t) {
+    if (const auto m = fitted_.margin(t)) {
+      const double sure = std::abs(m->value) - m->bound - kRoundingSine;
+      if (sure > 0.0) return std::pair{m->value > 0.0, t + sure / kMaxRate};
+    }
+    auto up = sun_up(t);
+    if (!up) return unexpected(up.error());
+    return std::pair{*up, t};
+  }
 
   std::optional<Crossing> locate(double a, double b, bool up_a, bool up_b) {
     auto fa = fitted_.margin(a), fb = fitted_.margin(b);
     if (!fa || !fb || (fa->value >= 0.0) != up_a || (fb->value >= 0.0) != up_b || up_a == up_b) {
       return std::nullopt;
     }
+    const double bound = std::max(fa->bound, fb->bound);
+    samples_.clear();
+    samples_.push_back({a, fa->value});
+    samples_.push_back({b, fb->value});
     double lo = a, hi = b, f_lo = fa->value, f_hi = fb->value;
     int kept = 0;  // which end stayed put last time: -1 low, 1 high
     for (int i = 0; i < 60; ++i) {
@@ -153,10 +177,8 @@ class FittedGuide {
       if (!(t > lo && t < hi)) break;  // adjacent doubles
       const auto ft = fitted_.margin(t);
       if (!ft) return std::nullopt;
-      if (ft->value == 0.0) {
-        lo = hi = t;
-        break;
-      }
+      samples_.push_back({t, ft->value});
+      if (ft->value == 0.0) break;
       if ((ft->value < 0.0) == (f_lo < 0.0)) {
         lo = t, f_lo = ft->value;
         if (kept == 1) f_hi /= 2.0;
@@ -167,30 +189,60 @@ class FittedGuide {
         kept = -1;
       }
     }
-    const double t = lo + (hi - lo) / 2.0;
-    const auto at = fitted_.margin(t);
-    const auto before = fitted_.margin(t - kRateStep);
-    const auto after = fitted_.margin(t + kRateStep);
-    if (!at || !before || !after) return std::nullopt;
-    const double rate = std::abs(after->value - before->value) / (2.0 * kRateStep) - kRateSlack;
-    if (!(rate > 0.0)) return std::nullopt;
-    // Within rate / (2 * kCurvature) of t the rate stays above half its
-    // value here, so the true crossing lies within (|margin| + bound) /
-    // (rate / 2) of t, and points twice that far away are on its known side.
-    const double error = std::abs(at->value) + at->bound + kRoundingSine;
-    const double spread = 4.0 * error / rate + 1e-12;
-    if (!(spread < 0.5 * rate / kCurvature)) return std::nullopt;
+    const Sample at = *std::min_element(samples_.begin(), samples_.end(), [](const Sample& x, const Sample& y) {
+      return std::abs(x.value) < std::abs(y.value);
+    });
+    const auto rate = rate_at(at, bound);
+    if (!rate) return std::nullopt;
+    // Within rate / (2 * kCurvature) of the sample the rate stays above half
+    // its value there, so the true crossing lies within (|margin| + bound) /
+    // (rate / 2) of it, and points twice that far away are on its known side.
+    const double error = std::abs(at.value) + bound + kRoundingSine;
+    const double spread = 4.0 * error / *rate + 1e-12;
+    if (!(spread < 0.5 * *rate / kCurvature)) return std::nullopt;
     // Over the reach the rate keeps a tenth of its value: one crossing only.
-    return Crossing{t, spread, 0.9 * rate / kCurvature};
+    return Crossing{at.t, spread, 0.9 * *rate / kCurvature};
   }
 
  private:
-  // Rounding of the exact altitude's sine, far over its size.
-  static constexpr double kRoundingSine = 1e-12;
+  struct Sample {
+    double t, value;
+  };
   FastSunUp& fitted_;
+  std::vector<Sample> samples_;
+
+  // A lower bound on |rate| at `at`: the slope to the sample nearest 1e-4
+  // day away (in ratio), less what the curvature and the fit's error may
+  // hide in it; a central difference when no sample is at a usable distance.
+  std::optional<double> rate_at(const Sample& at, double bound) {
+    const Sample* other = nullptr;
+    double best = INFINITY;
+    for (const Sample& s : samples_) {
+      const double d = std::abs(s.t - at.t);
+      if (!(d >= 1e-6 && d <= 1e-2)) continue;
+      const double off = std::abs(std::log(d / 1e-4));
+      if (off < best) best = off, other = &s;
+    }
+    Sample before{}, after{};
+    if (other) {
+      before = other->t < at.t ? *other : at;
+      after = other->t < at.t ? at : *other;
+    } else {
+      const auto b = fitted_.margin(at.t - 1e-4), a = fitted_.margin(at.t + 1e-4);
+      if (!b || !a) return std::nullopt;
+      before = {at.t - 1e-4, b->value};
+      after = {at.t + 1e-4, a->value};
+    }
+    const double d = after.t - before.t;
+    const double rate = std::abs(after.value - before.value) / d - kCurvature * d -
+                        2.0 * (bound + kRoundingSine) / d;
+    if (!(rate > 0.0)) return std::nullopt;
+    return rate;
+  }
 };
 
-// The search behind find_transitions. The guide may vouch for a bracket:
+// The search behind find_transitions. The guide answers the first grid,
+// and may say how long an answer surely holds. It may vouch for a bracket:
 // then its inner points away from the crossing take their state from the
 // side they lie on, and only the points near it are asked. Every answer is
 // still the one asking would give: a bracket whose asked and known states
@@ -200,19 +252,28 @@ Expected<std::vector<Transition>, SpkError> search(double t0, double t1, Test& s
                                                    Guide& guide) {
   std::vector<double> grid = first_grid(t0, t1);
   std::vector<char> state(grid.size());
+  // The state asked last holds from where it was asked up to steady_until.
+  double asked_at = INFINITY, steady_until = -INFINITY;
   for (size_t i = 0; i < grid.size(); ++i) {
-    auto up = sun_up(grid[i]);
-    if (!up) return unexpected(up.error());
-    state[i] = *up ? 1 : 0;
+    if (grid[i] >= asked_at && grid[i] < steady_until) {
+      state[i] = state[i - 1];
+      continue;
+    }
+    auto asked = guide.ask(sun_up, grid[i]);
+    if (!asked) return unexpected(asked.error());
+    state[i] = asked->first ? 1 : 0;
+    asked_at = grid[i];
+    steady_until = asked->second;
   }
 
   // The crossing vouching for each bracket (by the index of its left
-  // point), carried down to the narrower brackets cut from it.
-  std::vector<std::optional<Crossing>> guides(grid.size());
+  // point; -1 for none), carried down to the narrower brackets cut from it.
+  std::vector<Crossing> crossings;
+  std::vector<int> guides(grid.size(), -1);
   std::vector<size_t> changes;
   std::vector<double> next_grid;
   std::vector<char> next_state;
-  std::vector<std::optional<Crossing>> next_guides;
+  std::vector<int> next_guides;
   double previous_width = INFINITY;
   for (;;) {
     changes.clear();
@@ -239,8 +300,14 @@ Expected<std::vector<Transition>, SpkError> search(double t0, double t1, Test& s
     next_guides.clear();
     for (size_t i : changes) {
       const double a = grid[i], b = grid[i + 1];
-      std::optional<Crossing> crossing = guides[i];
-      if (!crossing) crossing = guide.locate(a, b, state[i] != 0, state[i + 1] != 0);
+      int index = guides[i];
+      if (index < 0) {
+        if (auto located = guide.locate(a, b, state[i] != 0, state[i + 1] != 0)) {
+          index = static_cast<int>(crossings.size());
+          crossings.push_back(*located);
+        }
+      }
+      const Crossing* crossing = index >= 0 ? &crossings[index] : nullptr;
       const bool vouched = crossing && a >= crossing->tt - crossing->reach &&
                            b <= crossing->tt + crossing->reach;
       const size_t first = next_grid.size();
@@ -270,8 +337,8 @@ Expected<std::vector<Transition>, SpkError> search(double t0, double t1, Test& s
         if (flips == 1) break;
       }
       // A guess the asked points contradicted guides nothing further down.
-      if (vouched && pass == 1) crossing.reset();
-      next_guides.resize(next_grid.size(), crossing);
+      if (vouched && pass == 1) index = -1;
+      next_guides.resize(next_grid.size(), index);
     }
     grid.swap(next_grid);
     state.swap(next_state);
