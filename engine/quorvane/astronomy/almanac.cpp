@@ -367,22 +367,25 @@ Expected<std::vector<Transition>, SpkError> find_transitions(const Kernel& kerne
   return search(t0, t1, fitted, guide);
 }
 
-SolarDayTriple select_rise_set(std::span<const Transition> transitions, double jd) {
-  // Each pass reads the transitions in time order and converts only the
-  // ones it looks at (a span of many days holds hundreds).
+namespace {
+
+// The choice behind select_rise_set, with the UT of the i-th transition
+// from `ut_of` (converted on demand, or already known).
+template <class UtOf>
+SolarDayTriple choose_rise_set(std::span<const Transition> transitions, double jd, UtOf ut_of) {
   double sunrise = jd - 0.5;
-  for (auto it = transitions.rbegin(); it != transitions.rend(); ++it) {
-    if (!it->up) continue;
-    const double t = ut_of_tt(it->tt);
+  for (size_t i = transitions.size(); i-- > 0;) {
+    if (!transitions[i].up) continue;
+    const double t = ut_of(i);
     if (t <= jd + 0.05) {
       sunrise = t;
       break;
     }
   }
   const auto first_after = [&](bool up, auto&& after, double otherwise) {
-    for (const Transition& transition : transitions) {
-      if (transition.up != up) continue;
-      const double t = ut_of_tt(transition.tt);
+    for (size_t i = 0; i < transitions.size(); ++i) {
+      if (transitions[i].up != up) continue;
+      const double t = ut_of(i);
       if (after(t)) return t;
     }
     return otherwise;
@@ -391,6 +394,13 @@ SolarDayTriple select_rise_set(std::span<const Transition> transitions, double j
   const double next_sunrise =
       first_after(true, [&](double t) { return t > sunrise + 0.1; }, sunrise + 1.0);
   return {sunrise, sunset, next_sunrise};
+}
+
+}  // namespace
+
+SolarDayTriple select_rise_set(std::span<const Transition> transitions, double jd) {
+  // Only the transitions each pass reads are converted.
+  return choose_rise_set(transitions, jd, [&](size_t i) { return ut_of_tt(transitions[i].tt); });
 }
 
 bool lacks_rise_or_set(const SolarDayTriple& triple, double jd) {
@@ -437,7 +447,10 @@ Expected<std::optional<SunEvents>, EngineError> SunEvents::find(const KernelSet&
   const double t1 = tt_of_ut(end);
   auto transitions = find_transitions(*kernel, observer, t0, t1, method);
   if (!transitions) return unexpected(EngineError::spk(std::move(transitions).error()));
-  return std::optional<SunEvents>{SunEvents(std::move(*transitions), t0, t1)};
+  std::vector<double> uts;
+  uts.reserve(transitions->size());
+  for (const Transition& t : *transitions) uts.push_back(ut_of_tt(t.tt));
+  return std::optional<SunEvents>{SunEvents(std::move(*transitions), std::move(uts), t0, t1)};
 }
 
 std::optional<SolarDayTriple> SunEvents::rise_set(double jd) const {
@@ -448,7 +461,9 @@ std::optional<SolarDayTriple> SunEvents::rise_set(double jd) const {
                                      [](const Transition& t, double x) { return t.tt < x; });
   const auto to = std::upper_bound(from, transitions_.end(), b,
                                    [](double x, const Transition& t) { return x < t.tt; });
-  return select_rise_set(std::span<const Transition>(from, to), jd);
+  const size_t first = static_cast<size_t>(from - transitions_.begin());
+  return choose_rise_set(std::span<const Transition>(from, to), jd,
+                         [&](size_t i) { return uts_[first + i]; });
 }
 
 }  // namespace quorvane

@@ -113,10 +113,13 @@ class SunEvents {
   double last_tt() const { return last_tt_; }
 
  private:
-  SunEvents(std::vector<Transition> transitions, double first_tt, double last_tt)
-      : transitions_(std::move(transitions)), first_tt_(first_tt), last_tt_(last_tt) {}
+  SunEvents(std::vector<Transition> transitions, std::vector<double> uts, double first_tt,
+            double last_tt)
+      : transitions_(std::move(transitions)), uts_(std::move(uts)), first_tt_(first_tt),
+        last_tt_(last_tt) {}
 
   std::vector<Transition> transitions_;
+  std::vector<double> uts_;  // each transition's UT Julian day, converted once
   double first_tt_ = 0.0;
   double last_tt_ = 0.0;
 };
