@@ -1,6 +1,6 @@
-// The almanac with the fitted Sun-up test (guided, and asking every point)
-// beside the exact one, in the
-// same run and interleaved call by call: one solar day (`rise_set`) at
+// The almanac with the fitted Sun-up test (guided to each crossing, and
+// asking every point) beside the exact one, in the same run and
+// interleaved call by call: one solar day (`rise_set`) at
 // random moments and places, and the sun events of 95 days
 // (`SunEvents::find`). Prints medians of the thread's CPU time (wall time
 // on a shared machine stretches long calls more than short ones), their
