@@ -24,7 +24,7 @@ constexpr const char* kInvalidText = "a result holds text that is not valid UTF-
 // str's own UTF-8, which lives as long as the table holds the str.
 class TextTable {
  public:
-  TextTable() : slots_(256) {}
+  TextTable() = default;
   ~TextTable() {
     for (const Slot& slot : slots_) Py_XDECREF(slot.object);
   }
@@ -36,6 +36,8 @@ class TextTable {
   // The str of `text` (borrowed), or null with `*invalid` set for text
   // that is not UTF-8, or null with a Python error set.
   PyObject* find(std::string_view text, bool* invalid) {
+    // Made on first use: with the module's kept texts most results need none.
+    if (slots_.empty()) slots_.resize(64);
     const uint64_t hash = fnv1a(text);
     size_t i = hash & (slots_.size() - 1);
     for (;; i = (i + 1) & (slots_.size() - 1)) {
