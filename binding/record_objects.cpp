@@ -18,10 +18,27 @@ constexpr const char* kInvalidText = "a result holds text that is not valid UTF-
 
 }  // namespace
 
-// One str per distinct text of a result: keys repeat in every record of a
-// list, and names and sign texts in most. An open-addressed table on the
-// text's FNV-1a hash (the texts are short); the views point into each
-// str's own UTF-8, which lives as long as the table holds the str.
+// A hash of a short text, eight bytes at a time (multiply and fold, with
+// the multipliers of MurmurHash3's finaliser).
+uint64_t text_hash(std::string_view text) {
+  uint64_t hash = 0x9E3779B97F4A7C15ull ^ text.size();
+  size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    hash = (hash ^ word) * 0xFF51AFD7ED558CCDull;
+    hash ^= hash >> 32;
+  }
+  uint64_t rest = 0;
+  std::memcpy(&rest, text.data() + i, text.size() - i);
+  hash = (hash ^ rest) * 0xC4CEB9FE1A85EC53ull;
+  return hash ^ (hash >> 29);
+}
+
+// One str per distinct text: keys repeat in every record of a list, and
+// names and sign texts in most. An open-addressed table on text_hash; the
+// views point into each str's own UTF-8, which lives as long as the table
+// holds the str.
 class TextTable {
  public:
   TextTable() = default;
@@ -33,12 +50,11 @@ class TextTable {
 
   size_t size() const { return used_; }
 
-  // The str of `text` (borrowed), or null with `*invalid` set for text
-  // that is not UTF-8, or null with a Python error set.
-  PyObject* find(std::string_view text, bool* invalid) {
+  // The str of `text` (borrowed; `hash` is its text_hash), or null with
+  // `*invalid` set for text that is not UTF-8, or null with a Python error set.
+  PyObject* find(std::string_view text, uint64_t hash, bool* invalid) {
     // Made on first use: with the module's kept texts most results need none.
     if (slots_.empty()) slots_.resize(64);
-    const uint64_t hash = fnv1a(text);
     size_t i = hash & (slots_.size() - 1);
     for (;; i = (i + 1) & (slots_.size() - 1)) {
       const Slot& slot = slots_[i];
@@ -77,11 +93,6 @@ class TextTable {
   std::vector<Slot> slots_;  // a power of two, at most half full
   size_t used_ = 0;
 
-  static uint64_t fnv1a(std::string_view text) {
-    uint64_t hash = 14695981039346656037ull;
-    for (const char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    return hash;
-  }
   void grow() {
     std::vector<Slot> old(slots_.size() * 2);
     old.swap(slots_);
@@ -107,22 +118,27 @@ class KeptTexts {
   // otherwise grow the table without end).
   static constexpr size_t kMaxTexts = 4096;
 
-  // The text's str (borrowed), or null when it is not kept (then the
-  // caller makes its own), or null with `*invalid` or a Python error set.
-  PyObject* find(std::string_view key, bool* invalid) {
-    const uintptr_t address = reinterpret_cast<uintptr_t>(key.data());
-    Recent& recent = recent_[((address >> 3) ^ (address >> 13) ^ key.size()) & (kRecent - 1)];
-    if (recent.address == key.data() && recent.text.size() == key.size() &&
-        std::memcmp(recent.text.data(), key.data(), key.size()) == 0) {
+  // The text's str (borrowed) when it was last seen at the same address.
+  PyObject* recent(std::string_view text) const {
+    const Recent& recent = recent_[slot_of(text)];
+    if (recent.address == text.data() && recent.text.size() == text.size() &&
+        std::memcmp(recent.text.data(), text.data(), text.size()) == 0) {
       return recent.object;
     }
+    return nullptr;
+  }
+
+  // The text's str (borrowed; `hash` is its text_hash), or null when it is
+  // not kept (then the caller makes its own), or null with `*invalid` or a
+  // Python error set.
+  PyObject* find(std::string_view text, uint64_t hash, bool* invalid) {
     if (texts_.size() >= kMaxTexts) return nullptr;
-    PyObject* object = texts_.find(key, invalid);
+    PyObject* object = texts_.find(text, hash, invalid);
     if (!object) return nullptr;
     Py_ssize_t size = 0;
     const char* utf8 = PyUnicode_AsUTF8AndSize(object, &size);
     if (!utf8) return nullptr;
-    recent = {key.data(), std::string_view(utf8, static_cast<size_t>(size)), object};
+    recent_[slot_of(text)] = {text.data(), std::string_view(utf8, static_cast<size_t>(size)), object};
     return object;
   }
 
@@ -135,6 +151,11 @@ class KeptTexts {
   };
   TextTable texts_;
   std::array<Recent, kRecent> recent_{};
+
+  static size_t slot_of(std::string_view text) {
+    const uintptr_t address = reinterpret_cast<uintptr_t>(text.data());
+    return ((address >> 3) ^ (address >> 13) ^ text.size()) & (kRecent - 1);
+  }
 };
 
 void release_kept_texts(ModuleState* state) {
@@ -190,9 +211,13 @@ class ObjectBuilder final : public RecordWriter {
   // The str of a text (borrowed): the module's when it keeps it, else this
   // result's own; null with invalid_text_ or a Python error set.
   PyObject* find(KeptTexts* kept, std::string_view text) {
-    PyObject* object = kept ? kept->find(text, &invalid_text_) : nullptr;
+    if (kept) {
+      if (PyObject* seen = kept->recent(text)) return seen;
+    }
+    const uint64_t hash = text_hash(text);
+    PyObject* object = kept ? kept->find(text, hash, &invalid_text_) : nullptr;
     if (object || invalid_text_ || PyErr_Occurred()) return object;
-    return texts_.find(text, &invalid_text_);
+    return texts_.find(text, hash, &invalid_text_);
   }
 
   // Adds a new reference to the innermost open container (or makes it the
