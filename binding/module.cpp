@@ -3,6 +3,7 @@
 #include "functions.hpp"
 #include "guard.hpp"
 #include "module_state.hpp"
+#include "record_objects.hpp"
 
 namespace quorvane::py {
 namespace {
@@ -61,6 +62,7 @@ int module_clear(PyObject* module) {
   Py_CLEAR(state->engine_type);
   Py_CLEAR(state->json_dumps);
   Py_CLEAR(state->utc);
+  release_kept_texts(state);
   return 0;
 }
 

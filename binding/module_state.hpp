@@ -6,6 +6,8 @@
 
 namespace quorvane::py {
 
+class KeptTexts;
+
 struct ModuleState {
   PyObject* engine_error = nullptr;  // quorvane_engine.EngineError
   PyObject* range_error = nullptr;   // quorvane_engine.EphemerisRangeError
@@ -13,6 +15,8 @@ struct ModuleState {
   PyObject* engine_type = nullptr;   // quorvane_engine.Engine
   PyObject* json_dumps = nullptr;    // json.dumps, for JSON-shaped arguments
   PyObject* utc = nullptr;           // datetime.timezone.utc, for aware moments
+  KeptTexts* keys = nullptr;          // the str of result keys (record_objects.cpp)
+  KeptTexts* texts = nullptr;         // the str of result texts (record_objects.cpp)
 };
 
 extern PyModuleDef module_definition;

@@ -8,6 +8,10 @@
 
 namespace quorvane::py {
 
+// The str of texts results have written, kept in the module state.
+class KeptTexts;
+void release_kept_texts(ModuleState* state);
+
 // The Python objects of any record (a new reference), or null with a Python
 // error set. Needs the interpreter lock.
 PyObject* record_objects(ModuleState* state, void (*write_record)(RecordWriter&, const void*),

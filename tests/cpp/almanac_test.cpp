@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -411,6 +412,39 @@ TEST(AlmanacSunEvents, AgreesWithSingleDaysInsideTheSpan) {
   EXPECT_FALSE(span.rise_set(end - 1.5 + 1e-6).has_value());
   EXPECT_FALSE(span.rise_set(end - 0.2).has_value());
   EXPECT_FALSE(span.rise_set(NAN).has_value());
+}
+
+// ---- the guided search against asking every point ----
+
+// Thousands of three-day windows across the kernel, half of them within
+// four degrees of a polar circle where the Sun grazes the horizon: the
+// search that asks only near each crossing finds the same transitions,
+// bit for bit, as the one that asks every point of every bracket.
+TEST(AlmanacGuided, SameTransitionsAsAskingEveryPoint) {
+  REQUIRE_DE440();
+  std::mt19937_64 rng(31);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  int transitions = 0, grazing = 0;
+  for (int i = 0; i < 3000; ++i) {
+    const double jd = kernel.start() + 2.0 + unit(rng) * (kernel.end() - kernel.start() - 4.0);
+    const double side = unit(rng) < 0.5 ? -1.0 : 1.0;
+    const double lat = i % 2 == 0 ? side * (62.5 + 8.0 * unit(rng)) : -89.0 + 178.0 * unit(rng);
+    const SurfaceObserver site = SurfaceObserver::at(lat, -180.0 + 360.0 * unit(rng));
+    const double t0 = tt_of_ut(jd - 1.5), t1 = tt_of_ut(jd + 1.5);
+    auto guided = find_transitions(kernel, site, t0, t1);
+    auto scanned = find_transitions(kernel, site, t0, t1, quorvane::SunUpMethod::fitted_scan);
+    ASSERT_TRUE(guided && scanned) << num(jd);
+    ASSERT_EQ(guided->size(), scanned->size()) << num(jd) << " at " << lat;
+    for (size_t k = 0; k < guided->size(); ++k) {
+      EXPECT_EQ((*guided)[k].tt, (*scanned)[k].tt) << num(jd) << " at " << lat << " #" << k;
+      EXPECT_EQ((*guided)[k].up, (*scanned)[k].up) << num(jd) << " at " << lat << " #" << k;
+    }
+    transitions += static_cast<int>(guided->size());
+    grazing += guided->size() % 2 == 1 || (guided->size() > 0 && guided->size() < 4);
+  }
+  // The windows do reach the days with one rising or setting or none.
+  EXPECT_GT(transitions, 12000);
+  EXPECT_GT(grazing, 20);
 }
 
 }  // namespace

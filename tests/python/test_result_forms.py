@@ -72,3 +72,19 @@ def test_the_json_flag_is_keyword_only_and_a_bool(engine):
     with pytest.raises(TypeError):
         q.degree_qualities(12.0, True)
     assert q.degree_qualities(12.0, json=False) == json.loads(q.degree_qualities(12.0, json=True))
+
+
+def test_keys_made_from_data_change_from_call_to_call(engine):
+    # Unknown orb names are echoed as keys, each from a buffer of its own
+    # call; thousands of names of one length (buffers that reuse addresses),
+    # more names than the module keeps, and every echo is this call's.
+    for i in range(2300):
+        names = {f"Name{i:05d}a": 1.0 + i % 7, f"Name{i:05d}b": 2.0}
+        settings = {"aspect_orbs": names, "planet_orbs": {f"Body{i:05d}": 3.0}}
+        objects = engine.chart("2001-01-01T00:00Z", 10, 20, orb_settings=settings)
+        echoed = objects["orb_settings"]
+        assert {k: echoed["aspect_orbs"][k] for k in names} == names
+        assert echoed["planet_orbs"][f"Body{i:05d}"] == 3.0
+        if i % 50 == 0:
+            text = engine.chart("2001-01-01T00:00Z", 10, 20, orb_settings=settings, json=True)
+            assert differences(json.loads(text), objects) == []

@@ -57,7 +57,10 @@ using SunUpTest = std::function<Expected<bool, SpkError>(double tt)>;
 // How the searches below obtain each Sun-up answer: from the fitted track
 // of sun_track.hpp wherever that is certain (the same answers, much
 // faster), or always from the full test, the reference the fit must equal.
-enum class SunUpMethod { fitted, exact };
+// `fitted` also locates each crossing on the fit and asks only the points
+// near it, taking the others' answers from the side they lie on;
+// `fitted_scan` asks every point, as `exact` does.
+enum class SunUpMethod { fitted, fitted_scan, exact };
 
 // Every change of the test's value over the TT span t0..t1, in time order,
 // each at the later end of a bracket no wider than one millisecond. Changes
@@ -110,10 +113,13 @@ class SunEvents {
   double last_tt() const { return last_tt_; }
 
  private:
-  SunEvents(std::vector<Transition> transitions, double first_tt, double last_tt)
-      : transitions_(std::move(transitions)), first_tt_(first_tt), last_tt_(last_tt) {}
+  SunEvents(std::vector<Transition> transitions, std::vector<double> uts, double first_tt,
+            double last_tt)
+      : transitions_(std::move(transitions)), uts_(std::move(uts)), first_tt_(first_tt),
+        last_tt_(last_tt) {}
 
   std::vector<Transition> transitions_;
+  std::vector<double> uts_;  // each transition's UT Julian day, converted once
   double first_tt_ = 0.0;
   double last_tt_ = 0.0;
 };

@@ -311,11 +311,16 @@ const SunTrack* FastSunUp::track_for(double tt) {
   return &*track;
 }
 
+std::optional<FastSunUp::Margin> FastSunUp::margin(double tt) {
+  const SunTrack* track = track_for(tt);
+  if (!track) return std::nullopt;
+  return Margin{track->sin_altitude(observer_, tt) - threshold_sine(), track->bound()};
+}
+
 Expected<bool, SpkError> FastSunUp::operator()(double tt) {
-  if (const SunTrack* track = track_for(tt)) {
-    const double margin = track->sin_altitude(observer_, tt) - threshold_sine();
-    if (margin > track->bound()) return true;
-    if (margin < -track->bound()) return false;
+  if (const auto fitted = margin(tt)) {
+    if (fitted->value > fitted->bound) return true;
+    if (fitted->value < -fitted->bound) return false;
   }
   ++exact_tests_;
   return sun_is_up(kernel_, observer_, tt);

@@ -77,6 +77,14 @@ class FastSunUp {
 
   Expected<bool, SpkError> operator()(double tt);
 
+  // The fitted sin(altitude) less the threshold's sine at `tt`, with the
+  // bound of its error; nothing where no fit covers `tt`.
+  struct Margin {
+    double value;
+    double bound;
+  };
+  std::optional<Margin> margin(double tt);
+
   // Answers that came from the exact test (for the benchmarks).
   long exact_tests() const { return exact_tests_; }
 

@@ -151,7 +151,7 @@ SolarDays::SolarDays(const KernelSet& kernels, double latitude, double longitude
 PlanetaryHours SolarDays::hours(UtcInstant moment) {
   if (events_) {
     if (auto triple = events_->rise_set(jd_of(moment))) {
-      return hours_in(solar_day_of(kernels_, *triple, moment, latitude_, longitude_), moment);
+      return with_texts(solar_day_of(kernels_, *triple, moment, latitude_, longitude_), moment);
     }
   }
   // Near the poles a day can end abruptly, so the cached one is not reused there.
@@ -159,7 +159,22 @@ PlanetaryHours SolarDays::hours(UtcInstant moment) {
   const bool reuse = std::fabs(latitude_) < 60.0 && cached_ && cached_->computed &&
                      cached_->sunrise.micros() <= ahead && ahead < cached_->next_sunrise.micros();
   if (!reuse) cached_ = solar_day(kernels_, moment, latitude_, longitude_);
-  return hours_in(*cached_, moment);
+  return with_texts(*cached_, moment);
+}
+
+PlanetaryHours SolarDays::with_texts(const SolarDay& day, UtcInstant moment) {
+  PlanetaryHours out = hour_within(day, moment);
+  if (sunrise_text_.empty() || day.sunrise != sunrise_) {
+    sunrise_ = day.sunrise;
+    sunrise_text_ = day.sunrise.isoformat();
+  }
+  if (sunset_text_.empty() || day.sunset != sunset_) {
+    sunset_ = day.sunset;
+    sunset_text_ = day.sunset.isoformat();
+  }
+  out.sunrise = sunrise_text_;
+  out.sunset = sunset_text_;
+  return out;
 }
 
 Expected<ElectionSearch, EngineError> search_elections(const KernelSet& kernels,

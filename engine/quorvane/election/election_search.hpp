@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -113,6 +114,11 @@ class SolarDays {
   double longitude_;
   std::optional<SunEvents> events_;
   std::optional<SolarDay> cached_;
+  // The texts of the sunrise and sunset formatted last.
+  UtcInstant sunrise_, sunset_;
+  std::string sunrise_text_, sunset_text_;
+
+  PlanetaryHours with_texts(const SolarDay& day, UtcInstant moment);
 };
 
 // The request gives the start (its moment), the place, the house system,

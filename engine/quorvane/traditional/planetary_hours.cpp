@@ -88,6 +88,13 @@ std::string_view fallback_key(DayFallback fallback) {
 }
 
 PlanetaryHours hours_in(const SolarDay& day, UtcInstant moment) {
+  PlanetaryHours out = hour_within(day, moment);
+  out.sunrise = day.sunrise.isoformat();
+  out.sunset = day.sunset.isoformat();
+  return out;
+}
+
+PlanetaryHours hour_within(const SolarDay& day, UtcInstant moment) {
   PlanetaryHours out;
   // The weekday of the sunrise's UTC date; 1970-01-01 was a Thursday.
   const int64_t days = epoch_day(day.sunrise);
@@ -116,8 +123,6 @@ PlanetaryHours hours_in(const SolarDay& day, UtcInstant moment) {
     }
   }
   out.hour_ruler = kChaldeanOrder[(ruler + offset + out.hour_number - 1) % 7];
-  out.sunrise = day.sunrise.isoformat();
-  out.sunset = day.sunset.isoformat();
   return out;
 }
 

@@ -68,6 +68,10 @@ std::string_view fallback_key(DayFallback fallback);
 
 PlanetaryHours hours_in(const SolarDay& day, UtcInstant moment);
 
+// The same without the sunrise and sunset texts, for callers that format
+// them once for many moments of one day.
+PlanetaryHours hour_within(const SolarDay& day, UtcInstant moment);
+
 void write(RecordWriter& out, const PlanetaryHours& hours);
 
 }  // namespace quorvane

@@ -18,6 +18,8 @@ namespace {
 
 
 double rem_2pi(double x) {
+  // Inside one turn fmod is exact and returns its argument: spare the call.
+  if (x > -kTwoPi && x < kTwoPi) return x < 0.0 ? x + kTwoPi : x;
   const double r = std::fmod(x, kTwoPi);
   return r < 0.0 ? r + kTwoPi : r;
 }

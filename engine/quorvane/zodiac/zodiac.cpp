@@ -23,6 +23,8 @@ int64_t integer_part(double x) {
 }  // namespace
 
 double remainder_degrees(double degrees) {
+  // Inside one turn fmod is exact and returns its argument: spare the call.
+  if (degrees > -360.0 && degrees < 360.0) return degrees < 0.0 ? degrees + 360.0 : degrees;
   const double r = std::fmod(degrees, 360.0);
   return r < 0.0 ? r + 360.0 : r;
 }
