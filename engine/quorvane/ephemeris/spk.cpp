@@ -192,6 +192,11 @@ Expected<Spk, SpkError> Spk::load(std::unique_ptr<Storage> storage) {
           return unexpected(SpkError::malformed(
               format("bad Chebyshev directory for %d -> %d", segment.center, segment.target)));
         }
+        if (segment.start_word >= 1) {
+          segment.kept_records = spk.storage_->add_records(
+              static_cast<uint64_t>(segment.start_word - 1) * 8, segment.rsize, segment.n,
+              spk.little_endian_);
+        }
       }
       spk.segments_.push_back(std::move(segment));
     }
@@ -231,6 +236,11 @@ Expected<std::array<double, 6>, SpkError> Spk::segment_state_split(const Segment
     return unexpected(storage_->past_end());
   }
   const double s = 2.0 * offset / intlen - 1.0;
+  if (segment.kept_records != Storage::kNoRecords) {
+    if (const double* kept = storage_->record(segment.kept_records, k)) {
+      return evaluate(segment.rsize, segment.data_type, std::span<const double>(kept, segment.rsize), s);
+    }
+  }
   if (records) {
     if (const double* held = records->find(&segment, k)) {
       return evaluate(segment.rsize, segment.data_type, std::span<const double>(held, segment.rsize), s);

@@ -31,6 +31,8 @@ struct Segment {
   int32_t target = 0;
   int32_t frame = 0;
   int32_t data_type = 0;
+  // Its records as kept by the storage (Storage::add_records).
+  uint32_t kept_records = Storage::kNoRecords;
 };
 
 class Spk {
