@@ -178,8 +178,9 @@ Observer topocentric(const GeodeticSite& site, const Instant& at) {
 }
 
 Expected<Instant, EngineError> instant_at(const Sources& sources, const Time& time, double jd,
+                                          const Orientation& orientation,
                                           const PositionsRequest& request) {
-  Instant at{time, jd, orientation_2000a(time), {}, {}, std::nullopt};
+  Instant at{time, jd, orientation, {}, {}, std::nullopt};
   auto earth = sources.kernel.barycentric(kEarthCode, time, sources.records);
   if (!earth) return unexpected(EngineError::spk(earth.error()));
   at.earth = *earth;
@@ -418,18 +419,22 @@ std::optional<PositionsFailure> fill_moments(const KernelSet& kernels,
     const Sources sources{kernels, **chosen, &records};
     const bool reuse = kept && kept_kernel == *chosen && kept->jd == jd;
     std::optional<Instant> first;
+    Orientation orientation;
     if (reuse) {
       first = *kept;
       now.swap(later);
+      orientation = orientation_2000a(t1);
     } else {
-      auto at = instant_at(sources, t0, jd, request);
+      const std::array<Orientation, 2> both = orientation_2000a(t0, t1);
+      auto at = instant_at(sources, t0, jd, both[0], request);
       if (!at) {
         if (fail(at.error())) return failed;
         continue;
       }
       first = *at;
+      orientation = both[1];
     }
-    auto second = instant_at(sources, t1, t1.whole + t1.ut1_fraction, request);
+    auto second = instant_at(sources, t1, t1.whole + t1.ut1_fraction, orientation, request);
     if (!second) {
       if (fail(second.error())) return failed;
       continue;
