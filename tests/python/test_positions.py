@@ -234,3 +234,26 @@ def test_ctrl_c_stops_a_batch_within_a_second(engine, threads):
     # cannot stretch as it stretches the wall clock.
     assert time.process_time() - sent["cpu"] < 1.0
     timer.join()
+
+
+def test_ctrl_c_stops_a_huge_batch_while_it_is_being_prepared(engine):
+    import os
+    import signal
+    import threading
+    import time
+
+    # Six million moments in random order: sorting them by time and making
+    # the columns take seconds before any position is computed.
+    days = np.random.default_rng(3).uniform(2305448.5, 2670000.0, 6_000_000)
+    sent = {}
+
+    def interrupt():
+        sent["cpu"] = time.process_time()
+        os.kill(os.getpid(), signal.SIGINT)
+
+    timer = threading.Timer(0.2, interrupt)
+    timer.start()
+    with pytest.raises(KeyboardInterrupt):
+        engine.positions(days, ["Sun"], threads=1)
+    timer.join()
+    assert time.process_time() - sent["cpu"] < 0.5
