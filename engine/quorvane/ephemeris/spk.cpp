@@ -26,7 +26,8 @@ constexpr uint64_t kRecordsAhead = 4;
 // Floor division with a remainder of the divisor's sign, computed as
 // Python does for floats so that quotient and remainder stay consistent.
 void floor_divmod(double a, double b, double* quotient, double* remainder) {
-  double mod = std::fmod(a, b);
+  // fmod gives a itself when |a| < |b| (as for the day's fraction): skipped.
+  double mod = std::fabs(a) < std::fabs(b) ? a : std::fmod(a, b);
   double div = (a - mod) / b;
   if (mod != 0.0) {
     if ((b < 0) != (mod < 0)) {
@@ -303,16 +304,26 @@ std::array<double, 6> Spk::evaluate(uint64_t rsize, int32_t data_type, std::span
     }
     for (int axis = 0; axis < 3; ++axis) out[axis] = a[axis * g] + (s * b1[axis] - b2[axis]);
   };
-  series3(coefficients, state.data());
   if (data_type == 3) {
+    series3(coefficients, state.data());
     series3(coefficients + 3 * g, state.data() + 3);
     return state;
   }
   // Velocities from the derivative series sum a_k T'_k(s), T_k and T'_k by
-  // their recurrences as the sum goes, in ascending order.
+  // their recurrences as the sum goes, in ascending order. The two sums run
+  // in one loop (Clenshaw's descending, this one ascending): each is a
+  // chain of dependent steps, and the processor overlaps the two chains.
+  double b1[3] = {0.0, 0.0, 0.0}, b2[3] = {0.0, 0.0, 0.0};
   double derivative[3] = {0.0, 0.0, 0.0};
   double t_prev = 0.0, t_now = 1.0, dt_prev = 0.0, dt_now = 0.0;
   for (uint64_t k = 0; k < g; ++k) {
+    if (const uint64_t down = g - 1 - k; down >= 1) {
+      for (int axis = 0; axis < 3; ++axis) {
+        const double b0 = coefficients[axis * g + down] + (2.0 * s * b1[axis] - b2[axis]);
+        b2[axis] = b1[axis];
+        b1[axis] = b0;
+      }
+    }
     if (k == 1) {
       t_prev = t_now;
       t_now = s;
@@ -328,6 +339,7 @@ std::array<double, 6> Spk::evaluate(uint64_t rsize, int32_t data_type, std::span
     }
     for (int axis = 0; axis < 3; ++axis) derivative[axis] += coefficients[axis * g + k] * dt_now;
   }
+  for (int axis = 0; axis < 3; ++axis) state[axis] = coefficients[axis * g] + (s * b1[axis] - b2[axis]);
   for (int axis = 0; axis < 3; ++axis) state[3 + axis] = derivative[axis] / radius;
   return state;
 }
