@@ -486,6 +486,28 @@ TEST(SpkText, LossyUtf8MatchesPython) {
   EXPECT_EQ(checked, 3000u);
 }
 
+// Bit for bit std::fmod over a million pairs: kernel-like intervals and
+// times, numbers near multiples of the divisor, fractional and huge ones.
+TEST(SpkEvaluate, IntervalRemainderIsFmod) {
+  std::mt19937_64 random(5);
+  std::uniform_real_distribution<double> unit(-1.0, 1.0);
+  const double divisors[] = {691200.0, 1382400.0, 345600.0, 86400.0, 3.0, 1.0, 2.5, 1e-3, 7e15, 0.0};
+  size_t differing = 0;
+  for (int i = 0; i < 1'000'000; ++i) {
+    const double b = divisors[random() % std::size(divisors)] * (random() % 2 ? 1.0 : -1.0);
+    double a;
+    switch (random() % 4) {
+      case 0: a = unit(random) * 4e10; break;  // seconds from J2000 over 1300 years
+      case 1: a = b * std::round(unit(random) * 1e6) + unit(random) * 1e-6; break;  // near a multiple
+      case 2: a = std::ldexp(unit(random), static_cast<int>(random() % 120) - 20); break;
+      default: a = b * std::round(unit(random) * 1e9); break;  // exact multiples
+    }
+    const double x = quorvane::interval_remainder(a, b), y = std::fmod(a, b);
+    differing += std::memcmp(&x, &y, sizeof x) != 0;
+  }
+  EXPECT_EQ(differing, 0u);
+}
+
 TEST(SpkText, CountsFromDoublesSaturate) {
   using quorvane::saturating_u64;
   EXPECT_EQ(saturating_u64(std::nan("")), 0u);

@@ -26,8 +26,7 @@ constexpr uint64_t kRecordsAhead = 4;
 // Floor division with a remainder of the divisor's sign, computed as
 // Python does for floats so that quotient and remainder stay consistent.
 void floor_divmod(double a, double b, double* quotient, double* remainder) {
-  // fmod gives a itself when |a| < |b| (as for the day's fraction): skipped.
-  double mod = std::fabs(a) < std::fabs(b) ? a : std::fmod(a, b);
+  double mod = interval_remainder(a, b);
   double div = (a - mod) / b;
   if (mod != 0.0) {
     if ((b < 0) != (mod < 0)) {
@@ -63,6 +62,23 @@ class Reader {
 static_assert(std::endian::native == std::endian::little, "the reader assumes a little-endian host");
 
 }  // namespace
+
+// Its general loop is slow; for a whole divisor a - q b for the
+// truncated quotient q is exact there, since q b is a whole number below
+// 2^53 and a - q b is a multiple of a's last place smaller than a; q is
+// corrected when the division rounded it across a whole number.
+double interval_remainder(double a, double b) {
+  const double size = std::fabs(b);
+  if (std::fabs(a) < size) return a;
+  if (!(std::fabs(a) < 0x1p52) || size != std::floor(size) || !(std::fabs(a) < size * 0x1p30)) {
+    return std::fmod(a, b);
+  }
+  double q = std::trunc(a / size);
+  double r = a - q * size;
+  if (r != 0.0 && (r < 0.0) != (a < 0.0)) r += a < 0.0 ? -size : size;
+  if (std::fabs(r) >= size) r -= a < 0.0 ? -size : size;
+  return r == 0.0 ? std::copysign(0.0, a) : r;
+}
 
 uint64_t saturating_u64(double value) {
   if (!(value > 0.0)) return 0;  // negatives, zero and NaN

@@ -74,4 +74,8 @@ class Spk {
 // values too large saturate.
 uint64_t saturating_u64(double value);
 
+// std::fmod(a, b) to the bit, faster when b is a whole number (an interval
+// of whole seconds, as in every kernel in use).
+double interval_remainder(double a, double b);
+
 }  // namespace quorvane
