@@ -242,16 +242,12 @@ def test_ctrl_c_stops_a_huge_batch_while_it_is_being_prepared(engine):
     import threading
     import time
 
-    # Six million moments in random order: sorting them by time and making
-    # the columns take seconds before any position is computed.
+    # Six million moments in random order: seconds of sorting and column
+    # making before any position is computed.
     days = np.random.default_rng(3).uniform(2305448.5, 2670000.0, 6_000_000)
     sent = {}
-
-    def interrupt():
-        sent["cpu"] = time.process_time()
-        os.kill(os.getpid(), signal.SIGINT)
-
-    timer = threading.Timer(0.2, interrupt)
+    timer = threading.Timer(0.2, lambda: (sent.setdefault("cpu", time.process_time()),
+                                          os.kill(os.getpid(), signal.SIGINT)))
     timer.start()
     with pytest.raises(KeyboardInterrupt):
         engine.positions(days, ["Sun"], threads=1)
