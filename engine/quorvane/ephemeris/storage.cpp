@@ -23,8 +23,9 @@ constexpr size_t kCachedReadBytes = 4096;
 constexpr size_t kCacheEntries = 4096;
 
 // Segment data kept in memory: chunks of at most this many bytes (a few
-// hundred records of a planet), and at most this much per file.
-constexpr uint64_t kChunkBytes = 64 * 1024;
+// dozen records of a planet: a chart over a cold store reads little more
+// than it uses), and at most this much per file.
+constexpr uint64_t kChunkBytes = 8 * 1024;
 constexpr uint64_t kKeptBytes = 256 * 1024 * 1024;
 
 // The text an OS error shows users: the system's message and its number.

@@ -13,7 +13,7 @@
 // every call fails, re-reading them, until the file is back.
 //
 // The data of a Chebyshev segment (a run of equal records) is kept in
-// memory in host byte order, read in chunks of up to 64 KiB on first need
+// memory in host byte order, read in chunks of up to 8 KiB on first need
 // and shared by every call and thread: a lookup is an atomic load, with no
 // lock and no system call. A file found changed drops the chunks (a
 // computation still running keeps reading the ones it holds, and its call
