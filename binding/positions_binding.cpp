@@ -363,16 +363,24 @@ PyObject* engine_positions(PyObject* self, PyObject* args, PyObject* kwargs) {
   };
   std::optional<uint64_t> before;
   std::vector<size_t> order;
-  auto started = without_lock([&]() -> Outcome {
+  auto started = without_lock([&]() -> std::optional<PositionsFailure> {
     auto generation = kernels.generation();
-    if (!generation) return failed(std::move(generation).error());
+    if (!generation) return PositionsFailure{std::nullopt, std::move(generation).error()};
     before = *generation;
-    if (auto refused = check_positions_request(kernels, request)) return unexpected(*refused);
-    order = fill_order(request);
-    return blank_positions(request);
+    return check_positions_request(kernels, request);
   });
   if (!started) return nullptr;
-  Outcome result = std::move(*started);
+  if (*started) return raise_failure(engine_state(self), **started, request.jds);
+  // The order and the columns, with Ctrl-C looked for between steps.
+  PositionsPreparation preparation(request);
+  for (;;) {
+    auto prepared = without_lock([&] { return preparation.step(); });
+    if (!prepared) return nullptr;
+    if (*prepared) break;
+    if (PyErr_CheckSignals() < 0) return nullptr;
+  }
+  order = preparation.take_order();
+  Outcome result = preparation.take_columns();
   const size_t n = request.jds.size();
   const unsigned threads = asked_threads ? static_cast<unsigned>(asked_threads)
                                          : default_position_threads(cells);

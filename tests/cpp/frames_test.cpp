@@ -93,6 +93,13 @@ TEST_F(ErfaOrientation, FullNutationSeriesMatchesNut00a) {
     const auto [dpsi, deps] = quorvane::nutation::series(678, true, time.whole + time.tt_fraction);
     const auto& expected = block.at("nut00a");
     worst = std::max({worst, std::abs(dpsi * kSeriesUnit - expected[0]), std::abs(deps * kSeriesUnit - expected[1])});
+    // Two instants in one pass (a moment and the hour after, or any other
+    // pair) give each one's bits.
+    for (const double other : {time.whole + time.tt_fraction + 1.0 / 24.0, 2451545.0 - time.tt_fraction * 4e6}) {
+      const auto both = quorvane::nutation::series_2000a(time.whole + time.tt_fraction, other);
+      EXPECT_EQ(both[0], quorvane::nutation::series(678, true, time.whole + time.tt_fraction));
+      EXPECT_EQ(both[1], quorvane::nutation::series(678, true, other));
+    }
   }
   std::printf("nutation series vs nut00a: %.3g uas\n", worst / kArcsec * 1e6);
   EXPECT_LT(worst, 1e-6 * kArcsec);

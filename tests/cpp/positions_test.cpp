@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <numbers>
 #include <random>
 #include <string>
@@ -150,3 +151,34 @@ TEST_F(RealKernelPositions, TrueNodeStaysNearTheMeanNode) {
 }
 
 }  // namespace
+
+// Made in steps, a request's order is by time with ties in index order (here
+// against a sort of (time, index) pairs), over several runs and merge passes,
+// and its columns are those of blank_positions.
+TEST(PositionsPreparation, StepsGiveTheOrderByTimeAndTheBlankColumns) {
+  std::mt19937_64 random(11);
+  for (const size_t n : {size_t{0}, size_t{1}, size_t{700'001}}) {
+    PositionsRequest request;
+    std::vector<std::pair<double, size_t>> expected;
+    for (size_t i = 0; i < n; ++i) {
+      request.jds.push_back(2451545.0 + double(random() % 1000));
+      expected.emplace_back(request.jds[i], i);
+    }
+    std::sort(expected.begin(), expected.end());
+    request.bodies.assign(3, PositionBody{});
+    PositionsPreparation preparation(request);
+    size_t steps = 1;
+    while (!preparation.step()) ++steps;
+    const std::vector<size_t> order = preparation.take_order();
+    ASSERT_EQ(order.size(), n);
+    for (size_t i = 0; i < n; ++i) ASSERT_EQ(order[i], expected[i].second) << i;
+    const PositionColumns made = preparation.take_columns(), blank = blank_positions(request);
+    EXPECT_EQ(std::make_pair(made.moments, made.bodies), std::make_pair(n, size_t{3}));
+    for (auto column : {&PositionColumns::longitude, &PositionColumns::declination_speed,
+                        &PositionColumns::ayanamsa, &PositionColumns::sidereal_time}) {
+      EXPECT_EQ(std::memcmp((made.*column).data(), (blank.*column).data(), 8 * (blank.*column).size()), 0);
+      EXPECT_EQ((made.*column).size(), (blank.*column).size());
+    }
+    if (n > 1000) EXPECT_GT(steps, 8u);  // short steps, not one long one
+  }
+}

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <atomic>
+#include <random>
 #include <sstream>
 #include <thread>
 
@@ -342,8 +344,54 @@ TEST_F(SpkSynthetic, ChangesOnDiskAreSeenAndNeverServeOldRecords) {
   ASSERT_TRUE(again) << again.error().text();
   EXPECT_GT(*again, *first);
   EXPECT_EQ(states(spk), states(reference));
+
+  // Other records under the same index: accepted, and read anew.
+  std::vector<uint8_t> records = original;
+  for (const auto& s : spk.segments()) {
+    for (uint64_t r = 0; r < s.n; ++r) records[(s.start_word - 1 + r * s.rsize + 2) * 8 + 6] ^= 0x10;
+  }
+  ::usleep(20'000);  // a modification time the check can tell apart
+  write(records);
+  ASSERT_TRUE(spk.generation());
+  EXPECT_EQ(states(spk), states(*Spk::load(Storage::memory(records))));
+  EXPECT_NE(states(spk), states(reference));
   std::filesystem::remove(path);
 }
+
+// The records a storage keeps are, word for word, what a direct read of
+// the file gives (in host order, from either byte order), whichever of four
+// threads first asks for their chunk.
+TEST_F(SpkSynthetic, KeptRecordsAreThoseOfDirectReads) {
+  const std::string real = quorvane::testing::real_kernel_path();
+  for (const std::string path : {synthetic_path("system_le"), synthetic_path("system_be"), real}) {
+    if (path.empty()) continue;
+    Spk spk = open_ok_path(path);
+    auto storage = Storage::open(path);
+    ASSERT_TRUE(storage);
+    std::vector<uint32_t> runs;
+    for (const auto& s : spk.segments()) {
+      runs.push_back((*storage)->add_records((s.start_word - 1) * 8, s.rsize, s.n, spk.little_endian()));
+    }
+    (*storage)->seal();
+    std::atomic<size_t> differing = 0;
+    const auto check = [&](uint64_t seed) {
+      std::mt19937_64 random(seed);
+      for (int i = 0; i < 2000; ++i) {
+        const size_t j = random() % runs.size();
+        const auto& s = spk.segments()[j];
+        const uint64_t k = random() % s.n;
+        const double* kept = (*storage)->record(runs[j], k);
+        auto direct = spk.read_words(s.start_word + static_cast<int64_t>(k * s.rsize), s.rsize);
+        differing += !kept || !direct || std::memcmp(kept, direct->data(), 8 * s.rsize) != 0;
+      }
+    };
+    std::vector<std::thread> threads;
+    for (uint64_t seed = 1; seed <= 4; ++seed) threads.emplace_back(check, seed);
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(differing.load(), 0u) << path;
+  }
+}
+
 
 TEST(SpkOpen, OnlyRegularFilesOpenAndNothingBlocks) {
   const auto fifo = std::filesystem::temp_directory_path() /
@@ -397,6 +445,25 @@ TEST(SpkText, LossyUtf8MatchesPython) {
     ++checked;
   }
   EXPECT_EQ(checked, 3000u);
+}
+
+// Bit for bit std::fmod over a million pairs: kernel-like intervals and
+// times, numbers near and at multiples of the divisor, tiny and huge ones.
+TEST(SpkEvaluate, IntervalRemainderIsFmod) {
+  std::mt19937_64 random(5);
+  std::uniform_real_distribution<double> unit(-1.0, 1.0);
+  const double divisors[] = {691200.0, -1382400.0, 86400.0, 3.0, -1.0, 2.5, 1e-3, 7e15, 0.0};
+  size_t differing = 0;
+  for (int i = 0; i < 1'000'000; ++i) {
+    const double b = divisors[random() % std::size(divisors)], kind = random() % 4;
+    const double a = kind == 0   ? unit(random) * 4e10
+                     : kind == 1 ? b * std::round(unit(random) * 1e6) + unit(random) * 1e-6
+                     : kind == 2 ? std::ldexp(unit(random), static_cast<int>(random() % 120) - 20)
+                                 : b * std::round(unit(random) * 1e9);
+    const double x = quorvane::interval_remainder(a, b), y = std::fmod(a, b);
+    differing += std::memcmp(&x, &y, sizeof x) != 0;
+  }
+  EXPECT_EQ(differing, 0u);
 }
 
 TEST(SpkText, CountsFromDoublesSaturate) {

@@ -234,3 +234,22 @@ def test_ctrl_c_stops_a_batch_within_a_second(engine, threads):
     # cannot stretch as it stretches the wall clock.
     assert time.process_time() - sent["cpu"] < 1.0
     timer.join()
+
+
+def test_ctrl_c_stops_a_huge_batch_while_it_is_being_prepared(engine):
+    import os
+    import signal
+    import threading
+    import time
+
+    # Six million moments in random order: seconds of sorting and column
+    # making before any position is computed.
+    days = np.random.default_rng(3).uniform(2305448.5, 2670000.0, 6_000_000)
+    sent = {}
+    timer = threading.Timer(0.2, lambda: (sent.setdefault("cpu", time.process_time()),
+                                          os.kill(os.getpid(), signal.SIGINT)))
+    timer.start()
+    with pytest.raises(KeyboardInterrupt):
+        engine.positions(days, ["Sun"], threads=1)
+    timer.join()
+    assert time.process_time() - sent["cpu"] < 0.5

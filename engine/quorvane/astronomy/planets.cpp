@@ -54,7 +54,7 @@ Expected<PlanetsAndSiderealTime, EngineError> planets_and_sidereal_time(const Ke
   if (!chosen) return unexpected(chosen.error());
   const Kernel& kernel = **chosen;
 
-  const Orientation orientations[2] = {orientation_2000a(t0), orientation_2000a(t1)};
+  const std::array<Orientation, 2> orientations = orientation_2000a(t0, t1);
   RecordCache records;
   std::optional<ApparentSky> skies[2];
   for (int i = 0; i < 2; ++i) {

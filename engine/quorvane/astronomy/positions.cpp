@@ -178,8 +178,9 @@ Observer topocentric(const GeodeticSite& site, const Instant& at) {
 }
 
 Expected<Instant, EngineError> instant_at(const Sources& sources, const Time& time, double jd,
+                                          const Orientation& orientation,
                                           const PositionsRequest& request) {
-  Instant at{time, jd, orientation_2000a(time), {}, {}, std::nullopt};
+  Instant at{time, jd, orientation, {}, {}, std::nullopt};
   auto earth = sources.kernel.barycentric(kEarthCode, time, sources.records);
   if (!earth) return unexpected(EngineError::spk(earth.error()));
   at.earth = *earth;
@@ -418,18 +419,22 @@ std::optional<PositionsFailure> fill_moments(const KernelSet& kernels,
     const Sources sources{kernels, **chosen, &records};
     const bool reuse = kept && kept_kernel == *chosen && kept->jd == jd;
     std::optional<Instant> first;
+    Orientation orientation;
     if (reuse) {
       first = *kept;
       now.swap(later);
+      orientation = orientation_2000a(t1);
     } else {
-      auto at = instant_at(sources, t0, jd, request);
+      const std::array<Orientation, 2> both = orientation_2000a(t0, t1);
+      auto at = instant_at(sources, t0, jd, both[0], request);
       if (!at) {
         if (fail(at.error())) return failed;
         continue;
       }
       first = *at;
+      orientation = both[1];
     }
-    auto second = instant_at(sources, t1, t1.whole + t1.ut1_fraction, request);
+    auto second = instant_at(sources, t1, t1.whole + t1.ut1_fraction, orientation, request);
     if (!second) {
       if (fail(second.error())) return failed;
       continue;
@@ -496,6 +501,83 @@ std::vector<size_t> fill_order(const PositionsRequest& request) {
   std::stable_sort(order.begin(), order.end(),
                    [&](size_t a, size_t b) { return request.jds[a] < request.jds[b]; });
   return order;
+}
+
+namespace {
+
+// Moments sorted, and cells blanked, per step: each some tens of milliseconds.
+constexpr size_t kSortedPerStep = size_t{1} << 18;
+constexpr size_t kBlankedPerStep = size_t{1} << 19;
+
+}  // namespace
+
+bool PositionsPreparation::step() {
+  switch (stage_) {
+    case Stage::start:
+      order_.resize(request_.jds.size());
+      for (size_t i = 0; i < order_.size(); ++i) order_[i] = i;
+      stage_ = Stage::sort;
+      return false;
+    case Stage::sort:
+      if (sort_step()) stage_ = Stage::merge, width_ = kSortedPerStep, at_ = 0;
+      return false;
+    case Stage::merge:
+      if (merge_step()) stage_ = Stage::blank, at_ = 0;
+      return false;
+    case Stage::blank:
+      if (blank_step()) stage_ = Stage::done;
+      return stage_ == Stage::done;
+    case Stage::done:
+      return true;
+  }
+  return true;
+}
+
+// Runs of kSortedPerStep moments, each sorted stably by time.
+bool PositionsPreparation::sort_step() {
+  const auto earlier = [this](size_t a, size_t b) { return request_.jds[a] < request_.jds[b]; };
+  const size_t end = std::min(order_.size(), at_ + kSortedPerStep);
+  std::stable_sort(order_.begin() + at_, order_.begin() + end, earlier);
+  at_ = end;
+  return at_ == order_.size();
+}
+
+// Adjacent runs merged pairwise, one pair a step; merging keeps ties in the
+// order of their runs, so the whole stays stable.
+bool PositionsPreparation::merge_step() {
+  const auto earlier = [this](size_t a, size_t b) { return request_.jds[a] < request_.jds[b]; };
+  const size_t n = order_.size();
+  if (width_ >= n) return true;
+  const size_t middle = std::min(n, at_ + width_), end = std::min(n, at_ + 2 * width_);
+  std::inplace_merge(order_.begin() + at_, order_.begin() + middle, order_.begin() + end, earlier);
+  at_ = end;
+  if (at_ >= n) {
+    at_ = 0;
+    width_ *= 2;
+  }
+  return width_ >= n;
+}
+
+bool PositionsPreparation::blank_step() {
+  const size_t n = request_.jds.size(), b = request_.bodies.size();
+  PositionColumns& out = columns_;
+  const auto cell_columns = {&out.longitude, &out.latitude, &out.distance, &out.longitude_speed,
+                             &out.latitude_speed, &out.distance_speed, &out.right_ascension,
+                             &out.declination, &out.right_ascension_speed, &out.declination_speed};
+  if (at_ == 0) {
+    out.moments = n;
+    out.bodies = b;
+    for (auto* column : cell_columns) column->reserve(n * b);
+    for (auto* column : {&out.ayanamsa, &out.obliquity, &out.sidereal_time}) column->reserve(n);
+  }
+  const size_t end = std::min(n * b, at_ + kBlankedPerStep);
+  for (auto* column : cell_columns) column->resize(end, kNaN);
+  const size_t moments = b == 0 ? n : std::min(n, (end + b - 1) / b);
+  out.ayanamsa.resize(moments, 0.0);
+  out.obliquity.resize(moments, kNaN);
+  out.sidereal_time.resize(moments, kNaN);
+  at_ = end;
+  return end == n * b;
 }
 
 std::optional<PositionsFailure> fill_positions_in_order(const KernelSet& kernels,

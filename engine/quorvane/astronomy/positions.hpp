@@ -116,6 +116,33 @@ std::optional<PositionsFailure> fill_positions(const KernelSet& kernels,
 // The moments of a request in the order that fills them fastest: by time
 // (ties in their given order), so that neighbours share Chebyshev records.
 std::vector<size_t> fill_order(const PositionsRequest& request);
+// The order and the blank columns of a request made in short steps, for a
+// caller that looks between them whether to go on: ten million cells take
+// a second or more to prepare. The same order and columns as fill_order and
+// blank_positions give.
+class PositionsPreparation {
+ public:
+  explicit PositionsPreparation(const PositionsRequest& request) : request_(request) {}
+
+  // Does a few tens of milliseconds of the work at most; true once all is done.
+  bool step();
+  std::vector<size_t> take_order() { return std::move(order_); }
+  PositionColumns take_columns() { return std::move(columns_); }
+
+ private:
+  enum class Stage { start, sort, merge, blank, done };
+  bool sort_step();
+  bool merge_step();
+  bool blank_step();
+
+  const PositionsRequest& request_;
+  Stage stage_ = Stage::start;
+  std::vector<size_t> order_;
+  PositionColumns columns_;
+  size_t at_ = 0;     // next run to sort or merge, next cell to blank
+  size_t width_ = 0;  // length of the sorted runs being merged
+};
+
 // The moments `moments` (indices, as fill_order gives them) filled in that
 // order. A failing moment stops only the moments after it by index: those
 // from `skip_from` on are passed over, and a failure lowers `skip_from` to

@@ -35,7 +35,9 @@ inline constexpr double kLightAuPerDay = 173.14463267424034;
 // The Sun's mass over the Earth's, for the Earth's own deflection.
 inline constexpr double kEarthReciprocalMass = 332946.050895;
 
-// The time whose TDB is earlier by `days`, TT following from it.
+// The time whose TDB is earlier by `days`, for a state (which reads TDB
+// alone): TT is moved back by the same days (TDB - TT changes by under
+// 1e-5 s in a light time of hours), UT1 left at 0.
 Time retarded(const Time& time, double days);
 
 // Light time solved by iteration over any source of barycentric states

@@ -26,7 +26,7 @@ constexpr uint64_t kRecordsAhead = 4;
 // Floor division with a remainder of the divisor's sign, computed as
 // Python does for floats so that quotient and remainder stay consistent.
 void floor_divmod(double a, double b, double* quotient, double* remainder) {
-  double mod = std::fmod(a, b);
+  double mod = interval_remainder(a, b);
   double div = (a - mod) / b;
   if (mod != 0.0) {
     if ((b < 0) != (mod < 0)) {
@@ -62,6 +62,23 @@ class Reader {
 static_assert(std::endian::native == std::endian::little, "the reader assumes a little-endian host");
 
 }  // namespace
+
+// Its general loop is slow; for a whole divisor a - q b for the
+// truncated quotient q is exact there, since q b is a whole number below
+// 2^53 and a - q b is a multiple of a's last place smaller than a; q is
+// corrected when the division rounded it across a whole number.
+double interval_remainder(double a, double b) {
+  const double size = std::fabs(b);
+  if (std::fabs(a) < size) return a;
+  if (!(std::fabs(a) < 0x1p52) || size != std::floor(size) || !(std::fabs(a) < size * 0x1p30)) {
+    return std::fmod(a, b);
+  }
+  double q = std::trunc(a / size);
+  double r = a - q * size;
+  if (r != 0.0 && (r < 0.0) != (a < 0.0)) r += a < 0.0 ? -size : size;
+  if (std::fabs(r) >= size) r -= a < 0.0 ? -size : size;
+  return r == 0.0 ? std::copysign(0.0, a) : r;
+}
 
 uint64_t saturating_u64(double value) {
   if (!(value > 0.0)) return 0;  // negatives, zero and NaN
@@ -192,6 +209,11 @@ Expected<Spk, SpkError> Spk::load(std::unique_ptr<Storage> storage) {
           return unexpected(SpkError::malformed(
               format("bad Chebyshev directory for %d -> %d", segment.center, segment.target)));
         }
+        if (segment.start_word >= 1) {
+          segment.kept_records = spk.storage_->add_records(
+              static_cast<uint64_t>(segment.start_word - 1) * 8, segment.rsize, segment.n,
+              spk.little_endian_);
+        }
       }
       spk.segments_.push_back(std::move(segment));
     }
@@ -231,6 +253,11 @@ Expected<std::array<double, 6>, SpkError> Spk::segment_state_split(const Segment
     return unexpected(storage_->past_end());
   }
   const double s = 2.0 * offset / intlen - 1.0;
+  if (segment.kept_records != Storage::kNoRecords) {
+    if (const double* kept = storage_->record(segment.kept_records, k)) {
+      return evaluate(segment.rsize, segment.data_type, std::span<const double>(kept, segment.rsize), s);
+    }
+  }
   if (records) {
     if (const double* held = records->find(&segment, k)) {
       return evaluate(segment.rsize, segment.data_type, std::span<const double>(held, segment.rsize), s);
@@ -293,16 +320,26 @@ std::array<double, 6> Spk::evaluate(uint64_t rsize, int32_t data_type, std::span
     }
     for (int axis = 0; axis < 3; ++axis) out[axis] = a[axis * g] + (s * b1[axis] - b2[axis]);
   };
-  series3(coefficients, state.data());
   if (data_type == 3) {
+    series3(coefficients, state.data());
     series3(coefficients + 3 * g, state.data() + 3);
     return state;
   }
   // Velocities from the derivative series sum a_k T'_k(s), T_k and T'_k by
-  // their recurrences as the sum goes, in ascending order.
+  // their recurrences as the sum goes, in ascending order. The two sums run
+  // in one loop (Clenshaw's descending, this one ascending): each is a
+  // chain of dependent steps, and the processor overlaps the two chains.
+  double b1[3] = {0.0, 0.0, 0.0}, b2[3] = {0.0, 0.0, 0.0};
   double derivative[3] = {0.0, 0.0, 0.0};
   double t_prev = 0.0, t_now = 1.0, dt_prev = 0.0, dt_now = 0.0;
   for (uint64_t k = 0; k < g; ++k) {
+    if (const uint64_t down = g - 1 - k; down >= 1) {
+      for (int axis = 0; axis < 3; ++axis) {
+        const double b0 = coefficients[axis * g + down] + (2.0 * s * b1[axis] - b2[axis]);
+        b2[axis] = b1[axis];
+        b1[axis] = b0;
+      }
+    }
     if (k == 1) {
       t_prev = t_now;
       t_now = s;
@@ -318,6 +355,7 @@ std::array<double, 6> Spk::evaluate(uint64_t rsize, int32_t data_type, std::span
     }
     for (int axis = 0; axis < 3; ++axis) derivative[axis] += coefficients[axis * g + k] * dt_now;
   }
+  for (int axis = 0; axis < 3; ++axis) state[axis] = coefficients[axis * g] + (s * b1[axis] - b2[axis]);
   for (int axis = 0; axis < 3; ++axis) state[3 + axis] = derivative[axis] / radius;
   return state;
 }

@@ -31,6 +31,8 @@ struct Segment {
   int32_t target = 0;
   int32_t frame = 0;
   int32_t data_type = 0;
+  // Its records as kept by the storage (Storage::add_records).
+  uint32_t kept_records = Storage::kNoRecords;
 };
 
 class Spk {
@@ -71,5 +73,9 @@ class Spk {
 // A double as an unsigned count: truncated, negatives and NaN become 0,
 // values too large saturate.
 uint64_t saturating_u64(double value);
+
+// std::fmod(a, b) to the bit, faster when b is a whole number (an interval
+// of whole seconds, as in every kernel in use).
+double interval_remainder(double a, double b);
 
 }  // namespace quorvane

@@ -4,11 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <limits>
 #include <optional>
 
+#include "quorvane/base/byte_order.hpp"
 #include "quorvane/base/error.hpp"
 
 namespace quorvane {
@@ -18,6 +21,12 @@ namespace {
 // dozen of them and an election search a few hundred.
 constexpr size_t kCachedReadBytes = 4096;
 constexpr size_t kCacheEntries = 4096;
+
+// Segment data kept in memory: chunks of at most this many bytes (a few
+// dozen records of a planet: a chart over a cold store reads little more
+// than it uses), and at most this much per file.
+constexpr uint64_t kChunkBytes = 8 * 1024;
+constexpr uint64_t kKeptBytes = 256 * 1024 * 1024;
 
 // The text an OS error shows users: the system's message and its number.
 std::string os_error_text(int code) {
@@ -152,6 +161,64 @@ Expected<Ok, SpkError> Storage::read_bytes(uint64_t offset, void* buffer, size_t
   return Ok{};
 }
 
+uint32_t Storage::add_records(uint64_t offset, uint64_t record_words, uint64_t count,
+                              bool little_endian) {
+  uint64_t record_bytes, bytes;
+  if (sealed_ || record_words == 0 || count == 0 ||
+      __builtin_mul_overflow(record_words, 8, &record_bytes) || record_bytes > kChunkBytes ||
+      __builtin_mul_overflow(record_bytes, count, &bytes) || !contains(offset, bytes) ||
+      runs_.size() >= kNoRecords) {
+    return kNoRecords;
+  }
+  Records run;
+  run.offset = offset;
+  run.record_words = record_words;
+  run.count = count;
+  run.swap = little_endian != (std::endian::native == std::endian::little);
+  while ((record_bytes << (run.chunk_shift + 1)) <= kChunkBytes) ++run.chunk_shift;
+  run.chunk_count = static_cast<size_t>(((count - 1) >> run.chunk_shift) + 1);
+  run.chunks.reset(new std::atomic<const double*>[run.chunk_count]);
+  for (size_t i = 0; i < run.chunk_count; ++i) run.chunks[i].store(nullptr, std::memory_order_relaxed);
+  runs_.push_back(std::move(run));
+  return static_cast<uint32_t>(runs_.size() - 1);
+}
+
+const double* Storage::load_chunk(const Records& run, uint64_t chunk) const {
+  std::lock_guard<std::mutex> lock(loading_);
+  if (const double* words = run.chunks[chunk].load(std::memory_order_acquire)) return words;
+  const uint64_t first = chunk << run.chunk_shift;
+  const uint64_t records = std::min<uint64_t>(uint64_t{1} << run.chunk_shift, run.count - first);
+  const uint64_t words = records * run.record_words;
+  if (chunk_bytes_ + 8 * words > kKeptBytes) return nullptr;
+  std::unique_ptr<double[]> block(new (std::nothrow) double[words]);
+  if (!block) return nullptr;
+  const uint64_t offset = run.offset + 8 * first * run.record_words;
+  if (fd_ >= 0) {
+    if (!pread_exact(offset, block.get(), 8 * words)) return nullptr;
+  } else {
+    if (offset + 8 * words > bytes_.size()) return nullptr;
+    std::memcpy(block.get(), bytes_.data() + offset, 8 * words);
+  }
+  if (run.swap) {
+    auto* bytes = reinterpret_cast<const uint8_t*>(block.get());
+    for (uint64_t i = 0; i < words; ++i) block[i] = load_f64(bytes + 8 * i, false);
+  }
+  chunk_bytes_ += 8 * words;
+  const double* kept = block.get();
+  chunk_memory_.push_back(std::move(block));
+  run.chunks[chunk].store(kept, std::memory_order_release);
+  return kept;
+}
+
+// The chunks stay allocated: a computation on another thread may still be
+// reading one.
+void Storage::drop_chunks() const {
+  std::lock_guard<std::mutex> lock(loading_);
+  for (const Records& run : runs_) {
+    for (size_t i = 0; i < run.chunk_count; ++i) run.chunks[i].store(nullptr, std::memory_order_release);
+  }
+}
+
 void Storage::seal() { sealed_ = true; }
 
 bool Storage::index_reads_the_same() const {
@@ -183,6 +250,7 @@ Expected<uint64_t, SpkError> Storage::generation() const {
     cache_.clear();
     ++generation_;
   }
+  drop_chunks();
   const bool same = index_reads_the_same();
   std::lock_guard<std::mutex> lock(mutex_);
   checked_status_ = *now;

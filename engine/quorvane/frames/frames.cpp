@@ -100,6 +100,12 @@ Orientation orientation_at(const Time& time, int lunisolar_terms, bool planetary
 
 Orientation orientation_2000a(const Time& time) { return orientation_at(time, 678, true); }
 
+std::array<Orientation, 2> orientation_2000a(const Time& time, const Time& other) {
+  const auto both = nutation::series_2000a(time.whole + time.tt_fraction, other.whole + other.tt_fraction);
+  return {Orientation::with_nutation(time, both[0].first * kSeriesUnitToRad, both[0].second * kSeriesUnitToRad),
+          Orientation::with_nutation(other, both[1].first * kSeriesUnitToRad, both[1].second * kSeriesUnitToRad)};
+}
+
 Orientation orientation_2000b(const Time& time) {
   const auto [dpsi, deps] = nutation::iau2000b(time.whole + time.tt_fraction);
   return Orientation::with_nutation(time, dpsi * kSeriesUnitToRad, deps * kSeriesUnitToRad);

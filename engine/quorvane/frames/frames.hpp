@@ -2,6 +2,8 @@
 // obliquity and Greenwich sidereal time.
 #pragma once
 
+#include <array>
+
 #include "quorvane/base/vector.hpp"
 #include "quorvane/time/time_scales.hpp"
 
@@ -29,6 +31,9 @@ struct Orientation {
 // The orientation with the full IAU 2000A nutation (678 luni-solar and 687
 // planetary terms), as the chart bodies use it.
 Orientation orientation_2000a(const Time& time);
+// The same at two moments (a moment and the one its speeds are taken at)
+// with one pass of the series: each as `orientation_2000a` gives it.
+std::array<Orientation, 2> orientation_2000a(const Time& time, const Time& other);
 
 // The orientation with the IAU 2000B nutation (77 luni-solar terms and fixed
 // offsets for the planetary ones): about 1 mas from 2000A and many times

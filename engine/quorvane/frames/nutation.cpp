@@ -62,11 +62,25 @@ std::array<double, 5> delaunay_linear(double t) {
   };
 }
 
-// cos and sin of one angle.
+// Two instants side by side: each lane goes through the same operations
+// as a lone double would, so its bits are those of the one-instant series.
+using Pair = double __attribute__((vector_size(16)));
+
+// cos and sin of one angle (of each instant's).
+template <class Real>
 struct Phasor {
-  double c, s;
+  Real c, s;
 };
-inline Phasor operator*(Phasor a, Phasor b) { return {a.c * b.c - a.s * b.s, a.s * b.c + a.c * b.s}; }
+template <class Real>
+inline Phasor<Real> operator*(Phasor<Real> a, Phasor<Real> b) {
+  return {a.c * b.c - a.s * b.s, a.s * b.c + a.c * b.s};
+}
+
+Phasor<double> unit_phasor(double angle) { return {std::cos(angle), std::sin(angle)}; }
+Phasor<Pair> unit_phasor(Pair angle) {
+  const Phasor<double> a = unit_phasor(angle[0]), b = unit_phasor(angle[1]);
+  return {Pair{a.c, b.c}, Pair{a.s, b.s}};
+}
 
 // Largest multiplier magnitude in each table.
 constexpr int max_multiplier(const auto& terms) {
@@ -79,20 +93,20 @@ constexpr int kLunisolarMax = max_multiplier(tables::lunisolar);
 constexpr int kPlanetaryMax = max_multiplier(tables::planetary);
 
 // Unit phasors e^{ik angle_j} for k = -K..K.
-template <int N, int K>
+template <int N, int K, class Real>
 struct PowerTable {
-  Phasor power[N][2 * K + 1];
+  Phasor<Real> power[N][2 * K + 1];
 
-  void fill(int j, double angle) {
-    Phasor* row = power[j] + K;
-    row[0] = {1.0, 0.0};
-    const Phasor z{std::cos(angle), std::sin(angle)};
+  void fill(int j, Real angle) {
+    Phasor<Real>* row = power[j] + K;
+    row[0] = {Real{} + 1.0, Real{}};
+    const Phasor<Real> z = unit_phasor(angle);
     for (int k = 1; k <= K; ++k) {
       row[k] = row[k - 1] * z;
       row[-k] = {row[k].c, -row[k].s};
     }
   }
-  Phasor at(int j, int k) const { return power[j][K + k]; }
+  Phasor<Real> at(int j, int k) const { return power[j][K + k]; }
 };
 
 // A term's argument uses a few of the fundamental angles only (at most five
@@ -155,15 +169,15 @@ template <int Count, const auto& Terms>
 inline constexpr auto kGroup = group_with<Count, Terms>();
 
 template <int Count, class Powers>
-Phasor phasor_of(const SparseTerm<Count>& entry, const Powers& powers) {
-  Phasor z = powers.at(entry.index[0], entry.multiplier[0]);
+auto phasor_of(const SparseTerm<Count>& entry, const Powers& powers) {
+  auto z = powers.at(entry.index[0], entry.multiplier[0]);
   for (int k = 1; k < Count; ++k) z = z * powers.at(entry.index[k], entry.multiplier[k]);
   return z;
 }
 
 // The luni-solar terms of one group among the first `count`.
-template <int Count, class Powers>
-void add_lunisolar(const Powers& powers, int count, double t, double* dpsi, double* deps) {
+template <int Count, class Powers, class Real>
+void add_lunisolar(const Powers& powers, int count, Real t, Real* dpsi, Real* deps) {
   const auto& group = kGroup<Count, tables::lunisolar>;
   // Larger indices come first: skip those past the count at once.
   const auto first = std::partition_point(group.begin(), group.end(),
@@ -171,44 +185,26 @@ void add_lunisolar(const Powers& powers, int count, double t, double* dpsi, doub
   for (auto entry_at = first; entry_at != group.end(); ++entry_at) {
     const SparseTerm<Count>& entry = *entry_at;
     const auto& term = tables::lunisolar[entry.term];
-    const Phasor z = phasor_of(entry, powers);
+    const auto z = phasor_of(entry, powers);
     *dpsi += (term.a + term.a1 * t) * z.s + term.a2 * z.c;
     *deps += (term.b + term.b1 * t) * z.c + term.b2 * z.s;
   }
 }
 
-template <int Count, class Powers>
-void add_planetary(const Powers& powers, double* dpsi, double* deps) {
+template <int Count, class Powers, class Real>
+void add_planetary(const Powers& powers, Real* dpsi, Real* deps) {
   for (const SparseTerm<Count>& entry : kGroup<Count, tables::planetary>) {
     const auto& term = tables::planetary[entry.term];
-    const Phasor z = phasor_of(entry, powers);
+    const auto z = phasor_of(entry, powers);
     *dpsi += term.longitude_sin * z.s + term.longitude_cos * z.c;
     *deps += term.obliquity_sin * z.s + term.obliquity_cos * z.c;
   }
 }
 
-}  // namespace
-
-std::pair<double, double> series(int lunisolar_terms, bool planetary, double jd_tt) {
-  const double t = centuries(jd_tt);
-  const int count = std::clamp(lunisolar_terms, 0, static_cast<int>(tables::lunisolar.size()));
-  const std::array<double, 5> f = planetary ? delaunay_full(t) : delaunay_linear(t);
-
-  // Each term's argument is an integer combination of a few fundamental
-  // angles, so (cos, sin) of it is a product of small powers of their unit
-  // phasors: two libm calls per angle instead of two per term.
-  PowerTable<5, kLunisolarMax> ls;
-  for (int j = 0; j < 5; ++j) ls.fill(j, f[j]);
-
-  double dpsi = 0.0, deps = 0.0;
-  [&]<int... Counts>(std::integer_sequence<int, Counts...>) {
-    (add_lunisolar<Counts>(ls, count, t, &dpsi, &deps), ...);
-  }(FactorCounts{});
-  if (!planetary) return {dpsi, deps};
-
-  // Planetary arguments: linear fits of l, F, D, Omega, the planets'
-  // mean longitudes and the general precession.
-  const double p[13] = {
+// Planetary arguments: linear fits of l, F, D, Omega, the planets'
+// mean longitudes and the general precession.
+std::array<double, 13> planetary_arguments(double t) {
+  return {
       turn(2.35555598 + 8328.6914269554 * t),
       turn(1.627905234 + 8433.466158131 * t),
       turn(5.198466741 + 7771.3771468121 * t),
@@ -223,13 +219,59 @@ std::pair<double, double> series(int lunisolar_terms, bool planetary, double jd_
       turn(5.321159 + 3.8127774 * t),
       (0.02438175 + 0.00000538691 * t) * t,
   };
-  PowerTable<13, kPlanetaryMax> pl;
+}
+
+// The series at one instant (Real = double) or two (Real = Pair), from the
+// Julian centuries and the fundamental angles of each.
+template <class Real>
+std::pair<Real, Real> series_of(int count, bool planetary, Real t, const Real (&f)[5],
+                                const Real (&p)[13]) {
+  // Each term's argument is an integer combination of a few fundamental
+  // angles, so (cos, sin) of it is a product of small powers of their unit
+  // phasors: two libm calls per angle instead of two per term.
+  PowerTable<5, kLunisolarMax, Real> ls;
+  for (int j = 0; j < 5; ++j) ls.fill(j, f[j]);
+
+  Real dpsi{}, deps{};
+  [&]<int... Counts>(std::integer_sequence<int, Counts...>) {
+    (add_lunisolar<Counts>(ls, count, t, &dpsi, &deps), ...);
+  }(FactorCounts{});
+  if (!planetary) return {dpsi, deps};
+
+  PowerTable<13, kPlanetaryMax, Real> pl;
   for (int j = 0; j < 13; ++j) pl.fill(j, p[j]);
-  double ppsi = 0.0, peps = 0.0;
+  Real ppsi{}, peps{};
   [&]<int... Counts>(std::integer_sequence<int, Counts...>) {
     (add_planetary<Counts>(pl, &ppsi, &peps), ...);
   }(FactorCounts{});
   return {dpsi + ppsi, deps + peps};
+}
+
+}  // namespace
+
+std::pair<double, double> series(int lunisolar_terms, bool planetary, double jd_tt) {
+  const double t = centuries(jd_tt);
+  const int count = std::clamp(lunisolar_terms, 0, static_cast<int>(tables::lunisolar.size()));
+  const std::array<double, 5> f = planetary ? delaunay_full(t) : delaunay_linear(t);
+  double angles[5], p[13] = {};
+  std::copy(f.begin(), f.end(), angles);
+  if (planetary) {
+    const std::array<double, 13> q = planetary_arguments(t);
+    std::copy(q.begin(), q.end(), p);
+  }
+  return series_of<double>(count, planetary, t, angles, p);
+}
+
+std::array<std::pair<double, double>, 2> series_2000a(double jd_tt, double other_jd_tt) {
+  const double t0 = centuries(jd_tt), t1 = centuries(other_jd_tt);
+  const std::array<double, 5> f0 = delaunay_full(t0), f1 = delaunay_full(t1);
+  const std::array<double, 13> p0 = planetary_arguments(t0), p1 = planetary_arguments(t1);
+  Pair f[5], p[13];
+  for (int j = 0; j < 5; ++j) f[j] = Pair{f0[j], f1[j]};
+  for (int j = 0; j < 13; ++j) p[j] = Pair{p0[j], p1[j]};
+  const auto [dpsi, deps] =
+      series_of<Pair>(static_cast<int>(tables::lunisolar.size()), true, Pair{t0, t1}, f, p);
+  return {{{dpsi[0], deps[0]}, {dpsi[1], deps[1]}}};
 }
 
 std::pair<double, double> iau2000b(double jd_tt) {

@@ -2,6 +2,7 @@
 // equation of the equinoxes.
 #pragma once
 
+#include <array>
 #include <utility>
 
 namespace quorvane::nutation {
@@ -11,6 +12,10 @@ namespace quorvane::nutation {
 // planetary terms when `planetary` is set. With `planetary` off the
 // Delaunay arguments are linear in time (the cheap truncated model).
 std::pair<double, double> series(int lunisolar_terms, bool planetary, double jd_tt);
+
+// The full series (678 and 687 terms) at two TT Julian days in one pass,
+// each to the bit what `series` gives for it alone.
+std::array<std::pair<double, double>, 2> series_2000a(double jd_tt, double other_jd_tt);
 
 // IAU 2000B: the first 77 luni-solar terms plus fixed offsets standing in
 // for the planetary terms (McCarthy & Luzum 2003), same units.

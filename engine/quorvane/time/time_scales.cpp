@@ -135,6 +135,22 @@ double tdb_minus_tt(double jd_tt) {
          0.000010 * t * shifted(sx, cx, 4.2490);
 }
 
+double tdb_minus_tt_rate(double jd_tt) {
+  const double t = (jd_tt - kJ2000) / 36525.0;
+  const double x = 628.3076 * t;
+  const double sx = std::sin(x), cx = std::cos(x);
+  const double s2x = 2.0 * sx * cx, c2x = (cx - sx) * (cx + sx);
+  // d/dt of a sin(n x + phase) is a n x' cos(n x + phase), per century.
+  const auto shifted_cos = [](double s, double c, double phase) {
+    return c * std::cos(phase) - s * std::sin(phase);  // cos(angle + phase)
+  };
+  const double per_century =
+      628.3076 * (0.001657 * shifted_cos(sx, cx, 6.2401) + 2.0 * 0.000014 * shifted_cos(s2x, c2x, 6.1969) +
+                  0.000010 * t * shifted_cos(sx, cx, 4.2490)) +
+      0.000010 * (sx * std::cos(4.2490) + cx * std::sin(4.2490));
+  return per_century / 36525.0;
+}
+
 Time Time::from_ut1(double jd_ut1) {
   const DeltaT& table = delta_t();
   // The table is keyed by TT: look again at the approximate TT.

@@ -26,6 +26,9 @@ struct Time {
 
 // TDB - TT in seconds at a TT Julian day.
 double tdb_minus_tt(double jd_tt);
+// Its rate in seconds per day, from the annual terms (the others add under
+// 5e-7 s per day).
+double tdb_minus_tt_rate(double jd_tt);
 
 struct DeltaT {
   std::vector<double> points;  // TT Julian days of the daily table
