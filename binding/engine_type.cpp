@@ -179,7 +179,10 @@ PyObject* reduce(PyObject* self, PyObject* /*unused*/) {
 }
 
 const char engine_doc[] =
-    "Engine(kernels)\n--\n\nChart calculator over a set of JPL kernels.\n\n"
+    "Engine(kernels)\n--\n\nChart calculator over a set of JPL kernels. It reads the kernels'\n"
+    "records as calls need them and keeps them in memory (at most 256 MiB per file), shared\n"
+    "by its calls and threads; a kernel file changed on disk is noticed by the next call,\n"
+    "and the records kept from it are dropped.\n\n"
     "Engine([\"de440s.bsp\", \"de441_part-1.bsp\"]) loads the kernels in preference order:\n"
     "each date is computed with the first kernel that covers it.";
 

@@ -83,7 +83,10 @@ class UnknownOptionWarning(UserWarning):
     """An option text the engine does not know, replaced by its default."""
 
 class Engine:
-    """Chart calculator over a set of JPL kernels."""
+    """Chart calculator over a set of JPL kernels. It reads the kernels'
+    records as calls need them and keeps them in memory (at most 256 MiB per
+    file), shared by its calls and threads; a kernel file changed on disk is
+    noticed by the next call, and the records kept from it are dropped."""
 
     def __init__(self, kernels: Sequence[_Path]) -> None: ...
     def __reduce__(self) -> tuple[type[Engine], tuple[tuple[Union[str, bytes], ...]]]: ...
