@@ -90,6 +90,9 @@ class TestJulianDay:
 def test_engine_class_docstring_and_signature():
     assert str(inspect.signature(q.Engine)) == "(kernels)"
     assert q.Engine.__doc__ == (
-        "Chart calculator over a set of JPL kernels.\n\n"
+        "Chart calculator over a set of JPL kernels. It reads the kernels'\n"
+        "records as calls need them and keeps them in memory (at most 256 MiB per file), shared\n"
+        "by its calls and threads; a kernel file changed on disk is noticed by the next call,\n"
+        "and the records kept from it are dropped.\n\n"
         'Engine(["de440s.bsp", "de441_part-1.bsp"]) loads the kernels in preference order:\n'
         "each date is computed with the first kernel that covers it.")
